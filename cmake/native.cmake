@@ -1,0 +1,22 @@
+# Native Linux tree: the core and the simulator under GoogleTest, with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+find_package(nlohmann_json 3 REQUIRED)
+target_link_libraries(nolpa_sim PUBLIC nlohmann_json::nlohmann_json)
+
+set(SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+foreach(target nolpa_core nolpa_sim)
+  target_compile_options(${target} PRIVATE ${SANITIZE})
+endforeach()
+
+find_package(GTest REQUIRED)
+enable_testing()
+file(GLOB TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/*.cpp
+  ${CMAKE_SOURCE_DIR}/sim/tests/*.cpp)
+add_executable(nolpa_tests ${TEST_SOURCES})
+target_compile_options(nolpa_tests PRIVATE ${SANITIZE})
+target_link_options(nolpa_tests PRIVATE ${SANITIZE})
+target_link_libraries(nolpa_tests PRIVATE nolpa_sim nolpa_core GTest::gmock GTest::gtest_main)
+include(GoogleTest)
+gtest_discover_tests(nolpa_tests DISCOVERY_TIMEOUT 60
+  PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")

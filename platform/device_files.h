@@ -1,0 +1,60 @@
+#pragma once
+// Device files: the one byte channel and control-request path to a printer.
+// Real implementation: CreateFileA / ReadFile / WriteFile / DeviceIoControl /
+// SetCommTimeouts / CloseHandle. The simulator implements the same contract.
+#include <cstdint>
+#include <string>
+
+namespace nolpa::platform {
+
+// Opaque device handle; the numeric value of a Win32 HANDLE.
+using DeviceHandle = std::uintptr_t;
+// INVALID_HANDLE_VALUE: what a failed open returns, and what BoardHandle holds
+// between board writes.
+inline constexpr DeviceHandle kInvalidDeviceHandle = ~DeviceHandle{0};
+
+// The five fields of COMMTIMEOUTS, in their order.
+struct CommTimeouts {
+  std::uint32_t readIntervalTimeout;
+  std::uint32_t readTotalTimeoutMultiplier;
+  std::uint32_t readTotalTimeoutConstant;
+  std::uint32_t writeTotalTimeoutMultiplier;
+  std::uint32_t writeTotalTimeoutConstant;
+};
+
+class DeviceFiles {
+ public:
+  virtual ~DeviceFiles() = default;
+
+  // Opens an existing device for reading and writing, without sharing, with
+  // normal attributes. Returns kInvalidDeviceHandle when the open fails (no
+  // such device, or it is held open by someone else).
+  virtual DeviceHandle Open(const std::string& path) = 0;
+
+  // One synchronous read of at most `size` bytes. Returns the call's success;
+  // `*done` receives the bytes read (0 when none was waiting). Never blocks
+  // beyond the handle's time-outs.
+  virtual bool Read(DeviceHandle handle, void* buffer, std::uint32_t size,
+                    std::uint32_t* done) = 0;
+
+  // One synchronous write. Returns the call's success; `*done` receives the
+  // number of bytes the device took, which may be fewer than `size`.
+  virtual bool Write(DeviceHandle handle, const void* data, std::uint32_t size,
+                     std::uint32_t* done) = 0;
+
+  // DeviceIoControl without overlapped I/O. `in`/`out` may be null with a
+  // size of 0. Returns true when the driver accepted the request; `*returned`
+  // receives the count of output bytes it filled in.
+  virtual bool IoControl(DeviceHandle handle, std::uint32_t code,
+                         const void* in, std::uint32_t inSize, void* out,
+                         std::uint32_t outSize, std::uint32_t* returned) = 0;
+
+  // SetCommTimeouts. Handles that are not serial ports refuse it; callers
+  // ignore the result.
+  virtual bool SetTimeouts(DeviceHandle handle, const CommTimeouts& timeouts) = 0;
+
+  // CloseHandle. Closing kInvalidDeviceHandle does nothing.
+  virtual void Close(DeviceHandle handle) = 0;
+};
+
+}  // namespace nolpa::platform

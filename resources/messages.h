@@ -1,0 +1,34 @@
+#pragma once
+// Every message box text of the program, in both languages.
+#include "platform/message_boxes.h"
+
+namespace nolpa::resources {
+
+enum class MessageId {
+  CannotCommunicate,
+  IdCodeLength18,
+  IdCodeInvalidHex,
+  IdCodeUnchanged,
+  IdCodeInvalid,
+  IdNameInvalid,
+  IdUnchanged,
+  LibraryWriteSucceeded,
+  LibraryWriteFailed,
+  WriteSucceeded,
+  WriteFailed,
+  CommTestSucceeded,
+};
+
+struct MessageText {
+  MessageId id;
+  platform::MessageIcon icon;
+  const char* japanese;
+  const char* english;
+};
+
+const MessageText& Message(MessageId id);
+
+// Captions of the two kinds of box.
+const char* MessageCaption(platform::MessageIcon icon, bool japanese);
+
+}  // namespace nolpa::resources
