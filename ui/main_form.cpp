@@ -1,0 +1,91 @@
+#include "ui/main_form.h"
+
+#include "ui/layout.h"
+
+namespace nolpa::ui {
+
+namespace {
+constexpr std::uint16_t kJapaneseLangId = 0x0411;
+
+// Controls whose captions the English language replaces, in that order.
+constexpr ControlId kEnglishCaptionOrder[] = {
+    ControlId::Label1,  ControlId::Label2,  ControlId::Label3,  ControlId::Label4,
+    ControlId::Label5,  ControlId::Label6,  ControlId::Label7,  ControlId::Button1,
+    ControlId::Button2, ControlId::Button3, ControlId::Button4, ControlId::Button5,
+    ControlId::Button6};
+}  // namespace
+
+TMainForm::TMainForm(FormServices services) : services_(std::move(services)) {
+  for (const ControlLayout& layout : kLayout) {
+    Control& control = ControlById(layout.id);
+    control.SetText(layout.captionJa != nullptr ? layout.captionJa : "");
+    control.SetEnabled(layout.enabled);
+    control.SetVisible(layout.visible);
+    control.SetColour(layout.colour);
+  }
+  ApplyCaptions();
+}
+
+Control& TMainForm::ControlById(ControlId id) {
+  Control* const controls[] = {&Label1,  &Label3,  &Label4,  &Label5,    &Label6,
+                               &Button1, &Button2, &Button3, &Button4,   &Button5,
+                               &Button6, &Edit1,   &Edit2,   &Bevel2,    &ComboBox1,
+                               &Label7,  &Label2,  &Label8,  &Memo1};
+  static_assert(sizeof controls / sizeof controls[0] == kControlCount);
+  return *controls[static_cast<int>(id)];
+}
+
+void TMainForm::ApplyCaptions() {
+  IsJapanese = services_.platform.system->UserDefaultLangId() == kJapaneseLangId ? 1 : 0;
+  if (IsJapanese != 0) return;
+  for (ControlId id : kEnglishCaptionOrder) ControlById(id).SetText(LayoutOf(id).captionEn);
+}
+
+void TMainForm::ShowMessage(resources::MessageId id) {
+  const resources::MessageText& message = resources::Message(id);
+  const bool japanese = IsJapanese != 0;
+  services_.platform.messageBoxes->Show(japanese ? message.japanese : message.english,
+                                        resources::MessageCaption(message.icon, japanese),
+                                        message.icon);
+}
+
+bool TMainForm::OnPrinterClassRoute() const {
+  return discovery::Contains(Label6.Text(), discovery::kPrinterClassMarker);
+}
+
+void TMainForm::FormShow() { PrepareWork(); }
+
+void TMainForm::PrepareWork() {
+  DeviceList = std::make_unique<discovery::DeviceList>();
+  Button1Click();
+}
+
+void TMainForm::FormPaint() {
+  if (services_.platform.system->MajorVersion() < 6) return;
+  for (Control* button : {&Button1, &Button2, &Button3, &Button4, &Button5, &Button6})
+    button->Repaint();
+}
+
+void TMainForm::FormClose() { DeviceList.reset(); }
+
+bool TMainForm::ApplicationEvents1Help() { return true; }
+
+void TMainForm::Button4Click() {
+  if (observer_ != nullptr) observer_->CloseRequested();
+}
+
+void TMainForm::DisableForAction() {
+  for (Control* control : {&Button1, &Button2, &Button3, &Button4, &Button5, &Button6, &Edit1,
+                           &Edit2})
+    control->SetEnabled(false);
+}
+
+void TMainForm::RestoreAfterAction() {
+  for (Control* control : {&Button1, &Button2, &Button3, &Button4, &Button6, &Edit1})
+    control->SetEnabled(true);
+  const bool printerClass = OnPrinterClassRoute();
+  Button5.SetEnabled(!printerClass);
+  Edit2.SetEnabled(!printerClass);
+}
+
+}  // namespace nolpa::ui
