@@ -49,6 +49,11 @@ void TMainForm::ShowMessage(resources::MessageId id) {
                                         message.icon);
 }
 
+void TMainForm::ShowActionMessage(resources::MessageId id) {
+  if (BatchMode != 0 && resources::Message(id).icon == platform::MessageIcon::Information) return;
+  ShowMessage(id);
+}
+
 bool TMainForm::OnPrinterClassRoute() const {
   return discovery::Contains(Label6.Text(), discovery::kPrinterClassMarker);
 }
@@ -80,10 +85,9 @@ void TMainForm::DisableForAction() {
     control->SetEnabled(false);
 }
 
-void TMainForm::RestoreAfterAction() {
+void TMainForm::RestoreAfterAction(bool printerClass) {
   for (Control* control : {&Button1, &Button2, &Button3, &Button4, &Button6, &Edit1})
     control->SetEnabled(true);
-  const bool printerClass = OnPrinterClassRoute();
   Button5.SetEnabled(!printerClass);
   Edit2.SetEnabled(!printerClass);
 }

@@ -8,6 +8,7 @@
 
 #include "discovery/device_list.h"
 #include "discovery/routes.h"
+#include "ident/write_procedure.h"
 #include "platform/device_files.h"
 #include "platform/platform.h"
 #include "resources/messages.h"
@@ -73,6 +74,8 @@ class TMainForm {
   // Window state, in declaration order.
   std::uint8_t IsJapanese = 0;
   std::unique_ptr<discovery::DeviceList> DeviceList;
+  // The library's entry point; empty until the library is bound.
+  ident::SetSerialNumberFn SetUSBSerialNumber;
   platform::DeviceHandle BoardHandle = 0;
   std::int32_t BatchExitCode = 0;
   std::string BatchIdCode;
@@ -84,9 +87,11 @@ class TMainForm {
  private:
   void ApplyCaptions();
   void ShowMessage(resources::MessageId id);
+  // As ShowMessage, but information boxes stay hidden in command-line mode.
+  void ShowActionMessage(resources::MessageId id);
   bool OnPrinterClassRoute() const;
   // Enabling rule 6: every way out of Write and the communication test.
-  void RestoreAfterAction();
+  void RestoreAfterAction(bool printerClassRoute);
   // Enabling rule 5: the start of Write and the communication test.
   void DisableForAction();
 
