@@ -1,31 +1,148 @@
 #pragma once
-// Contract of the simulated world (to be completed by its implementation).
-// A World owns simulated devices and implements the device-facing platform
-// interfaces over them. It reads time from the clock it is given: a
-// VirtualClock in native tests, the real clock in NOLPAID-sim.exe.
+// The simulated outside world: it owns simulated devices and implements the
+// device-facing platform interfaces over them. It reads time from the clock
+// it is given: a VirtualClock in native tests, the real clock in
+// NOLPAID-sim.exe.
+//
+// A test builds one in code:
+//   VirtualClock clock;
+//   World world(clock);
+//   VendorPrinter& p = world.AddVendorPrinter({.name = "vx", .serial = u"A1"});
+//   p.Faults().ioctl.push_back({.code = kIoctlIdName});  // refuse the ID name
+//   platform::Platform platform{.clock = &clock, .files = &world.Files(), ...};
+// or from a fleet text (fleet.h): LoadFleet(world, text).
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/device_files.h"
 #include "platform/device_interfaces.h"
 #include "platform/dos_devices.h"
+#include "sim/class_printer.h"
+#include "sim/recorder.h"
+#include "sim/sim_device.h"
+#include "sim/vendor_printer.h"
 
 namespace nolpa::sim {
 
-class World {
+class World : private platform::DeviceFiles,
+              private platform::DeviceInterfaces,
+              private platform::DosDevices {
  public:
-  virtual ~World() = default;
-  virtual platform::DeviceFiles& Files() = 0;
-  virtual platform::DeviceInterfaces& Interfaces() = 0;
-  virtual platform::DosDevices& DosDevices() = 0;
+  explicit World(platform::Clock& clock);
+  ~World() override;
+  World(const World&) = delete;
+  World& operator=(const World&) = delete;
+
+  // The platform interfaces over this world.
+  platform::DeviceFiles& Files() { return *this; }
+  platform::DeviceInterfaces& Interfaces() { return *this; }
+  platform::DosDevices& DosDevices() { return *this; }
+  platform::Clock& Clock() { return clock_; }
+
+  // Adds a device; it is plugged in at once. An empty name becomes
+  // "<kind><n>". Throws std::invalid_argument when the name, the interface
+  // path or the COM port is taken already, or the kind does not fit.
+  VendorPrinter& AddVendorPrinter(VendorPrinterConfig config);
+  ClassPrinter& AddClassPrinter(ClassPrinterConfig config);
+  SerialPort& AddSerialPort(SerialPortConfig config);
+
+  // Devices by name, in the order they were added. The typed lookups throw
+  // std::out_of_range when there is no such device of that type.
+  SimDevice* FindDevice(std::string_view name);
+  SimDevice& Device(std::string_view name);
+  VendorPrinter& Vendor(std::string_view name);
+  ClassPrinter& PrinterClass(std::string_view name);
+  const std::vector<std::unique_ptr<SimDevice>>& Devices() const { return devices_; }
+
+  // Every request the devices received.
+  RequestRecorder& Recorder() { return recorder_; }
+  const RequestRecorder& Recorder() const { return recorder_; }
+
+  // Handles opened and not yet closed (dead handles of unplugged devices
+  // included), and interface sets not yet released: 0 after a clean action.
+  std::size_t OpenHandles() const;
+  std::size_t OpenSets() const;
+
+  // Hooks for a world kept in a file (persistent_world.h): `onStateChanged`
+  // runs after any request changed what a device stores; `beforeRequest`
+  // runs before each open, write, control request, enumeration and name
+  // query, so that a change made by another process can be taken in.
+  void SetStateChangedHook(std::function<void()> onStateChanged);
+  void SetBeforeRequestHook(std::function<void()> beforeRequest);
+
+ private:
+  struct OpenHandle {
+    SimDevice* device;
+    std::uint32_t generation;
+  };
+  struct OpenSetEntry {
+    platform::Guid interfaceClass;
+    std::vector<SimDevice*> devices;
+  };
+
+  // platform::DeviceFiles
+  platform::DeviceHandle Open(const std::string& path) override;
+  bool Read(platform::DeviceHandle handle, void* buffer, std::uint32_t size,
+            std::uint32_t* done) override;
+  bool Write(platform::DeviceHandle handle, const void* data, std::uint32_t size,
+             std::uint32_t* done) override;
+  bool IoControl(platform::DeviceHandle handle, std::uint32_t code, const void* in,
+                 std::uint32_t inSize, void* out, std::uint32_t outSize,
+                 std::uint32_t* returned) override;
+  bool SetTimeouts(platform::DeviceHandle handle,
+                   const platform::CommTimeouts& timeouts) override;
+  void Close(platform::DeviceHandle handle) override;
+  // platform::DeviceInterfaces
+  platform::InterfaceSet OpenSet(const platform::Guid& interfaceClass) override;
+  bool InterfacePath(platform::InterfaceSet set, const platform::Guid& interfaceClass,
+                     std::uint32_t index, std::string* path) override;
+  void CloseSet(platform::InterfaceSet set) override;
+  // platform::DosDevices
+  bool QueryTarget(const std::string& name, std::string* firstTarget) override;
+
+  template <typename T>
+  T& Add(std::unique_ptr<T> device);
+  void CheckUnique(const SimDevice& device) const;
+  void BeforeRequest(bool sync);
+  bool IsHeld(const SimDevice* device) const;
+  // The handle's device when the handle is open and the device still there.
+  SimDevice* LiveDevice(platform::DeviceHandle handle, SimDevice** anyDevice);
+  RecordedRequest Begin(const SimDevice* device, RequestKind kind,
+                        platform::DeviceHandle handle) const;
+  void Finish(SimDevice* device, RecordedRequest request);
+  std::vector<std::uint8_t> AnswerIoctl(SimDevice& device, std::uint32_t code,
+                                        std::span<const std::uint8_t> in, bool& ok);
+
+  platform::Clock& clock_;
+  std::vector<std::unique_ptr<SimDevice>> devices_;
+  std::map<platform::DeviceHandle, OpenHandle> handles_;
+  std::map<platform::InterfaceSet, OpenSetEntry> sets_;
+  platform::DeviceHandle nextHandle_ = 0x100;
+  platform::InterfaceSet nextSet_ = 0x5000;
+  RequestRecorder recorder_;
+  std::function<void()> onStateChanged_;
+  std::function<void()> beforeRequest_;
+  bool inBeforeRequest_ = false;
+  std::recursive_mutex mutex_;  // the library may call in from another thread
 };
 
 // The world NOLPAID-sim.exe runs against: loaded from `stateFile` (a fleet
 // file); when the file does not exist it is created from the default fleet.
-// Changes to printers (identifiers written) are saved back to the file, so a
-// second process sees them.
+// Changes to printers (identifiers written, board memory) are saved back to
+// the file at once, by writing a temporary file and renaming it over the
+// old one, so a second process sees them and a crash never leaves half a
+// file. The recorder is off. Returns null when the file exists but cannot be
+// read or is not a valid fleet; `error` then says why.
 std::unique_ptr<World> OpenPersistentWorld(const std::string& stateFile,
-                                           platform::Clock& clock);
+                                           platform::Clock& clock,
+                                           std::string* error = nullptr);
 
 }  // namespace nolpa::sim

@@ -1,0 +1,77 @@
+#pragma once
+// A printer on the system's USB printer class driver: reached by its
+// interface path of GUID_DEVINTERFACE_USBPRINT, it answers the driver's
+// device-ID request and keeps a USB serial number (read and written by the
+// serial-number library through its control channel).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/reply_channel.h"
+#include "sim/sim_device.h"
+#include "sim/usb_descriptors.h"
+
+namespace nolpa::sim {
+
+// IOCTL_USBPRINT_GET_LPT_STATUS and IOCTL_USBPRINT_GET_1284_ID.
+inline constexpr std::uint32_t kIoctlUsbPrintLptStatus = 0x220030;
+inline constexpr std::uint32_t kIoctlUsbPrint1284Id = 0x220034;
+
+struct ClassPrinterConfig {
+  std::string name;
+  std::string interfacePath;  // empty: made from the USB ids and the serial
+  std::uint16_t vendorId = 0x0F1A;
+  std::uint16_t productId = 0x0520;
+  // The IEEE 1284 device ID text, without its length prefix, such as
+  // "MFG:Nolpa;CMD:ESC/POS,D4;MDL:RK-L5200;CLS:PRINTER;".
+  std::string deviceId;
+  std::string serial;    // the USB serial number: the ID code
+  std::string firmware;  // as the printer reports it to the library
+};
+
+class ClassPrinter : public SimDevice {
+ public:
+  explicit ClassPrinter(const ClassPrinterConfig& config);
+
+  std::uint16_t VendorId() const { return vendorId_; }
+  std::uint16_t ProductId() const { return productId_; }
+  const std::string& DeviceId() const { return deviceId_; }
+  void SetDeviceId(std::string deviceId) { deviceId_ = std::move(deviceId); }
+  const std::string& Serial() const { return serial_; }
+  void SetSerial(std::string serial);
+  const std::string& Firmware() const { return firmware_; }
+  void SetFirmware(std::string firmware) { firmware_ = std::move(firmware); }
+
+  // Every byte the host wrote to the printer, in order.
+  const std::vector<std::uint8_t>& Received() const { return received_; }
+  ReplyChannel& Channel() { return channel_; }
+
+  // The answer to IOCTL_USBPRINT_GET_1284_ID: a two-byte big-endian length
+  // (counting itself and the text) and the device-ID text, as the
+  // driver passes it on from the printer, followed by a NUL.
+  std::vector<std::uint8_t> DeviceIdReply() const;
+
+  const platform::Guid* InterfaceClass() const override { return &kUsbPrintInterfaceGuid; }
+  std::string InterfacePath() const override { return interfacePath_; }
+  bool AnswersToPath(std::string_view path) const override;
+
+  std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size) override;
+  void Write(std::span<const std::uint8_t> data) override;
+  bool IoControl(std::uint32_t code, std::span<const std::uint8_t> in,
+                 std::vector<std::uint8_t>& answer) override;
+
+ protected:
+  void OnUnplugged() override { channel_.Clear(); }
+
+ private:
+  std::string interfacePath_;
+  std::uint16_t vendorId_;
+  std::uint16_t productId_;
+  std::string deviceId_;
+  std::string serial_;
+  std::string firmware_;
+  std::vector<std::uint8_t> received_;
+  ReplyChannel channel_;
+};
+
+}  // namespace nolpa::sim

@@ -1,0 +1,75 @@
+// The built-in fleet: what NOLPAID-sim.exe finds on a machine without a
+// state file. One printer of each kind the program knows, plus a serial port
+// of another driver and a printer of another make that must not be listed.
+#include "sim/fleet.h"
+
+namespace nolpa::sim {
+namespace {
+
+constexpr char kDefaultFleet[] = R"json({
+  "comment": "NOLPA simulator default fleet",
+  "version": 1,
+  "devices": [
+    {
+      "name": "onboard-usb",
+      "kind": "vendor",
+      "usb": {"vendorId": "0x0F1A", "productId": "0x0410", "bcdUSB": "0x0200",
+              "bcdDevice": "0x0100", "highSpeed": true, "boardCode": "0x04",
+              "manufacturer": "Nolpa", "product": "VX-410 Receipt"},
+      "serial": "VX410A000117", "idName": "Front desk",
+      "model": "VX-410", "firmware": "2.03", "identByte": "0x20"
+    },
+    {
+      "name": "nwj-board",
+      "kind": "vendor",
+      "usb": {"vendorId": "0x0F1A", "productId": "0x0520", "bcdUSB": "0x0110",
+              "bcdDevice": "0x0102", "highSpeed": false, "boardCode": "0x10",
+              "manufacturer": "Nolpa", "product": "VX-520 Label"},
+      "serial": "VX520B004281", "idName": "Warehouse",
+      "model": "VX-520", "firmware": "1.12", "identByte": "0x21"
+    },
+    {
+      "name": "com1",
+      "kind": "serial",
+      "comPort": 1, "dosTarget": "\\Device\\Serial0"
+    },
+    {
+      "name": "com3",
+      "kind": "com",
+      "comPort": 3, "dosTarget": "\\Device\\KolmxSerial0",
+      "usb": {"vendorId": "0x0F1A", "productId": "0x0300", "bcdUSB": "0x0200",
+              "bcdDevice": "0x0201", "highSpeed": false, "boardCode": "0x08",
+              "manufacturer": "Nolpa", "product": "VX-300 Kiosk"},
+      "serial": "VX300C000932", "idName": "Kiosk 2",
+      "model": "VX-300", "firmware": "3.00", "identByte": "0x22"
+    },
+    {
+      "name": "rk-l5200",
+      "kind": "printer-class",
+      "vendorId": "0x0F1A", "productId": "0x0601",
+      "deviceId": "MFG:Nolpa;CMD:ESC/POS,D4;MDL:RK-L5200;CLS:PRINTER;DES:Nolpa RK-L5200 Label;",
+      "serial": "4E4C5041000000A001", "firmware": "5.10"
+    },
+    {
+      "name": "rk-l880",
+      "kind": "printer-class",
+      "vendorId": "0x0F1A", "productId": "0x0602",
+      "deviceId": "MFG:Nolpa;CMD:ESC/POS;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
+      "serial": "4E4C5041000000B002", "firmware": "3.41"
+    },
+    {
+      "name": "other-make",
+      "kind": "printer-class",
+      "vendorId": "0x2B7E", "productId": "0x0101",
+      "deviceId": "MFG:Quillfeather;CMD:PCL,PJL;MDL:QF-90 Office;CLS:PRINTER;",
+      "serial": "QF90X11223344", "firmware": "1.0"
+    }
+  ]
+}
+)json";
+
+}  // namespace
+
+std::string_view DefaultFleetJson() { return kDefaultFleet; }
+
+}  // namespace nolpa::sim

@@ -1,0 +1,54 @@
+// The world's name services: interface enumeration by class and DOS device
+// names of COM ports.
+#include "sim/world.h"
+
+namespace nolpa::sim {
+
+platform::InterfaceSet World::OpenSet(const platform::Guid& interfaceClass) {
+  std::lock_guard lock(mutex_);
+  BeforeRequest(true);
+  OpenSetEntry entry{interfaceClass, {}};
+  for (auto& d : devices_) {
+    const platform::Guid* g = d->InterfaceClass();
+    if (g && *g == interfaceClass && d->Plugged()) entry.devices.push_back(d.get());
+  }
+  const platform::InterfaceSet set = nextSet_;
+  nextSet_ += 4;
+  sets_.emplace(set, std::move(entry));
+  return set;
+}
+
+// The set is a snapshot: a device unplugged after it was taken keeps its
+// place and its path, as the system's device information list does.
+bool World::InterfacePath(platform::InterfaceSet set, const platform::Guid& interfaceClass,
+                          std::uint32_t index, std::string* path) {
+  std::lock_guard lock(mutex_);
+  auto it = sets_.find(set);
+  if (it == sets_.end() || !(it->second.interfaceClass == interfaceClass)) return false;
+  if (index >= it->second.devices.size()) return false;
+  const SimDevice* device = it->second.devices[index];
+  if (device->Faults().failInterfaceDetail) return false;
+  if (path) *path = device->InterfacePath();
+  return true;
+}
+
+void World::CloseSet(platform::InterfaceSet set) {
+  std::lock_guard lock(mutex_);
+  sets_.erase(set);
+}
+
+bool World::QueryTarget(const std::string& name, std::string* firstTarget) {
+  std::lock_guard lock(mutex_);
+  BeforeRequest(true);
+  const int port = ComPortNumber(name, false);
+  if (port == 0) return false;
+  for (auto& d : devices_) {
+    if (d->ComPort() == port && d->Plugged()) {
+      if (firstTarget) *firstTarget = d->DosTarget();
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace nolpa::sim
