@@ -18,15 +18,15 @@ inline constexpr std::uint32_t kIoctlUsbPrintLptStatus = 0x220030;
 inline constexpr std::uint32_t kIoctlUsbPrint1284Id = 0x220034;
 
 struct ClassPrinterConfig {
-  std::string name;
-  std::string interfacePath;  // empty: made from the USB ids and the serial
+  std::string name{};
+  std::string interfacePath{};  // empty: made from the USB ids and the serial
   std::uint16_t vendorId = 0x0F1A;
   std::uint16_t productId = 0x0520;
   // The IEEE 1284 device ID text, without its length prefix, such as
   // "MFG:Nolpa;CMD:ESC/POS,D4;MDL:RK-L5200;CLS:PRINTER;".
-  std::string deviceId;
-  std::string serial;    // the USB serial number: the ID code
-  std::string firmware;  // as the printer reports it to the library
+  std::string deviceId{};
+  std::string serial{};    // the USB serial number: the ID code
+  std::string firmware{};  // as the printer reports it to the library
 };
 
 class ClassPrinter : public SimDevice {

@@ -29,7 +29,7 @@ struct IoctlFault {
   Action action = Action::Refuse;
   std::uint32_t nth = 0;  // 0: every request of `code`; n: only the n-th
   std::uint32_t fill = 0;
-  std::vector<std::uint8_t> bytes;
+  std::vector<std::uint8_t> bytes{};
   std::uint32_t seen = 0;
 };
 
@@ -45,8 +45,8 @@ struct WriteFault {
 // for control requests).
 struct UnplugFault {
   std::uint32_t after = 1;
-  std::optional<RequestKind> kind;
-  std::optional<std::uint32_t> code;
+  std::optional<RequestKind> kind{};
+  std::optional<std::uint32_t> code{};
   std::uint32_t seen = 0;
 };
 
@@ -62,23 +62,23 @@ struct ChannelFaults {
   bool silent = false;           // replies are dropped
   std::uint32_t latencyMs = 0;   // before the first byte of a reply
   std::uint32_t byteGapMs = 0;   // between consecutive reply bytes
-  std::map<std::uint32_t, std::uint32_t> gapBeforeByte;  // reply byte index -> extra ms
-  std::vector<std::uint8_t> chatter;      // sent ahead of every reply
-  std::vector<std::uint8_t> flowControl;  // inserted inside replies...
+  std::map<std::uint32_t, std::uint32_t> gapBeforeByte{};  // reply byte index -> extra ms
+  std::vector<std::uint8_t> chatter{};      // sent ahead of every reply
+  std::vector<std::uint8_t> flowControl{};  // inserted inside replies...
   std::uint32_t flowControlEvery = 1;     // ...after every this many reply bytes
-  std::optional<Heartbeat> heartbeat;
+  std::optional<Heartbeat> heartbeat{};
   QueryAnswer queryAnswer = QueryAnswer::Normal;  // answer to GS I 1
 };
 
 struct FaultSet {
-  std::vector<IoctlFault> ioctl;
-  std::vector<WriteFault> writes;
-  std::optional<UnplugFault> unplug;
-  std::optional<std::uint64_t> unplugAtMs;  // unplugged from this virtual time on
+  std::vector<IoctlFault> ioctl{};
+  std::vector<WriteFault> writes{};
+  std::optional<UnplugFault> unplug{};
+  std::optional<std::uint64_t> unplugAtMs{};  // unplugged from this virtual time on
   bool refuseOpen = false;          // the device exists but every open fails
   bool failInterfaceDetail = false; // enumerated, but its path cannot be read
   bool refuseTimeouts = false;      // a serial port that refuses SetTimeouts
-  ChannelFaults channel;
+  ChannelFaults channel{};
 };
 
 // Counts a control request of `code` against every matching entry and

@@ -14,16 +14,16 @@ namespace nolpa::sim {
 
 struct RecordedRequest {
   std::uint64_t timeMs = 0;
-  std::string device;  // the device's name; empty for an open that named no device
+  std::string device{};  // the device's name; empty for an open that named no device
   RequestKind kind = RequestKind::Open;
   platform::DeviceHandle handle = platform::kInvalidDeviceHandle;  // the handle used or opened
   bool ok = false;           // what the call returned (close: true)
-  std::string path;          // open: the path asked for
+  std::string path{};          // open: the path asked for
   std::uint32_t code = 0;    // ioctl: control code
   std::uint32_t size = 0;    // read: bytes asked for; write: bytes offered; ioctl: output size
   std::uint32_t count = 0;   // read: bytes returned; write: bytes taken; ioctl: bytes returned
-  std::vector<std::uint8_t> in;   // write: the bytes offered; ioctl: the input bytes
-  std::vector<std::uint8_t> out;  // read: the bytes returned; ioctl: the output bytes
+  std::vector<std::uint8_t> in{};   // write: the bytes offered; ioctl: the input bytes
+  std::vector<std::uint8_t> out{};  // read: the bytes returned; ioctl: the output bytes
   platform::CommTimeouts timeouts{};  // set-timeouts: the values asked for
 };
 

@@ -121,9 +121,9 @@ class SimDevice {
 // A serial port of another driver: it opens and takes time-outs, takes every
 // byte written, never answers, and refuses every control request.
 struct SerialPortConfig {
-  std::string name;
+  std::string name{};
   int comPort = 1;
-  std::string dosTarget;  // empty: "\Device\Serial<comPort - 1>"
+  std::string dosTarget{};  // empty: "\Device\Serial<comPort - 1>"
 };
 
 class SerialPort : public SimDevice {

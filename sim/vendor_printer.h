@@ -27,14 +27,14 @@ inline constexpr std::uint32_t kIoctlWriteBoardValue = 0x2221C8;
 inline constexpr std::uint32_t kIoctlFinishBoardWrite = 0x2221FC;
 
 struct VendorPrinterConfig {
-  std::string name;
+  std::string name{};
   DeviceKind kind = DeviceKind::VendorDriver;  // or DeviceKind::VirtualCom
-  std::string interfacePath;  // vendor driver; empty: made from the USB ids
+  std::string interfacePath{};  // vendor driver; empty: made from the USB ids
   int comPort = 0;            // virtual COM: the port number
-  std::string dosTarget;      // virtual COM; empty: "\Device\KolmxSerial<comPort - 1>"
-  UsbDeviceInfo usb;
-  std::u16string serial;      // the USB serial number: the ID code
-  std::u16string idName;
+  std::string dosTarget{};      // virtual COM; empty: "\Device\KolmxSerial<comPort - 1>"
+  UsbDeviceInfo usb{};
+  std::u16string serial{};      // the USB serial number: the ID code
+  std::u16string idName{};
   std::string model = "VX-410";
   std::string firmware = "1.00";
   std::uint8_t identByte = 0x20;

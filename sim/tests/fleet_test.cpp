@@ -1,0 +1,180 @@
+// Fleet files: the default fleet, the round trip, and refusals.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/fleet.h"
+#include "sim/tests/sim_test_support.h"
+#include "sim/virtual_clock.h"
+
+namespace nolpa::sim {
+namespace {
+
+using testing::Bytes;
+
+// Everything a device answers on one open: what "the same answers" means.
+std::vector<Bytes> Answers(World& world, SimDevice& device) {
+  std::vector<Bytes> answers;
+  std::string path = device.InterfacePath();
+  if (device.Kind() == DeviceKind::VendorDriver) path += "\\RK";
+  if (device.ComPort() != 0) path = "\\\\.\\COM" + std::to_string(device.ComPort());
+  const auto h = world.Files().Open(path);
+  if (h == platform::kInvalidDeviceHandle) return {};
+  for (std::uint32_t code : {kIoctlDeviceDescriptor, kIoctlStringDescriptors, kIoctlStatusBlock,
+                             kIoctlIdName, kIoctlUsbPrint1284Id}) {
+    const auto r = testing::Ioctl(world, h, code, 1024);
+    answers.push_back(r.ok ? r.out : Bytes{0xBA, 0xD0});
+  }
+  for (const Bytes& query : {Bytes{0x1D, 0x49, 0x01}, Bytes{0x1D, 0x49, 0x43},
+                             Bytes{0x1D, 0x49, 0x41}, Bytes{0x1D, 0x49, 0x44}}) {
+    testing::WriteAll(world, h, query);
+    world.Clock().SleepMs(5000);
+    answers.push_back(testing::ReadDue(world, h));
+  }
+  world.Files().Close(h);
+  return answers;
+}
+
+TEST(SimFleetTest, DefaultFleetHoldsOnePrinterOfEachKind) {
+  VirtualClock clock;
+  auto world = WorldFromFleet(DefaultFleetJson(), clock);
+  const auto vendor = testing::Enumerate(*world, kVendorInterfaceGuid);
+  EXPECT_EQ(vendor.size(), 2u);
+  EXPECT_FALSE(world->Vendor("onboard-usb").OnNwjBoard());
+  EXPECT_EQ(world->Vendor("onboard-usb").Usb().bcdUsb, 0x0200);
+  EXPECT_TRUE(world->Vendor("onboard-usb").Usb().highSpeed);
+  EXPECT_TRUE(world->Vendor("nwj-board").OnNwjBoard());
+  std::string target;
+  EXPECT_TRUE(world->DosDevices().QueryTarget("COM3", &target));
+  EXPECT_NE(target.find("Kolmx"), std::string::npos);
+  EXPECT_TRUE(world->DosDevices().QueryTarget("COM1", &target));
+  EXPECT_EQ(target.find("Kolmx"), std::string::npos);
+
+  std::vector<std::string> models;
+  for (const auto& path : testing::Enumerate(*world, kUsbPrintInterfaceGuid)) {
+    const auto h = world->Files().Open(path);
+    const auto id = testing::Ioctl(*world, h, kIoctlUsbPrint1284Id, 1024).out;
+    const std::string text(id.begin() + 2, id.end());
+    const auto mdl = text.find("MDL:");
+    models.push_back(text.substr(mdl + 4, text.find(';', mdl) - mdl - 4));
+    world->Files().Close(h);
+  }
+  EXPECT_EQ(models, (std::vector<std::string>{"RK-L5200", "RK-L880", "QF-90 Office"}));
+  for (const auto& d : world->Devices()) {
+    if (auto* p = dynamic_cast<VendorPrinter*>(d.get())) {
+      EXPECT_FALSE(p->Identity().serial.empty()) << p->Name();
+      EXPECT_FALSE(p->Identity().idName.empty()) << p->Name();
+      EXPECT_TRUE(IsValidIdentByte(p->Identity().identByte)) << p->Name();
+    }
+  }
+}
+
+TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
+  VirtualClock clock;
+  auto first = WorldFromFleet(DefaultFleetJson(), clock);
+  // State and faults a program run or a test leaves behind.
+  auto& nwj = first->Vendor("nwj-board");
+  nwj.SetIdName(u"\u00C4\u0141");   // above U+00FF: kept as a code unit
+  nwj.SetSerial(std::u16string(1, char16_t(0xD800)));  // lone surrogate: kept as a number
+  nwj.Board().SelectAddress(256);
+  nwj.Board().WriteValue(0x00FF);
+  first->Vendor("com3").SetIdName(u"\u0082\u00A0");  // code page bytes survive
+  first->Vendor("onboard-usb").Faults().channel = {.latencyMs = 7, .chatter = {0x12},
+                                                  .heartbeat = Heartbeat{0x14, 300}};
+  first->Vendor("onboard-usb").Faults().ioctl.push_back(
+      {.code = kIoctlIdName, .action = IoctlFault::Action::Raw, .nth = 2, .bytes = {9, 9}});
+  first->Vendor("onboard-usb").Faults().unplug = UnplugFault{.after = 40, .kind = RequestKind::Read};
+  first->PrinterClass("rk-l880").SetSerial("00000000000000ABCD");
+  first->Device("other-make").Unplug();
+
+  const std::string text = FleetToJson(*first);
+  auto second = WorldFromFleet(text, clock);
+  EXPECT_EQ(FleetToJson(*second), text);
+  EXPECT_EQ(second->Vendor("nwj-board").IdNameUnits(), u"\u00C4\u0141");
+  EXPECT_EQ(second->Vendor("nwj-board").Board().Cells(), nwj.Board().Cells());
+  EXPECT_FALSE(second->Device("other-make").Plugged());
+  ASSERT_EQ(first->Devices().size(), second->Devices().size());
+  for (std::size_t i = 0; i < first->Devices().size(); ++i) {
+    SCOPED_TRACE(first->Devices()[i]->Name());
+    EXPECT_EQ(Answers(*first, *first->Devices()[i]), Answers(*second, *second->Devices()[i]));
+  }
+}
+
+TEST(SimFleetTest, WrittenIdentifiersAreSaved) {
+  VirtualClock clock;
+  auto world = WorldFromFleet(DefaultFleetJson(), clock);
+  auto& p = world->Vendor("onboard-usb");
+  const auto h = world->Files().Open(testing::VendorPath(p));
+  testing::WriteAll(*world, h, testing::StoreSession(0x20, 0x39, "20270301090503"));
+  world->Files().Close(h);
+  const auto saved = nlohmann::json::parse(FleetToJson(*world));
+  EXPECT_EQ(saved["devices"][0]["serial"], "20270301090503");
+}
+
+struct BadFleet {
+  const char* name;
+  const char* text;
+  const char* mentions;
+};
+
+void PrintTo(const BadFleet& f, std::ostream* os) { *os << f.name; }
+
+class SimBadFleetTest : public ::testing::TestWithParam<BadFleet> {};
+
+TEST_P(SimBadFleetTest, IsRefusedWithAReason) {
+  VirtualClock clock;
+  World world(clock);
+  try {
+    LoadFleet(world, GetParam().text);
+    FAIL() << "loaded";
+  } catch (const FleetError& e) {
+    EXPECT_NE(std::string(e.what()).find(GetParam().mentions), std::string::npos) << e.what();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SimBadFleetTest,
+    ::testing::Values(
+        BadFleet{"NotJson", "{devices: []}", "not valid JSON"},
+        BadFleet{"NoDevices", R"({"version": 1})", "devices"},
+        BadFleet{"UnknownField", R"({"devices": [{"name": "a", "kind": "vendor", "seriall": "x"}]})",
+                 "seriall"},
+        BadFleet{"UnknownKind", R"({"devices": [{"name": "a", "kind": "parallel"}]})", "kind"},
+        BadFleet{"StatusAsIdentByte",
+                 R"({"devices": [{"name": "a", "kind": "vendor", "identByte": "0x12"}]})",
+                 "identByte"},
+        BadFleet{"ComWithoutPort", R"({"devices": [{"name": "a", "kind": "com"}]})", "comPort"},
+        BadFleet{"SamePortTwice",
+                 R"({"devices": [{"name": "a", "kind": "serial", "comPort": 2},
+                                 {"name": "b", "kind": "com", "comPort": 2}]})",
+                 "device b"},
+        BadFleet{"BadNumber",
+                 R"({"devices": [{"name": "a", "kind": "vendor", "usb": {"bcdUSB": "0x1FFFF"}}]})",
+                 "bcdUSB"},
+        BadFleet{"BadFaultBytes",
+                 R"({"devices": [{"name": "a", "kind": "vendor", "faults": {"chatter": "1"}}]})",
+                 "chatter"},
+        BadFleet{"BadFaultName",
+                 R"({"devices": [{"name": "a", "kind": "vendor", "faults": {"slow": true}}]})",
+                 "slow"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimFleetTest, FaultsFromAFleetTakeEffect) {
+  VirtualClock clock;
+  auto world = WorldFromFleet(R"({"devices": [{
+      "name": "p", "kind": "vendor", "serial": "S",
+      "faults": {"ioctl": [{"code": "0x2220CC", "action": "short", "fill": 2}],
+                 "writes": [{"nth": 1, "take": 1}],
+                 "flowControl": "13", "queryAnswer": "one-byte-status"}}]})",
+                              clock);
+  auto& p = world->Vendor("p");
+  const auto h = world->Files().Open(testing::VendorPath(p));
+  EXPECT_EQ(testing::Ioctl(*world, h, kIoctlIdName, 512).out, (Bytes{0x02, 0x03}));
+  EXPECT_EQ(testing::WriteAll(*world, h, {0x1D, 0x49, 0x01}), 1u);
+  testing::WriteAll(*world, h, {0x49, 0x01});
+  EXPECT_EQ(testing::ReadDue(*world, h), Bytes{0x12});
+  world->Files().Close(h);
+}
+
+}  // namespace
+}  // namespace nolpa::sim
