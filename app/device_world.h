@@ -1,0 +1,25 @@
+#pragma once
+// The device-facing services of one program flavour. NOLPAID.exe links the
+// real adapters (device_world_real.cpp); NOLPAID-sim.exe links the simulated
+// world (device_world_sim.cpp). Nothing else differs between the two.
+#include <memory>
+
+#include "platform/clock.h"
+#include "platform/device_files.h"
+#include "platform/device_interfaces.h"
+#include "platform/dos_devices.h"
+
+namespace nolpa::app {
+
+class DeviceWorld {
+ public:
+  virtual ~DeviceWorld() = default;
+  virtual platform::DeviceFiles& Files() = 0;
+  virtual platform::DeviceInterfaces& Interfaces() = 0;
+  virtual platform::DosDevices& DosDevices() = 0;
+};
+
+// The flavour's world; `clock` is the real clock and outlives the world.
+std::unique_ptr<DeviceWorld> OpenDeviceWorld(platform::Clock& clock);
+
+}  // namespace nolpa::app

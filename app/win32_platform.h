@@ -1,0 +1,38 @@
+#pragma once
+// Every outside service the core is given in a running program: the real
+// window-side adapters and the flavour's device world.
+#include <memory>
+
+#include "app/device_world.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_message_boxes.h"
+#include "platform/win32/win32_system_info.h"
+
+namespace nolpa::app {
+
+class Win32Platform {
+ public:
+  Win32Platform() : world_(OpenDeviceWorld(clock_)) {}
+
+  platform::Platform Services() {
+    platform::Platform services;
+    services.clock = &clock_;
+    services.files = &world_->Files();
+    services.interfaces = &world_->Interfaces();
+    services.dosDevices = &world_->DosDevices();
+    services.system = &system_;
+    services.messageBoxes = &messageBoxes_;
+    return services;
+  }
+  // Message boxes become modal to this window (an HWND) once it exists.
+  void SetMessageOwner(void* window) { messageBoxes_.SetOwner(window); }
+
+ private:
+  platform::win32::Win32Clock clock_;
+  platform::win32::Win32SystemInfo system_;
+  platform::win32::Win32MessageBoxes messageBoxes_;
+  std::unique_ptr<DeviceWorld> world_;
+};
+
+}  // namespace nolpa::app

@@ -1,0 +1,20 @@
+#pragma once
+// Conversions between the program's two kinds of 8-bit text and the UTF-16
+// the wide Win32 calls take: captions and messages are UTF-8, device texts
+// are in the system's ANSI code page.
+#include <string>
+
+namespace nolpa::platform::win32 {
+
+// UTF-8 to UTF-16. Bytes that are not valid UTF-8 are read in the ANSI code
+// page instead, so a message built from device text still shows.
+std::wstring Utf8ToWide(const std::string& text);
+
+// ANSI code page (CP_ACP) to UTF-16 and back.
+std::wstring AnsiToWide(const std::string& text);
+std::string WideToAnsi(const std::wstring& text);
+
+// UTF-16 to UTF-8.
+std::string WideToUtf8(const std::wstring& text);
+
+}  // namespace nolpa::platform::win32

@@ -1,0 +1,66 @@
+#include "platform/win32/win32_device_interfaces.h"
+
+// clang-format off
+#include <windows.h>
+#include <setupapi.h>
+// clang-format on
+
+#include <cstring>
+#include <vector>
+
+namespace nolpa::platform::win32 {
+
+namespace {
+
+GUID ToGuid(const Guid& guid) {
+  GUID native;
+  native.Data1 = guid.data1;
+  native.Data2 = guid.data2;
+  native.Data3 = guid.data3;
+  std::memcpy(native.Data4, guid.data4, sizeof native.Data4);
+  return native;
+}
+
+HDEVINFO ToSet(InterfaceSet set) { return reinterpret_cast<HDEVINFO>(set); }
+
+}  // namespace
+
+static_assert(sizeof(InterfaceSet) == sizeof(HDEVINFO));
+
+InterfaceSet Win32DeviceInterfaces::OpenSet(const Guid& interfaceClass) {
+  const GUID guid = ToGuid(interfaceClass);
+  HDEVINFO set = SetupDiGetClassDevsA(&guid, nullptr, nullptr,
+                                      DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  return reinterpret_cast<InterfaceSet>(set);
+}
+
+bool Win32DeviceInterfaces::InterfacePath(InterfaceSet set, const Guid& interfaceClass,
+                                          std::uint32_t index, std::string* path) {
+  const GUID guid = ToGuid(interfaceClass);
+  SP_DEVICE_INTERFACE_DATA data{};
+  data.cbSize = sizeof data;
+  if (!SetupDiEnumDeviceInterfaces(ToSet(set), nullptr, &guid, index, &data)) return false;
+
+  DWORD required = 0;
+  SetupDiGetDeviceInterfaceDetailA(ToSet(set), &data, nullptr, 0, &required, nullptr);
+  if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return false;
+
+  // DWORD elements keep the detail structure aligned.
+  std::vector<DWORD> buffer((required + sizeof(DWORD) - 1) / sizeof(DWORD));
+  auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
+  detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+  if (!SetupDiGetDeviceInterfaceDetailA(ToSet(set), &data, detail, required, nullptr, nullptr))
+    return false;
+  // The path ends at its NUL, within the bytes the call was given.
+  const char* text = detail->DevicePath;
+  const std::size_t room = required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+  *path = std::string(text, strnlen(text, room));
+  return true;
+}
+
+void Win32DeviceInterfaces::CloseSet(InterfaceSet set) {
+  if (set == kInvalidInterfaceSet) return;
+  SetupDiDestroyDeviceInfoList(ToSet(set));
+}
+
+}  // namespace nolpa::platform::win32

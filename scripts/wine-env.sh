@@ -1,0 +1,43 @@
+# Sourced by the scripts that run Windows binaries: the Wine prefix of the
+# build tree, made once, with a Japanese font standing in for the window's
+# font. Quiet when the prefix is ready.
+nolpa_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${NOLPA_WINEPREFIX:-$nolpa_root/build/wineprefix}
+export WINEARCH=win32
+export WINEDEBUG=-all
+# No Mono or Gecko download prompts: the program needs neither.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+nolpa_prefix_stamp=$WINEPREFIX/.nolpa-prefix-v1
+
+# Font names as a UTF-16 .reg file, the one form regedit reads whatever the
+# locale: the window's font and the dialog fonts fall back to the IPA fonts.
+nolpa_font_registry() {
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'
+    printf '"ＭＳ ゴシック"="IPAGothic"\r\n'
+    printf '"MS PGothic"="IPAPGothic"\r\n'
+    printf '"MS Gothic"="IPAGothic"\r\n'
+    printf '"MS UI Gothic"="IPAPGothic"\r\n\r\n'
+    local key='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+    printf '[%s]\r\n' "$key"
+    local face
+    for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+      printf '"%s"=hex(7):%s\r\n' "$face" "$(printf 'ipagp.ttf,IPAPGothic\0\0' |
+        iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//;s/,$//')"
+    done
+  } | iconv -f UTF-8 -t UTF-16 >"$1"
+}
+
+if [ ! -f "$nolpa_prefix_stamp" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  nolpa_fonts_reg=$(mktemp --suffix=.reg)
+  nolpa_font_registry "$nolpa_fonts_reg"
+  wine regedit /S "$nolpa_fonts_reg" >/dev/null 2>&1
+  rm -f "$nolpa_fonts_reg"
+  wineserver -w
+  touch "$nolpa_prefix_stamp"
+fi

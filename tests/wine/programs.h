@@ -1,0 +1,20 @@
+#pragma once
+// Where the programs under test are, and how long the tests wait for them.
+#include <windows.h>
+
+#include <string>
+
+namespace nolpa::wine_tests {
+
+inline std::string ProgramPath(const char* exeName) {
+  return std::string(NOLPA_BIN_DIR) + "/" + exeName;
+}
+
+inline constexpr char kRealProgram[] = "NOLPAID.exe";
+inline constexpr char kSimProgram[] = "NOLPAID-sim.exe";
+
+// Start-up under Wine, with its first Find, stays well inside these.
+inline constexpr DWORD kStartTimeoutMs = 30000;
+inline constexpr DWORD kExitTimeoutMs = 30000;
+
+}  // namespace nolpa::wine_tests

@@ -1,0 +1,54 @@
+#pragma once
+// The main window, class "TMainForm": creates the controls from the layout
+// table, mirrors every change of the TMainForm model into them, and turns
+// window messages into calls of the form's handlers. Nothing else.
+#include <windows.h>
+
+#include <array>
+
+#include "ui/control_id.h"
+#include "ui/main_form.h"
+#include "ui/win32/form_fonts.h"
+
+namespace nolpa::ui::win32 {
+
+class MainWindow final : public ControlObserver {
+ public:
+  // Creates the window, hidden and centred on the screen, owned by `owner`,
+  // with every control in the state of the model.
+  MainWindow(TMainForm& form, HWND owner);
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  // Shows the window; the first show runs FormShow from the message loop.
+  void Show();
+
+  void ControlChanged(ControlId id, ControlChange what) override;
+  void CloseRequested() override;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  void OnCommand(ControlId id, int code);
+  void OnButtonClicked(ControlId id);
+  void OnEditChanged(ControlId id);
+  LRESULT OnControlColour(UINT message, HDC dc, HWND control);
+  void OnActivate(bool active);
+  void OnClose();
+
+  TMainForm& form_;
+  FormFonts fonts_;
+  HWND hwnd_ = nullptr;
+  std::array<HWND, kControlCount> controls_{};
+  // Set while a model change is written into a control, so the control's
+  // change notification is not read back as the user's input.
+  bool mirroring_ = false;
+  bool shown_ = false;
+  bool closing_ = false;
+  HWND lastFocus_ = nullptr;
+};
+
+}  // namespace nolpa::ui::win32
