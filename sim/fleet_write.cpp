@@ -85,6 +85,8 @@ std::string FleetToJson(World& world) {
   return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+std::string World::ToJson() { return FleetToJson(*this); }
+
 void ApplyStoredState(World& world, std::string_view fleetJson) {
   Json root;
   try {

@@ -1,7 +1,9 @@
 // A world kept in a state file, shared by every process that opens the same
 // file: changes are written out at once, and changes another process wrote
 // are taken in before the next request.
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -71,19 +73,29 @@ class StateFile {
 
   bool Save() {
     if (applying_) return true;  // the change came from the file itself
-    const bool ok = WriteAtomically(path_, FleetToJson(world_));
-    stamp_ = StampOf(path_);
+    const std::string text = FleetToJson(world_);
+    const bool ok = WriteAtomically(path_, text);
+    MarkSynced(text);
     return ok;
   }
 
-  void MarkSynced() { stamp_ = StampOf(path_); }
+  void MarkSynced(const std::string& text) {
+    stamp_ = StampOf(path_);
+    hash_ = std::hash<std::string>{}(text);
+  }
 
   // Takes in what another process stored since this one last read or wrote.
+  // Some file systems keep whole seconds only, so a file written within the
+  // last moments is compared by content even when its size and time match.
   void SyncIfChanged() {
     const FileStamp now = StampOf(path_);
-    if (!now.exists || now == stamp_) return;
+    if (!now.exists || (now == stamp_ && !RecentlyWritten(now))) return;
     std::string text;
     if (!ReadWholeFile(path_, text)) return;
+    const std::size_t hash = std::hash<std::string>{}(text);
+    stamp_ = now;
+    if (hash == hash_) return;
+    hash_ = hash;
     applying_ = true;
     try {
       ApplyStoredState(world_, text);
@@ -91,13 +103,17 @@ class StateFile {
       // A file that no longer parses is left alone; the next save replaces it.
     }
     applying_ = false;
-    stamp_ = now;
   }
 
  private:
+  static bool RecentlyWritten(const FileStamp& stamp) {
+    return fs::file_time_type::clock::now() - stamp.time < std::chrono::seconds(3);
+  }
+
   World& world_;
   fs::path path_;
   FileStamp stamp_;
+  std::size_t hash_ = 0;
   bool applying_ = false;
 };
 
@@ -119,7 +135,7 @@ bool LoadOrCreate(World& world, StateFile& file, const fs::path& path, std::stri
     if (error) *error = path.string() + ": " + e.what();
     return false;
   }
-  file.MarkSynced();
+  file.MarkSynced(text);
   return true;
 }
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "sim/text.h"
+
 namespace nolpa::sim {
 
 using platform::DeviceHandle;
@@ -41,17 +43,36 @@ std::string DefaultName(DeviceKind kind, std::size_t count) {
 }
 }  // namespace
 
+// A path made from the serial number, or from the name when another device
+// with the same ids and serial number holds that one already.
+std::string World::FreeInterfacePath(std::uint16_t vendorId, std::uint16_t productId,
+                                     std::string_view serial, std::string_view name,
+                                     const platform::Guid& guid) const {
+  std::string path = MakeInterfacePath(vendorId, productId, serial, name, guid);
+  for (const auto& d : devices_)
+    if (SameName(d->InterfacePath(), path))
+      return MakeInterfacePath(vendorId, productId, {}, name, guid);
+  return path;
+}
+
 VendorPrinter& World::AddVendorPrinter(VendorPrinterConfig config) {
   if (config.kind != DeviceKind::VendorDriver && config.kind != DeviceKind::VirtualCom)
     throw std::invalid_argument("a vendor printer is on the vendor driver or a COM port");
   if (config.kind == DeviceKind::VirtualCom && (config.comPort < 1 || config.comPort > 255))
     throw std::invalid_argument("COM port out of range");
   if (config.name.empty()) config.name = DefaultName(config.kind, devices_.size());
+  if (config.kind == DeviceKind::VendorDriver && config.interfacePath.empty())
+    config.interfacePath = FreeInterfacePath(config.usb.vendorId, config.usb.productId,
+                                             Narrow(config.serial), config.name,
+                                             kVendorInterfaceGuid);
   return Add(std::make_unique<VendorPrinter>(config));
 }
 
 ClassPrinter& World::AddClassPrinter(ClassPrinterConfig config) {
   if (config.name.empty()) config.name = DefaultName(DeviceKind::PrinterClass, devices_.size());
+  if (config.interfacePath.empty())
+    config.interfacePath = FreeInterfacePath(config.vendorId, config.productId, config.serial,
+                                             config.name, kUsbPrintInterfaceGuid);
   return Add(std::make_unique<ClassPrinter>(config));
 }
 

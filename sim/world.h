@@ -62,6 +62,9 @@ class World : private platform::DeviceFiles,
   ClassPrinter& PrinterClass(std::string_view name);
   const std::vector<std::unique_ptr<SimDevice>>& Devices() const { return devices_; }
 
+  // The devices as a fleet text with their present state (FleetToJson).
+  std::string ToJson();
+
   // Every request the devices received.
   RequestRecorder& Recorder() { return recorder_; }
   const RequestRecorder& Recorder() const { return recorder_; }
@@ -111,6 +114,9 @@ class World : private platform::DeviceFiles,
   template <typename T>
   T& Add(std::unique_ptr<T> device);
   void CheckUnique(const SimDevice& device) const;
+  std::string FreeInterfacePath(std::uint16_t vendorId, std::uint16_t productId,
+                                std::string_view serial, std::string_view name,
+                                const platform::Guid& guid) const;
   void BeforeRequest(bool sync);
   bool IsHeld(const SimDevice* device) const;
   // The handle's device when the handle is open and the device still there.

@@ -109,6 +109,15 @@ TEST_F(SimPersistentWorldTest, LiveWorldsOnOneFileTakeInEachOthersChanges) {
   EXPECT_EQ(saved->Vendor("com3").Identity().idName, "Hall");
 }
 
+TEST_F(SimPersistentWorldTest, ChangeOfTheSameSizeWithinOneSecondIsSeen) {
+  auto a = OpenPersistentWorld(file, clock);
+  auto b = OpenPersistentWorld(file, clock);
+  WriteIdCode(*a, "AAAA");
+  EXPECT_EQ(ReportedSerial(*b), "AAAA");
+  WriteIdCode(*a, "BBBB");  // same file size, likely the same file time
+  EXPECT_EQ(ReportedSerial(*b), "BBBB");
+}
+
 TEST_F(SimPersistentWorldTest, BrokenFileIsReportedAndLeftAlone) {
   {
     std::ofstream out(file);

@@ -291,5 +291,23 @@ TEST(SimWorldTest, RefusesClashingDevices) {
   EXPECT_THROW(world.Device("missing"), std::out_of_range);
 }
 
+TEST(SimWorldTest, PrintersWithTheSameSerialGetTheirOwnPaths) {
+  VirtualClock clock;
+  World world(clock);
+  world.AddVendorPrinter({.name = "a", .serial = u"SAME"});
+  world.AddVendorPrinter({.name = "b", .serial = u"SAME"});
+  world.AddVendorPrinter({.name = "c", .serial = u"with space"});
+  const auto paths = testing::Enumerate(world, kVendorInterfaceGuid);
+  ASSERT_EQ(paths.size(), 3u);
+  EXPECT_NE(paths[0].find("#SAME#"), std::string::npos);
+  EXPECT_NE(paths[0], paths[1]);
+  EXPECT_EQ(paths[2].find("with space"), std::string::npos);
+  for (const auto& path : paths) {
+    const auto h = world.Files().Open(path + "\\RK");
+    EXPECT_NE(h, platform::kInvalidDeviceHandle) << path;
+    world.Files().Close(h);
+  }
+}
+
 }  // namespace
 }  // namespace nolpa::sim
