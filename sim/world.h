@@ -73,6 +73,10 @@ class World : private platform::DeviceFiles,
   // included), and interface sets not yet released: 0 after a clean action.
   std::size_t OpenHandles() const;
   std::size_t OpenSets() const;
+  // Interface sets ever opened, and every name QueryTarget was asked about,
+  // in order ("COM1" ... "COM32" after one Find).
+  std::size_t SetsOpenedTotal() const { return setsOpenedTotal_; }
+  const std::vector<std::string>& QueriedNames() const { return queriedNames_; }
 
   // Hooks for a world kept in a file (persistent_world.h): `onStateChanged`
   // runs after any request changed what a device stores; `beforeRequest`
@@ -133,6 +137,8 @@ class World : private platform::DeviceFiles,
   std::map<platform::InterfaceSet, OpenSetEntry> sets_;
   platform::DeviceHandle nextHandle_ = 0x100;
   platform::InterfaceSet nextSet_ = 0x5000;
+  std::size_t setsOpenedTotal_ = 0;
+  std::vector<std::string> queriedNames_;
   RequestRecorder recorder_;
   std::function<void()> onStateChanged_;
   std::function<void()> beforeRequest_;

@@ -14,6 +14,7 @@ platform::InterfaceSet World::OpenSet(const platform::Guid& interfaceClass) {
   }
   const platform::InterfaceSet set = nextSet_;
   nextSet_ += 4;
+  ++setsOpenedTotal_;
   sets_.emplace(set, std::move(entry));
   return set;
 }
@@ -40,6 +41,7 @@ void World::CloseSet(platform::InterfaceSet set) {
 bool World::QueryTarget(const std::string& name, std::string* firstTarget) {
   std::lock_guard lock(mutex_);
   BeforeRequest(true);
+  if (recorder_.Enabled()) queriedNames_.push_back(name);
   const int port = ComPortNumber(name, false);
   if (port == 0) return false;
   for (auto& d : devices_) {

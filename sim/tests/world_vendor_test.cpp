@@ -44,6 +44,7 @@ TEST_F(SimVendorPrinterTest, IsEnumeratedAndOpenedWithTheSuffix) {
   EXPECT_EQ(paths[0].rfind("\\\\?\\usb#vid_0f1a&pid_0410#", 0), 0u) << paths[0];
   EXPECT_NE(paths[0].find("#{5dd901c0-bcf4-11d1-9738-008029e6a5b3}"), std::string::npos);
   EXPECT_TRUE(testing::Enumerate(world, kUsbPrintInterfaceGuid).empty());
+  EXPECT_EQ(world.SetsOpenedTotal(), 2u);
 
   EXPECT_EQ(world.Files().Open(paths[0]), platform::kInvalidDeviceHandle);
   const auto h = world.Files().Open(paths[0] + "\\RK");
@@ -235,6 +236,8 @@ TEST(SimComPortTest, VirtualComPrinterAnswersLikeTheUsbDriver) {
   ASSERT_TRUE(world.DosDevices().QueryTarget("COM1", &target));
   EXPECT_EQ(target, "\\Device\\Serial0");
   EXPECT_FALSE(world.DosDevices().QueryTarget("COM2", &target));
+  EXPECT_FALSE(world.DosDevices().QueryTarget("COM03", &target));
+  EXPECT_EQ(world.QueriedNames(), (std::vector<std::string>{"COM3", "COM1", "COM2", "COM03"}));
   EXPECT_TRUE(testing::Enumerate(world, kVendorInterfaceGuid).empty());
 
   const auto h = world.Files().Open("\\\\.\\COM3");
