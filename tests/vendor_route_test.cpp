@@ -193,7 +193,9 @@ TEST(ProbeVendorDriverDevice, FailuresListNothingAndReleaseEverything) {
     discovery::DeviceList list;
     EXPECT_EQ(discovery::ProbeVendorDriverDevice(h.Platform(), 0, list), c.listed);
     EXPECT_EQ(list.Length(), c.listed ? 6u : 0u);
-    if (c.listed) EXPECT_EQ(list.Get(0, discovery::IdName), c.idName);
+    if (c.listed) {
+      EXPECT_EQ(list.Get(0, discovery::IdName), c.idName);
+    }
     EXPECT_EQ(h.world.OpenHandles(), 0u);
     EXPECT_EQ(h.world.OpenSets(), 0u);
   }
