@@ -23,7 +23,7 @@ struct ClassPrinterConfig {
   std::uint16_t vendorId = 0x0F1A;
   std::uint16_t productId = 0x0520;
   // The IEEE 1284 device ID text, without its length prefix, such as
-  // "MFG:Nolpa;CMD:ESC/POS,D4;MDL:RK-L5200;CLS:PRINTER;".
+  // "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;".
   std::string deviceId{};
   std::string serial{};    // the USB serial number: the ID code
   std::string firmware{};  // as the printer reports it to the library

@@ -47,21 +47,21 @@ constexpr char kDefaultFleet[] = R"json({
       "name": "rk-l5200",
       "kind": "printer-class",
       "vendorId": "0x0F1A", "productId": "0x0601",
-      "deviceId": "MFG:Nolpa;CMD:ESC/POS,D4;MDL:RK-L5200;CLS:PRINTER;DES:Nolpa RK-L5200 Label;",
+      "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;DES:Nolpa RK-L5200 Label;",
       "serial": "4E4C5041000000A001", "firmware": "5.10"
     },
     {
       "name": "rk-l880",
       "kind": "printer-class",
       "vendorId": "0x0F1A", "productId": "0x0602",
-      "deviceId": "MFG:Nolpa;CMD:ESC/POS;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
+      "deviceId": "MFG:Nolpa;CMD:NLP;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
       "serial": "4E4C5041000000B002", "firmware": "3.41"
     },
     {
       "name": "other-make",
       "kind": "printer-class",
       "vendorId": "0x2B7E", "productId": "0x0101",
-      "deviceId": "MFG:Quillfeather;CMD:PCL,PJL;MDL:QF-90 Office;CLS:PRINTER;",
+      "deviceId": "MFG:Quillfeather;CMD:QFL;MDL:QF-90 Office;CLS:PRINTER;",
       "serial": "QF90X11223344", "firmware": "1.0"
     }
   ]

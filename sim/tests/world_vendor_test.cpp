@@ -259,7 +259,7 @@ TEST(SimComPortTest, VirtualComPrinterAnswersLikeTheUsbDriver) {
 TEST(SimClassPrinterTest, AnswersTheDeviceIdWithItsLengthPrefix) {
   VirtualClock clock;
   World world(clock);
-  const std::string id = "MFG:Nolpa;CMD:ESC/POS,D4;MDL:RK-L5200;CLS:PRINTER;";
+  const std::string id = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;";
   world.AddClassPrinter({.name = "rk", .deviceId = id, .serial = "4E4C5041000000A001"});
   world.AddVendorPrinter(Onboard());
 
