@@ -41,3 +41,9 @@ if [ ! -f "$nolpa_prefix_stamp" ]; then
   wineserver -w
   touch "$nolpa_prefix_stamp"
 fi
+
+# Wine's own fonts (title-bar glyphs, Tahoma) when fonts-wine is installed:
+# this Wine does not look for them where Debian puts them.
+if [ -d /usr/share/wine/fonts ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+  ln -sf /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fi

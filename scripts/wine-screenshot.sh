@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs a program on a Wine virtual desktop (so its window has a title bar)
+# on the current, virtual, display; saves a screenshot once its main window
+# is up and closes it. Ends with the program's exit code.
+# Usage: wine-screenshot.sh PROGRAM SCREENSHOT [ARGUMENTS...]
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+program=$1 screenshot=$2
+shift 2
+name=$(basename "${program//\\//}")
+desktop=/desktop=NOLPA,800x600
+
+# cmd keeps the program's exit code, which explorer does not pass on.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+printf '@start "" /wait %%*\r\n@echo %%errorlevel%%> "Z:%s\\exit-code"\r\n' "${work//\//\\}" >"$work/launch.bat"
+wine explorer "$desktop" cmd /c "Z:${work//\//\\}\\launch.bat" "$program" "$@" &
+desktop_pid=$!
+
+window=
+for _ in $(seq 1 120); do
+  if xwininfo -root -tree 2>/dev/null | grep -q '"VARDU NOLPA Identifier Utility'; then window=1; break; fi
+  kill -0 "$desktop_pid" 2>/dev/null || break
+  sleep 0.25
+done
+if [ -n "$window" ]; then
+  sleep 2  # the first Find
+  import -window root "$screenshot"
+  echo "screenshot: $screenshot"
+  # Closing from inside the same desktop, where the program's windows are.
+  wine explorer "$desktop" taskkill /IM "$name" >/dev/null 2>&1 || true
+fi
+wait "$desktop_pid" || true
+wineserver -w
+code=$(tr -dc '0-9-' <"$work/exit-code" 2>/dev/null || true)
+echo "exit code: ${code:-unknown}"
+[ -n "$code" ] && exit $(( code & 255 ))
+exit 1
