@@ -1,20 +1,35 @@
 # Sourced by the scripts that run Windows binaries: the Wine prefix of the
 # build tree, made once, with a Japanese font standing in for the window's
 # font. Quiet when the prefix is ready.
+#
+# The default prefix is for virtual displays, which have no window manager:
+# its windows are not managed, since Wine waits two seconds for a window
+# manager on every hide and destroy of a managed window. With
+# NOLPA_WINE_MANAGED=1 the prefix build/wineprefix-managed is used instead,
+# whose windows a desktop's window manager decorates.
 nolpa_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX=${NOLPA_WINEPREFIX:-$nolpa_root/build/wineprefix}
+if [ "${NOLPA_WINE_MANAGED:-0}" = 1 ]; then
+  nolpa_default_prefix=$nolpa_root/build/wineprefix-managed
+else
+  nolpa_default_prefix=$nolpa_root/build/wineprefix
+fi
+export WINEPREFIX=${NOLPA_WINEPREFIX:-$nolpa_default_prefix}
 export WINEARCH=win32
 export WINEDEBUG=-all
 # No Mono or Gecko download prompts: the program needs neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-nolpa_prefix_stamp=$WINEPREFIX/.nolpa-prefix-v1
+nolpa_prefix_stamp=$WINEPREFIX/.nolpa-prefix-v2
 
-# Font names as a UTF-16 .reg file, the one form regedit reads whatever the
-# locale: the window's font and the dialog fonts fall back to the IPA fonts.
-nolpa_font_registry() {
+# The prefix's settings as a UTF-16 .reg file, the one form regedit reads
+# whatever the locale: the window's font and the dialog fonts fall back to
+# the IPA fonts; windows are unmanaged unless asked otherwise.
+nolpa_prefix_registry() {
   {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    if [ "${NOLPA_WINE_MANAGED:-0}" != 1 ]; then
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
+    fi
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
     printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'
     printf '"ＭＳ ゴシック"="IPAGothic"\r\n'
@@ -34,10 +49,10 @@ nolpa_font_registry() {
 if [ ! -f "$nolpa_prefix_stamp" ]; then
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1
-  nolpa_fonts_reg=$(mktemp --suffix=.reg)
-  nolpa_font_registry "$nolpa_fonts_reg"
-  wine regedit /S "$nolpa_fonts_reg" >/dev/null 2>&1
-  rm -f "$nolpa_fonts_reg"
+  nolpa_reg=$(mktemp --suffix=.reg)
+  nolpa_prefix_registry "$nolpa_reg"
+  wine regedit /S "$nolpa_reg" >/dev/null 2>&1
+  rm -f "$nolpa_reg"
   wineserver -w
   touch "$nolpa_prefix_stamp"
 fi

@@ -1,0 +1,143 @@
+// The simulated program on the default fleet, end to end through its window:
+// the vendor-driver printers are listed and shown, the date button, and a
+// write that the printer keeps for the next run. Every test has a fresh
+// state file of its own.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/wine/program_fixture.h"
+#include "ui/layout.h"
+
+namespace nolpa::wine_tests {
+namespace {
+
+using ui::ControlId;
+
+// The default fleet's printers on the vendor driver, in the order Find lists
+// them: product text, ID code and ID name as the printers hold them.
+struct VendorPrinter {
+  const wchar_t* product;
+  const wchar_t* idCode;
+  const wchar_t* idName;
+  bool onBoard;  // an NW-J interface board
+};
+const VendorPrinter kVendorPrinters[] = {
+    {L"VX-410 Receipt", L"VX410A000117", L"Front desk", false},
+    {L"VX-520 Label", L"VX520B004281", L"Warehouse", true},
+};
+
+class SimWindowTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    folder_ = std::string(temp) + "nolpa-sim-" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(GetTickCount());
+    CreateDirectoryA(folder_.c_str(), nullptr);
+    state_ = {{"NOLPA_SIM_STATE", folder_ + "\\state.json"}};
+  }
+  void TearDown() override {
+    ProgramTest::TearDown();
+    DeleteFileA((folder_ + "\\state.json").c_str());
+    RemoveDirectoryA(folder_.c_str());
+  }
+  void StartSim() { Start(kSimProgram, "", state_); }
+
+  // Waits until a display handler has filled in the ID code box.
+  bool WaitForIdCode(const std::wstring& code) {
+    return WaitUntil([&] { return Window().Text(ControlId::Memo1) == code; }, 10000);
+  }
+
+ private:
+  std::string folder_;
+  Environment state_;
+};
+
+TEST_F(SimWindowTest, VendorPrintersAreListedAndSelectingOneShowsIt) {
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  const std::vector<std::wstring> items = Window().Items(ControlId::ComboBox1);
+  ASSERT_GE(items.size(), std::size(kVendorPrinters));
+  EXPECT_EQ(Window().Selected(ControlId::ComboBox1), 0);
+  for (ControlId id : {ControlId::Button1, ControlId::Button2, ControlId::Button3, ControlId::Button4,
+                       ControlId::Button5, ControlId::Button6, ControlId::Edit1, ControlId::Edit2})
+    EXPECT_TRUE(Window().Enabled(id)) << ui::LayoutOf(id).name;
+
+  // Backwards, so every selection really changes what is shown.
+  for (int index = static_cast<int>(std::size(kVendorPrinters)) - 1; index >= 0; --index) {
+    const VendorPrinter& printer = kVendorPrinters[index];
+    SCOPED_TRACE(testing::Message() << "item " << index);
+    EXPECT_EQ(items[static_cast<std::size_t>(index)], printer.product);
+    Window().Select(ControlId::ComboBox1, index);
+    ASSERT_TRUE(WaitForIdCode(printer.idCode));
+    EXPECT_EQ(Window().Text(ControlId::Edit1), printer.idCode);
+    EXPECT_EQ(Window().Text(ControlId::Edit2), printer.idName);
+    const std::wstring infoLine = Window().Text(ControlId::Label6);
+    EXPECT_FALSE(infoLine.empty());
+    EXPECT_EQ(infoLine.find(L"NW-J") != std::wstring::npos, printer.onBoard) << infoLine;
+    EXPECT_EQ(infoLine.find(L"USB Printer Class"), std::wstring::npos) << infoLine;
+    // The label shows its whole text.
+    const RECT label = Window().Rect(ControlId::Label6);
+    EXPECT_GT(label.right - label.left, static_cast<LONG>(infoLine.size()) * 3);
+  }
+}
+
+TEST_F(SimWindowTest, DateButtonGivesAFourteenDigitCodeOfNow) {
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode));
+  SYSTEMTIME before;
+  GetLocalTime(&before);
+  Window().Click(ControlId::Button2);
+  ASSERT_TRUE(WaitUntil([&] { return Window().Text(ControlId::Edit1) != kVendorPrinters[0].idCode; }, 5000));
+  const std::wstring code = Window().Text(ControlId::Edit1);
+  ASSERT_EQ(code.size(), 14u) << code;
+  EXPECT_EQ(code.find_first_not_of(L"0123456789"), std::wstring::npos) << code;
+  wchar_t day[16];
+  std::swprintf(day, 16, L"%04d%02d%02d", before.wYear, before.wMonth, before.wDay);
+  EXPECT_EQ(code.substr(0, 8), day);
+}
+
+TEST_F(SimWindowTest, WrittenIdIsShownAfterFindAndKeptForTheNextRun) {
+  const std::wstring newCode = L"NOLPA-2024+07";
+  const std::wstring newName = L"Back office";
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode));
+  Window().SetText(ControlId::Edit1, newCode);
+  Window().SetText(ControlId::Edit2, newName);
+
+  const auto clicked = std::chrono::steady_clock::now();
+  Window().Click(ControlId::Button3);
+  HWND box = WaitForMessageBox(Run().ProcessId(), 15000);
+  const auto boxShown = std::chrono::steady_clock::now();
+  ASSERT_NE(box, nullptr) << "no message after Write";
+  const MessageBoxSeen seen = ReadMessageBox(box);
+  EXPECT_EQ(seen.caption, L"Information");
+  EXPECT_EQ(seen.text, L"The writing in of the ID succeeded.");
+
+  // Reset to closing packet, with the 2000 ms channel emptying inside it.
+  const auto elapsedMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(boxShown - clicked).count();
+  RecordProperty("write_to_message_ms", static_cast<int>(elapsedMs));
+  std::printf("Write on the simulated printer: %lld ms from click to message\n",
+              static_cast<long long>(elapsedMs));
+  EXPECT_LT(elapsedMs, 2500 + 300) << "2.5 s for the sequence, 0.3 s for the box to appear";
+
+  DismissMessageBox(box);
+  // After OK, Find runs again and shows what the printer now reports.
+  EXPECT_TRUE(WaitForIdCode(newCode));
+  EXPECT_EQ(Window().Text(ControlId::Edit2), newName);
+  ASSERT_EQ(CloseAndWait(), std::optional<DWORD>(0));
+
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  EXPECT_TRUE(WaitForIdCode(newCode)) << "the printer did not keep the code";
+  EXPECT_EQ(Window().Text(ControlId::Edit1), newCode);
+  EXPECT_EQ(Window().Text(ControlId::Edit2), newName);
+}
+
+}  // namespace
+}  // namespace nolpa::wine_tests
