@@ -3,6 +3,7 @@
 // beside the program as NOLPAID-sim.json.
 #include <windows.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "app/device_world.h"
@@ -35,8 +36,14 @@ class SimulatedDeviceWorld final : public DeviceWorld {
 
 }  // namespace
 
+// A state file that cannot be read stops the start: shown in the standard
+// exception box rather than run with no printers, or over the user's file.
 std::unique_ptr<DeviceWorld> OpenDeviceWorld(platform::Clock& clock) {
-  return std::make_unique<SimulatedDeviceWorld>(sim::OpenPersistentWorld(StateFilePath(), clock));
+  const std::string path = StateFilePath();
+  std::string error;
+  std::unique_ptr<sim::World> world = sim::OpenPersistentWorld(path, clock, &error);
+  if (world == nullptr) throw std::runtime_error("Cannot open the simulator state " + path + ": " + error);
+  return std::make_unique<SimulatedDeviceWorld>(std::move(world));
 }
 
 }  // namespace nolpa::app

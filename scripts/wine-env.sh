@@ -19,7 +19,7 @@ export WINEDEBUG=-all
 # No Mono or Gecko download prompts: the program needs neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-nolpa_prefix_stamp=$WINEPREFIX/.nolpa-prefix-v2
+nolpa_prefix_stamp=$WINEPREFIX/.nolpa-prefix-v4
 
 # The prefix's settings as a UTF-16 .reg file, the one form regedit reads
 # whatever the locale: the window's font and the dialog fonts fall back to
@@ -27,6 +27,8 @@ nolpa_prefix_stamp=$WINEPREFIX/.nolpa-prefix-v2
 nolpa_prefix_registry() {
   {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    # A crash prints its backtrace and ends; no dialog waits for a click.
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
     if [ "${NOLPA_WINE_MANAGED:-0}" != 1 ]; then
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
     fi

@@ -48,6 +48,8 @@ class SimWindowTest : public ProgramTest {
     RemoveDirectoryA(folder_.c_str());
   }
   void StartSim() { Start(kSimProgram, "", state_); }
+  const Environment& State() const { return state_; }
+  std::string StatePath() const { return folder_ + "\\state.json"; }
 
   // Waits until a display handler has filled in the ID code box.
   bool WaitForIdCode(const std::wstring& code) {
@@ -137,6 +139,27 @@ TEST_F(SimWindowTest, WrittenIdIsShownAfterFindAndKeptForTheNextRun) {
   EXPECT_TRUE(WaitForIdCode(newCode)) << "the printer did not keep the code";
   EXPECT_EQ(Window().Text(ControlId::Edit1), newCode);
   EXPECT_EQ(Window().Text(ControlId::Edit2), newName);
+}
+
+TEST_F(SimWindowTest, ExceptionAtStartUpIsShownAndTheProgramEndsWithZero) {
+  // A state file the simulator cannot read makes opening the world throw.
+  HANDLE file = CreateFileA(StatePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, "{ not json", 10, &written, nullptr);
+  CloseHandle(file);
+
+  ProgramRun run(ProgramPath(kSimProgram), "", State());
+  ASSERT_TRUE(run.Started());
+  HWND box = WaitForMessageBox(run.ProcessId(), kStartTimeoutMs);
+  ASSERT_NE(box, nullptr) << "no exception box";
+  const MessageBoxSeen seen = ReadMessageBox(box);
+  EXPECT_EQ(seen.caption, L"NOLPA Identifier Utility");
+  EXPECT_NE(seen.text.find(L"JSON"), std::wstring::npos) << seen.text;
+  EXPECT_EQ(run.WaitForWindow("TMainForm", 0), nullptr);
+  DismissMessageBox(box);
+  EXPECT_EQ(run.WaitForExit(kExitTimeoutMs), std::optional<DWORD>(0));
 }
 
 }  // namespace
