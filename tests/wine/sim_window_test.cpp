@@ -141,6 +141,20 @@ TEST_F(SimWindowTest, WrittenIdIsShownAfterFindAndKeptForTheNextRun) {
   EXPECT_EQ(Window().Text(ControlId::Edit2), newName);
 }
 
+// Run with the Japanese user locale (its own ctest entry).
+TEST_F(SimWindowTest, JapaneseUserGetsJapaneseMessages) {
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode));
+  Window().Click(ControlId::Button3);  // nothing changed
+  HWND box = WaitForMessageBox(Run().ProcessId(), 10000);
+  ASSERT_NE(box, nullptr);
+  const MessageBoxSeen seen = ReadMessageBox(box);
+  EXPECT_EQ(seen.caption, L"\u60c5\u5831");  // 情報
+  EXPECT_EQ(seen.text, Widen("識別コード、識別名が現在の値から変更されていません。"));
+  DismissMessageBox(box);
+  EXPECT_TRUE(WaitUntil([&] { return Window().Enabled(ControlId::Button3); }, 5000));
+}
+
 TEST_F(SimWindowTest, ExceptionAtStartUpIsShownAndTheProgramEndsWithZero) {
   // A state file the simulator cannot read makes opening the world throw.
   HANDLE file = CreateFileA(StatePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

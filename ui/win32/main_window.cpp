@@ -150,7 +150,6 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       form_.SetObserver(nullptr);
-      PostQuitMessage(0);
       return 0;
   }
   return DefWindowProcW(hwnd_, message, wParam, lParam);
@@ -232,6 +231,9 @@ void MainWindow::OnClose() {
     ShowCurrentException(hwnd_);
   }
   DestroyWindow(hwnd_);
+  // Closing ends the loop; a window destroyed without closing (a
+  // command-line run) leaves none behind.
+  PostQuitMessage(0);
 }
 
 }  // namespace nolpa::ui::win32
