@@ -100,6 +100,33 @@ TEST_F(BindingTest, DeviceTextsAreShownAndReadInTheAnsiCodePage) {
   EXPECT_EQ(Text(ControlId::Label1), L"Product Name");
 }
 
+// A printer on the USB Printer Class route, whose ID code box is normalised
+// to 18 characters when the user leaves it.
+bool OnePrinterClassPrinter(int index, discovery::DeviceList& list) {
+  if (index != 0) return false;
+  list.Append({"\\\\?\\usb#vid_0f1a&pid_0601#1#{y}", "RK-L5200", "4E4C5041000000A001", "", "",
+               "USB Printer Class"});
+  return true;
+}
+
+TEST_F(BindingTest, IdCodeBoxIsLeftOnlyWhenTheFocusMovesWithinTheWindow) {
+  Build(&OnePrinterClassPrinter);
+  Click(ControlId::Button1);
+  ShowWindow(Window(), SW_SHOW);  // no loop runs here, so FormShow does not either
+  HWND edit = Control(ControlId::Edit1);
+  SetFocus(edit);
+  SetWindowTextW(edit, L"abc");
+  ASSERT_EQ(Form().Edit1.Text(), "abc");
+
+  SetFocus(nullptr);  // the window loses the keyboard: no exit
+  EXPECT_EQ(Form().Edit1.Text(), "abc");
+
+  SetFocus(edit);
+  SetFocus(Control(ControlId::Button3));
+  EXPECT_EQ(Form().Edit1.Text(), "abc000000000000000");
+  EXPECT_EQ(Text(ControlId::Edit1), L"abc000000000000000");
+}
+
 TEST_F(BindingTest, EditColoursFollowTheModel) {
   Build(&OnePrinter);
   HDC dc = GetDC(Window());
