@@ -1,0 +1,68 @@
+// The resources the program file carries: version information and manifest.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/wine/programs.h"
+
+namespace nolpa::wine_tests {
+namespace {
+
+class ProgramResources : public ::testing::TestWithParam<const char*> {};
+
+std::string StringValue(const std::vector<char>& info, const char* name) {
+  // The one string table is the first translation listed.
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  }* translation = nullptr;
+  UINT size = 0;
+  if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size) ||
+      size < sizeof *translation)
+    return "<no translation>";
+  char path[128];
+  wsprintfA(path, "\\StringFileInfo\\%04x%04x\\%s", translation->language, translation->codePage, name);
+  char* value = nullptr;
+  if (!VerQueryValueA(info.data(), path, reinterpret_cast<void**>(&value), &size)) return "<missing>";
+  return value;
+}
+
+TEST_P(ProgramResources, VersionInformationNamesTheProgram) {
+  const std::string exe = ProgramPath(GetParam());
+  DWORD ignored = 0;
+  std::vector<char> info(GetFileVersionInfoSizeA(exe.c_str(), &ignored));
+  ASSERT_FALSE(info.empty()) << exe;
+  ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 5));  // 5.0
+  EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, 1));  // .1.0
+  EXPECT_EQ(StringValue(info, "ProductVersion"), "5.00");
+  EXPECT_EQ(StringValue(info, "FileDescription"), "VARDU NOLPA Identifier Utility");
+  EXPECT_EQ(StringValue(info, "ProductName"), "VARDU NOLPA Identifier Utility");
+  EXPECT_EQ(StringValue(info, "InternalName"), "NOLPAID");
+  EXPECT_EQ(StringValue(info, "OriginalFilename"), "NOLPAID");
+}
+
+TEST_P(ProgramResources, ManifestAsksForAdministratorAndThemedControls) {
+  HMODULE module = LoadLibraryExA(ProgramPath(GetParam()).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_NE(found, nullptr) << "no application manifest";
+  const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+  const std::string manifest(data, SizeofResource(module, found));
+  FreeLibrary(module);
+  EXPECT_NE(manifest.find(R"(level="requireAdministrator")"), std::string::npos);
+  EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"), std::string::npos);
+  EXPECT_NE(manifest.find(R"(publicKeyToken="6595b64144ccf1df")"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFlavours, ProgramResources, ::testing::Values(kRealProgram, kSimProgram));
+
+}  // namespace
+}  // namespace nolpa::wine_tests
