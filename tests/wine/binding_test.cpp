@@ -150,6 +150,29 @@ TEST_F(BindingTest, ClickOnADisabledButtonReachesNoHandler) {
   EXPECT_FALSE(Form().Button2.Enabled());
 }
 
+TEST_F(BindingTest, CloseAskedForDuringAnActionWaitsForItsEnd) {
+  Build(&OnePrinter);
+  Click(ControlId::Button1);  // one printer: Write is enabled
+  MessageBoxSeen seen;
+  bool openWhileBoxShown = false;
+  std::thread answer([&] {
+    HWND box = wine_tests::WaitForMessageBox(GetCurrentProcessId(), 10000);
+    if (box == nullptr) return PostMessageW(Window(), WM_CLOSE, 0, 0), void();
+    seen = wine_tests::ReadMessageBox(box);
+    // As a close from the taskbar would, while the write's message is open.
+    SendMessageW(Window(), WM_CLOSE, 0, 0);
+    openWhileBoxShown = IsWindow(Window()) && IsWindow(box);
+    wine_tests::DismissMessageBox(box);
+  });
+  PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(1000 + static_cast<int>(ControlId::Button3), BN_CLICKED),
+               reinterpret_cast<LPARAM>(Control(ControlId::Button3)));
+  RunMessageLoop(Window());
+  answer.join();
+  EXPECT_EQ(seen.caption, L"Error") << "the write of a device that is not there fails";
+  EXPECT_TRUE(openWhileBoxShown) << "closed in the middle of the write";
+  EXPECT_FALSE(IsWindow(Window())) << "the close was lost";
+}
+
 TEST_F(BindingTest, ExceptionOutOfAHandlerIsShownAndTheLoopGoesOn) {
   Build([](int, discovery::DeviceList&) -> bool { throw std::runtime_error("probe failed"); });
   MessageBoxSeen seen;

@@ -45,6 +45,25 @@ RECT CentredFrame() {
 
 }  // namespace
 
+// Marks an event handler as running. A close asked for meanwhile (from the
+// nested loop of the handler's message box, say by the taskbar) is carried
+// out once the outermost handler has ended, so FormClose never runs in the
+// middle of an action.
+class MainWindow::HandlerScope {
+ public:
+  explicit HandlerScope(MainWindow& window) : window_(window) { ++window_.handlerDepth_; }
+  ~HandlerScope() {
+    if (--window_.handlerDepth_ > 0 || !window_.closePending_) return;
+    window_.closePending_ = false;
+    PostMessageW(window_.hwnd_, WM_CLOSE, 0, 0);
+  }
+  HandlerScope(const HandlerScope&) = delete;
+  HandlerScope& operator=(const HandlerScope&) = delete;
+
+ private:
+  MainWindow& window_;
+};
+
 MainWindow::MainWindow(TMainForm& form, HWND owner) : form_(form) {
   static const ATOM atom = RegisterMainClass(&Procedure);
   const RECT frame = CentredFrame();
@@ -111,8 +130,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND: {
       const int index = LOWORD(wParam) - kControlIdBase;
-      if (lParam != 0 && index >= 0 && index < kControlCount)
-        OnCommand(static_cast<ControlId>(index), HIWORD(wParam));
+      if (lParam == 0 || index < 0 || index >= kControlCount) return 0;
+      HandlerScope scope(*this);
+      OnCommand(static_cast<ControlId>(index), HIWORD(wParam));
       return 0;
     }
     case WM_CTLCOLOREDIT:
@@ -124,9 +144,11 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         PostMessageW(hwnd_, kFormShow, 0, 0);
       }
       break;
-    case kFormShow:
+    case kFormShow: {
+      HandlerScope scope(*this);
       form_.FormShow();
       return 0;
+    }
     case WM_PAINT: {
       const LRESULT result = DefWindowProcW(hwnd_, message, wParam, lParam);
       form_.FormPaint();
@@ -223,6 +245,10 @@ void MainWindow::OnActivate(bool active) {
 }
 
 void MainWindow::OnClose() {
+  if (handlerDepth_ > 0) {
+    closePending_ = true;
+    return;
+  }
   if (closing_) return;
   closing_ = true;
   try {

@@ -29,6 +29,7 @@ class MainWindow final : public ControlObserver {
   void CloseRequested() override;
 
  private:
+  class HandlerScope;
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
@@ -48,6 +49,10 @@ class MainWindow final : public ControlObserver {
   bool mirroring_ = false;
   bool shown_ = false;
   bool closing_ = false;
+  // Handlers running now (a handler's message box runs a nested loop), and a
+  // close that waits for them to end.
+  int handlerDepth_ = 0;
+  bool closePending_ = false;
   HWND lastFocus_ = nullptr;
 };
 
