@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -147,7 +148,11 @@ std::unique_ptr<World> OpenPersistentWorld(const std::string& stateFile,
   world->Recorder().SetEnabled(false);
   auto file = std::make_shared<StateFile>(*world, fs::path(stateFile));
   if (!LoadOrCreate(*world, *file, fs::path(stateFile), error)) return nullptr;
-  world->SetStateChangedHook([file] { file->Save(); });
+  // A change that cannot be kept must not pass for written: the next process
+  // would read the old state while this one reported success.
+  world->SetStateChangedHook([file, stateFile] {
+    if (!file->Save()) throw std::runtime_error("cannot save the simulated printers to " + stateFile);
+  });
   world->SetBeforeRequestHook([file] { file->SyncIfChanged(); });
   return world;
 }

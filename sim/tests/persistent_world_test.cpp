@@ -81,6 +81,14 @@ TEST_F(SimPersistentWorldTest, SecondWorldSeesWhatTheFirstWrote) {
   EXPECT_FALSE(fs::exists(file + ".tmp"));
 }
 
+TEST_F(SimPersistentWorldTest, AChangeThatCannotBeSavedIsNotPassedOff) {
+  auto world = OpenPersistentWorld(file, clock);
+  ASSERT_NE(world, nullptr);
+  fs::remove_all(dir);  // nowhere left to save to
+  EXPECT_THROW(WriteIdCode(*world, "LOST"), std::runtime_error);
+  fs::create_directories(dir);
+}
+
 TEST_F(SimPersistentWorldTest, BoardWritesAreSavedAsTheyHappen) {
   auto world = OpenPersistentWorld(file, clock);
   auto& p = world->Vendor("nwj-board");
