@@ -26,7 +26,7 @@ ATOM RegisterApplicationClass(WNDPROC procedure) {
 }  // namespace
 
 ApplicationWindow::ApplicationWindow() {
-  static const ATOM atom = RegisterApplicationClass(&Procedure);
+  static const ATOM atom = RegisterApplicationClass(&RouteToWindow<ApplicationWindow>);
   const std::wstring title = platform::win32::Utf8ToWide(kApplicationTitle);
   const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
   const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
@@ -40,25 +40,6 @@ ApplicationWindow::~ApplicationWindow() {
 }
 
 void ApplicationWindow::Show() { ShowWindow(hwnd_, SW_SHOWNORMAL); }
-
-LRESULT CALLBACK ApplicationWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam,
-                                              LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    auto* owner = static_cast<ApplicationWindow*>(create->lpCreateParams);
-    owner->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
-  }
-  auto* self = reinterpret_cast<ApplicationWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (...) {
-    // Exceptions cannot unwind through the system's frames.
-    ShowCurrentException(hwnd);
-    return 0;
-  }
-}
 
 LRESULT ApplicationWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

@@ -6,6 +6,8 @@
 // copy) brings the main window back.
 #include <windows.h>
 
+#include "ui/win32/window_procedure.h"
+
 namespace nolpa::ui::win32 {
 
 class ApplicationWindow {
@@ -22,7 +24,8 @@ class ApplicationWindow {
   void Show();
 
  private:
-  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class Window>
+  friend LRESULT CALLBACK RouteToWindow(HWND, UINT, WPARAM, LPARAM);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void OnSize(WPARAM kind);
   void ActivateMain();

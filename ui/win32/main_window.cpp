@@ -65,7 +65,7 @@ class MainWindow::HandlerScope {
 };
 
 MainWindow::MainWindow(TMainForm& form, HWND owner) : form_(form) {
-  static const ATOM atom = RegisterMainClass(&Procedure);
+  static const ATOM atom = RegisterMainClass(&RouteToWindow<MainWindow>);
   const RECT frame = CentredFrame();
   const std::wstring caption = platform::win32::Utf8ToWide(kWindowCaption);
   CreateWindowExW(kExStyle, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(atom)),
@@ -107,24 +107,6 @@ void MainWindow::ControlChanged(ControlId id, ControlChange what) {
 }
 
 void MainWindow::CloseRequested() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
-
-LRESULT CALLBACK MainWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (...) {
-    // Exceptions cannot unwind through the system's frames: show it here,
-    // and the loop goes on.
-    ShowCurrentException(hwnd);
-    return 0;
-  }
-}
 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

@@ -4,6 +4,8 @@
 // window messages into calls of the form's handlers. Nothing else.
 #include <windows.h>
 
+#include "ui/win32/window_procedure.h"
+
 #include <array>
 
 #include "ui/control_id.h"
@@ -30,7 +32,8 @@ class MainWindow final : public ControlObserver {
 
  private:
   class HandlerScope;
-  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class Window>
+  friend LRESULT CALLBACK RouteToWindow(HWND, UINT, WPARAM, LPARAM);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void OnCommand(ControlId id, int code);
