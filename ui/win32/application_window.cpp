@@ -13,14 +13,7 @@ constexpr UINT kActivateMain = WM_APP + 1;
 
 ATOM RegisterApplicationClass(WNDPROC procedure) {
   static const std::wstring name = platform::win32::Utf8ToWide(kApplicationClass);
-  WNDCLASSEXW cls{};
-  cls.cbSize = sizeof cls;
-  cls.lpfnWndProc = procedure;
-  cls.hInstance = GetModuleHandleW(nullptr);
-  cls.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-  cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  cls.lpszClassName = name.c_str();
-  return RegisterClassExW(&cls);
+  return RegisterWindowClass(name.c_str(), procedure, nullptr);
 }
 
 }  // namespace

@@ -20,16 +20,8 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 constexpr DWORD kExStyle = WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
 
 ATOM RegisterMainClass(WNDPROC procedure) {
-  static const std::wstring name = L"TMainForm";
-  WNDCLASSEXW cls{};
-  cls.cbSize = sizeof cls;
-  cls.lpfnWndProc = procedure;
-  cls.hInstance = GetModuleHandleW(nullptr);
-  cls.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-  cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  cls.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  cls.lpszClassName = name.c_str();
-  return RegisterClassExW(&cls);
+  return RegisterWindowClass(L"TMainForm", procedure,
+                             reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
 }
 
 // The outer size for the design's client area, centred on the screen.

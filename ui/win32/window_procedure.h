@@ -8,6 +8,20 @@
 
 namespace nolpa::ui::win32 {
 
+// Registers a window class of this program: arrow cursor, the default icon,
+// and `background` (null when the window paints all of itself).
+inline ATOM RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background) {
+  WNDCLASSEXW cls{};
+  cls.cbSize = sizeof cls;
+  cls.lpfnWndProc = procedure;
+  cls.hInstance = GetModuleHandleW(nullptr);
+  cls.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  cls.hbrBackground = background;
+  cls.lpszClassName = name;
+  return RegisterClassExW(&cls);
+}
+
 template <class Window>
 LRESULT CALLBACK RouteToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
