@@ -116,9 +116,16 @@ bool SimDevice::SetTimeouts(const platform::CommTimeouts& timeouts) {
   return true;
 }
 
-void SimDevice::Attach(platform::Clock* clock, std::function<void()> onStateChanged) {
+void SimDevice::Attach(platform::Clock* clock, std::function<void()> onStateChanged,
+                       DepartureLog* departures) {
   clock_ = clock;
   onStateChanged_ = std::move(onStateChanged);
+  departures_ = departures;
+}
+
+void SimDevice::NoteDeparture(std::string_view kind, std::string detail) const {
+  if (departures_ == nullptr) return;
+  departures_->Note({Now(), name_, std::string(kind), std::move(detail)});
 }
 
 SerialPort::SerialPort(const SerialPortConfig& config)

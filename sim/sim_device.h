@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/device_files.h"
 #include "platform/device_interfaces.h"
+#include "sim/departures.h"
 #include "sim/faults.h"
 
 namespace nolpa::sim {
@@ -95,9 +96,14 @@ class SimDevice {
   // Records the time-outs and returns true when this is a serial port.
   bool SetTimeouts(const platform::CommTimeouts& timeouts);
 
-  // The world's hooks: the clock devices read, and who hears that a device's
-  // stored state (identifiers, board memory) changed.
-  void Attach(platform::Clock* clock, std::function<void()> onStateChanged);
+  // The world's hooks: the clock devices read, who hears that a device's
+  // stored state (identifiers, board memory) changed, and where departures
+  // from the protocol are noted.
+  void Attach(platform::Clock* clock, std::function<void()> onStateChanged,
+              DepartureLog* departures = nullptr);
+
+  // Notes a departure from the protocol this device plays (departures.h).
+  void NoteDeparture(std::string_view kind, std::string detail = {}) const;
 
  protected:
   virtual bool IsSerialPort() const { return false; }
@@ -116,6 +122,7 @@ class SimDevice {
   std::optional<platform::CommTimeouts> timeouts_;
   platform::Clock* clock_ = nullptr;
   std::function<void()> onStateChanged_;
+  DepartureLog* departures_ = nullptr;
 };
 
 // A serial port of another driver: it opens and takes time-outs, takes every

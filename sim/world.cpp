@@ -19,9 +19,12 @@ template <typename T>
 T& World::Add(std::unique_ptr<T> device) {
   CheckUnique(*device);
   T& added = *device;
-  added.Attach(&clock_, [this] {
-    if (onStateChanged_) onStateChanged_();
-  });
+  added.Attach(
+      &clock_,
+      [this] {
+        if (onStateChanged_) onStateChanged_();
+      },
+      &departures_);
   devices_.push_back(std::move(device));
   return added;
 }

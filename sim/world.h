@@ -65,6 +65,10 @@ class World : private platform::DeviceFiles,
   // The devices as a fleet text with their present state (FleetToJson).
   std::string ToJson();
 
+  // Departures from the protocols the devices play (departures.h).
+  DepartureLog& Departures() { return departures_; }
+  const DepartureLog& Departures() const { return departures_; }
+
   // Every request the devices received.
   RequestRecorder& Recorder() { return recorder_; }
   const RequestRecorder& Recorder() const { return recorder_; }
@@ -132,6 +136,8 @@ class World : private platform::DeviceFiles,
                                         std::span<const std::uint8_t> in, bool& ok);
 
   platform::Clock& clock_;
+  // Declared before the devices, so it outlives them and is checked last.
+  DepartureLog departures_;
   std::vector<std::unique_ptr<SimDevice>> devices_;
   std::map<platform::DeviceHandle, OpenHandle> handles_;
   std::map<platform::InterfaceSet, OpenSetEntry> sets_;

@@ -301,27 +301,36 @@ TEST(WriteProcedure, UnchangedValuesTouchTheDeviceOnlyToOpenIt) {
                                       "close"}));
 }
 
+// What the bound SetUSBSerialNumber saw; entry points are plain C functions.
+struct LibraryWriteCall {
+  std::string path{}, code{};
+  int selector = -1;
+  std::size_t handlesDuringCall = 0;
+  const sim::World* world = nullptr;
+};
+LibraryWriteCall gLibraryWrite;
+
+int RecordLibraryWrite(const char* path, const char* code, int model) {
+  gLibraryWrite.path = path;
+  gLibraryWrite.code = code;
+  gLibraryWrite.selector = model;
+  gLibraryWrite.handlesDuringCall = gLibraryWrite.world->OpenHandles();
+  return 0;
+}
+
 TEST(WriteProcedure, LibraryGetsPathCodeAndModelSelectorWithTheHandleHeld) {
   for (const auto& [model, selector] : {std::pair{"RK-L880", 1}, std::pair{"RK-L5200", 0},
                                         std::pair{"XRK-L880Z", 1}}) {
     SimHarness h;
     auto& form = ShowWithClassPrinter(h, model);
-    std::string path, code;
-    int seenSelector = -1;
-    std::size_t handlesDuringCall = 0;
-    form.SetUSBSerialNumber = [&](const char* p, const char* c, int m) {
-      path = p;
-      code = c;
-      seenSelector = m;
-      handlesDuringCall = h.world.OpenHandles();
-      return 0;
-    };
+    gLibraryWrite = {.world = &h.world};
+    form.SetUSBSerialNumber = &RecordLibraryWrite;
     form.Edit1.TextFromUser("00000000000000ABCD");
     form.Button3Click();
-    EXPECT_EQ(path, h.world.PrinterClass("class").InterfacePath());
-    EXPECT_EQ(code, "00000000000000ABCD");
-    EXPECT_EQ(seenSelector, selector) << model;
-    EXPECT_EQ(handlesDuringCall, 1u);
+    EXPECT_EQ(gLibraryWrite.path, h.world.PrinterClass("class").InterfacePath());
+    EXPECT_EQ(gLibraryWrite.code, "00000000000000ABCD");
+    EXPECT_EQ(gLibraryWrite.selector, selector) << model;
+    EXPECT_EQ(gLibraryWrite.handlesDuringCall, 1u);
     EXPECT_EQ(h.world.OpenHandles(), 0u);
     ASSERT_EQ(h.boxes.shown.size(), 1u);
     EXPECT_EQ(h.boxes.shown[0].text,

@@ -2,6 +2,7 @@
 // TMainForm: the main window as a portable model. Controls keep their design
 // names; handlers are named after control and event. A binding (ui/win32)
 // mirrors every control change and routes real events to the handlers.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include "platform/device_files.h"
 #include "platform/platform.h"
 #include "resources/messages.h"
+#include "serial_library/morvalib.h"
 #include "ui/control.h"
 
 namespace nolpa::ui {
@@ -74,8 +76,13 @@ class TMainForm {
   // Window state, in declaration order.
   std::uint8_t IsJapanese = 0;
   std::unique_ptr<discovery::DeviceList> DeviceList;
-  // The library's entry point; empty until the library is bound.
-  ident::SetSerialNumberFn SetUSBSerialNumber;
+  // The serial-number library's entry points; null until bound.
+  GetUSBSerialNumberFn GetUSBSerialNumber = nullptr;
+  SetUSBSerialNumberFn SetUSBSerialNumber = nullptr;
+  GetPrinterFirmwareVersionFn GetPrinterFirmwareVersion = nullptr;
+  SendReceiveD4CommandFn SendReceiveD4Command = nullptr;
+  // Printer models the library serves besides the two built in.
+  std::array<std::string, 4> AddDeviceModels;
   platform::DeviceHandle BoardHandle = 0;
   std::int32_t BatchExitCode = 0;
   std::string BatchIdCode;

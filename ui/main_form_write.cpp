@@ -19,7 +19,8 @@ void TMainForm::Button3Click() {
   request.idName = Edit2.Text();
 
   const ident::WriteOutcome outcome =
-      ident::WriteId(services_.platform, request, BoardHandle, SetUSBSerialNumber);
+      ident::WriteId(services_.platform, request, BoardHandle,
+                     ident::SetSerialNumberFn(SetUSBSerialNumber));
   if (outcome.message) ShowActionMessage(*outcome.message);
   RestoreAfterAction(printerClass);
   if (outcome.runFind) Button1Click();

@@ -1,0 +1,81 @@
+#pragma once
+// Departures: every time a simulated device, driver or service is asked to do
+// something the protocol it plays does not allow (a control request with a
+// buffer of the wrong size, a session packet with the wrong byte, a handle
+// still open when it should not be), it notes it here, whatever it answers.
+// A test that provokes a departure on purpose says so with Expect(); any
+// other departure left in a log when the log is destroyed is handed to the
+// process's departure handler, which the native test suite turns into a
+// failure of the running test. NOLPAID-sim.exe installs no handler.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nolpa::sim {
+
+// The kinds of departure, as tests name them.
+namespace departure {
+// A control request whose input or output buffer is not the size the driver
+// defines for it; the driver refuses it.
+inline constexpr char kIoctlBufferSize[] = "ioctl buffer size";
+// A control request the driver does not know; refused.
+inline constexpr char kUnknownIoctl[] = "unknown ioctl";
+// A board-memory request on an interface that has no board memory.
+inline constexpr char kBoardRequestOnboard[] = "board request on onboard interface";
+// The finishing board request with a first word other than 0.
+inline constexpr char kFinishWordNotZero[] = "finish word not zero";
+// An opening or closing packet whose M is not the printer's last answer to
+// the identification query since its last reset (or no query was asked).
+inline constexpr char kSessionWrongM[] = "session packet with wrong M";
+// A store or clear command while no session is open.
+inline constexpr char kOutsideSession[] = "store or clear outside session";
+// A store whose count, terminator or text is not well formed.
+inline constexpr char kMalformedStore[] = "malformed store";
+// The device was closed with an ID session still open.
+inline constexpr char kSessionOpenAtClose[] = "session open at close";
+}  // namespace departure
+
+struct Departure {
+  std::uint64_t timeMs = 0;
+  std::string device;  // who noted it
+  std::string kind;    // one of namespace departure
+  std::string detail;  // what exactly, for the failure message
+};
+
+// Describes one departure on one line: "@<ms> <device>: <kind> (<detail>)".
+std::string DescribeDeparture(const Departure& departure);
+
+class DepartureLog {
+ public:
+  DepartureLog() = default;
+  // Reports what is left unexpected to the handler.
+  ~DepartureLog();
+  DepartureLog(const DepartureLog&) = delete;
+  DepartureLog& operator=(const DepartureLog&) = delete;
+
+  void Note(Departure departure);
+
+  // Departures of `kind` are what the test provokes: they are kept but not
+  // reported at destruction.
+  void Expect(std::string_view kind);
+
+  const std::vector<Departure>& All() const { return departures_; }
+  // The departures not covered by Expect().
+  std::vector<Departure> Unexpected() const;
+  // How many of `kind` were noted.
+  std::size_t Count(std::string_view kind) const;
+  void Clear() { departures_.clear(); }
+
+ private:
+  std::vector<Departure> departures_;
+  std::vector<std::string> expected_;
+};
+
+// Called with the unexpected departures of every log destroyed from now on
+// (never with an empty list). Empty by default: nothing is reported.
+using DepartureHandler = std::function<void(const std::vector<Departure>&)>;
+void SetDepartureHandler(DepartureHandler handler);
+
+}  // namespace nolpa::sim
