@@ -1,6 +1,8 @@
 // The built-in fleet: what NOLPAID-sim.exe finds on a machine without a
-// state file. One printer of each kind the program knows, plus a serial port
-// of another driver and a printer of another make that must not be listed.
+// state file. One printer of each kind the program knows (NW-J boards on
+// both their codes 0x00 and 0x0C, an onboard interface on code 0x10), plus a
+// serial port of another driver and a printer of another make that must not
+// be listed. Each printer gives its own answer to the identification query.
 #include "sim/fleet.h"
 
 namespace nolpa::sim {
@@ -17,16 +19,34 @@ constexpr char kDefaultFleet[] = R"json({
               "bcdDevice": "0x0100", "highSpeed": true, "boardCode": "0x04",
               "manufacturer": "Nolpa", "product": "VX-410 Receipt"},
       "serial": "VX410A000117", "idName": "Front desk",
-      "model": "VX-410", "firmware": "2.03", "identByte": "0x20"
+      "model": "VX-410", "firmware": "2.03", "identByte": "0x4E"
     },
     {
       "name": "nwj-board",
       "kind": "vendor",
       "usb": {"vendorId": "0x0F1A", "productId": "0x0520", "bcdUSB": "0x0110",
-              "bcdDevice": "0x0102", "highSpeed": false, "boardCode": "0x10",
+              "bcdDevice": "0x0102", "highSpeed": false, "boardCode": "0x00",
               "manufacturer": "Nolpa", "product": "VX-520 Label"},
       "serial": "VX520B004281", "idName": "Warehouse",
       "model": "VX-520", "firmware": "1.12", "identByte": "0x21"
+    },
+    {
+      "name": "nwj-board-c",
+      "kind": "vendor",
+      "usb": {"vendorId": "0x0F1A", "productId": "0x0530", "bcdUSB": "0x0200",
+              "bcdDevice": "0x0104", "highSpeed": true, "boardCode": "0x0C",
+              "manufacturer": "Nolpa", "product": "VX-530 Label"},
+      "serial": "VX530D000077", "idName": "Dock 4",
+      "model": "VX-530", "firmware": "1.20", "identByte": "0xA7"
+    },
+    {
+      "name": "onboard-usb3",
+      "kind": "vendor",
+      "usb": {"vendorId": "0x0F1A", "productId": "0x0610", "bcdUSB": "0x0200",
+              "bcdDevice": "0x0300", "highSpeed": true, "boardCode": "0x10",
+              "manufacturer": "Nolpa", "product": "VX-610 Ticket"},
+      "serial": "VX610E001503", "idName": "Gate 1",
+      "model": "VX-610", "firmware": "4.02", "identByte": "0x63"
     },
     {
       "name": "com1",

@@ -1,5 +1,7 @@
 #include "sim/printer_protocol.h"
 
+#include "sim/departures.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -167,8 +169,13 @@ const std::vector<std::string>& PrinterProtocol::Commands() const { return comma
 
 const std::string& PrinterProtocol::Printed() const { return printed_; }
 
+void PrinterProtocol::Depart(std::string_view kind, std::string detail) {
+  if (departureSink_) departureSink_(kind, std::move(detail));
+}
+
 void PrinterProtocol::RunInitialise(Bytes, Sink&) {
   sessionOpen_ = false;
+  answeredM_.reset();
   commands_.emplace_back(command::kInitialise);
 }
 
@@ -209,6 +216,7 @@ void PrinterProtocol::RunInformation(Bytes cmd, Sink& sink) {
   switch (queryAnswer_) {
     case QueryAnswer::Normal:
       sink.replies.push_back(sink.identity.identByte);
+      answeredM_ = sink.identity.identByte;
       break;
     case QueryAnswer::OneByteStatus:
       sink.replies.push_back(kStatusByte);
@@ -221,7 +229,7 @@ void PrinterProtocol::RunInformation(Bytes cmd, Sink& sink) {
 
 // FS | 7F M tail: the tail tells opening from closing; M must be the byte the
 // printer answers to GS I 1, which proves the host asked this printer first.
-void PrinterProtocol::RunSessionPacket(Bytes cmd, Sink& sink) {
+void PrinterProtocol::RunSessionPacket(Bytes cmd, Sink&) {
   const Bytes tail = cmd.subspan(4);
   const bool open = std::equal(tail.begin(), tail.end(), kOpenTail.begin());
   const bool close = std::equal(tail.begin(), tail.end(), kCloseTail.begin());
@@ -229,8 +237,20 @@ void PrinterProtocol::RunSessionPacket(Bytes cmd, Sink& sink) {
     commands_.emplace_back(command::kOtherSessionPacket);
     return;
   }
-  const bool matches = cmd[3] == sink.identity.identByte;
-  if (matches) sessionOpen_ = open;
+  const bool matches = answeredM_ && cmd[3] == *answeredM_;
+  if (matches) {
+    sessionOpen_ = open;
+  } else {
+    char detail[48];
+    if (answeredM_) {
+      std::snprintf(detail, sizeof detail, "M %02X, answered %02X", static_cast<unsigned>(cmd[3]),
+                    static_cast<unsigned>(*answeredM_));
+    } else {
+      std::snprintf(detail, sizeof detail, "M %02X, no answer since reset",
+                    static_cast<unsigned>(cmd[3]));
+    }
+    Depart(departure::kSessionWrongM, std::string(open ? "opening " : "closing ") + detail);
+  }
   if (open) {
     commands_.emplace_back(matches ? command::kOpenSession : command::kOpenRefused);
   } else {
@@ -254,6 +274,7 @@ void PrinterProtocol::RunIdentifierFunction(Bytes cmd, Sink& sink) {
   if (const auto key = IdentifierKey(cmd, kFunctionClear)) {
     if (!complete || count != kClearCount) {
       commands_.emplace_back(command::kMalformedStore);
+      Depart(departure::kMalformedStore, "clear");
       return;
     }
     ApplyIdentifier(*key, true, std::string(), sink);
@@ -262,12 +283,14 @@ void PrinterProtocol::RunIdentifierFunction(Bytes cmd, Sink& sink) {
   const std::uint8_t key = *IdentifierKey(cmd, kFunctionStore);
   if (!complete || cmd.back() != kStoreEnd) {
     commands_.emplace_back(command::kMalformedStore);
+    Depart(departure::kMalformedStore, "count or terminator");
     return;
   }
   const Bytes text = cmd.subspan(kIdentifierHeaderLength, cmd.size() - kIdentifierHeaderLength - 1);
   const bool hasNul = std::find(text.begin(), text.end(), kNul) != text.end();
   if (hasNul || text.size() > kMaxStoredTextLength) {
     commands_.emplace_back(command::kMalformedStore);
+    Depart(departure::kMalformedStore, hasNul ? "NUL in text" : "text too long");
     return;
   }
   ApplyIdentifier(key, false, std::string(text.begin(), text.end()), sink);
@@ -281,6 +304,7 @@ void PrinterProtocol::ApplyIdentifier(std::uint8_t key, bool clear, std::string 
     (idCode ? sink.identity.serial : sink.identity.idName) = std::move(text);
   } else {
     name += command::kOutsideSession;
+    Depart(departure::kOutsideSession, name);
   }
   commands_.push_back(std::move(name));
 }

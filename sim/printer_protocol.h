@@ -5,7 +5,10 @@
 // Pure: no I/O, no clock; the caller moves the bytes.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -99,6 +102,12 @@ class PrinterProtocol {
   // Chooses what GS I 1 answers from now on.
   void SetQueryAnswer(QueryAnswer a);
 
+  // Hears of every departure from the protocol (sim/departures.h kinds): a
+  // session packet whose M is not the printer's last answer to GS I 1 since
+  // its last reset, a store or clear outside a session, a malformed store.
+  using DepartureSink = std::function<void(std::string_view kind, std::string detail)>;
+  void SetDepartureSink(DepartureSink sink) { departureSink_ = std::move(sink); }
+
   // Names of the commands parsed so far, in order (see namespace command).
   const std::vector<std::string>& Commands() const;
 
@@ -132,7 +141,13 @@ class PrinterProtocol {
   void RunIdentifierFunction(Bytes cmd, Sink& sink);
   void ApplyIdentifier(std::uint8_t key, bool clear, std::string text, Sink& sink);
 
+  void Depart(std::string_view kind, std::string detail = {});
+
   std::vector<std::uint8_t> pending_;  // bytes of a command not yet complete
+  // The M the printer gave in answer to GS I 1 since its last ESC @; a
+  // session packet must carry exactly this byte.
+  std::optional<std::uint8_t> answeredM_;
+  DepartureSink departureSink_;
   QueryAnswer queryAnswer_ = QueryAnswer::Normal;
   bool sessionOpen_ = false;
   std::vector<std::string> commands_;

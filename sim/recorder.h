@@ -22,6 +22,8 @@ struct RecordedRequest {
   std::uint32_t code = 0;    // ioctl: control code
   std::uint32_t size = 0;    // read: bytes asked for; write: bytes offered; ioctl: output size
   std::uint32_t count = 0;   // read: bytes returned; write: bytes taken; ioctl: bytes returned
+  std::uint32_t inSize = 0;   // ioctl: the input buffer's size (0 without one)
+  std::uint32_t outSize = 0;  // ioctl: the output buffer's size (0 without one)
   std::vector<std::uint8_t> in{};   // write: the bytes offered; ioctl: the input bytes
   std::vector<std::uint8_t> out{};  // read: the bytes returned; ioctl: the output bytes
   platform::CommTimeouts timeouts{};  // set-timeouts: the values asked for

@@ -105,6 +105,10 @@ std::uint32_t SimDevice::Read(std::uint8_t*, std::uint32_t) { return 0; }
 
 void SimDevice::Write(std::span<const std::uint8_t>) {}
 
+bool SimDevice::AcceptsRequest(std::uint32_t, std::span<const std::uint8_t>, std::uint32_t) {
+  return true;
+}
+
 bool SimDevice::IoControl(std::uint32_t, std::span<const std::uint8_t>,
                           std::vector<std::uint8_t>&) {
   return false;

@@ -89,6 +89,11 @@ class SimDevice {
   virtual std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size);
   // Receives bytes the host wrote (already cut by the write faults).
   virtual void Write(std::span<const std::uint8_t> data);
+  // False when the driver refuses a request of `code` with these buffers
+  // outright (a size it does not define for the code); the device notes the
+  // departure. The world asks this before IoControl.
+  virtual bool AcceptsRequest(std::uint32_t code, std::span<const std::uint8_t> in,
+                              std::uint32_t outSize);
   // The whole answer to a control request, before it is cut to the caller's
   // buffer; false when the driver refuses the request.
   virtual bool IoControl(std::uint32_t code, std::span<const std::uint8_t> in,

@@ -14,8 +14,8 @@ void PutLe16(std::vector<std::uint8_t>& out, std::size_t at, std::uint16_t v) {
 
 bool IsNwjBoard(std::uint8_t boardCode) {
   const std::uint8_t bits = boardCode & 0x7C;
-  return bits != kOnboardUsb1 && bits != kOnboardUsb2 && bits != kOnboardUsb4 &&
-         bits != kOnboardUsb5;
+  return bits != kOnboardUsb1 && bits != kOnboardUsb2 && bits != kOnboardUsb3 &&
+         bits != kOnboardUsb4 && bits != kOnboardUsb5;
 }
 
 std::vector<std::uint8_t> DeviceDescriptor(const UsbDeviceInfo& usb) {

@@ -9,12 +9,15 @@
 namespace nolpa::sim {
 
 // Board codes (status byte 0) of the onboard interfaces; every other code,
-// looking at bits 6 to 2 only, stands for an NW-J interface board.
+// looking at bits 6 to 2 only, stands for an NW-J interface board. 0x10 is
+// the one code left beside the other onboard ones (bits 6, 5, 3 and 2 clear).
 inline constexpr std::uint8_t kOnboardUsb1 = 0x04;
 inline constexpr std::uint8_t kOnboardUsb2 = 0x08;
+inline constexpr std::uint8_t kOnboardUsb3 = 0x10;
 inline constexpr std::uint8_t kOnboardUsb4 = 0x24;
 inline constexpr std::uint8_t kOnboardUsb5 = 0x40;
-inline constexpr std::uint8_t kNwjBoard = 0x10;  // one of the NW-J codes
+inline constexpr std::uint8_t kNwjBoard = 0x00;   // NW-J codes: 0x00 and 0x0C among others
+inline constexpr std::uint8_t kNwjBoardC = 0x0C;
 
 // True when `boardCode` names an NW-J board (bits 6 to 2 match no onboard code).
 bool IsNwjBoard(std::uint8_t boardCode);

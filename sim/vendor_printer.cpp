@@ -1,5 +1,7 @@
 #include "sim/vendor_printer.h"
 
+#include <cstdio>
+
 #include "sim/text.h"
 
 namespace nolpa::sim {
@@ -7,6 +9,31 @@ namespace {
 
 std::uint16_t Le16(std::span<const std::uint8_t> in) {
   return static_cast<std::uint16_t>(in[0] | (in[1] << 8));
+}
+
+// The buffers the driver defines for each of its requests; it refuses any
+// other size.
+struct RequestShape {
+  std::uint32_t code;
+  std::uint32_t inSize;
+  std::uint32_t outSize;
+};
+constexpr RequestShape kRequestShapes[] = {
+    {kIoctlDeviceDescriptor, 0, 18},  {kIoctlStringDescriptors, 0, 1024},
+    {kIoctlStatusBlock, 0, 4},        {kIoctlIdName, 0, 512},
+    {kIoctlSetBoardAddress, 2, 0},    {kIoctlWriteBoardValue, 2, 0},
+    {kIoctlFinishBoardWrite, 16, 0},
+};
+
+bool IsBoardRequest(std::uint32_t code) {
+  return code == kIoctlSetBoardAddress || code == kIoctlWriteBoardValue ||
+         code == kIoctlFinishBoardWrite;
+}
+
+std::string Hex(std::uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%X", static_cast<unsigned>(v));
+  return buf;
 }
 
 }  // namespace
@@ -17,6 +44,8 @@ VendorPrinter::VendorPrinter(const VendorPrinterConfig& config)
       usb_(config.usb),
       serialUnits_(config.serial),
       idNameUnits_(config.idName) {
+  protocol_.SetDepartureSink(
+      [this](std::string_view kind, std::string detail) { NoteDeparture(kind, std::move(detail)); });
   identity_.model = config.model;
   identity_.firmware = config.firmware;
   identity_.identByte = config.identByte;
@@ -61,6 +90,36 @@ const platform::Guid* VendorPrinter::InterfaceClass() const {
 bool VendorPrinter::AnswersToPath(std::string_view path) const {
   if (Kind() == DeviceKind::VirtualCom) return ComPortNumber(path, true) == comPort_;
   return SameName(path, interfacePath_ + "\\RK");
+}
+
+// A host that leaves without its closing packet leaves the printer waiting
+// in an ID session.
+void VendorPrinter::Closed() {
+  if (protocol_.SessionOpen()) NoteDeparture(departure::kSessionOpenAtClose);
+}
+
+bool VendorPrinter::AcceptsRequest(std::uint32_t code, std::span<const std::uint8_t> in,
+                                   std::uint32_t outSize) {
+  for (const RequestShape& shape : kRequestShapes) {
+    if (shape.code != code) continue;
+    const auto inSize = static_cast<std::uint32_t>(in.size());
+    if (inSize != shape.inSize || outSize != shape.outSize) {
+      NoteDeparture(departure::kIoctlBufferSize, Hex(code) + " in " + std::to_string(inSize) +
+                                                     " out " + std::to_string(outSize));
+      return false;
+    }
+    if (code == kIoctlFinishBoardWrite && Le16(in) != 0) {
+      NoteDeparture(departure::kFinishWordNotZero, Hex(Le16(in)));
+      return false;
+    }
+    if (IsBoardRequest(code) && !OnNwjBoard()) {
+      NoteDeparture(departure::kBoardRequestOnboard, Hex(code));
+      return false;
+    }
+    return true;
+  }
+  NoteDeparture(departure::kUnknownIoctl, Hex(code));
+  return false;
 }
 
 std::uint32_t VendorPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
@@ -112,14 +171,14 @@ bool VendorPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t> 
   }
 }
 
-// The driver passes board requests on whatever the board; only an NW-J
-// board takes the images into use when the write is finished.
+// Only an NW-J board has identifier memory (AcceptsRequest refuses board
+// requests on onboard interfaces); it takes the images into use when the
+// write is finished.
 bool VendorPrinter::BoardRequest(std::uint32_t code, std::span<const std::uint8_t> in) {
   if (code == kIoctlFinishBoardWrite) {
-    if (OnNwjBoard()) ApplyBoardImages();
+    ApplyBoardImages();
     return true;
   }
-  if (in.size() < 2) return false;
   if (code == kIoctlSetBoardAddress) {
     board_.SelectAddress(Le16(in));
   } else {

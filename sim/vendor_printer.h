@@ -79,6 +79,9 @@ class VendorPrinter : public SimDevice {
   bool AnswersToPath(std::string_view path) const override;
 
   void Opened() override { channel_.RestartHeartbeat(); }
+  void Closed() override;
+  bool AcceptsRequest(std::uint32_t code, std::span<const std::uint8_t> in,
+                      std::uint32_t outSize) override;
   std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size) override;
   void Write(std::span<const std::uint8_t> data) override;
   bool IoControl(std::uint32_t code, std::span<const std::uint8_t> in,

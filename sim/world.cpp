@@ -264,9 +264,13 @@ bool World::IoControl(DeviceHandle handle, std::uint32_t code, const void* in,
   RecordedRequest r = Begin(any, RequestKind::IoControl, handle);
   r.code = code;
   r.size = out ? outSize : 0;
+  r.inSize = in ? inSize : 0;
+  r.outSize = r.size;
   if (in) r.in.assign(static_cast<const std::uint8_t*>(in),
                       static_cast<const std::uint8_t*>(in) + inSize);
-  if (device) {
+  if (device && !device->AcceptsRequest(code, r.in, r.outSize)) {
+    r.ok = false;
+  } else if (device) {
     r.out = AnswerIoctl(*device, code, r.in, r.ok);
     if (r.out.size() > r.size) r.out.resize(r.size);  // cut to the caller's buffer
     r.count = static_cast<std::uint32_t>(r.out.size());

@@ -59,12 +59,56 @@ TEST_F(SimDeviceFaultTest, RawReplyGivesGarbageDescriptors) {
   const Bytes garbage = {0x04, 0x03, 0x09, 0x04, 0x06, 0x03, 'N', 0, 0x40, 0x03, 'V', 0};
   printer.Faults().ioctl.push_back(
       {.code = kIoctlStringDescriptors, .action = IoctlFault::Action::Raw, .bytes = garbage});
-  printer.Faults().ioctl.push_back(
-      {.code = 0x222999, .action = IoctlFault::Action::Raw, .bytes = {1, 2, 3}});
   const auto h = Open();
   EXPECT_EQ(Ioctl(world, h, kIoctlStringDescriptors, 1024).out, garbage);
-  EXPECT_EQ(Ioctl(world, h, kIoctlStringDescriptors, 5).out, Bytes(garbage.begin(), garbage.begin() + 5));
-  EXPECT_EQ(Ioctl(world, h, 0x222999, 8).out, (Bytes{1, 2, 3}));  // even for an unknown code
+  world.Files().Close(h);
+}
+
+// The driver defines one buffer size per request and refuses any other,
+// before any fault switch is consulted; every such request is a departure.
+TEST_F(SimDeviceFaultTest, DriverRefusesBuffersOfAnotherSize) {
+  printer.Faults().ioctl.push_back(
+      {.code = kIoctlStringDescriptors, .action = IoctlFault::Action::Raw, .bytes = {4, 3, 9, 4}});
+  printer.Usb().boardCode = kNwjBoard;
+  const struct {
+    std::uint32_t code;
+    std::uint32_t out;
+    Bytes in;
+    const char* departure;
+  } cases[] = {
+      {kIoctlDeviceDescriptor, 4, {}, departure::kIoctlBufferSize},
+      {kIoctlStringDescriptors, 512, {}, departure::kIoctlBufferSize},
+      {kIoctlStringDescriptors, 1024, {0}, departure::kIoctlBufferSize},
+      {kIoctlStatusBlock, 2, {}, departure::kIoctlBufferSize},
+      {kIoctlIdName, 1024, {}, departure::kIoctlBufferSize},
+      {kIoctlSetBoardAddress, 0, {0x00}, departure::kIoctlBufferSize},
+      {kIoctlWriteBoardValue, 2, {0x06, 0x00}, departure::kIoctlBufferSize},
+      {kIoctlFinishBoardWrite, 0, {0x00, 0x00}, departure::kIoctlBufferSize},
+      {kIoctlFinishBoardWrite, 0, Bytes{0x01, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       departure::kFinishWordNotZero},
+      {0x222999, 8, {}, departure::kUnknownIoctl},
+  };
+  const auto h = Open();
+  for (const auto& c : cases) {
+    world.Departures().Clear();
+    const auto r = Ioctl(world, h, c.code, c.out, c.in);
+    EXPECT_FALSE(r.ok) << std::hex << c.code;
+    EXPECT_TRUE(r.out.empty()) << std::hex << c.code;
+    ASSERT_EQ(world.Departures().All().size(), 1u) << std::hex << c.code;
+    EXPECT_EQ(world.Departures().All()[0].kind, c.departure) << std::hex << c.code;
+  }
+  world.Departures().Clear();
+  world.Files().Close(h);
+}
+
+TEST_F(SimDeviceFaultTest, OnboardInterfaceHasNoBoardMemory) {
+  world.Departures().Expect(departure::kBoardRequestOnboard);
+  const auto h = Open();
+  EXPECT_FALSE(Ioctl(world, h, kIoctlSetBoardAddress, 0, {0x00, 0x00}).ok);
+  EXPECT_FALSE(Ioctl(world, h, kIoctlWriteBoardValue, 0, {0x06, 0x00}).ok);
+  EXPECT_FALSE(Ioctl(world, h, kIoctlFinishBoardWrite, 0, Bytes(16, 0)).ok);
+  EXPECT_TRUE(printer.Board().Cells().empty());
+  EXPECT_EQ(world.Departures().Count(departure::kBoardRequestOnboard), 3u);
   world.Files().Close(h);
 }
 
@@ -92,6 +136,7 @@ TEST_F(SimDeviceFaultTest, UnplugsAfterTheNthRequest) {
 }
 
 TEST_F(SimDeviceFaultTest, UnplugsAfterTheNthRequestOfOneCode) {
+  printer.Usb().boardCode = kNwjBoard;
   printer.Faults().unplug =
       UnplugFault{.after = 2, .kind = RequestKind::IoControl, .code = kIoctlWriteBoardValue};
   const auto h = Open();

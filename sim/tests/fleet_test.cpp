@@ -1,6 +1,8 @@
 // Fleet files: the default fleet, the round trip, and refusals.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <nlohmann/json.hpp>
 
 #include "sim/fleet.h"
@@ -20,11 +22,17 @@ std::vector<Bytes> Answers(World& world, SimDevice& device) {
   if (device.ComPort() != 0) path = "\\\\.\\COM" + std::to_string(device.ComPort());
   const auto h = world.Files().Open(path);
   if (h == platform::kInvalidDeviceHandle) return {};
-  for (std::uint32_t code : {kIoctlDeviceDescriptor, kIoctlStringDescriptors, kIoctlStatusBlock,
-                             kIoctlIdName, kIoctlUsbPrint1284Id}) {
-    const auto r = testing::Ioctl(world, h, code, 1024);
+  // Each request with the buffer its driver defines for it.
+  const bool classPrinter = device.Kind() == DeviceKind::PrinterClass;
+  const std::pair<std::uint32_t, std::uint32_t> requests[] = {
+      {kIoctlDeviceDescriptor, 18}, {kIoctlStringDescriptors, 1024}, {kIoctlStatusBlock, 4},
+      {kIoctlIdName, 512}};
+  for (const auto& [code, size] : requests) {
+    if (classPrinter) break;
+    const auto r = testing::Ioctl(world, h, code, size);
     answers.push_back(r.ok ? r.out : Bytes{0xBA, 0xD0});
   }
+  if (classPrinter) answers.push_back(testing::Ioctl(world, h, kIoctlUsbPrint1284Id, 1024).out);
   for (const Bytes& query : {Bytes{0x1D, 0x49, 0x01}, Bytes{0x1D, 0x49, 0x43},
                              Bytes{0x1D, 0x49, 0x41}, Bytes{0x1D, 0x49, 0x44}}) {
     testing::WriteAll(world, h, query);
@@ -39,11 +47,22 @@ TEST(SimFleetTest, DefaultFleetHoldsOnePrinterOfEachKind) {
   VirtualClock clock;
   auto world = WorldFromFleet(DefaultFleetJson(), clock);
   const auto vendor = testing::Enumerate(*world, kVendorInterfaceGuid);
-  EXPECT_EQ(vendor.size(), 2u);
+  EXPECT_EQ(vendor.size(), 4u);
   EXPECT_FALSE(world->Vendor("onboard-usb").OnNwjBoard());
   EXPECT_EQ(world->Vendor("onboard-usb").Usb().bcdUsb, 0x0200);
   EXPECT_TRUE(world->Vendor("onboard-usb").Usb().highSpeed);
+  // NW-J boards on both codes the board table fixes, and code 0x10 onboard.
+  EXPECT_EQ(world->Vendor("nwj-board").Usb().boardCode, 0x00);
+  EXPECT_EQ(world->Vendor("nwj-board-c").Usb().boardCode, 0x0C);
   EXPECT_TRUE(world->Vendor("nwj-board").OnNwjBoard());
+  EXPECT_TRUE(world->Vendor("nwj-board-c").OnNwjBoard());
+  EXPECT_EQ(world->Vendor("onboard-usb3").Usb().boardCode, 0x10);
+  EXPECT_FALSE(world->Vendor("onboard-usb3").OnNwjBoard());
+  // No two printers share an answer to the identification query.
+  std::set<std::uint8_t> answers;
+  for (const char* name : {"onboard-usb", "nwj-board", "nwj-board-c", "onboard-usb3", "com3"})
+    answers.insert(world->Vendor(name).Identity().identByte);
+  EXPECT_EQ(answers.size(), 5u);
   std::string target;
   EXPECT_TRUE(world->DosDevices().QueryTarget("COM3", &target));
   EXPECT_NE(target.find("Kolmx"), std::string::npos);
@@ -105,7 +124,7 @@ TEST(SimFleetTest, WrittenIdentifiersAreSaved) {
   auto world = WorldFromFleet(DefaultFleetJson(), clock);
   auto& p = world->Vendor("onboard-usb");
   const auto h = world->Files().Open(testing::VendorPath(p));
-  testing::WriteAll(*world, h, testing::StoreSession(0x20, 0x39, "20270301090503"));
+  testing::WriteAll(*world, h, testing::StoreSession(p.Identity().identByte, 0x39, "20270301090503"));
   world->Files().Close(h);
   const auto saved = nlohmann::json::parse(FleetToJson(*world));
   EXPECT_EQ(saved["devices"][0]["serial"], "20270301090503");

@@ -39,7 +39,7 @@ class SimPersistentWorldTest : public ::testing::Test {
     auto& p = world.Vendor("onboard-usb");
     const auto h = world.Files().Open(testing::VendorPath(p));
     ASSERT_NE(h, platform::kInvalidDeviceHandle);
-    testing::WriteAll(world, h, testing::StoreSession(0x20, 0x39, code));
+    testing::WriteAll(world, h, testing::StoreSession(p.Identity().identByte, 0x39, code));
     world.Files().Close(h);
   }
 

@@ -1,5 +1,7 @@
 #include "sim/printer_protocol.h"
 
+#include "sim/departures.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -42,6 +44,12 @@ struct Printer {
   PrinterProtocol protocol;
   PrinterIdentity identity{"VX-410 Receipt", "1.02", "SN0001", "Counter", kM};
   Bytes replies;
+  std::vector<std::string> departures;
+
+  Printer() {
+    protocol.SetDepartureSink(
+        [this](std::string_view kind, std::string) { departures.emplace_back(kind); });
+  }
 
   void Send(const Bytes& b) { protocol.Receive(b.data(), b.size(), identity, replies); }
   // Feeds `b` in pieces of `chunk` bytes.
@@ -125,11 +133,14 @@ TEST(PrinterProtocol, ReplyShapesSplitTheByteValuesAsTheReaderDoes) {
   EXPECT_FALSE(IsValidIdentByte(0x5F));
 }
 
-TEST(PrinterProtocol, SessionOpensOnlyWithTheRightByte) {
+TEST(PrinterProtocol, SessionOpensOnlyWithTheByteAnsweredSinceTheLastReset) {
   Printer p;
-  p.Send(Opening(kM + 1));
+  p.Send(Opening(kM));  // the right byte, but nobody asked for it
   EXPECT_FALSE(p.protocol.SessionOpen());
   EXPECT_TRUE(p.Has(command::kOpenRefused));
+  p.Send(kIdentify);
+  p.Send(Opening(kM + 1));
+  EXPECT_FALSE(p.protocol.SessionOpen());
   p.Send(Opening(kM));
   EXPECT_TRUE(p.protocol.SessionOpen());
   p.Send(Closing(kM + 1));
@@ -137,8 +148,11 @@ TEST(PrinterProtocol, SessionOpensOnlyWithTheRightByte) {
   p.Send(Closing(kM));
   EXPECT_FALSE(p.protocol.SessionOpen());
   p.Send(Opening(kM));
-  p.Send(kReset);  // ESC @ closes it too
+  p.Send(kReset);  // ESC @ closes it, and forgets the answer
   EXPECT_FALSE(p.protocol.SessionOpen());
+  p.Send(Opening(kM));
+  EXPECT_FALSE(p.protocol.SessionOpen());
+  EXPECT_EQ(p.departures, std::vector<std::string>(4, departure::kSessionWrongM));
 }
 
 TEST(PrinterProtocol, StoreAndClearApplyOnlyInsideASession) {
@@ -155,20 +169,24 @@ TEST(PrinterProtocol, StoreAndClearApplyOnlyInsideASession) {
   };
   for (const auto& c : cases) {
     Printer inside;
-    inside.Send(Join({Opening(kM), c.command}));
+    inside.Send(Join({kIdentify, Opening(kM), c.command}));
     EXPECT_EQ(inside.identity.*c.field, c.after);
     EXPECT_TRUE(inside.Has(c.name)) << c.name;
+    EXPECT_TRUE(inside.departures.empty()) << c.name;
 
     Printer outside;
     const std::string before = outside.identity.*c.field;
-    outside.Send(Join({Opening(kM + 1), c.command}));
+    outside.Send(Join({kIdentify, Opening(kM + 1), c.command}));
     EXPECT_EQ(outside.identity.*c.field, before);
     EXPECT_TRUE(outside.Has(c.name + command::kOutsideSession)) << c.name;
+    EXPECT_EQ(outside.departures,
+              (std::vector<std::string>{departure::kSessionWrongM, departure::kOutsideSession}));
   }
 }
 
 TEST(PrinterProtocol, StoreAppliesWhenItsEndByteArrives) {
   Printer p;
+  p.Send(kIdentify);
   p.Send(Opening(kM));
   const Bytes store = Store(0x39, "NEW");
   p.Send(Bytes(store.begin(), store.end() - 1));
@@ -216,9 +234,10 @@ TEST(PrinterProtocol, MalformedStoresAreNotApplied) {
   for (const Bytes& bad : cases) {
     for (std::size_t chunk : {bad.size(), std::size_t{1}}) {
       Printer p;
-      p.SendInChunks(Join({Opening(kM), bad, Closing(kM)}), chunk);
+      p.SendInChunks(Join({kIdentify, Opening(kM), bad, Closing(kM)}), chunk);
       EXPECT_EQ(p.identity.serial, "SN0001") << bad.size();
       EXPECT_TRUE(p.Has(command::kMalformedStore)) << bad.size();
+      EXPECT_EQ(p.departures, std::vector<std::string>{departure::kMalformedStore});
       // The closing packet after the broken store is still understood.
       EXPECT_FALSE(p.protocol.SessionOpen()) << bad.size();
     }

@@ -14,6 +14,7 @@ TEST(SimRecorderTest, TranscriptReadsLikeAScript) {
   VirtualClock clock;
   World world(clock);
   auto& printer = world.AddVendorPrinter({.name = "vx", .identByte = 0x20});
+  printer.Usb().boardCode = kNwjBoard;
   printer.Faults().channel.latencyMs = 3;
   printer.Faults().ioctl.push_back({.code = kIoctlIdName});
 
@@ -56,7 +57,7 @@ TEST(SimRecorderTest, RequestsCarryTheirDetails) {
   const auto h = world.Files().Open(testing::VendorPath(printer));
   clock.Advance(42);
   testing::WriteAll(world, h, {0x1B, 0x40, 0x0A});
-  testing::Ioctl(world, h, kIoctlDeviceDescriptor, 4);
+  testing::Ioctl(world, h, kIoctlDeviceDescriptor, 18);
   world.Files().Close(h);
 
   const auto requests = world.Recorder().RequestsOf("vx");
@@ -72,8 +73,11 @@ TEST(SimRecorderTest, RequestsCarryTheirDetails) {
   const auto& ioctl = requests[2];
   EXPECT_EQ(ioctl.code, kIoctlDeviceDescriptor);
   EXPECT_TRUE(ioctl.ok);
-  EXPECT_EQ(ioctl.size, 4u);
-  EXPECT_EQ(ioctl.out, (Bytes{18, 1, 0x00, 0x02}));
+  EXPECT_EQ(ioctl.size, 18u);
+  EXPECT_EQ(ioctl.inSize, 0u);
+  EXPECT_EQ(ioctl.outSize, 18u);
+  ASSERT_EQ(ioctl.out.size(), 18u);
+  EXPECT_EQ(Bytes(ioctl.out.begin(), ioctl.out.begin() + 4), (Bytes{18, 1, 0x00, 0x02}));
   EXPECT_EQ(requests[3].kind, RequestKind::Close);
   EXPECT_EQ(printer.Protocol().Commands(), std::vector<std::string>{"ESC @"});
 }

@@ -70,10 +70,12 @@ inline std::vector<std::string> Enumerate(World& world, const platform::Guid& gu
 
 inline std::string VendorPath(VendorPrinter& p) { return p.InterfacePath() + "\\RK"; }
 
-// The ID code and ID name bytes of a store session for identification byte m.
+// A whole store session for identification byte m: the query (whose one-byte
+// answer the printer queues), the opening packet, one store, the closing one.
 inline Bytes StoreSession(std::uint8_t m, std::uint8_t key, const std::string& text) {
   const std::size_t count = text.size() + 6;
-  Bytes b = {0x1C, 0x7C, 0x7F, m, 0x01, 0xFE, 0x80, 0x00, 0x00,
+  Bytes b = {0x1D, 0x49, 0x01,
+             0x1C, 0x7C, 0x7F, m, 0x01, 0xFE, 0x80, 0x00, 0x00,
              0x1D, 0x28, 0x43, static_cast<std::uint8_t>(count & 0xFF),
              static_cast<std::uint8_t>(count >> 8), 0x00, 0x01, 0x80, 0x23, key};
   b.insert(b.end(), text.begin(), text.end());
