@@ -18,5 +18,8 @@ target_compile_options(nolpa_tests PRIVATE ${SANITIZE})
 target_link_options(nolpa_tests PRIVATE ${SANITIZE})
 target_link_libraries(nolpa_tests PRIVATE nolpa_sim nolpa_core GTest::gmock GTest::gtest_main)
 include(GoogleTest)
+# Every test runs on virtual time and takes well under a second; a hang fails
+# with the test's name long before the CI limit.
 gtest_discover_tests(nolpa_tests DISCOVERY_TIMEOUT 60
-  PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
+  PROPERTIES TIMEOUT 120
+             ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")

@@ -10,10 +10,12 @@ namespace nolpa::discovery {
 
 namespace {
 
-// Low bytes of `units` UTF-16 code units starting at `data`.
+// Low bytes of `units` UTF-16 code units starting at `data`, up to the first
+// zero byte: the texts are NUL-terminated 8-bit strings from here on, so a
+// unit such as U+0100 ends them, and what is shown is what is checked.
 std::string NarrowUnits(const std::uint8_t* data, int units) {
   std::string text;
-  for (int i = 0; i < units; ++i) text.push_back(static_cast<char>(data[2 * i]));
+  for (int i = 0; i < units && data[2 * i] != 0; ++i) text.push_back(static_cast<char>(data[2 * i]));
   return text;
 }
 
@@ -45,6 +47,9 @@ struct BoardName {
 constexpr BoardName kBoardNames[] = {
     {0x04, "Onboard USB(1) Series"},
     {0x08, "Onboard USB(2) Series"},
+    // The one code left beside the other onboard rows (bits 6, 5, 3 and 2
+    // clear); 0x00 and 0x0C are NW-J boards.
+    {0x10, "Onboard USB(3) Series"},
     {0x24, "Onboard USB(4) Series"},
     {0x40, "Onboard USB(5) Series"},
 };

@@ -63,6 +63,10 @@ TEST(ValidateIdInput, RefusalsInOrder) {
       {{false, "code", "NAME", "CODE", "NAME"}, std::nullopt},  // comparison keeps case
       {{false, " -+09@AZ_az~", "", "", ""}, std::nullopt},
       {{false, std::string(120, 'A'), "", "", ""}, std::nullopt},  // no upper bound here
+      // A zero byte is in neither set, wherever it stands.
+      {{false, std::string("AB\0CD", 5), "", "", ""}, MessageId::IdCodeInvalid},
+      {{false, "AB", std::string("N\0", 2), "", ""}, MessageId::IdNameInvalid},
+      {{true, std::string("0123456789ABCDEF\0", 17) + "1", "", "", ""}, MessageId::IdCodeInvalidHex},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input.idCode + " / " + c.input.idName);

@@ -188,6 +188,25 @@ TEST(ByteChannel, WriteAllNeedsEveryByteInOneCall) {
   EXPECT_EQ(rig.device.writes.size(), 2u);  // no second try after a short write
 }
 
+// A driver may report success with nothing read and leave junk in the
+// buffer; that is no byte.
+TEST(ByteChannel, ASuccessfulReadOfNoBytesGivesNoByte) {
+  struct ZeroByteReads : testing::ScriptedDevice {
+    using testing::ScriptedDevice::ScriptedDevice;
+    bool Read(platform::DeviceHandle, void* buffer, std::uint32_t size,
+              std::uint32_t* done) override {
+      if (size > 0) static_cast<std::uint8_t*>(buffer)[0] = 0x41;
+      *done = 0;
+      return true;
+    }
+  };
+  testing::FakeClock clock;
+  ZeroByteReads device(clock);
+  ByteChannel channel(device, clock, 1);
+  EXPECT_FALSE(channel.TryReadByte().has_value());
+  EXPECT_EQ(ReadReplyByte(channel), -1);
+}
+
 TEST(ByteChannel, AppliesTheChannelTimeoutsDespiteRefusal) {
   Rig rig;
   rig.channel.ApplyChannelTimeouts();

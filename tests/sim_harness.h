@@ -1,4 +1,6 @@
 #pragma once
+#include <iterator>
+
 // A TMainForm running the program's own routes against a simulated world.
 #include "discovery/standard_routes.h"
 #include "sim/virtual_clock.h"
@@ -15,6 +17,7 @@ struct SimHarness {
   RecordingMessageBoxes boxes;
   RecordingObserver observer;
   std::unique_ptr<ui::TMainForm> form;
+  std::size_t identBytesGiven = 0;
 
   platform::Platform Platform() {
     platform::Platform p;
@@ -36,10 +39,18 @@ struct SimHarness {
     return *form;
   }
 
+  // Each printer answers the identification query with a byte of its own,
+  // so a host that assumes one fixed answer fails.
+  std::uint8_t NextIdentByte() {
+    static constexpr std::uint8_t kAnswers[] = {0x4E, 0xA7, 0x21, 0x63, 0xC2, 0x09, 0x6B, 0xE5};
+    return kAnswers[identBytesGiven++ % std::size(kAnswers)];
+  }
+
   sim::VendorPrinter& AddVendor(const std::string& name, std::u16string serial,
                                 std::u16string idName, std::uint8_t board = sim::kOnboardUsb1) {
     sim::VendorPrinterConfig config;
     config.name = name;
+    config.identByte = NextIdentByte();
     config.serial = std::move(serial);
     config.idName = std::move(idName);
     config.usb.boardCode = board;

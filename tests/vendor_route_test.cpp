@@ -86,6 +86,23 @@ TEST(ReadDeviceStrings, NarrowsUnitsToTheirLowByte) {
   EXPECT_EQ(strings->idName, "\xA2Z");
 }
 
+// A unit whose low byte is 0 (U+0100, say) ends the text, as the 8-bit text
+// buffers end there: what the boxes show is what Write checks.
+TEST(ReadDeviceStrings, TextsEndAtTheirFirstZeroByte) {
+  SimHarness h;
+  auto& printer = h.AddVendor("p", u"AB\u0100CD", u"N\u0200ME");
+  printer.Usb().product = u"VX\u0300Z";
+  auto& form = h.Show();
+  EXPECT_EQ(form.ComboBox1.Items(), std::vector<std::string>{"VX"});
+  EXPECT_EQ(form.Edit1.Text(), "AB");
+  EXPECT_EQ(form.Memo1.Text(), "AB");
+  EXPECT_EQ(form.Edit2.Text(), "N");
+  // Unchanged as shown, so nothing is written.
+  form.Button3Click();
+  ASSERT_EQ(h.boxes.shown.size(), 1u);
+  EXPECT_EQ(h.boxes.shown[0].text, "Nothing is changed from current setting.");
+}
+
 TEST(ReadDeviceStrings, IdNameStaysInsideTheReturnedBytes) {
   struct {
     const char* what;
@@ -129,7 +146,8 @@ TEST(FormatUsbInfoLine, VersionsSpeedAndBoard) {
       {0x0200, 0x0100, true, 0x07, "USB2.0 High Speed, Onboard USB(1) Series Ver.1.0 "},
       {0x0200, 0x0100, true, 0x00, "USB2.0 High Speed, NW-J Series Ver.1.0 "},
       {0x0200, 0x0100, true, 0x0C, "USB2.0 High Speed, NW-J Series Ver.1.0 "},
-      {0x0300, 0x1234, true, 0x10, "USB3.0 High Speed, NW-J Series Ver.12.34 "},
+      {0x0300, 0x1234, true, 0x10, "USB3.0 High Speed, Onboard USB(3) Series Ver.12.34 "},
+      {0x0200, 0x0100, true, 0x93, "USB2.0 High Speed, Onboard USB(3) Series Ver.1.0 "},
   };
   for (const auto& c : cases) {
     SimHarness h;
@@ -160,6 +178,23 @@ TEST(ProbeVendorDriverDevice, ListsAPrinterWithItsSixStrings) {
   EXPECT_EQ(record.infoLine2, "USB2.0 High Speed, Onboard USB(1) Series Ver.1.0 ");
   EXPECT_EQ(h.world.OpenHandles(), 0u);
   EXPECT_EQ(h.world.OpenSets(), 0u);
+}
+
+// The driver defines the buffer of each request; the simulated driver
+// refuses any other size, and the recorder shows what the probe asked for.
+TEST(ProbeVendorDriverDevice, AsksWithTheBufferSizesTheDriverDefines) {
+  SimHarness h;
+  h.AddVendor("p", u"CODE-1", u"Line 1");
+  discovery::DeviceList list;
+  ASSERT_TRUE(discovery::ProbeVendorDriverDevice(h.Platform(), 0, list));
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> asked;
+  for (const auto& r : h.world.Recorder().RequestsOf("p")) {
+    if (r.kind != sim::RequestKind::IoControl) continue;
+    EXPECT_EQ(r.inSize, 0u);
+    asked.emplace_back(r.code, r.outSize);
+  }
+  EXPECT_EQ(asked, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+                       {0x222048, 1024}, {0x2220CC, 512}, {0x222040, 18}, {0x2220C0, 4}}));
 }
 
 TEST(ProbeVendorDriverDevice, FailuresListNothingAndReleaseEverything) {

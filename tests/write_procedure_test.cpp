@@ -5,6 +5,7 @@
 #include "discovery/standard_routes.h"
 #include "tests/form_harness.h"
 #include "tests/sim_harness.h"
+#include "ui/layout.h"
 
 namespace nolpa {
 namespace {
@@ -86,8 +87,8 @@ TEST(WriteByCommands, TheWriteSetsChannelTimeoutsAndSendsOnlyChangedValues) {
   ASSERT_EQ(writes.size(), 5u);  // reset, query, opening, clear of the name, closing
   EXPECT_EQ(writes[3], (std::vector<std::uint8_t>{0x1D, 0x28, 0x43, 0x05, 0x00, 0x00, 0x00,
                                                   0x80, 0x23, 0x38}));
-  EXPECT_EQ(writes[4], (std::vector<std::uint8_t>{0x1C, 0x7C, 0x7F, 0x20, 0x02, 0xFD, 0x01,
-                                                  0x00, 0x00}));
+  EXPECT_EQ(writes[4], (std::vector<std::uint8_t>{0x1C, 0x7C, 0x7F, printer.Identity().identByte,
+                                                  0x02, 0xFD, 0x01, 0x00, 0x00}));
 }
 
 TEST(WriteByBoard, NwjPrinterReportsTheNewIdentifiersAndGetsNoCommand) {
@@ -107,6 +108,53 @@ TEST(WriteByBoard, NwjPrinterReportsTheNewIdentifiersAndGetsNoCommand) {
   EXPECT_TRUE(printer.Protocol().Commands().empty());
   EXPECT_EQ(form.BoardHandle, platform::kInvalidDeviceHandle);
   EXPECT_EQ(h.world.OpenHandles(), 0u);
+}
+
+// NW-J boards (codes 0x00 and 0x0C) take the image, whose checksum here
+// needs all 16 bits (80 letters z: 9925); an onboard interface on code 0x10
+// has no board memory and is written with printer commands.
+TEST(WriteByBoard, BoardCodesChooseThePathAndTheChecksumKeepsItsCarry) {
+  const std::string code(80, 'z');
+  for (const std::uint8_t board : {sim::kNwjBoard, sim::kNwjBoardC, sim::kOnboardUsb3}) {
+    SCOPED_TRACE(static_cast<int>(board));
+    SimHarness h;
+    auto& printer = h.AddVendor("p", u"OLD", u"N", board);
+    auto& form = h.Show();
+    const bool nwj = board != sim::kOnboardUsb3;
+    EXPECT_NE(form.Label6.Text().find(nwj ? "NW-J Series" : "Onboard USB(3) Series"),
+              std::string::npos);
+    form.Edit1.TextFromUser(code);
+    form.Button3Click();
+    ASSERT_EQ(h.boxes.shown.size(), 1u);
+    EXPECT_EQ(h.boxes.shown[0].text, kSucceeded);
+    EXPECT_EQ(printer.Identity().serial, code);
+    EXPECT_EQ(form.Memo1.Text(), code);  // read back by the Find that followed
+    EXPECT_EQ(printer.Protocol().Commands().empty(), nwj);
+    if (nwj) {
+      EXPECT_EQ(printer.Board().Value(162), std::optional<std::uint16_t>(0x26C5));
+    }
+  }
+}
+
+// The restore set comes before the Find, so a Find that finds nothing leaves
+// only the list, Find and Exit usable.
+TEST(WriteProcedure, AFindThatFindsNothingAfterTheWriteHasTheLastWord) {
+  SimHarness h;
+  auto& printer = h.AddVendor("p", u"OLD", u"N");
+  auto& form = h.Show();
+  form.Edit1.TextFromUser("NEW");
+  // Gone right after the closing packet: reset, query, opening, header, text,
+  // FF, closing.
+  printer.Faults().unplug = sim::UnplugFault{.after = 7, .kind = sim::RequestKind::Write};
+  form.Button3Click();
+  ASSERT_EQ(h.boxes.shown.size(), 1u);
+  EXPECT_EQ(h.boxes.shown[0].text, kSucceeded);
+  EXPECT_TRUE(form.ComboBox1.Items().empty());
+  EXPECT_TRUE(form.Button1.Enabled());
+  EXPECT_TRUE(form.Button4.Enabled());
+  for (ui::Control* c : {&form.Button2, &form.Button3, &form.Button5, &form.Button6, &form.Edit1,
+                         &form.Edit2})
+    EXPECT_FALSE(c->Enabled()) << ui::LayoutOf(c->Id()).name;
 }
 
 TEST(WriteByBoard, RefusedRequestFailsWithoutFindAndKeepsWhatWasWritten) {
