@@ -32,8 +32,6 @@ extern "C" {
 int MORVALIB_CALL SendReceiveD4Command(const char* devicePath, const unsigned char* command,
                                        int commandLength, unsigned char* reply, int replySize,
                                        int* replyLength) {
-  // Set before anything can fail, even before the guard can.
-  if (replyLength != nullptr) *replyLength = 0;
   return Guarded([&](const PortOpener& open) {
     return ExchangeControl(open, devicePath, command, commandLength, reply, replySize, replyLength);
   });
