@@ -4,7 +4,8 @@ find_package(nlohmann_json 3 REQUIRED)
 target_link_libraries(nolpa_sim PUBLIC nlohmann_json::nlohmann_json)
 
 set(SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
-foreach(target nolpa_core nolpa_sim)
+add_library(morvalib STATIC $<TARGET_OBJECTS:morvalib_objects>)
+foreach(target nolpa_core nolpa_sim morvalib_objects)
   target_compile_options(${target} PRIVATE ${SANITIZE})
 endforeach()
 
@@ -16,7 +17,7 @@ file(GLOB TEST_SOURCES CONFIGURE_DEPENDS
 add_executable(nolpa_tests ${TEST_SOURCES})
 target_compile_options(nolpa_tests PRIVATE ${SANITIZE})
 target_link_options(nolpa_tests PRIVATE ${SANITIZE})
-target_link_libraries(nolpa_tests PRIVATE nolpa_sim nolpa_core GTest::gmock GTest::gtest_main)
+target_link_libraries(nolpa_tests PRIVATE morvalib nolpa_sim nolpa_core GTest::gmock GTest::gtest_main)
 include(GoogleTest)
 # Every test runs on virtual time and takes well under a second; a hang fails
 # with the test's name long before the CI limit.

@@ -10,6 +10,7 @@ set(NOLPA_STATIC_LINK -static -static-libgcc -static-libstdc++)
 add_compile_options(-Wno-restrict)
 target_compile_options(nolpa_core PRIVATE -Wno-restrict)
 target_compile_options(nolpa_sim PRIVATE -Wno-restrict)
+target_compile_options(morvalib_objects PRIVATE -Wno-restrict)
 # Keep to the API of the oldest Windows the program supports.
 set(NOLPA_WIN32_DEFINES _WIN32_WINNT=0x0501 WINVER=0x0501)
 
@@ -35,6 +36,32 @@ file(GLOB WIN32_UI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/win32/*.cpp)
 add_library(nolpa_ui_win32 STATIC ${WIN32_UI_SOURCES})
 target_link_libraries(nolpa_ui_win32 PUBLIC nolpa_win32 nolpa_core user32 gdi32)
 
+# The serial-number library, once per device world: Morvalib.dll over the
+# real adapters, Morvalib-sim.dll over the world its program hands it. Each
+# exports by name only what its .def file lists, and needs no MinGW DLL.
+function(morvalib_dll target def)
+  add_library(${target} SHARED $<TARGET_OBJECTS:morvalib_objects> ${def} ${ARGN})
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+  # Stripped: the image travels inside each program.
+  target_link_options(${target} PRIVATE ${NOLPA_STATIC_LINK} -s)
+endfunction()
+set(MORVALIB_WIN32 ${CMAKE_SOURCE_DIR}/serial_library/win32)
+morvalib_dll(Morvalib ${MORVALIB_WIN32}/morvalib.def ${MORVALIB_WIN32}/real_services.cpp)
+target_link_libraries(Morvalib PRIVATE nolpa_win32)
+morvalib_dll(Morvalib-sim ${MORVALIB_WIN32}/morvalib-sim.def ${MORVALIB_WIN32}/attach_world.cpp)
+
+# A program carries its flavour of the library as resource "FILE1": the
+# library is built first, and a new library relinks the program.
+function(nolpa_embed_library program library)
+  set(MORVALIB_IMAGE ${CMAKE_BINARY_DIR}/${library}.dll)
+  set(rc ${CMAKE_BINARY_DIR}/${program}-library.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/library_image.rc.in ${rc} @ONLY)
+  target_sources(${program} PRIVATE ${rc})
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${MORVALIB_IMAGE})
+  add_dependencies(${program} ${library})
+endfunction()
+
 # The program, once per device world: the real one and the simulated one.
 set(NOLPA_APP_SOURCES
   ${CMAKE_SOURCE_DIR}/app/main.cpp
@@ -53,6 +80,8 @@ endfunction()
 
 nolpa_program(NOLPAID ${CMAKE_SOURCE_DIR}/app/device_world_real.cpp nolpa_core)
 nolpa_program(NOLPAID-sim ${CMAKE_SOURCE_DIR}/app/device_world_sim.cpp nolpa_sim nolpa_core)
+nolpa_embed_library(NOLPAID Morvalib)
+nolpa_embed_library(NOLPAID-sim Morvalib-sim)
 
 # The tests that run the Windows binaries under Wine.
 enable_testing()

@@ -1,15 +1,37 @@
 /* Morvalib.dll: reads and writes the USB serial number, and reads the
  * firmware version, of printer-class printers through their IEEE 1284.4
- * control channel.
+ * ("D4") control channel.
  *
- * The four functions are exported by their undecorated names and use the C
- * calling convention. Every integer is 32 bits, signed; every text is a
- * NUL-terminated 8-bit string in the system's ANSI code page. A call opens
- * the printer itself, does its work and closes the printer before it
- * returns; it shows nothing and never throws. Calls from two threads at once
- * are not supported.
+ * The four functions are exported by their undecorated names only (no
+ * ordinal-only exports) and use the C calling convention. Every integer is
+ * 32 bits, signed; every text is a NUL-terminated 8-bit string in the
+ * system's ANSI code page; lengths count bytes. A call opens the printer
+ * itself, does its work and closes the printer before it returns, on
+ * success and failure alike; it shows nothing and never throws. A program
+ * may keep its own handle to the same device open meanwhile. Calls from two
+ * threads at once are not supported: make every call from one thread.
  *
- * Results: 0 on success, else one of the MORVALIB_E_ codes below. */
+ * Results: 0 on success, else one of the MORVALIB_E_ codes below; a code
+ * means the same in every function that returns it. A required argument
+ * that is null gives MORVALIB_E_ARGUMENT before any device is touched.
+ *
+ * Out-parameters: GetUSBSerialNumber and GetPrinterFirmwareVersion write
+ * *length (the text's length + 1, its NUL counted) only when they return 0
+ * or MORVALIB_E_BUFFER; on every other result it keeps what it held.
+ * SendReceiveD4Command sets *replyLength to 0 as it starts, whatever then
+ * happens, and to the reply's byte count on 0 or MORVALIB_E_BUFFER.
+ *
+ * Size protocol: a null buffer, or one smaller than needed, gives
+ * MORVALIB_E_BUFFER with the needed size in the length and nothing copied
+ * (the buffer keeps its bytes). The printer has been asked all the same: a
+ * second call with a buffer of that size asks it again. So
+ *   int n = 0;
+ *   if (GetUSBSerialNumber(path, NULL, 0, &n, 0) == MORVALIB_E_BUFFER)
+ *     ... allocate n bytes and call again ...
+ * For an 18-character serial number n is 19.
+ *
+ * Not built yet: the printer lookup and the packet protocol behind it, so
+ * every call that passes its argument checks returns MORVALIB_E_NO_PRINTER. */
 #ifndef MORVALIB_H
 #define MORVALIB_H
 
@@ -35,24 +57,49 @@ extern "C" {
 #define MORVALIB_E_NO_PACKET (-10)   /* the printer does not run the packet protocol */
 #define MORVALIB_E_FIRMWARE (-11)    /* the firmware version could not be read */
 
-/* devicePath: the printer-class interface path ("\\?\usb#...#...#{...}").
+/* devicePath: the printer-class device-interface path as the system's
+ * device setup reports it: "\\?\", then the bus name, the vendor and
+ * product part and the instance part, each ended by "#", then the
+ * interface class ("\\?\usb#vid_...&pid_...#...#{...}"). A path of any
+ * other form finds no printer: MORVALIB_E_NO_PRINTER.
  * model: 0 for the RK-L5200 and the models named in the program's INI
- * file, non-zero for the RK-L880. */
+ * file, non-zero for the RK-L880; it only picks the command variant. */
 
-/* One command on the printer's control channel; the raw reply bytes. */
+/* One command (two letters, a 16-bit little-endian parameter length, the
+ * parameters) on the printer's control channel, and its raw reply bytes,
+ * not NUL-terminated. reply may be null (size query). MORVALIB_E_ARGUMENT
+ * when devicePath, command or replyLength is null or commandLength is
+ * negative; MORVALIB_E_NO_PRINTER, MORVALIB_E_MEMORY from opening;
+ * MORVALIB_E_NO_PACKET when the printer's IEEE 1284 command set lacks
+ * "D4" or the protocol does not start; MORVALIB_E_SEND; MORVALIB_E_RECEIVE
+ * (also when no memory is left for the reply); MORVALIB_E_BUFFER. */
 int MORVALIB_CALL SendReceiveD4Command(const char* devicePath, const unsigned char* command,
                                        int commandLength, unsigned char* reply, int replySize,
                                        int* replyLength);
 
-/* The printer's USB serial number as text; *length receives its length + 1. */
+/* The printer's USB serial number as text. buffer may be null (size
+ * query); length is required. MORVALIB_E_ARGUMENT when devicePath or
+ * length is null; MORVALIB_E_REPLY_FORM when the printer's answer is not a
+ * serial number; MORVALIB_E_BUFFER; and the codes of SendReceiveD4Command. */
 int MORVALIB_CALL GetUSBSerialNumber(const char* devicePath, char* buffer, int bufferSize,
                                      int* length, int model);
 
 /* Writes the first 18 characters of serialNumber as the new USB serial
- * number; the printer takes it into use at its next restart. */
+ * number; the printer takes it into use at its next restart (the library
+ * does not restart it). MORVALIB_E_ARGUMENT, with nothing sent, when
+ * devicePath or serialNumber is null or the text is shorter than 18
+ * characters (empty included). MORVALIB_E_NOT_ACKED when the printer does
+ * not acknowledge; MORVALIB_E_BUFFER when its reply was longer than 1,024
+ * bytes; and the codes of SendReceiveD4Command. */
 int MORVALIB_CALL SetUSBSerialNumber(const char* devicePath, const char* serialNumber, int model);
 
-/* The printer's firmware version as text; *length receives its length + 1. */
+/* The printer's firmware version (at most 31 characters; empty when its
+ * status carries none) as text. buffer may be null (size query); length is
+ * required. Works on printers without the packet protocol too.
+ * MORVALIB_E_ARGUMENT when devicePath or length is null;
+ * MORVALIB_E_NO_PRINTER, MORVALIB_E_MEMORY from opening;
+ * MORVALIB_E_FIRMWARE when no status in a known form arrives;
+ * MORVALIB_E_BUFFER. */
 int MORVALIB_CALL GetPrinterFirmwareVersion(const char* devicePath, char* buffer, int bufferSize,
                                             int* length);
 

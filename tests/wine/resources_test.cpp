@@ -1,9 +1,13 @@
-// The resources the program file carries: version information and manifest.
+// The resources the program file carries: version information, manifest and
+// the serial-number library it writes out at start.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/wine/programs.h"
@@ -63,6 +67,40 @@ TEST_P(ProgramResources, ManifestAsksForAdministratorAndThemedControls) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFlavours, ProgramResources, ::testing::Values(kRealProgram, kSimProgram));
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR languages) {
+  reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
+  return TRUE;
+}
+
+// Each program and the library flavour it must carry.
+class CarriedLibrary : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(CarriedLibrary, File1IsTheBuiltLibraryByteForByteInNoLanguage) {
+  const auto [program, library] = GetParam();
+  std::ifstream file(ProgramPath(library), std::ios::binary);
+  ASSERT_TRUE(file) << library;
+  const std::string built((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+
+  HMODULE module = LoadLibraryExA(ProgramPath(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  std::vector<WORD> languages;
+  EnumResourceLanguagesA(module, MAKEINTRESOURCEA(10), "FILE1", &CollectLanguage,
+                         reinterpret_cast<LONG_PTR>(&languages));
+  HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(10), "FILE1", MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  std::string carried;
+  if (found != nullptr)
+    carried.assign(static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found));
+  FreeLibrary(module);
+  EXPECT_EQ(languages, std::vector<WORD>{0}) << "one copy, language-neutral";
+  ASSERT_NE(found, nullptr) << "no RCDATA resource FILE1";
+  EXPECT_EQ(carried.size(), built.size());
+  EXPECT_TRUE(carried == built) << program << " carries another image than " << library;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFlavours, CarriedLibrary,
+                         ::testing::Values(std::pair{kRealProgram, "Morvalib.dll"},
+                                           std::pair{kSimProgram, "Morvalib-sim.dll"}));
 
 }  // namespace
 }  // namespace nolpa::wine_tests

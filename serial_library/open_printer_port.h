@@ -1,0 +1,40 @@
+#pragma once
+// The one step every export starts with: from the caller's device path to an
+// open printer port.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "serial_library/printer_port.h"
+
+namespace nolpa::morvalib {
+
+// Longest instance identifier a device path may yield.
+inline constexpr std::size_t kMaxInstanceIdentifier = 259;
+
+// The device's instance identifier: the path must start with "\\?\" and go
+// on with three non-empty parts, each ended by "#"; they are joined with
+// "\" and upper-cased (ASCII a-z only). Nothing when the path has another
+// form or the identifier would be longer than kMaxInstanceIdentifier.
+// "\\?\usb#vid_0f1a&pid_0520#a1#{28d78fad-...}" gives
+// "USB\VID_0F1A&PID_0520\A1".
+std::optional<std::string> InstanceIdentifier(std::string_view devicePath);
+
+// Finds the printer the device path designates and opens a port to it.
+// Returns 0 with `*port` open, or: -1 when `devicePath` is null; -9 when the
+// path does not yield an instance identifier, no printer is found for it or
+// the port does not open; -8 when the port cannot be allocated. `*port` is
+// empty on every failure.
+//
+// Not built yet: tracing the device's USB attachment point, matching it to
+// a spooler printer and the two ports behind that choice. Until then no
+// printer is found and every path gives -9.
+int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port);
+
+// How the exports reach OpenPrinterPort, so that the exchange above a port
+// can be run against a port a test scripts.
+using PortOpener = std::function<int(const char* devicePath, std::unique_ptr<TRKCCC>* port)>;
+
+}  // namespace nolpa::morvalib

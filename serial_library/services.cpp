@@ -1,0 +1,24 @@
+#include "serial_library/services.h"
+
+namespace nolpa::morvalib {
+
+namespace {
+LibraryServices installed{.structSize = sizeof(LibraryServices), .files = nullptr, .clock = nullptr};
+}  // namespace
+
+bool IsComplete(const LibraryServices& services) {
+  return services.structSize == sizeof(LibraryServices) && services.files != nullptr &&
+         services.clock != nullptr;
+}
+
+bool InstallServices(const LibraryServices& services) {
+  if (!IsComplete(services)) return false;
+  installed = services;
+  return true;
+}
+
+void RemoveServices() { installed = LibraryServices{}; }
+
+const LibraryServices& Services() { return installed; }
+
+}  // namespace nolpa::morvalib

@@ -1,0 +1,146 @@
+// The built serial-number libraries loaded by path, as a program loads the
+// one it carries: their export tables, what they import, and the answers of
+// the four entry points bound by name.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_device_files.h"
+#include "serial_library/morvalib.h"
+#include "serial_library/morvalib_sim.h"
+#include "tests/wine/programs.h"
+
+namespace nolpa::wine_tests {
+namespace {
+
+constexpr char kRealLibrary[] = "Morvalib.dll";
+constexpr char kSimLibrary[] = "Morvalib-sim.dll";
+
+class LoadedLibrary {
+ public:
+  explicit LoadedLibrary(const char* name) : module_(LoadLibraryA(ProgramPath(name).c_str())) {}
+  ~LoadedLibrary() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  HMODULE Module() const { return module_; }
+  template <typename Fn>
+  Fn Bind(const char* name) const {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  }
+  const BYTE* Base() const { return reinterpret_cast<const BYTE*>(module_); }
+  const IMAGE_DATA_DIRECTORY& Directory(int entry) const {
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Base());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(Base() + dos->e_lfanew);
+    return nt->OptionalHeader.DataDirectory[entry];
+  }
+
+ private:
+  HMODULE module_;
+};
+
+// Every exported name; and whether some export has no name at all.
+std::set<std::string> ExportedNames(const LoadedLibrary& library, bool* ordinalOnly) {
+  const IMAGE_DATA_DIRECTORY& entry = library.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
+  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(library.Base() + entry.VirtualAddress);
+  const auto* names = reinterpret_cast<const DWORD*>(library.Base() + exports->AddressOfNames);
+  std::set<std::string> result;
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+    result.insert(reinterpret_cast<const char*>(library.Base() + names[i]));
+  *ordinalOnly = exports->NumberOfFunctions != exports->NumberOfNames;
+  return result;
+}
+
+std::set<std::string> ImportedModules(const LoadedLibrary& library) {
+  const IMAGE_DATA_DIRECTORY& entry = library.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+  std::set<std::string> result;
+  for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(library.Base() + entry.VirtualAddress);
+       import->Name != 0; ++import) {
+    std::string name = reinterpret_cast<const char*>(library.Base() + import->Name);
+    for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    result.insert(name);
+  }
+  return result;
+}
+
+struct Flavour {
+  const char* library;
+  std::set<std::string> exports;
+};
+
+class LibraryFlavours : public ::testing::TestWithParam<Flavour> {};
+
+TEST_P(LibraryFlavours, ExportsExactlyItsNamesAndNeedsOnlySystemModules) {
+  LoadedLibrary library(GetParam().library);
+  ASSERT_NE(library.Module(), nullptr) << GetParam().library << ": " << GetLastError();
+  bool ordinalOnly = true;
+  EXPECT_EQ(ExportedNames(library, &ordinalOnly), GetParam().exports);
+  EXPECT_FALSE(ordinalOnly) << "an export without a name";
+  EXPECT_EQ(ImportedModules(library), (std::set<std::string>{"kernel32.dll", "msvcrt.dll"}))
+      << "a MinGW runtime DLL would have to travel with the library";
+}
+
+TEST_P(LibraryFlavours, EntryPointsRefuseMissingArgumentsAndFindNoPrinter) {
+  LoadedLibrary library(GetParam().library);
+  ASSERT_NE(library.Module(), nullptr);
+  const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
+  const auto setSerial = library.Bind<SetUSBSerialNumberFn>("SetUSBSerialNumber");
+  const auto getFirmware = library.Bind<GetPrinterFirmwareVersionFn>("GetPrinterFirmwareVersion");
+  const auto sendReceive = library.Bind<SendReceiveD4CommandFn>("SendReceiveD4Command");
+  ASSERT_TRUE(getSerial && setSerial && getFirmware && sendReceive);
+
+  const char path[] = "\\\\?\\usb#vid_0f1a&pid_0520#a1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+  const unsigned char command[] = {'s', 't', 1, 0, 1};
+  char buffer[64] = {};
+  int length = 77;
+  EXPECT_EQ(getSerial(nullptr, buffer, 64, &length, 0), MORVALIB_E_ARGUMENT);
+  EXPECT_EQ(getSerial(path, buffer, 64, nullptr, 0), MORVALIB_E_ARGUMENT);
+  EXPECT_EQ(setSerial(nullptr, "4E4C5041000000A001", 0), MORVALIB_E_ARGUMENT);
+  EXPECT_EQ(setSerial(path, "", 0), MORVALIB_E_ARGUMENT);
+  EXPECT_EQ(getFirmware(path, buffer, 64, nullptr), MORVALIB_E_ARGUMENT);
+  EXPECT_EQ(sendReceive(path, nullptr, 5, nullptr, 0, &length), MORVALIB_E_ARGUMENT);
+  EXPECT_EQ(length, 0);
+
+  const char notAnInterface[] = "usb#vid_0f1a&pid_0520#a1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+  length = 77;
+  EXPECT_EQ(getSerial(notAnInterface, buffer, 64, &length, 1), MORVALIB_E_NO_PRINTER);
+  EXPECT_EQ(getFirmware(notAnInterface, buffer, 64, &length), MORVALIB_E_NO_PRINTER);
+  EXPECT_EQ(length, 77);
+  EXPECT_EQ(setSerial(notAnInterface, "4E4C5041000000A001", 0), MORVALIB_E_NO_PRINTER);
+  EXPECT_EQ(sendReceive(notAnInterface, command, 5, nullptr, 0, &length), MORVALIB_E_NO_PRINTER);
+  EXPECT_EQ(length, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothFlavours, LibraryFlavours,
+    ::testing::Values(
+        Flavour{kRealLibrary,
+                {"GetUSBSerialNumber", "SetUSBSerialNumber", "GetPrinterFirmwareVersion", "SendReceiveD4Command"}},
+        Flavour{kSimLibrary,
+                {"GetUSBSerialNumber", "SetUSBSerialNumber", "GetPrinterFirmwareVersion", "SendReceiveD4Command",
+                 "AttachSimulatedWorld"}}));
+
+TEST(SimulatorLibrary, TakesOnlyACompleteWorld) {
+  LoadedLibrary library(kSimLibrary);
+  ASSERT_NE(library.Module(), nullptr);
+  const auto attach = library.Bind<AttachSimulatedWorldFn>("AttachSimulatedWorld");
+  ASSERT_NE(attach, nullptr);
+  platform::win32::Win32DeviceFiles files;
+  platform::win32::Win32Clock clock;
+  EXPECT_EQ(attach(nullptr), MORVALIB_E_ARGUMENT);
+  const morvalib::LibraryServices noClock{.files = &files, .clock = nullptr};
+  EXPECT_EQ(attach(&noClock), MORVALIB_E_ARGUMENT);
+  const morvalib::LibraryServices services{.files = &files, .clock = &clock};
+  EXPECT_EQ(attach(&services), MORVALIB_OK);
+  // With a world, a well-formed path still finds no printer: the lookup
+  // is not built.
+  const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
+  int length = 77;
+  EXPECT_EQ(getSerial("\\\\?\\usb#vid_0f1a&pid_0520#a1#{x}", nullptr, 0, &length, 0), MORVALIB_E_NO_PRINTER);
+}
+
+}  // namespace
+}  // namespace nolpa::wine_tests
