@@ -1,6 +1,7 @@
 #pragma once
 // A TMainForm running the program's own routes against a simulated world.
 #include "discovery/standard_routes.h"
+#include "sim/service_manager.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/support/fakes.h"
@@ -11,6 +12,7 @@ namespace nolpa::testing {
 struct SimHarness {
   sim::VirtualClock clock;
   sim::World world{clock};
+  sim::ServiceManager services{clock, &world.Departures()};
   FakeSystemInfo system;
   RecordingMessageBoxes boxes;
   RecordingObserver observer;
@@ -24,6 +26,7 @@ struct SimHarness {
     p.dosDevices = &world.DosDevices();
     p.system = &system;
     p.messageBoxes = &boxes;
+    p.serviceManager = &services;
     return p;
   }
 
