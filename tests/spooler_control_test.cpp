@@ -21,10 +21,13 @@ using Kind = ServiceCallKind;
 constexpr int kRun = 0;
 constexpr int kStop = 1;
 
-class SpoolerControl : public ::testing::Test {
- protected:
+// A simulated spooler and ControlSpooler over it. On its way out it checks
+// that, whatever happened, nothing was left open and the last calls closed
+// the service and then the manager (when they were opened at all).
+struct Rig {
   sim::VirtualClock clock;
   sim::ServiceManager services{clock};
+  sim::SimService& spooler = services.Spooler();
 
   int Control(int mode) {
     platform::Platform p;
@@ -46,34 +49,35 @@ class SpoolerControl : public ::testing::Test {
     return times;
   }
 
-  // Whatever happened, nothing is left open and the last two calls close the
-  // service and then the manager (when the manager was opened at all).
-  void TearDown() override {
+  ~Rig() {
     EXPECT_EQ(services.OpenHandles(), 0u);
     const std::vector<Kind> kinds = Kinds();
-    if (kinds.empty() || services.HandlesOpenedTotal() == 0) return;
+    const std::size_t opened = services.HandlesOpenedTotal();
+    if (opened == 0) return;
+    // Each handle came from a call, so there are at least `opened` calls.
     EXPECT_EQ(kinds.back(), Kind::CloseManager);
-    if (services.HandlesOpenedTotal() == 2) {
-      ASSERT_GE(kinds.size(), 2u);
+    if (opened == 2) {
       EXPECT_EQ(kinds[kinds.size() - 2], Kind::CloseService);
     }
   }
 };
 
-TEST_F(SpoolerControl, ModesOtherThanRunAndStopOpenNothing) {
+TEST(SpoolerControl, ModesOtherThanRunAndStopOpenNothing) {
+  Rig r;
   for (const int mode : {2, -1, 256}) {
-    EXPECT_EQ(Control(mode), 0) << mode;
-    EXPECT_TRUE(services.Calls().empty()) << mode;
+    EXPECT_EQ(r.Control(mode), 0) << mode;
+    EXPECT_TRUE(r.services.Calls().empty()) << mode;
   }
-  EXPECT_EQ(services.Spooler().State(), ServiceState::Running);
+  EXPECT_EQ(r.spooler.State(), ServiceState::Running);
 }
 
-TEST_F(SpoolerControl, OpensTheManagerAndTheSpoolerWithTheRightsItNeeds) {
-  services.Spooler().SetState(ServiceState::Stopped);
-  ASSERT_EQ(Control(kStop), 1);
-  const auto& calls = services.Calls();
-  ASSERT_EQ(Kinds(), (std::vector<Kind>{Kind::OpenManager, Kind::OpenService, Kind::QueryStatus,
-                                        Kind::CloseService, Kind::CloseManager}));
+TEST(SpoolerControl, OpensTheManagerAndTheSpoolerWithTheRightsItNeeds) {
+  Rig r;
+  r.spooler.SetState(ServiceState::Stopped);
+  ASSERT_EQ(r.Control(kStop), 1);
+  const auto& calls = r.services.Calls();
+  ASSERT_EQ(r.Kinds(), (std::vector<Kind>{Kind::OpenManager, Kind::OpenService, Kind::QueryStatus,
+                                          Kind::CloseService, Kind::CloseManager}));
   EXPECT_EQ(calls[0].value, 0x20000000u);
   EXPECT_EQ(calls[1].value, 0x34u);
   // The service handle is the one queried and closed first.
@@ -83,7 +87,7 @@ TEST_F(SpoolerControl, OpensTheManagerAndTheSpoolerWithTheRightsItNeeds) {
 }
 
 // What each starting state leads to, with the default service that takes
-// 1.5 s to stop or start.
+// 1.5 s to stop or start and is polled every 500 ms meanwhile.
 struct StateCase {
   const char* name;
   ServiceState before;
@@ -95,7 +99,7 @@ struct StateCase {
   std::uint64_t elapsedMs;
 };
 
-TEST_F(SpoolerControl, ActsOnlyOnARunningOrStoppedService) {
+TEST(SpoolerControl, ActsOnlyOnARunningOrStoppedService) {
   const StateCase cases[] = {
       {"running, stop", ServiceState::Running, kStop, 1, 1, 0, ServiceState::Stopped, 1500},
       {"stopped, run", ServiceState::Stopped, kRun, 1, 0, 1, ServiceState::Running, 1500},
@@ -109,25 +113,15 @@ TEST_F(SpoolerControl, ActsOnlyOnARunningOrStoppedService) {
   };
   for (const StateCase& c : cases) {
     SCOPED_TRACE(c.name);
-    sim::VirtualClock caseClock;
-    sim::ServiceManager caseServices(caseClock);
-    caseServices.Spooler().SetState(c.before);
-    platform::Platform p;
-    p.clock = &caseClock;
-    p.serviceManager = &caseServices;
-    EXPECT_EQ(ControlSpooler(p, c.mode), c.result);
-    EXPECT_EQ(caseServices.Spooler().StopControls(), c.stops);
-    EXPECT_EQ(caseServices.Spooler().Starts(), c.starts);
-    EXPECT_EQ(caseServices.Spooler().State(), c.after);
-    EXPECT_EQ(caseClock.NowMs(), c.elapsedMs);
-    EXPECT_EQ(caseServices.OpenHandles(), 0u);
+    Rig r;
+    r.spooler.SetState(c.before);
+    EXPECT_EQ(r.Control(c.mode), c.result);
+    EXPECT_EQ(r.spooler.StopControls(), c.stops);
+    EXPECT_EQ(r.spooler.Starts(), c.starts);
+    EXPECT_EQ(r.spooler.State(), c.after);
+    EXPECT_EQ(r.clock.NowMs(), c.elapsedMs);
+    EXPECT_EQ(r.clock.SleepCalls(), c.elapsedMs / 500);
   }
-}
-
-TEST_F(SpoolerControl, PollsEveryHalfSecondUntilTheServiceHasStopped) {
-  ASSERT_EQ(Control(kStop), 1);
-  EXPECT_EQ(TimesOf(Kind::QueryStatus), (std::vector<std::uint64_t>{0, 0, 500, 1000, 1500}));
-  EXPECT_EQ(clock.SleepCalls(), 3u);
 }
 
 // Refusals and failures before or during the wait: the result is 0 and the
@@ -140,7 +134,7 @@ struct FailureCase {
   ServiceState after;
 };
 
-TEST_F(SpoolerControl, EveryFailureGivesZeroAndClosesWhatWasOpened) {
+TEST(SpoolerControl, EveryFailureGivesZeroAndClosesWhatWasOpened) {
   using S = sim::ServiceManager;
   const FailureCase cases[] = {
       {"manager denied", [](S& s) { s.denyManager = true; }, kStop, {Kind::OpenManager},
@@ -186,48 +180,43 @@ TEST_F(SpoolerControl, EveryFailureGivesZeroAndClosesWhatWasOpened) {
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
-    sim::VirtualClock caseClock;
-    S caseServices(caseClock);
-    c.arrange(caseServices);
-    platform::Platform p;
-    p.clock = &caseClock;
-    p.serviceManager = &caseServices;
-    EXPECT_EQ(ControlSpooler(p, c.mode), 0);
-    std::vector<Kind> kinds;
-    for (const auto& call : caseServices.Calls()) kinds.push_back(call.kind);
-    EXPECT_EQ(kinds, c.calls);
-    EXPECT_EQ(caseServices.Spooler().State(), c.after);
-    EXPECT_EQ(caseServices.OpenHandles(), 0u);
+    Rig r;
+    c.arrange(r.services);
+    EXPECT_EQ(r.Control(c.mode), 0);
+    EXPECT_EQ(r.Kinds(), c.calls);
+    EXPECT_EQ(r.spooler.State(), c.after);
   }
 }
 
-TEST_F(SpoolerControl, StopIsSentAgainAtEachPollWhileTheServiceKeepsRunning) {
+TEST(SpoolerControl, StopIsSentAgainAtEachPollWhileTheServiceKeepsRunning) {
+  Rig r;
   // The first three stops are taken but the service goes on running; the
   // fourth stops it the usual way (1.5 s).
-  for (int i = 0; i < 3; ++i) services.Spooler().stopScripts.push_back({{ServiceState::Running, 0}});
-  ASSERT_EQ(Control(kStop), 1);
-  EXPECT_EQ(TimesOf(Kind::Control), (std::vector<std::uint64_t>{0, 0, 500, 1000}));
-  EXPECT_EQ(services.Spooler().State(), ServiceState::Stopped);
-  EXPECT_EQ(clock.NowMs(), 2500u);
+  for (int i = 0; i < 3; ++i) r.spooler.stopScripts.push_back({{ServiceState::Running, 0}});
+  ASSERT_EQ(r.Control(kStop), 1);
+  EXPECT_EQ(r.TimesOf(Kind::Control), (std::vector<std::uint64_t>{0, 0, 500, 1000}));
+  EXPECT_EQ(r.spooler.State(), ServiceState::Stopped);
+  EXPECT_EQ(r.clock.NowMs(), 2500u);
 }
 
-TEST_F(SpoolerControl, StartIsSentAgainWhenTheServiceFallsBackToStopped) {
-  services.Spooler().SetState(ServiceState::Stopped);
-  services.Spooler().startScripts.push_back(
-      {{ServiceState::StartPending, 0}, {ServiceState::Stopped, 700}});
-  ASSERT_EQ(Control(kRun), 1);
+TEST(SpoolerControl, StartIsSentAgainWhenTheServiceFallsBackToStopped) {
+  Rig r;
+  r.spooler.SetState(ServiceState::Stopped);
+  r.spooler.startScripts.push_back({{ServiceState::StartPending, 0}, {ServiceState::Stopped, 700}});
+  ASSERT_EQ(r.Control(kRun), 1);
   // Stopped again at the poll of 1000 ms: started once more, running 1.5 s later.
-  EXPECT_EQ(TimesOf(Kind::Start), (std::vector<std::uint64_t>{0, 1000}));
-  EXPECT_EQ(clock.NowMs(), 2500u);
+  EXPECT_EQ(r.TimesOf(Kind::Start), (std::vector<std::uint64_t>{0, 1000}));
+  EXPECT_EQ(r.clock.NowMs(), 2500u);
 }
 
-TEST_F(SpoolerControl, ARefusedRepeatEndsTheWaitAtOnce) {
-  services.Spooler().stopScripts.push_back({{ServiceState::Running, 0}});
-  services.Spooler().refuseStop.from = 1;
-  EXPECT_EQ(Control(kStop), 0);
-  EXPECT_EQ(services.Spooler().StopControls(), 2);
-  EXPECT_EQ(clock.SleepCalls(), 0u);
-  EXPECT_EQ(services.Spooler().State(), ServiceState::Running);
+TEST(SpoolerControl, ARefusedRepeatEndsTheWaitAtOnce) {
+  Rig r;
+  r.spooler.stopScripts.push_back({{ServiceState::Running, 0}});
+  r.spooler.refuseStop.from = 1;
+  EXPECT_EQ(r.Control(kStop), 0);
+  EXPECT_EQ(r.spooler.StopControls(), 2);
+  EXPECT_EQ(r.clock.SleepCalls(), 0u);
+  EXPECT_EQ(r.spooler.State(), ServiceState::Running);
 }
 
 // The wait ends at the first poll after more than 20 whole seconds have
@@ -241,7 +230,7 @@ struct TimeLimitCase {
   std::uint64_t elapsedMs;    // from the request to the return
 };
 
-TEST_F(SpoolerControl, TheWaitEndsAfterMoreThanTwentyWholeSeconds) {
+TEST(SpoolerControl, TheWaitEndsAfterMoreThanTwentyWholeSeconds) {
   const TimeLimitCase cases[] = {
       {"stuck starting", kRun, {{ServiceState::StartPending, 0}}, 0, 0, 21000},
       {"stuck starting, late in its second", kRun, {{ServiceState::StartPending, 0}}, 999, 0, 20500},
@@ -254,21 +243,15 @@ TEST_F(SpoolerControl, TheWaitEndsAfterMoreThanTwentyWholeSeconds) {
   };
   for (const TimeLimitCase& c : cases) {
     SCOPED_TRACE(c.name);
-    sim::VirtualClock caseClock;
-    sim::ServiceManager caseServices(caseClock);
-    sim::SimService& spooler = caseServices.Spooler();
-    spooler.SetState(c.mode == kRun ? ServiceState::Stopped : ServiceState::Running);
-    spooler.defaultStart = spooler.defaultStop = c.script;
-    caseClock.Advance(c.requestAtMs);
-    platform::Platform p;
-    p.clock = &caseClock;
-    p.serviceManager = &caseServices;
-    EXPECT_EQ(ControlSpooler(p, c.mode), c.result);
-    EXPECT_EQ(caseClock.NowMs() - c.requestAtMs, c.elapsedMs);
-    // Every sleep is one 500 ms poll interval.
-    EXPECT_EQ(caseClock.SleptMs(), caseClock.SleepCalls() * 500);
-    EXPECT_EQ(caseClock.SleepCalls(), c.elapsedMs / 500);
-    EXPECT_EQ(caseServices.OpenHandles(), 0u);
+    Rig r;
+    r.spooler.SetState(c.mode == kRun ? ServiceState::Stopped : ServiceState::Running);
+    r.spooler.defaultStart = r.spooler.defaultStop = c.script;
+    r.clock.Advance(c.requestAtMs);
+    EXPECT_EQ(r.Control(c.mode), c.result);
+    EXPECT_EQ(r.clock.NowMs() - c.requestAtMs, c.elapsedMs);
+    // Every sleep is one 500 ms poll interval: about 40 polls in all.
+    EXPECT_EQ(r.clock.SleptMs(), r.clock.SleepCalls() * 500);
+    EXPECT_EQ(r.clock.SleepCalls(), c.elapsedMs / 500);
   }
 }
 
