@@ -1,12 +1,15 @@
 #pragma once
 // Every outside service the core is given in a running program: the real
-// window-side adapters and the flavour's device world.
+// window-side adapters, the real service manager (in both flavours: the
+// simulated program stops and starts the system's own spooler too) and the
+// flavour's device world.
 #include <memory>
 
 #include "app/device_world.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_message_boxes.h"
+#include "platform/win32/win32_service_manager.h"
 #include "platform/win32/win32_system_info.h"
 
 namespace nolpa::app {
@@ -23,6 +26,7 @@ class Win32Platform {
     services.dosDevices = &world_->DosDevices();
     services.system = &system_;
     services.messageBoxes = &messageBoxes_;
+    services.serviceManager = &serviceManager_;
     return services;
   }
   // Message boxes become modal to this window (an HWND) once it exists.
@@ -32,6 +36,7 @@ class Win32Platform {
   platform::win32::Win32Clock clock_;
   platform::win32::Win32SystemInfo system_;
   platform::win32::Win32MessageBoxes messageBoxes_;
+  platform::win32::Win32ServiceManager serviceManager_;
   std::unique_ptr<DeviceWorld> world_;
 };
 

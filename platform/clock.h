@@ -1,5 +1,6 @@
 #pragma once
-// Time: a monotonic millisecond clock, sleeping, and local calendar time.
+// Time: a monotonic millisecond clock, a whole-second clock, sleeping, and
+// local calendar time.
 // The simulator's clock is virtual: Sleep advances it at once.
 #include <cstdint>
 
@@ -23,6 +24,13 @@ class Clock {
 
   // Milliseconds since an arbitrary start; never goes backwards.
   virtual std::uint64_t NowMs() = 0;
+
+  // Whole seconds since an arbitrary start: the count moves on by one each
+  // second, at a moment unrelated to any caller's request. Never goes
+  // backwards: it comes from the monotonic clock, so a change of the system
+  // time can neither stretch nor cut a wait timed with it. (A virtual clock
+  // ticks at every whole thousand of its milliseconds.)
+  virtual std::uint64_t NowSeconds() { return NowMs() / 1000; }
 
   // Blocks the calling thread (or, in the simulator, advances virtual time).
   virtual void SleepMs(std::uint32_t ms) = 0;

@@ -6,6 +6,7 @@
 #include "platform/device_interfaces.h"
 #include "platform/dos_devices.h"
 #include "platform/message_boxes.h"
+#include "platform/service_manager.h"
 #include "platform/system_info.h"
 
 namespace nolpa::platform {
@@ -17,6 +18,7 @@ struct Platform {
   DosDevices* dosDevices = nullptr;
   SystemInfo* system = nullptr;
   MessageBoxes* messageBoxes = nullptr;
+  ServiceManager* serviceManager = nullptr;
 };
 
 }  // namespace nolpa::platform

@@ -3,6 +3,7 @@
 
 // A TMainForm running the program's own routes against a simulated world.
 #include "discovery/standard_routes.h"
+#include "sim/service_manager.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/support/fakes.h"
@@ -13,6 +14,7 @@ namespace nolpa::testing {
 struct SimHarness {
   sim::VirtualClock clock;
   sim::World world{clock};
+  sim::ServiceManager services{clock, &world.Departures()};
   FakeSystemInfo system;
   RecordingMessageBoxes boxes;
   RecordingObserver observer;
@@ -27,6 +29,7 @@ struct SimHarness {
     p.dosDevices = &world.DosDevices();
     p.system = &system;
     p.messageBoxes = &boxes;
+    p.serviceManager = &services;
     return p;
   }
 
