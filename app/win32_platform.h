@@ -8,6 +8,7 @@
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_message_boxes.h"
 #include "platform/win32/win32_system_info.h"
+#include "platform/win32/win32_text_compare.h"
 
 namespace nolpa::app {
 
@@ -23,6 +24,7 @@ class Win32Platform {
     services.dosDevices = &world_->DosDevices();
     services.system = &system_;
     services.messageBoxes = &messageBoxes_;
+    services.textCompare = &textCompare_;
     return services;
   }
   // Message boxes become modal to this window (an HWND) once it exists.
@@ -32,6 +34,7 @@ class Win32Platform {
   platform::win32::Win32Clock clock_;
   platform::win32::Win32SystemInfo system_;
   platform::win32::Win32MessageBoxes messageBoxes_;
+  platform::win32::Win32TextCompare textCompare_;
   std::unique_ptr<DeviceWorld> world_;
 };
 

@@ -7,6 +7,7 @@
 #include "platform/dos_devices.h"
 #include "platform/message_boxes.h"
 #include "platform/system_info.h"
+#include "platform/text_compare.h"
 
 namespace nolpa::platform {
 
@@ -17,6 +18,7 @@ struct Platform {
   DosDevices* dosDevices = nullptr;
   SystemInfo* system = nullptr;
   MessageBoxes* messageBoxes = nullptr;
+  TextCompare* textCompare = nullptr;
 };
 
 }  // namespace nolpa::platform

@@ -1,6 +1,7 @@
 #pragma once
 // A TMainForm running the program's own routes against a simulated world.
 #include "discovery/standard_routes.h"
+#include "sim/user_locale.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/support/fakes.h"
@@ -13,6 +14,7 @@ struct SimHarness {
   sim::World world{clock};
   FakeSystemInfo system;
   RecordingMessageBoxes boxes;
+  sim::WesternUserLocale locale;
   RecordingObserver observer;
   std::unique_ptr<ui::TMainForm> form;
 
@@ -24,14 +26,21 @@ struct SimHarness {
     p.dosDevices = &world.DosDevices();
     p.system = &system;
     p.messageBoxes = &boxes;
+    p.textCompare = &locale;
     return p;
+  }
+
+  // Makes the form, as creating the window does: nothing run yet.
+  ui::TMainForm& Make() { return Make(discovery::StandardRoutes(Platform())); }
+  ui::TMainForm& Make(discovery::Routes routes) {
+    form = std::make_unique<ui::TMainForm>(ui::FormServices{Platform(), std::move(routes)});
+    form->SetObserver(&observer);
+    return *form;
   }
 
   // Makes the form and runs its first Find, as showing the window does.
   ui::TMainForm& Show() {
-    const platform::Platform p = Platform();
-    form = std::make_unique<ui::TMainForm>(ui::FormServices{p, discovery::StandardRoutes(p)});
-    form->SetObserver(&observer);
+    Make();
     form->FormShow();
     return *form;
   }
