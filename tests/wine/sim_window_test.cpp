@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/wine/program_fixture.h"
+#include "tests/wine/sim_state.h"
 #include "ui/layout.h"
 
 namespace nolpa::wine_tests {
@@ -34,22 +35,14 @@ const VendorPrinter kVendorPrinters[] = {
 
 class SimWindowTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    folder_ = std::string(temp) + "nolpa-sim-" + std::to_string(GetCurrentProcessId()) + "-" +
-              std::to_string(GetTickCount());
-    CreateDirectoryA(folder_.c_str(), nullptr);
-    state_ = {{"NOLPA_SIM_STATE", folder_ + "\\state.json"}};
-  }
   void TearDown() override {
+    // The program ends before its state file is removed.
     ProgramTest::TearDown();
-    DeleteFileA((folder_ + "\\state.json").c_str());
-    RemoveDirectoryA(folder_.c_str());
+    state_.reset();
   }
-  void StartSim() { Start(kSimProgram, "", state_); }
-  const Environment& State() const { return state_; }
-  std::string StatePath() const { return folder_ + "\\state.json"; }
+  void StartSim() { Start(kSimProgram, "", State()); }
+  const Environment& State() const { return state_->Env(); }
+  std::string StatePath() const { return state_->Path(); }
 
   // Waits until a display handler has filled in the ID code box.
   bool WaitForIdCode(const std::wstring& code) {
@@ -57,8 +50,7 @@ class SimWindowTest : public ProgramTest {
   }
 
  private:
-  std::string folder_;
-  Environment state_;
+  std::unique_ptr<SimState> state_ = std::make_unique<SimState>();
 };
 
 TEST_F(SimWindowTest, VendorPrintersAreListedAndSelectingOneShowsIt) {
