@@ -144,14 +144,15 @@ TEST(CommandLineRun, UnchangedCodeIsNotWritten) {
 }
 
 TEST(CommandLineRun, NoDeviceAtAllEndsWithOne) {
-  for (const char* commandLine : {"/c CODE", "/s CODE"}) {
+  for (const char* commandLine : {"/c CODE-A", "/s CODE-A"}) {
     SCOPED_TRACE(commandLine);
-    SimHarness h;
-    const int code = app::CarryOutCommandLineRun(h.Make(), app::ParseCommandLine(commandLine),
-                                                 [] { ADD_FAILURE() << "exception reported"; });
-    EXPECT_EQ(code, 1);
-    EXPECT_TRUE(h.boxes.shown.empty());
-    EXPECT_EQ(h.clock.SleptMs(), 0u);
+    BatchRun run;
+    run.h.world.Vendor("a").Unplug();
+    run.h.world.Vendor("b").Unplug();
+    EXPECT_EQ(run.Carry(commandLine), 1);
+    EXPECT_TRUE(run.h.boxes.shown.empty());
+    EXPECT_EQ(run.clock.rescanWaits, 0);
+    EXPECT_TRUE(run.reported.empty());
   }
 }
 
