@@ -30,17 +30,11 @@ struct SimHarness {
     return p;
   }
 
-  // Makes the form, as creating the window does: nothing run yet.
-  ui::TMainForm& Make() { return Make(discovery::StandardRoutes(Platform())); }
-  ui::TMainForm& Make(discovery::Routes routes) {
-    form = std::make_unique<ui::TMainForm>(ui::FormServices{Platform(), std::move(routes)});
-    form->SetObserver(&observer);
-    return *form;
-  }
-
   // Makes the form and runs its first Find, as showing the window does.
   ui::TMainForm& Show() {
-    Make();
+    const platform::Platform p = Platform();
+    form = std::make_unique<ui::TMainForm>(ui::FormServices{p, discovery::StandardRoutes(p)});
+    form->SetObserver(&observer);
     form->FormShow();
     return *form;
   }
