@@ -84,6 +84,20 @@ TEST(CommandLineRun, SetIsSeenByTheNextProcessAndRefusesACopyMeanwhile) {
   EXPECT_EQ(RunSim("/c " + arguments, state), std::optional<DWORD>(0));
 }
 
+TEST(CommandLineRun, RefusedSetShowsItsErrorAndEndsWithThree) {
+  SimState state;
+  ProgramRun run(ProgramPath(kSimProgram), "/s BAD/CODE", state.Env());
+  ASSERT_TRUE(run.Started());
+  // The box has the hidden main window for its owner and must still show.
+  HWND box = WaitForMessageBox(run.ProcessId(), kStartTimeoutMs);
+  ASSERT_NE(box, nullptr) << "no error box";
+  const MessageBoxSeen seen = ReadMessageBox(box);
+  EXPECT_EQ(seen.caption, L"Error");
+  EXPECT_EQ(seen.text, L"Invalid character in ID code.");
+  DismissMessageBox(box);
+  EXPECT_EQ(RunToEnd(run), std::optional<DWORD>(3));
+}
+
 TEST(CommandLineRun, ExceptionEndsTheRunWithFour) {
   SimState state;
   // A state file the simulator cannot read makes opening the world throw.
