@@ -1,8 +1,12 @@
-// Entry point: one copy per logon, then the program; an exception that
-// escapes start-up is shown in the standard box and the process ends with 0.
+// Entry point: one copy per logon, then the program. An exception that
+// escapes start-up is shown in the standard box; the process then ends with
+// 0, or with 4 when the command line asked for a run without the window, so
+// that a script never reads the failure as a match.
 #include <windows.h>
 
+#include "app/command_line.h"
 #include "app/program.h"
+#include "app/run_command_line.h"
 #include "app/single_instance.h"
 #include "ui/win32/exception_box.h"
 
@@ -11,10 +15,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     nolpa::app::ActivateRunningCopy();
     return -1;
   }
+  const nolpa::app::CommandLineValues values =
+      nolpa::app::ParseCommandLine(commandLine != nullptr ? commandLine : "");
   try {
-    return nolpa::app::RunProgram(commandLine);
+    return nolpa::app::RunProgram(values);
   } catch (...) {
     nolpa::ui::win32::ShowCurrentException(nullptr);
   }
-  return 0;
+  return values.mode != nolpa::app::kInteractive ? nolpa::app::kRunFailed : 0;
 }

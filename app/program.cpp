@@ -1,21 +1,17 @@
 #include "app/program.h"
 
+#include "app/run_command_line.h"
 #include "app/win32_platform.h"
 #include "discovery/standard_routes.h"
 #include "ui/main_form.h"
 #include "ui/win32/application_window.h"
+#include "ui/win32/exception_box.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/message_loop.h"
 
 namespace nolpa::app {
 
-int RunProgram(const char* commandLine) {
-  // COMMAND-LINE PARSER: "/s " and "/c " give the mode (1 set, 2 check), the
-  // ID code and the product name; until it is written every start is
-  // interactive.
-  static_cast<void>(commandLine);
-  const int mode = 0;
-
+int RunProgram(const CommandLineValues& values) {
   Win32Platform platform;
   ui::win32::ApplicationWindow application;
   const platform::Platform services = platform.Services();
@@ -23,10 +19,11 @@ int RunProgram(const char* commandLine) {
   ui::win32::MainWindow window(form, application.Handle());
   platform.SetMessageOwner(window.Handle());
 
-  if (mode != 0) {
-    // COMMAND-LINE RUN: BatchIdCode, BatchProductName and BatchMode are set
-    // here and RunCommandLine decides BatchExitCode; the window stays hidden.
-    return form.BatchExitCode;
+  if (values.mode != kInteractive) {
+    // The window stays hidden and is destroyed without being closed, so its
+    // close handling never runs; the run does the clean-up itself.
+    return CarryOutCommandLineRun(form, values,
+                                  [&] { ui::win32::ShowCurrentException(window.Handle()); });
   }
 
   application.SetMainWindow(window.Handle());

@@ -11,6 +11,7 @@
 #include "platform/win32/win32_message_boxes.h"
 #include "platform/win32/win32_service_manager.h"
 #include "platform/win32/win32_system_info.h"
+#include "platform/win32/win32_text_compare.h"
 
 namespace nolpa::app {
 
@@ -27,6 +28,7 @@ class Win32Platform {
     services.system = &system_;
     services.messageBoxes = &messageBoxes_;
     services.serviceManager = &serviceManager_;
+    services.textCompare = &textCompare_;
     return services;
   }
   // Message boxes become modal to this window (an HWND) once it exists.
@@ -37,6 +39,7 @@ class Win32Platform {
   platform::win32::Win32SystemInfo system_;
   platform::win32::Win32MessageBoxes messageBoxes_;
   platform::win32::Win32ServiceManager serviceManager_;
+  platform::win32::Win32TextCompare textCompare_;
   std::unique_ptr<DeviceWorld> world_;
 };
 

@@ -8,6 +8,7 @@
 #include "platform/message_boxes.h"
 #include "platform/service_manager.h"
 #include "platform/system_info.h"
+#include "platform/text_compare.h"
 
 namespace nolpa::platform {
 
@@ -19,6 +20,7 @@ struct Platform {
   SystemInfo* system = nullptr;
   MessageBoxes* messageBoxes = nullptr;
   ServiceManager* serviceManager = nullptr;
+  TextCompare* textCompare = nullptr;
 };
 
 }  // namespace nolpa::platform

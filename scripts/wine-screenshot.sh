@@ -10,16 +10,27 @@ shift 2
 name=$(basename "${program//\\//}")
 desktop=/desktop=NOLPA,800x600
 
-# cmd keeps the program's exit code, which explorer does not pass on.
+# cmd keeps the program's exit code, which explorer does not pass on. The
+# space before ">" keeps a one-digit code from reading as a handle number.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-printf '@start "" /wait %%*\r\n@echo %%errorlevel%%> "Z:%s\\exit-code"\r\n' "${work//\//\\}" >"$work/launch.bat"
+printf '@start "" /wait %%*\r\n@echo %%errorlevel%% > "Z:%s\\exit-code"\r\n' "${work//\//\\}" >"$work/launch.bat"
 wine explorer "$desktop" cmd /c "Z:${work//\//\\}\\launch.bat" "$program" "$@" &
 desktop_pid=$!
 
+# The window must be on the screen: a command-line run keeps it hidden (its
+# X window exists but is never mapped) and ends by itself.
+shown() {
+  local id
+  for id in $(xwininfo -root -tree 2>/dev/null |
+              awk '/"VARDU NOLPA Identifier Utility/ { print $1 }'); do
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
+  done
+  return 1
+}
 window=
 for _ in $(seq 1 120); do
-  if xwininfo -root -tree 2>/dev/null | grep -q '"VARDU NOLPA Identifier Utility'; then window=1; break; fi
+  if shown; then window=1; break; fi
   kill -0 "$desktop_pid" 2>/dev/null || break
   sleep 0.25
 done

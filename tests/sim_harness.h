@@ -4,6 +4,7 @@
 // A TMainForm running the program's own routes against a simulated world.
 #include "discovery/standard_routes.h"
 #include "sim/service_manager.h"
+#include "sim/user_locale.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/support/fakes.h"
@@ -17,6 +18,7 @@ struct SimHarness {
   sim::ServiceManager services{clock, &world.Departures()};
   FakeSystemInfo system;
   RecordingMessageBoxes boxes;
+  sim::WesternUserLocale locale;
   RecordingObserver observer;
   std::unique_ptr<ui::TMainForm> form;
   std::size_t identBytesGiven = 0;
@@ -30,6 +32,7 @@ struct SimHarness {
     p.system = &system;
     p.messageBoxes = &boxes;
     p.serviceManager = &services;
+    p.textCompare = &locale;
     return p;
   }
 

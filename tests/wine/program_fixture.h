@@ -19,7 +19,7 @@ class ProgramTest : public ::testing::Test {
     ASSERT_TRUE(run_->Started()) << ProgramPath(exeName);
     HWND window = run_->WaitForWindow("TMainForm", kStartTimeoutMs);
     ASSERT_NE(window, nullptr) << "no main window";
-    run_->WaitIdle(window, kStartTimeoutMs);
+    ASSERT_TRUE(run_->WaitIdle(window, kStartTimeoutMs)) << "the first Find did not end";
     driver_.emplace(window);
   }
 

@@ -16,5 +16,8 @@ inline constexpr char kSimProgram[] = "NOLPAID-sim.exe";
 // Start-up under Wine, with its first Find, stays well inside these.
 inline constexpr DWORD kStartTimeoutMs = 30000;
 inline constexpr DWORD kExitTimeoutMs = 30000;
+// What another process or the window manager does in answer to a message
+// (activation, minimising, a handler's change) is waited for this long.
+inline constexpr DWORD kSettleMs = 10000;
 
 }  // namespace nolpa::wine_tests

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/wine/program_fixture.h"
+#include "tests/wine/sim_state.h"
 #include "ui/layout.h"
 
 namespace nolpa::wine_tests {
@@ -34,31 +35,22 @@ const VendorPrinter kVendorPrinters[] = {
 
 class SimWindowTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    folder_ = std::string(temp) + "nolpa-sim-" + std::to_string(GetCurrentProcessId()) + "-" +
-              std::to_string(GetTickCount());
-    CreateDirectoryA(folder_.c_str(), nullptr);
-    state_ = {{"NOLPA_SIM_STATE", folder_ + "\\state.json"}};
-  }
   void TearDown() override {
+    // The program ends before its state file is removed.
     ProgramTest::TearDown();
-    DeleteFileA((folder_ + "\\state.json").c_str());
-    RemoveDirectoryA(folder_.c_str());
+    state_.reset();
   }
-  void StartSim() { Start(kSimProgram, "", state_); }
-  const Environment& State() const { return state_; }
-  std::string StatePath() const { return folder_ + "\\state.json"; }
+  void StartSim() { Start(kSimProgram, "", State()); }
+  const Environment& State() const { return state_->Env(); }
+  std::string StatePath() const { return state_->Path(); }
 
   // Waits until a display handler has filled in the ID code box.
   bool WaitForIdCode(const std::wstring& code) {
-    return WaitUntil([&] { return Window().Text(ControlId::Memo1) == code; }, 10000);
+    return WaitUntil([&] { return Window().Text(ControlId::Memo1) == code; }, kSettleMs);
   }
 
  private:
-  std::string folder_;
-  Environment state_;
+  std::unique_ptr<SimState> state_ = std::make_unique<SimState>();
 };
 
 TEST_F(SimWindowTest, VendorPrintersAreListedAndSelectingOneShowsIt) {
@@ -95,7 +87,7 @@ TEST_F(SimWindowTest, DateButtonGivesAFourteenDigitCodeOfNow) {
   SYSTEMTIME before;
   GetLocalTime(&before);
   Window().Click(ControlId::Button2);
-  ASSERT_TRUE(WaitUntil([&] { return Window().Text(ControlId::Edit1) != kVendorPrinters[0].idCode; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return Window().Text(ControlId::Edit1) != kVendorPrinters[0].idCode; }, kSettleMs));
   const std::wstring code = Window().Text(ControlId::Edit1);
   ASSERT_EQ(code.size(), 14u) << code;
   EXPECT_EQ(code.find_first_not_of(L"0123456789"), std::wstring::npos) << code;
@@ -146,13 +138,13 @@ TEST_F(SimWindowTest, JapaneseUserGetsJapaneseMessages) {
   ASSERT_NO_FATAL_FAILURE(StartSim());
   ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode));
   Window().Click(ControlId::Button3);  // nothing changed
-  HWND box = WaitForMessageBox(Run().ProcessId(), 10000);
+  HWND box = WaitForMessageBox(Run().ProcessId(), kSettleMs);
   ASSERT_NE(box, nullptr);
   const MessageBoxSeen seen = ReadMessageBox(box);
   EXPECT_EQ(seen.caption, L"\u60c5\u5831");  // 情報
   EXPECT_EQ(seen.text, Widen("識別コード、識別名が現在の値から変更されていません。"));
   DismissMessageBox(box);
-  EXPECT_TRUE(WaitUntil([&] { return Window().Enabled(ControlId::Button3); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return Window().Enabled(ControlId::Button3); }, kSettleMs));
 }
 
 TEST_F(SimWindowTest, ExceptionAtStartUpIsShownAndTheProgramEndsWithZero) {

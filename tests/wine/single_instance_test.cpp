@@ -49,11 +49,12 @@ class ForegroundThief {
 TEST_F(SingleInstanceTest, SecondCopyIsRefusedAndBringsTheFirstForward) {
   ASSERT_NO_FATAL_FAILURE(Start(kRealProgram));
   ForegroundThief thief;
-  ASSERT_EQ(GetForegroundWindow(), thief.Handle());
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == thief.Handle(); }, kSettleMs))
+      << "the test window did not take the foreground";
 
   // Switches are never parsed by a refused copy.
   EXPECT_EQ(RunSecondCopy("/s 0123456789ABCDEF01"), kRefused);
-  EXPECT_TRUE(WaitUntil([&] { return BelongsTo(GetForegroundWindow(), Run().ProcessId()); }, 3000))
+  EXPECT_TRUE(WaitUntil([&] { return BelongsTo(GetForegroundWindow(), Run().ProcessId()); }, kSettleMs))
       << "the first copy did not come to the front";
   EXPECT_TRUE(IsWindowVisible(Window().Window()));
 }
@@ -61,12 +62,15 @@ TEST_F(SingleInstanceTest, SecondCopyIsRefusedAndBringsTheFirstForward) {
 TEST_F(SingleInstanceTest, SecondCopyRestoresAMinimisedFirst) {
   ASSERT_NO_FATAL_FAILURE(Start(kRealProgram));
   PostMessageW(Window().Window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ASSERT_TRUE(WaitUntil([&] { return IsIconic(ApplicationWindow()) != FALSE; }, 3000));
-  EXPECT_FALSE(IsWindowVisible(Window().Window())) << "minimised with the application";
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(ApplicationWindow()) != FALSE; }, kSettleMs));
+  // The application window is iconic before its size handler hides the
+  // main window, so the hiding is waited for as well.
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Window().Window()) == FALSE; }, kSettleMs))
+      << "not minimised with the application";
 
   EXPECT_EQ(RunSecondCopy(""), kRefused);
-  EXPECT_TRUE(WaitUntil([&] { return IsIconic(ApplicationWindow()) == FALSE; }, 3000));
-  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Window().Window()) != FALSE; }, 3000));
+  EXPECT_TRUE(WaitUntil([&] { return IsIconic(ApplicationWindow()) == FALSE; }, kSettleMs));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Window().Window()) != FALSE; }, kSettleMs));
 }
 
 TEST_F(SingleInstanceTest, CopyRefusedEvenWhenNoWindowCanBeFound) {

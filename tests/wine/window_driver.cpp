@@ -61,7 +61,7 @@ HWND FindProcessWindow(DWORD processId, const char* className) {
 std::wstring WindowText(HWND window) {
   wchar_t text[1024] = {};
   SendMessageTimeoutW(window, WM_GETTEXT, sizeof text / sizeof text[0],
-                      reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+                      reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 10000, nullptr);
   return text;
 }
 
@@ -105,12 +105,12 @@ std::optional<DWORD> ProgramRun::WaitForExit(DWORD timeoutMs) const {
   return code;
 }
 
-void ProgramRun::WaitIdle(HWND window, DWORD timeoutMs) const {
+bool ProgramRun::WaitIdle(HWND window, DWORD timeoutMs) const {
   WaitForInputIdle(process_, timeoutMs);
   // A sent message is answered only from the message loop, so the reply
   // means the handler that ran before it has returned.
   DWORD_PTR result = 0;
-  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result);
+  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
 HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
