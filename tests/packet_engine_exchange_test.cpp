@@ -1,12 +1,13 @@
 // The packet engine against a scripted peer: a device that answers each
-// expected packet with the bytes the script gives, and answers nothing it did
-// not expect. Time is virtual; every pause is counted.
+// packet it expects with the bytes the script gives, and nothing else. Time
+// is virtual; every pause is counted.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "serial_library/engine/cbt_ctrl.h"
 #include "sim/virtual_clock.h"
+#include "tests/support/scripted_device.h"
 
 namespace nolpa::serial_library {
 namespace {
@@ -14,45 +15,9 @@ namespace {
 struct Step {
   Bytes expect;
   Bytes answer;
+  std::uint64_t delayMs = 0;  // after the write, until the answer is readable
 };
-
-class ScriptedPeer : public platform::DeviceFiles {
- public:
-  std::vector<Step> script;
-  std::vector<Bytes> writes;
-  int readCalls = 0;
-  bool failReads = false;
-  std::size_t chunk = 3;  // bytes per read at most: packets arrive in pieces
-
-  bool Write(platform::DeviceHandle, const void* data, std::uint32_t size,
-             std::uint32_t* done) override {
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    writes.emplace_back(bytes, bytes + size);
-    if (next_ < script.size() && script[next_].expect == writes.back()) {
-      const Bytes& answer = script[next_++].answer;
-      pending_.insert(pending_.end(), answer.begin(), answer.end());
-    }
-    *done = size;
-    return true;
-  }
-  bool Read(platform::DeviceHandle, void* buffer, std::uint32_t size,
-            std::uint32_t* done) override {
-    ++readCalls;
-    *done = static_cast<std::uint32_t>(std::min({std::size_t{size}, chunk, pending_.size()}));
-    std::copy_n(pending_.begin(), *done, static_cast<std::uint8_t*>(buffer));
-    pending_.erase(pending_.begin(), pending_.begin() + *done);
-    return !failReads;
-  }
-  platform::DeviceHandle Open(const std::string&) override { return 7; }
-  bool IoControl(platform::DeviceHandle, std::uint32_t, const void*, std::uint32_t, void*,
-                 std::uint32_t, std::uint32_t*) override { return false; }
-  bool SetTimeouts(platform::DeviceHandle, const platform::CommTimeouts&) override { return false; }
-  void Close(platform::DeviceHandle) override {}
-
- private:
-  std::size_t next_ = 0;
-  Bytes pending_;
-};
+using Script = std::vector<Step>;
 
 // The requests, written out byte by byte from the packet layouts.
 const Bytes kEntry{0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X', 'V', ' ', '1', '2', '8', '4',
@@ -89,39 +54,50 @@ Bytes ErrorPacket(std::uint8_t code) { return {0, 0, 0, 10, 1, 0, 0x7F, 0x02, 0x
 
 // Entry string and Init, then the whole exchange, with `reply` after the
 // command's data packet, then Exit.
-std::vector<Step> ExchangeScript(const Bytes& reply,
-                                 const Bytes& openReply = OpenReply(2, 64, 512)) {
+Script ExchangeScript(const Bytes& reply, const Bytes& openReply = OpenReply(2, 64, 512)) {
   return {{kEntry, {}}, {kInit, InitReply()}, {kOpenControl, openReply},
           {kCredit, SocketReply(0x83)}, {kCreditRequest, CreditGrant(1)},
           {kCommandPacket, reply}, {kClose, SocketReply(0x82)}, {kExit, ExitReply()}};
 }
 
+Script NoCreditScript() {
+  Script script = ExchangeScript({});
+  script[4].answer = CreditGrant(0);
+  return script;
+}
+
 // One engine on one scripted peer, on its own virtual clock.
 struct Rig {
-  explicit Rig(std::vector<Step> script) { peer.script = std::move(script); }
+  explicit Rig(const Script& script) {
+    for (const Step& step : script) peer.AnswerWrite(step.expect, step.answer, step.delayMs);
+  }
   sim::VirtualClock clock;
-  ScriptedPeer peer;
+  testing::ScriptedDevice peer{clock};
   CPortIO io{peer, clock, 7};
   CCBTCtrl engine{io};
 };
 
-TEST(PacketEngine, WholeControlExchangeAgainstAPromptPeer) {
+TEST(PacketEngine, WholeControlExchangeSendsEveryPacketAndPaysOnlyForWaiting) {
   const Bytes answer{'t', 'p', ':', '0', '1', 'F', '0', ':', ';', 0x0C};
-  Rig r(ExchangeScript(DataPacket(0x02, answer)));
-  ASSERT_TRUE(r.engine.Start().ok());
-  Bytes reply;
-  const EngineStatus status = r.engine.ControlExchange(kCommand, reply);
-  ASSERT_TRUE(status.ok()) << EngineErrorName(status.error);
-  EXPECT_EQ(reply, answer);
-  EXPECT_TRUE(r.engine.Stop().ok());
-  EXPECT_FALSE(r.engine.InPacketMode());
-  const std::vector<Bytes> expected{kEntry, kInit,  kOpenControl, kCredit,
-                                    kCreditRequest, kCommandPacket, kClose, kExit};
-  EXPECT_EQ(r.peer.writes, expected);
-  // A peer that always has its answer ready costs no pause at all, even when
-  // its packets arrive a few bytes per read.
-  EXPECT_EQ(r.clock.NowMs(), 0u);
-  EXPECT_EQ(r.clock.SleepCalls(), 0u);
+  // The reply to the command comes at once, or 35 ms later: the wait costs
+  // four empty reads and their 10 ms pauses, nothing else does.
+  for (const auto& [replyDelayMs, spentMs] : {std::pair{0, 0}, std::pair{35, 40}}) {
+    Script script = ExchangeScript(DataPacket(0x02, answer));
+    script[5].delayMs = replyDelayMs;
+    Rig r(script);
+    ASSERT_TRUE(r.engine.Start().ok());
+    Bytes reply;
+    const EngineStatus status = r.engine.ControlExchange(kCommand, reply);
+    ASSERT_TRUE(status.ok()) << EngineErrorName(status.error);
+    EXPECT_EQ(reply, answer);
+    EXPECT_EQ(r.clock.NowMs(), std::uint64_t(spentMs));
+    EXPECT_EQ(r.clock.SleepCalls(), std::uint64_t(spentMs / 10));
+    EXPECT_TRUE(r.engine.Stop().ok());
+    EXPECT_FALSE(r.engine.InPacketMode());
+    const std::vector<Bytes> expected{kEntry, kInit,  kOpenControl, kCredit,
+                                      kCreditRequest, kCommandPacket, kClose, kExit};
+    EXPECT_EQ(r.peer.writes, expected);
+  }
 }
 
 TEST(PacketEngine, EachTransactionSendsItsPacketAndFailsOnANonZeroResult) {
@@ -180,7 +156,7 @@ TEST(PacketEngine, SmallerGrantedSizesAreAdoptedAndBindTheCommand) {
 TEST(PacketEngine, BadRepliesFailTheExchange) {
   struct Case {
     const char* name;
-    std::vector<Step> script;
+    Script script;
     EngineError error;
     const char* errorPacket;
   };
@@ -190,7 +166,7 @@ TEST(PacketEngine, BadRepliesFailTheExchange) {
       {"half socket", ExchangeScript({0x02, 0x40, 0, 7, 0, 0, 'x'}), EngineError::WrongSockets, ""},
       {"too long", ExchangeScript(DataPacket(0x02, tooLong)), EngineError::ReplyTooLong, ""},
       {"length below header", ExchangeScript({0x02, 0x02, 0, 3, 0, 0}), EngineError::Malformed, ""},
-      {"no credit", ExchangeScript({}), EngineError::NoCredit, ""},
+      {"no credit", NoCreditScript(), EngineError::NoCredit, ""},
       {"error packet", ExchangeScript(ErrorPacket(0x84)), EngineError::ErrorPacket,
        "ERRORPACKET_CHANNEL_IS_NOT_OPENED"},
       {"open on other socket", ExchangeScript({}, OpenReply(0x40, 64, 512)),
@@ -202,7 +178,6 @@ TEST(PacketEngine, BadRepliesFailTheExchange) {
   };
   for (const Case& c : cases) {
     Rig r(c.script);
-    if (std::string(c.name) == "no credit") r.peer.script[4].answer = CreditGrant(0);
     ASSERT_TRUE(r.engine.Start().ok());
     Bytes reply{'o', 'l', 'd'};
     const EngineStatus status = r.engine.ControlExchange(kCommand, reply);
@@ -234,16 +209,16 @@ TEST(PacketEngine, ASilentPeerFailsAfter500EmptyReads10msApart) {
 
 TEST(PacketEngine, AFailedReadFailsAtOnce) {
   Rig r(ExchangeScript({}));
-  r.peer.failReads = true;
+  r.peer.FailReads(1);
   EXPECT_EQ(r.engine.Start().error, EngineError::ReadFailed);
   EXPECT_EQ(r.peer.readCalls, 1);
   EXPECT_EQ(r.clock.NowMs(), 0u);
 }
 
 TEST(PacketEngine, DestructionLeavesPacketMode) {
-  ScriptedPeer peer;
-  peer.script = {{kEntry, {}}, {kInit, InitReply()}, {kExit, ExitReply()}};
   sim::VirtualClock clock;
+  testing::ScriptedDevice peer{clock};
+  peer.AnswerWrite(kInit, InitReply());
   {
     CPortIO io{peer, clock, 7};
     CCBTCtrl engine{io};

@@ -36,6 +36,15 @@ Bytes Transaction(Command command) {
   return packet;
 }
 
+// A transaction addressed to one channel: the command, then the channel's
+// socket as primary and as secondary socket.
+Bytes ChannelTransaction(Command command, std::uint8_t socket) {
+  Bytes packet = Transaction(command);
+  packet.push_back(socket);
+  packet.push_back(socket);
+  return packet;
+}
+
 // The packet as far as its header says, when it holds at least `minimum`
 // bytes, is on socket 0 and carries `command`'s byte; empty otherwise.
 std::span<const std::uint8_t> TransactionBody(std::span<const std::uint8_t> packet,
@@ -70,9 +79,7 @@ Bytes BuildInit(std::uint8_t revision) {
 
 Bytes BuildOpenChannel(std::uint8_t socket, std::uint16_t hostToPrinterSize,
                        std::uint16_t printerToHostSize) {
-  Bytes packet = Transaction(Command::OpenChannel);
-  packet.push_back(socket);
-  packet.push_back(socket);
+  Bytes packet = ChannelTransaction(Command::OpenChannel, socket);
   PutBe16(packet, hostToPrinterSize);
   PutBe16(packet, printerToHostSize);
   packet.insert(packet.end(), 4, 0);
@@ -80,26 +87,20 @@ Bytes BuildOpenChannel(std::uint8_t socket, std::uint16_t hostToPrinterSize,
 }
 
 Bytes BuildCloseChannel(std::uint8_t socket) {
-  Bytes packet = Transaction(Command::CloseChannel);
-  packet.push_back(socket);
-  packet.push_back(socket);
+  Bytes packet = ChannelTransaction(Command::CloseChannel, socket);
   packet.push_back(0);  // close mode: normal
   return FinishPacket(std::move(packet));
 }
 
 Bytes BuildCredit(std::uint8_t socket, std::uint16_t credit) {
-  Bytes packet = Transaction(Command::Credit);
-  packet.push_back(socket);
-  packet.push_back(socket);
+  Bytes packet = ChannelTransaction(Command::Credit, socket);
   PutBe16(packet, credit);
   return FinishPacket(std::move(packet));
 }
 
 Bytes BuildCreditRequest(std::uint8_t socket, std::uint16_t credit,
                          std::uint16_t maximumOutstanding) {
-  Bytes packet = Transaction(Command::CreditRequest);
-  packet.push_back(socket);
-  packet.push_back(socket);
+  Bytes packet = ChannelTransaction(Command::CreditRequest, socket);
   PutBe16(packet, credit);
   PutBe16(packet, maximumOutstanding);
   return FinishPacket(std::move(packet));
