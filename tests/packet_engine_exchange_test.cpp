@@ -163,7 +163,8 @@ TEST(PacketEngine, BadRepliesFailTheExchange) {
   const Bytes tooLong(1025, 'a');
   const Case cases[] = {
       {"data socket", ExchangeScript(DataPacket(0x40, {'x'})), EngineError::WrongSockets, ""},
-      {"half socket", ExchangeScript({0x02, 0x40, 0, 7, 0, 0, 'x'}), EngineError::WrongSockets, ""},
+      {"other secondary", ExchangeScript({0x02, 0x40, 0, 7, 0, 0, 'x'}), EngineError::WrongSockets, ""},
+      {"other primary", ExchangeScript({0x40, 0x02, 0, 7, 0, 0, 'x'}), EngineError::WrongSockets, ""},
       {"too long", ExchangeScript(DataPacket(0x02, tooLong)), EngineError::ReplyTooLong, ""},
       {"length below header", ExchangeScript({0x02, 0x02, 0, 3, 0, 0}), EngineError::Malformed, ""},
       {"no credit", NoCreditScript(), EngineError::NoCredit, ""},
