@@ -74,8 +74,9 @@ EngineStatus CCBTCtrl::StopLocked() {
 }
 
 // Reads one packet: the header, then as many bytes as its length announces,
-// each part with the engine's empty-read budget. A length below the header's
-// own, or a payload beyond `maxPayload`, is refused before more is read.
+// both within one budget of empty reads, so a packet never takes longer than
+// the engine's read limit. A length below the header's own, or a payload
+// beyond `maxPayload`, is refused before more is read.
 EngineStatus CCBTCtrl::ReadPacket(Bytes& packet, std::size_t maxPayload) {
   int emptyReadsLeft = config_.readAttempts;
   packet.assign(kHeaderSize, 0);

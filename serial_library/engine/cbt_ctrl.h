@@ -96,7 +96,11 @@ class CCBTCtrl {
   // request credit, send `command` as one data packet, receive one reply
   // packet on the control channel, close the channel. `reply` receives the
   // reply's payload (at most kMaxControlReply bytes) on success, and is
-  // empty on failure.
+  // empty on failure. The reply must be one data packet on the control
+  // channel's sockets; an Error packet, a transaction packet or a packet of
+  // another channel in its place fails the exchange. A failed exchange does
+  // not try to close the channel: its state at the printer is unknown, and
+  // Stop (Exit) ends every channel.
   EngineStatus ControlExchange(std::span<const std::uint8_t> command, Bytes& reply);
 
   ChannelSizes Sizes(Channel channel) const;
