@@ -19,7 +19,9 @@ int RunProgram(const char* commandLine) {
   Win32Platform platform;
   ui::win32::ApplicationWindow application;
   const platform::Platform services = platform.Services();
-  ui::TMainForm form(ui::FormServices{services, discovery::StandardRoutes(services)});
+  // The printer-class route reads the window's library fields at each probe.
+  ui::TMainForm form(ui::FormServices{
+      services, discovery::StandardRoutes(services, [&form] { return form.SerialLibrary(); })});
   ui::win32::MainWindow window(form, application.Handle());
   platform.SetMessageOwner(window.Handle());
 

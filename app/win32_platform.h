@@ -6,7 +6,10 @@
 #include "app/device_world.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_host_files.h"
 #include "platform/win32/win32_message_boxes.h"
+#include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_program_files.h"
 #include "platform/win32/win32_system_info.h"
 
 namespace nolpa::app {
@@ -23,6 +26,10 @@ class Win32Platform {
     services.dosDevices = &world_->DosDevices();
     services.system = &system_;
     services.messageBoxes = &messageBoxes_;
+    // Both flavours write out, load and configure the library for real.
+    services.hostFiles = &hostFiles_;
+    services.modules = &modules_;
+    services.program = &program_;
     return services;
   }
   // Message boxes become modal to this window (an HWND) once it exists.
@@ -32,6 +39,9 @@ class Win32Platform {
   platform::win32::Win32Clock clock_;
   platform::win32::Win32SystemInfo system_;
   platform::win32::Win32MessageBoxes messageBoxes_;
+  platform::win32::Win32HostFiles hostFiles_;
+  platform::win32::Win32Modules modules_;
+  platform::win32::Win32ProgramFiles program_;
   std::unique_ptr<DeviceWorld> world_;
 };
 

@@ -5,7 +5,10 @@
 #include "platform/device_files.h"
 #include "platform/device_interfaces.h"
 #include "platform/dos_devices.h"
+#include "platform/host_files.h"
 #include "platform/message_boxes.h"
+#include "platform/modules.h"
+#include "platform/program_files.h"
 #include "platform/system_info.h"
 
 namespace nolpa::platform {
@@ -17,6 +20,9 @@ struct Platform {
   DosDevices* dosDevices = nullptr;
   SystemInfo* system = nullptr;
   MessageBoxes* messageBoxes = nullptr;
+  HostFiles* hostFiles = nullptr;
+  Modules* modules = nullptr;
+  ProgramFiles* program = nullptr;
 };
 
 }  // namespace nolpa::platform
