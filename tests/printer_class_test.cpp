@@ -226,5 +226,33 @@ TEST(PrinterClassRoute, OtherPrintersAreExaminedAndClosedButNeverListed) {
   form.FormClose();
 }
 
+TEST(PrinterClassRoute, WriteReachesTheBoundLibraryWithTheSelectedPrinter) {
+  SimHarness h;
+  std::vector<SeenCall> seen;
+  ScriptLibrary(h, seen);
+  struct Written {
+    std::string path, serial;
+    int model;
+  };
+  std::vector<Written> written;
+  h.host.Library().setUSBSerialNumber = [&written](const char* path, const char* serial, int model) {
+    written.push_back({path, serial, model});
+    return 0;
+  };
+  auto& printer = AddPrinter(h, "b", "MDL:RK-L880;", "FEDCBA987654321001");
+  ui::TMainForm& form = h.Show();
+  form.Edit1.TextFromUser("0123456789ABCDEF02");
+  form.Edit1Exit();
+  form.Button3Click();
+  ASSERT_EQ(written.size(), 1u) << (h.boxes.shown.empty() ? "" : h.boxes.shown[0].text);
+  EXPECT_EQ(written[0].path, printer.InterfacePath());
+  EXPECT_EQ(written[0].serial, "0123456789ABCDEF02");
+  EXPECT_EQ(written[0].model, 1);
+  ASSERT_EQ(h.boxes.shown.size(), 1u);
+  EXPECT_EQ(h.boxes.shown[0].icon, platform::MessageIcon::Information);
+  EXPECT_EQ(seen.size(), 2u);  // Find ran again after the write
+  form.FormClose();
+}
+
 }  // namespace
 }  // namespace nolpa
