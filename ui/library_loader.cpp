@@ -53,7 +53,7 @@ std::optional<WorkingPaths> MakeWorkingPaths(platform::HostFiles& files) {
   return paths;
 }
 
-SerialLibrary LoadSerialLibrary(const platform::Platform& platform) {
+LoadedLibrary LoadSerialLibrary(const platform::Platform& platform) {
   std::vector<std::uint8_t> image;
   if (!platform.program->RcDataResource(kLibraryResource, &image))
     throw std::runtime_error(std::string("Resource ") + kLibraryResource + " not found");
@@ -64,7 +64,7 @@ SerialLibrary LoadSerialLibrary(const platform::Platform& platform) {
   if (!platform.hostFiles->WriteNewFile(paths->library, image))
     throw std::runtime_error("Cannot create file \"" + paths->library + "\"");
 
-  SerialLibrary library;
+  LoadedLibrary library;
   library.handle = LoadVerified(platform, paths->library, image);
   if (library.handle == 0) return library;
   platform::Modules& modules = *platform.modules;

@@ -33,7 +33,7 @@ struct WorkingPaths {
 // path would not fit in kPathBufferSize bytes with its NUL.
 std::optional<WorkingPaths> MakeWorkingPaths(platform::HostFiles& files);
 
-struct SerialLibrary {
+struct LoadedLibrary {
   platform::ModuleHandle handle = 0;  // 0: not loaded, and every entry null
   GetUSBSerialNumberFn getUSBSerialNumber = nullptr;
   SetUSBSerialNumberFn setUSBSerialNumber = nullptr;
@@ -49,7 +49,7 @@ struct SerialLibrary {
 // std::runtime_error when the resource is missing, the temporary folder
 // path is unusable or too long, or the file cannot be written; nothing is
 // loaded then.
-SerialLibrary LoadSerialLibrary(const platform::Platform& platform);
+LoadedLibrary LoadSerialLibrary(const platform::Platform& platform);
 
 // FormClose's part: frees `handle` when it is not 0, then sets the library
 // file and the working folder to normal attributes, deletes the file and

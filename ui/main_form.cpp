@@ -65,7 +65,7 @@ void TMainForm::FormShow() { PrepareWork(); }
 // nothing is loaded, the spooler keeps running and no Find has run.
 void TMainForm::PrepareWork() {
   DeviceList = std::make_unique<discovery::DeviceList>();
-  const ui::SerialLibrary library = LoadSerialLibrary(services_.platform);
+  const LoadedLibrary library = LoadSerialLibrary(services_.platform);
   LibraryHandle = library.handle;
   GetUSBSerialNumber = library.getUSBSerialNumber;
   SetUSBSerialNumber = library.setUSBSerialNumber;
