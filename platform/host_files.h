@@ -31,10 +31,11 @@ class HostFiles {
   // existing folder included.
   virtual bool CreateFolder(const std::string& path) = 0;
 
-  // Creates the file anew (an existing one is replaced), writes all of
-  // `bytes` and closes it, denying any sharing meanwhile. No attributes are
-  // set. False when the file cannot be created or not every byte written.
-  virtual bool WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes) = 0;
+  // Creates a new file (CREATE_NEW), writes all of `bytes` and closes it,
+  // denying any sharing meanwhile. No attributes are set. False when
+  // anything exists at `path` already (a file, a link, a folder), when the
+  // file cannot be created, or when not every byte is written.
+  virtual bool CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) = 0;
 
   // Opens an existing file for reading with a share mode that lets others
   // read it but not write, delete or rename it, until ReleaseFile. Fails

@@ -94,9 +94,24 @@ bool HostSystem::FolderExists(const std::string& path) const {
   return folders_.count(HostPathKey(path)) != 0;
 }
 
+const std::vector<std::uint8_t>& HostSystem::Content(const std::string& key) const {
+  const File& file = files_.at(key);
+  return file.linkTarget.empty() ? file.bytes : files_.at(file.linkTarget).bytes;
+}
+
 std::vector<std::uint8_t> HostSystem::FileBytes(const std::string& path) const {
-  const auto it = files_.find(HostPathKey(path));
-  return it == files_.end() ? std::vector<std::uint8_t>{} : it->second.bytes;
+  const std::string key = HostPathKey(path);
+  return files_.count(key) == 0 ? std::vector<std::uint8_t>{} : Content(key);
+}
+
+bool HostSystem::AnotherProcessLinks(const std::string& path, const std::string& target) {
+  const std::string key = HostPathKey(path);
+  const std::string targetKey = HostPathKey(target);
+  if (files_.count(key) != 0 || files_.count(targetKey) == 0) return false;
+  for (std::string folder = ParentKey(key); !folder.empty(); folder = ParentKey(folder))
+    folders_.insert(folder);
+  files_[key] = {path, {}, files_.at(targetKey).attributes, targetKey};
+  return true;
 }
 
 std::uint32_t HostSystem::Attributes(const std::string& path) const {
@@ -144,13 +159,10 @@ bool HostSystem::CreateFolder(const std::string& path) {
   return Done(call, true);
 }
 
-bool HostSystem::WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const std::size_t call = Record("WriteNewFile", path);
+bool HostSystem::CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+  const std::size_t call = Record("CreateNewFile", path);
   const std::string key = HostPathKey(path);
-  const auto it = files_.find(key);
-  const bool readOnly = it != files_.end() && (it->second.attributes & kAttributeReadOnly) != 0;
-  if (!WritableFolderFor(key) || folders_.count(key) != 0 || Held(key) || InUseAsModule(key) ||
-      readOnly)
+  if (!WritableFolderFor(key) || folders_.count(key) != 0 || files_.count(key) != 0)
     return Done(call, false);
   files_[key] = {path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), kAttributeArchive};
   return Done(call, true);
@@ -176,7 +188,7 @@ bool HostSystem::ReadHeldFile(platform::FileHold hold, std::uint32_t limit,
   const std::size_t call = Record("ReadHeldFile", it != holds_.end() ? it->second : "");
   bytes->clear();
   if (it == holds_.end()) return Done(call, false);
-  const std::vector<std::uint8_t>& content = files_.at(it->second).bytes;
+  const std::vector<std::uint8_t>& content = Content(it->second);
   bytes->assign(content.begin(), content.begin() + std::min<std::size_t>(limit, content.size()));
   return Done(call, true);
 }

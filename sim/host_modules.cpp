@@ -90,7 +90,7 @@ platform::ModuleHandle HostSystem::Load(const std::string& path) {
   }
   if (!Held(key)) Note(departure::kModuleFromUnheldFile, path);
   const auto image = std::find_if(images_.begin(), images_.end(),
-                                  [&](const Image& i) { return i.bytes == file->second.bytes; });
+                                  [&](const Image& i) { return i.bytes == Content(key); });
   if (image == images_.end()) {
     Done(call, false);
     return 0;

@@ -48,7 +48,7 @@ struct LibraryExports {
 };
 
 // One call the program made, as the host saw it: the operation ("TempPath",
-// "CreateFolder", "WriteNewFile", "HoldFile", "ReadHeldFile", "ReleaseFile",
+// "CreateFolder", "CreateNewFile", "HoldFile", "ReadHeldFile", "ReleaseFile",
 // "SetNormalAttributes", "RemoveFile", "RemoveFolder", "Load", "Export",
 // "Free", "RcDataResource", "ExecutablePath", "IniString") and its path,
 // name or key.
@@ -108,6 +108,10 @@ class HostSystem : private platform::HostFiles,
   // module denies writing.
   bool AnotherProcessWrites(const std::string& path, std::vector<std::uint8_t> bytes,
                             std::uint32_t attributes = kAttributeArchive);
+  // Another process makes `path` a hard link to the existing file `target`
+  // (say a file of the system it may not write itself). False when `path`
+  // is taken or `target` missing.
+  bool AnotherProcessLinks(const std::string& path, const std::string& target);
   // Another process deletes the file; false when that is denied.
   bool AnotherProcessDeletes(const std::string& path);
 
@@ -121,6 +125,7 @@ class HostSystem : private platform::HostFiles,
     std::string name;  // as first written
     std::vector<std::uint8_t> bytes;
     std::uint32_t attributes = kAttributeArchive;
+    std::string linkTarget{};  // key of the file a link names; empty: none
   };
   struct Image {
     std::vector<std::uint8_t> bytes;
@@ -135,7 +140,7 @@ class HostSystem : private platform::HostFiles,
   // platform::HostFiles
   std::uint32_t TempPath(char* buffer, std::uint32_t size) override;
   bool CreateFolder(const std::string& path) override;
-  bool WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes) override;
+  bool CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) override;
   platform::FileHold HoldFile(const std::string& path) override;
   bool ReadHeldFile(platform::FileHold hold, std::uint32_t limit,
                     std::vector<std::uint8_t>* bytes) override;
@@ -160,6 +165,8 @@ class HostSystem : private platform::HostFiles,
   bool Held(const std::string& key) const;
   bool InUseAsModule(const std::string& key) const;
   bool WritableFolderFor(const std::string& key) const;
+  // The bytes of the file at `key`, through a link.
+  const std::vector<std::uint8_t>& Content(const std::string& key) const;
 
   // Declared first, so it outlives everything that may note in it.
   DepartureLog departures_;

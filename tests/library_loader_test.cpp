@@ -65,7 +65,7 @@ TEST(PrepareWork, WritesChecksLoadsBindsReadsStopsSpoolerThenFinds) {
 
   const std::vector<std::string> expected = {
       "RcDataResource FILE1", "TempPath", "CreateFolder %TEMP%NOLPAID",
-      "WriteNewFile %TEMP%NOLPAID\\Morvalib.dll", "HoldFile %TEMP%NOLPAID\\Morvalib.dll",
+      "RemoveFile %TEMP%NOLPAID\\Morvalib.dll", "CreateNewFile %TEMP%NOLPAID\\Morvalib.dll", "HoldFile %TEMP%NOLPAID\\Morvalib.dll",
       "ReadHeldFile", "Load %TEMP%NOLPAID\\Morvalib.dll", "ReleaseFile",
       "Export GetUSBSerialNumber", "Export SetUSBSerialNumber",
       "Export GetPrinterFirmwareVersion", "Export SendReceiveD4Command", "libraryLoaded",
@@ -95,12 +95,21 @@ TEST(PrepareWork, WritesChecksLoadsBindsReadsStopsSpoolerThenFinds) {
   EXPECT_EQ(form.GetUSBSerialNumber, nullptr);
 }
 
+// A leftover file is replaced; one that is a link to a file of the system
+// is unlinked, never written through.
 TEST(PrepareWork, LeftoverFileIsReplacedAndLoaded) {
-  SimHarness h;
-  ASSERT_TRUE(h.host.AnotherProcessWrites(kLibrary, {'o', 'l', 'd'}));
-  ui::TMainForm& form = h.Show();
-  EXPECT_EQ(h.host.FileBytes(kLibrary), sim::HostSystem::DefaultLibraryImage());
-  EXPECT_NE(form.LibraryHandle, 0u);
+  const std::string systemFile = "C:\\Windows\\System32\\precious.dll";
+  for (const bool link : {false, true}) {
+    SCOPED_TRACE(link ? "link" : "file");
+    SimHarness h;
+    ASSERT_TRUE(h.host.AnotherProcessWrites(systemFile, {'o', 'l', 'd'}));
+    ASSERT_TRUE(link ? h.host.AnotherProcessLinks(kLibrary, systemFile)
+                     : h.host.AnotherProcessWrites(kLibrary, {'o', 'l', 'd'}));
+    ui::TMainForm& form = h.Show();
+    EXPECT_EQ(h.host.FileBytes(kLibrary), sim::HostSystem::DefaultLibraryImage());
+    EXPECT_EQ(h.host.FileBytes(systemFile), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+    EXPECT_NE(form.LibraryHandle, 0u);
+  }
 }
 
 // Another process of the user writes its own library into the folder at
@@ -110,7 +119,7 @@ TEST(PrepareWork, FileSwappedByAnotherProcessIsNeverLoaded) {
   struct Case {
     const char* after;  // the call after which the other process writes
     bool swapped;       // whether its write can succeed then
-  } const cases[] = {{"WriteNewFile", true}, {"HoldFile", false}, {"ReadHeldFile", false},
+  } const cases[] = {{"CreateNewFile", true}, {"HoldFile", false}, {"ReadHeldFile", false},
                      {"Load", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.after);
@@ -147,6 +156,12 @@ TEST(PrepareWork, FailureBeforeLoadingRaisesAndLeavesTheWindowUsable) {
   } const cases[] = {
       {"resource missing", [](sim::HostSystem& host) { host.RemoveResource("FILE1"); }},
       {"folder unwritable", [](sim::HostSystem& host) { host.MakeFolderUnwritable(kFolder); }},
+      {"file planted again between delete and create",
+       [](sim::HostSystem& host) {
+         host.SetBeforeCall([&host](const sim::HostCall& call) {
+           if (call.op == "CreateNewFile") host.AnotherProcessWrites(kLibrary, {'M', 'Z'});
+         });
+       }},
       {"temp path too long for the library path",
        [&](sim::HostSystem& host) { host.SetTempPath(longTemp); }},
       {"temp path longer than its buffer",

@@ -61,7 +61,11 @@ LoadedLibrary LoadSerialLibrary(const platform::Platform& platform) {
   if (!paths)
     throw std::runtime_error("The temporary folder path is missing or too long for the library");
   platform.hostFiles->CreateFolder(paths->folder);
-  if (!platform.hostFiles->WriteNewFile(paths->library, image))
+  // A leftover file is deleted and a new one created rather than written
+  // over: what another process left there may be a link to a file of the
+  // system, which this elevated program must not overwrite.
+  platform.hostFiles->RemoveFile(paths->library);
+  if (!platform.hostFiles->CreateNewFile(paths->library, image))
     throw std::runtime_error("Cannot create file \"" + paths->library + "\"");
 
   LoadedLibrary library;

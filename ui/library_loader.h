@@ -41,14 +41,14 @@ struct LoadedLibrary {
   SendReceiveD4CommandFn sendReceiveD4Command = nullptr;
 };
 
-// Writes the library out and loads it. The folder is writable by other
-// processes of the user while this program runs with administrator rights,
-// so the written file is held against writing and deleting and its bytes
-// compared with the resource before it is loaded: a file that differs is
-// never loaded and counts as an unloadable library (handle 0). Throws
-// std::runtime_error when the resource is missing, the temporary folder
-// path is unusable or too long, or the file cannot be written; nothing is
-// loaded then.
+// Writes the library out (deleting a leftover file first) and loads it.
+// The folder is writable by other processes of the user while this program
+// runs with administrator rights, so the written file is held against
+// writing and deleting and its bytes compared with the resource before it
+// is loaded: a file that differs is never loaded and counts as an
+// unloadable library (handle 0). Throws std::runtime_error when the
+// resource is missing, the temporary folder path is unusable or too long,
+// or the file cannot be created; nothing is loaded then.
 LoadedLibrary LoadSerialLibrary(const platform::Platform& platform);
 
 // FormClose's part: frees `handle` when it is not 0, then sets the library

@@ -14,8 +14,8 @@ bool Win32HostFiles::CreateFolder(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }
 
-bool Win32HostFiles::WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+bool Win32HostFiles::CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;

@@ -26,12 +26,12 @@ TEST(HostSystem, HeldFileCannotBeWrittenOrDeletedByAnyone) {
   platform::HostFiles& files = host.Files();
   ASSERT_TRUE(files.CreateFolder(kFolder));
   EXPECT_FALSE(files.CreateFolder(kFolder));  // exists
-  ASSERT_TRUE(files.WriteNewFile(kFile, std::vector<std::uint8_t>{1, 2, 3}));
+  ASSERT_TRUE(files.CreateNewFile(kFile, std::vector<std::uint8_t>{1, 2, 3}));
   const platform::FileHold hold = files.HoldFile(kFile);
   ASSERT_NE(hold, platform::kNoFileHold);
   EXPECT_FALSE(host.AnotherProcessWrites(kFile, {9}));
   EXPECT_FALSE(host.AnotherProcessDeletes(kFile));
-  EXPECT_FALSE(files.WriteNewFile(kFile, std::vector<std::uint8_t>{4}));
+  EXPECT_FALSE(files.CreateNewFile(kFile, std::vector<std::uint8_t>{4}));
   EXPECT_FALSE(files.RemoveFile(kFile));
   std::vector<std::uint8_t> bytes;
   ASSERT_TRUE(files.ReadHeldFile(hold, 2, &bytes));

@@ -53,8 +53,8 @@ TEST_F(HostAdapters, TempPathEndsInABackslashAndKeepsToTheBuffer) {
 
 TEST_F(HostAdapters, HeldFileCanBeReadButNotWrittenOrDeleted) {
   const std::string path = In("data.bin");
-  ASSERT_TRUE(files_.WriteNewFile(path, Bytes{1, 2, 3, 4}));
-  ASSERT_TRUE(files_.WriteNewFile(path, Bytes{5, 6, 7}));  // replaced whole
+  ASSERT_TRUE(files_.CreateNewFile(path, Bytes{5, 6, 7}));
+  EXPECT_FALSE(files_.CreateNewFile(path, Bytes{1, 2, 3, 4}));  // never written over
   const FileHold hold = files_.HoldFile(path);
   ASSERT_NE(hold, kNoFileHold);
 
@@ -63,7 +63,7 @@ TEST_F(HostAdapters, HeldFileCanBeReadButNotWrittenOrDeleted) {
   EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
   if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
   EXPECT_FALSE(DeleteFileA(path.c_str()));
-  EXPECT_FALSE(files_.WriteNewFile(path, Bytes{9}));
+  EXPECT_FALSE(files_.CreateNewFile(path, Bytes{9}));
   HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(reader, INVALID_HANDLE_VALUE);
@@ -80,7 +80,7 @@ TEST_F(HostAdapters, HeldFileCanBeReadButNotWrittenOrDeleted) {
 
 TEST_F(HostAdapters, AttributesDeleteAndRemove) {
   const std::string path = In("data.bin");
-  ASSERT_TRUE(files_.WriteNewFile(path, Bytes{1}));
+  ASSERT_TRUE(files_.CreateNewFile(path, Bytes{1}));
   ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_FALSE(files_.RemoveFolder(folder_));  // not empty
   EXPECT_TRUE(files_.SetNormalAttributes(path));
@@ -99,7 +99,7 @@ TEST_F(HostAdapters, HeldLibraryLoadsBindsAndFrees) {
   ASSERT_TRUE(in) << NOLPA_TEST_LIBRARY;
   const Bytes image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const std::string path = In("lib.dll");
-  ASSERT_TRUE(files_.WriteNewFile(path, image));
+  ASSERT_TRUE(files_.CreateNewFile(path, image));
   const FileHold hold = files_.HoldFile(path);
   ASSERT_NE(hold, kNoFileHold);
 
@@ -133,7 +133,7 @@ TEST_F(HostAdapters, ProgramFilesGiveResourcePathAndIniValues) {
 
   const std::string ini = In("setup.ini");
   const std::string text = "[AddDevice]\r\n1=TM-X\r\n2=\r\n";
-  ASSERT_TRUE(files_.WriteNewFile(ini, Bytes(text.begin(), text.end())));
+  ASSERT_TRUE(files_.CreateNewFile(ini, Bytes(text.begin(), text.end())));
   EXPECT_EQ(program.IniString(ini, "AddDevice", "1", "RK-L5200"), "TM-X");
   EXPECT_EQ(program.IniString(ini, "AddDevice", "2", "RK-L5200"), "");
   EXPECT_EQ(program.IniString(ini, "AddDevice", "3", "RK-L5200"), "RK-L5200");
