@@ -58,7 +58,10 @@ class TMainForm {
   void ComboBox1Change();
   void Edit1Exit();
 
-  // The start-of-work routine run when the window is first shown.
+  // The start-of-work routine run when the window is first shown: writes
+  // out, loads and binds the library, reads the extra models, stops the
+  // spooler and runs Find. Throws std::exception when the library cannot be
+  // written out; the window is usable then, with nothing loaded or found.
   void PrepareWork();
 
   // Controls, in field order.
