@@ -8,6 +8,7 @@
 #include "platform/device_files.h"
 #include "platform/device_interfaces.h"
 #include "platform/dos_devices.h"
+#include "platform/modules.h"
 
 namespace nolpa::app {
 
@@ -17,6 +18,13 @@ class DeviceWorld {
   virtual platform::DeviceFiles& Files() = 0;
   virtual platform::DeviceInterfaces& Interfaces() = 0;
   virtual platform::DosDevices& DosDevices() = 0;
+  // The serial-number library was loaded and bound: the simulated world
+  // hands itself to the library's simulator flavour here, so that both see
+  // the same printers. The real world has nothing to do.
+  virtual void LibraryLoaded(platform::Modules& modules, platform::ModuleHandle library) {
+    static_cast<void>(modules);
+    static_cast<void>(library);
+  }
 };
 
 // The flavour's world; `clock` is the real clock and outlives the world.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/device_world.h"
+#include "serial_library/morvalib_sim.h"
 #include "sim/world.h"
 
 namespace nolpa::app {
@@ -25,13 +26,27 @@ std::string StateFilePath() {
 
 class SimulatedDeviceWorld final : public DeviceWorld {
  public:
-  explicit SimulatedDeviceWorld(std::unique_ptr<sim::World> world) : world_(std::move(world)) {}
+  SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock)
+      : world_(std::move(world)) {
+    library_.files = &world_->Files();
+    library_.clock = &clock;
+  }
   platform::DeviceFiles& Files() override { return world_->Files(); }
   platform::DeviceInterfaces& Interfaces() override { return world_->Interfaces(); }
   platform::DosDevices& DosDevices() override { return world_->DosDevices(); }
 
+  // The library carried by this program is the simulator flavour: without
+  // this world it would find no printer at all.
+  void LibraryLoaded(platform::Modules& modules, platform::ModuleHandle library) override {
+    const auto attach =
+        reinterpret_cast<AttachSimulatedWorldFn>(modules.Export(library, "AttachSimulatedWorld"));
+    if (attach != nullptr) attach(&library_);
+  }
+
  private:
   std::unique_ptr<sim::World> world_;
+  // Outlives the library: the program frees it before its world ends.
+  morvalib::LibraryServices library_;
 };
 
 }  // namespace
@@ -43,7 +58,7 @@ std::unique_ptr<DeviceWorld> OpenDeviceWorld(platform::Clock& clock) {
   std::string error;
   std::unique_ptr<sim::World> world = sim::OpenPersistentWorld(path, clock, &error);
   if (world == nullptr) throw std::runtime_error("Cannot open the simulator state " + path + ": " + error);
-  return std::make_unique<SimulatedDeviceWorld>(std::move(world));
+  return std::make_unique<SimulatedDeviceWorld>(std::move(world), clock);
 }
 
 }  // namespace nolpa::app

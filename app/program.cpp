@@ -3,6 +3,7 @@
 #include "app/run_command_line.h"
 #include "app/win32_platform.h"
 #include "discovery/standard_routes.h"
+#include "ident/spooler_control.h"
 #include "ui/main_form.h"
 #include "ui/win32/application_window.h"
 #include "ui/win32/exception_box.h"
@@ -15,7 +16,11 @@ int RunProgram(const CommandLineValues& values) {
   Win32Platform platform;
   ui::win32::ApplicationWindow application;
   const platform::Platform services = platform.Services();
-  ui::TMainForm form(ui::FormServices{services, discovery::StandardRoutes(services)});
+  // The printer-class route reads the window's library fields at each probe.
+  ui::TMainForm form(ui::FormServices{
+      services, discovery::StandardRoutes(services, [&form] { return form.SerialLibrary(); }),
+      [services](int mode) { return ident::ControlSpooler(services, mode); },
+      [&platform](platform::ModuleHandle library) { platform.LibraryLoaded(library); }});
   ui::win32::MainWindow window(form, application.Handle());
   platform.SetMessageOwner(window.Handle());
 

@@ -8,8 +8,11 @@
 #include "app/device_world.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_host_files.h"
 #include "platform/win32/win32_message_boxes.h"
 #include "platform/win32/win32_service_manager.h"
+#include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_program_files.h"
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_compare.h"
 
@@ -29,8 +32,14 @@ class Win32Platform {
     services.messageBoxes = &messageBoxes_;
     services.serviceManager = &serviceManager_;
     services.textCompare = &textCompare_;
+    // Both flavours write out, load and configure the library for real.
+    services.hostFiles = &hostFiles_;
+    services.modules = &modules_;
+    services.program = &program_;
     return services;
   }
+  // The serial-number library was loaded and bound (FormServices::libraryLoaded).
+  void LibraryLoaded(platform::ModuleHandle library) { world_->LibraryLoaded(modules_, library); }
   // Message boxes become modal to this window (an HWND) once it exists.
   void SetMessageOwner(void* window) { messageBoxes_.SetOwner(window); }
 
@@ -40,6 +49,9 @@ class Win32Platform {
   platform::win32::Win32MessageBoxes messageBoxes_;
   platform::win32::Win32ServiceManager serviceManager_;
   platform::win32::Win32TextCompare textCompare_;
+  platform::win32::Win32HostFiles hostFiles_;
+  platform::win32::Win32Modules modules_;
+  platform::win32::Win32ProgramFiles program_;
   std::unique_ptr<DeviceWorld> world_;
 };
 

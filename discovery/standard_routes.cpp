@@ -4,13 +4,16 @@
 
 namespace nolpa::discovery {
 
-Routes StandardRoutes(const platform::Platform& platform) {
+Routes StandardRoutes(const platform::Platform& platform, SerialLibrarySource library) {
   Routes routes;
   routes.vendorDriver = [platform](int index, DeviceList& list) {
     return ProbeVendorDriverDevice(platform, index, list);
   };
-  // The virtual COM port and USB printer class routes are not built yet:
-  // they find nothing.
+  // The virtual COM port route is not built yet: it finds nothing.
+  routes.printerClass = [platform, library = std::move(library)](int index, DeviceList& list) {
+    return ProbePrinterClassDevice(platform, library ? library() : SerialLibraryView{}, index,
+                                   list);
+  };
   return routes;
 }
 

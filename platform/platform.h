@@ -5,8 +5,11 @@
 #include "platform/device_files.h"
 #include "platform/device_interfaces.h"
 #include "platform/dos_devices.h"
+#include "platform/host_files.h"
 #include "platform/message_boxes.h"
 #include "platform/service_manager.h"
+#include "platform/modules.h"
+#include "platform/program_files.h"
 #include "platform/system_info.h"
 #include "platform/text_compare.h"
 
@@ -21,6 +24,9 @@ struct Platform {
   MessageBoxes* messageBoxes = nullptr;
   ServiceManager* serviceManager = nullptr;
   TextCompare* textCompare = nullptr;
+  HostFiles* hostFiles = nullptr;
+  Modules* modules = nullptr;
+  ProgramFiles* program = nullptr;
 };
 
 }  // namespace nolpa::platform

@@ -35,6 +35,17 @@ inline constexpr char kOutsideSession[] = "store or clear outside session";
 inline constexpr char kMalformedStore[] = "malformed store";
 // The device was closed with an ID session still open.
 inline constexpr char kSessionOpenAtClose[] = "session open at close";
+// A module loaded from a file the program did not hold open against
+// writing at that moment: another process could have swapped it.
+inline constexpr char kModuleFromUnheldFile[] = "module loaded from unheld file";
+// FreeLibrary of a module that is not loaded (freed already, or never).
+inline constexpr char kModuleFreedTwice[] = "module freed twice";
+// A call through an export of a module that was freed since.
+inline constexpr char kCallIntoFreedModule[] = "call into freed module";
+// A file hold released twice, or one never made.
+inline constexpr char kFileReleasedTwice[] = "file released twice";
+// A file hold still open when the host system goes away.
+inline constexpr char kFileHoldLeaked[] = "file hold leaked";
 }  // namespace departure
 
 struct Departure {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/host_system.h"
 #include "tests/support/fakes.h"
 #include "ui/main_form.h"
 
@@ -24,6 +25,8 @@ struct FormHarness {
   VirtualTestClock clock;
   RecordingObserver observer;
   discovery::Routes routes;
+  // Where the library is written out and loaded from.
+  sim::HostSystem host;
   // Filled into the platform before the form is made; tests may set them.
   platform::DeviceFiles* files = nullptr;
   platform::DeviceInterfaces* interfaces = nullptr;
@@ -38,6 +41,9 @@ struct FormHarness {
     p.dosDevices = dos;
     p.system = &system;
     p.messageBoxes = &boxes;
+    p.hostFiles = &host.Files();
+    p.modules = &host.Modules();
+    p.program = &host.Program();
     return p;
   }
 

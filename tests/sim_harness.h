@@ -5,6 +5,7 @@
 #include "discovery/standard_routes.h"
 #include "sim/service_manager.h"
 #include "sim/user_locale.h"
+#include "sim/host_system.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/support/fakes.h"
@@ -16,6 +17,7 @@ struct SimHarness {
   sim::VirtualClock clock;
   sim::World world{clock};
   sim::ServiceManager services{clock, &world.Departures()};
+  sim::HostSystem host;
   FakeSystemInfo system;
   RecordingMessageBoxes boxes;
   sim::WesternUserLocale locale;
@@ -33,14 +35,26 @@ struct SimHarness {
     p.messageBoxes = &boxes;
     p.serviceManager = &services;
     p.textCompare = &locale;
+    p.hostFiles = &host.Files();
+    p.modules = &host.Modules();
+    p.program = &host.Program();
     return p;
   }
 
-  // Makes the form and runs its first Find, as showing the window does.
-  ui::TMainForm& Show() {
+  // Makes the form with the program's own routes; `services` may set the
+  // hooks before the form takes them.
+  ui::TMainForm& Make(const std::function<void(ui::FormServices&)>& services = {}) {
     const platform::Platform p = Platform();
-    form = std::make_unique<ui::TMainForm>(ui::FormServices{p, discovery::StandardRoutes(p)});
+    ui::FormServices s{p, discovery::StandardRoutes(p, [this] { return form->SerialLibrary(); })};
+    if (services) services(s);
+    form = std::make_unique<ui::TMainForm>(std::move(s));
     form->SetObserver(&observer);
+    return *form;
+  }
+
+  // Makes the form and prepares the work, as showing the window does.
+  ui::TMainForm& Show() {
+    Make();
     form->FormShow();
     return *form;
   }

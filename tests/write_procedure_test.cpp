@@ -241,7 +241,7 @@ ui::TMainForm& ShowWithClassPrinter(SimHarness& h, const std::string& model) {
   config.serial = "0123456789ABCDEF01";
   auto& printer = h.world.AddClassPrinter(config);
   const platform::Platform p = h.Platform();
-  discovery::Routes routes = discovery::StandardRoutes(p);
+  discovery::Routes routes = discovery::StandardRoutes(p, {});
   routes.printerClass = testing::ProbeListing(
       {{0, {printer.InterfacePath(), model, printer.Serial(), "", "", "USB Printer Class"}}});
   h.form = std::make_unique<ui::TMainForm>(ui::FormServices{p, routes});

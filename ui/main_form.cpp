@@ -1,6 +1,7 @@
 #include "ui/main_form.h"
 
 #include "ui/layout.h"
+#include "ui/library_loader.h"
 
 namespace nolpa::ui {
 
@@ -60,8 +61,19 @@ bool TMainForm::OnPrinterClassRoute() const {
 
 void TMainForm::FormShow() { PrepareWork(); }
 
+// A failure to write the library out throws and ends the routine there:
+// nothing is loaded, the spooler keeps running and no Find has run.
 void TMainForm::PrepareWork() {
   DeviceList = std::make_unique<discovery::DeviceList>();
+  const LoadedLibrary library = LoadSerialLibrary(services_.platform);
+  LibraryHandle = library.handle;
+  GetUSBSerialNumber = library.getUSBSerialNumber;
+  SetUSBSerialNumber = library.setUSBSerialNumber;
+  GetPrinterFirmwareVersion = library.getPrinterFirmwareVersion;
+  SendReceiveD4Command = library.sendReceiveD4Command;
+  if (LibraryHandle != 0 && services_.libraryLoaded) services_.libraryLoaded(LibraryHandle);
+  AddDeviceModels = ReadAddDeviceModels(*services_.platform.program);
+  if (services_.controlSpooler) services_.controlSpooler(1);
   Button1Click();
 }
 
@@ -71,7 +83,17 @@ void TMainForm::FormPaint() {
     button->Repaint();
 }
 
-void TMainForm::FormClose() { DeviceList.reset(); }
+void TMainForm::FormClose() {
+  RemoveSerialLibrary(services_.platform, LibraryHandle);
+  // The entry points died with the module: nothing may call them now.
+  LibraryHandle = 0;
+  GetUSBSerialNumber = nullptr;
+  SetUSBSerialNumber = nullptr;
+  GetPrinterFirmwareVersion = nullptr;
+  SendReceiveD4Command = nullptr;
+  DeviceList.reset();
+  if (services_.controlSpooler) services_.controlSpooler(0);
+}
 
 bool TMainForm::ApplicationEvents1Help() { return true; }
 

@@ -4,10 +4,12 @@
 // mirrors every control change and routes real events to the handlers.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "discovery/device_list.h"
+#include "discovery/printer_class.h"
 #include "discovery/routes.h"
 #include "ident/write_procedure.h"
 #include "platform/device_files.h"
@@ -22,6 +24,13 @@ namespace nolpa::ui {
 struct FormServices {
   platform::Platform platform;
   discovery::Routes routes;
+  // The print spooler control: mode 1 stops the service, 0 starts it.
+  // PrepareWork stops it before the first Find and FormClose starts it
+  // last; the result is not used. Empty: nothing is done.
+  std::function<int(int mode)> controlSpooler = {};
+  // Called once the library is loaded and its entry points bound, with its
+  // handle; not called when it could not be loaded. Empty: nothing is done.
+  std::function<void(platform::ModuleHandle library)> libraryLoaded = {};
 };
 
 class TMainForm {
@@ -49,7 +58,10 @@ class TMainForm {
   void ComboBox1Change();
   void Edit1Exit();
 
-  // The start-of-work routine run when the window is first shown.
+  // The start-of-work routine run when the window is first shown: writes
+  // out, loads and binds the library, reads the extra models, stops the
+  // spooler and runs Find. Throws std::exception when the library cannot be
+  // written out; the window is usable then, with nothing loaded or found.
   void PrepareWork();
 
   // Controls, in field order.
@@ -76,6 +88,8 @@ class TMainForm {
   // Window state, in declaration order.
   std::uint8_t IsJapanese = 0;
   std::unique_ptr<discovery::DeviceList> DeviceList;
+  // The loaded serial-number library; 0 when it is not loaded.
+  platform::ModuleHandle LibraryHandle = 0;
   // The serial-number library's entry points; null until bound.
   GetUSBSerialNumberFn GetUSBSerialNumber = nullptr;
   SetUSBSerialNumberFn SetUSBSerialNumber = nullptr;
@@ -90,6 +104,10 @@ class TMainForm {
   std::int32_t BatchMode = 0;
 
   const FormServices& Services() const { return services_; }
+  // What the USB Printer Class route reads of the library at probe time.
+  discovery::SerialLibraryView SerialLibrary() const {
+    return {GetUSBSerialNumber, &AddDeviceModels};
+  }
 
  private:
   void ApplyCaptions();

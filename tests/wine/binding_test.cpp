@@ -13,7 +13,10 @@
 #include "platform/win32/win32_device_files.h"
 #include "platform/win32/win32_device_interfaces.h"
 #include "platform/win32/win32_dos_devices.h"
+#include "platform/win32/win32_host_files.h"
 #include "platform/win32/win32_message_boxes.h"
+#include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_program_files.h"
 #include "platform/win32/win32_system_info.h"
 #include "tests/wine/window_driver.h"
 #include "ui/main_form.h"
@@ -38,6 +41,10 @@ class BindingTest : public ::testing::Test {
     services.dosDevices = &dosDevices_;
     services.system = &system_;
     services.messageBoxes = &boxes_;
+    // Closing the window runs FormClose, which removes the library's folder.
+    services.hostFiles = &hostFiles_;
+    services.modules = &modules_;
+    services.program = &program_;
     discovery::Routes routes;
     routes.vendorDriver = std::move(probe);
     form_ = std::make_unique<TMainForm>(FormServices{services, routes});
@@ -69,6 +76,9 @@ class BindingTest : public ::testing::Test {
   platform::win32::Win32DosDevices dosDevices_;
   platform::win32::Win32SystemInfo system_;
   platform::win32::Win32MessageBoxes boxes_;
+  platform::win32::Win32HostFiles hostFiles_;
+  platform::win32::Win32Modules modules_;
+  platform::win32::Win32ProgramFiles program_;
   ApplicationWindow application_;
   std::unique_ptr<TMainForm> form_;
   std::unique_ptr<MainWindow> window_;

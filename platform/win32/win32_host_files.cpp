@@ -1,0 +1,61 @@
+#include "platform/win32/win32_host_files.h"
+
+#include <windows.h>
+
+namespace nolpa::platform::win32 {
+
+static_assert(sizeof(FileHold) == sizeof(HANDLE));
+
+std::uint32_t Win32HostFiles::TempPath(char* buffer, std::uint32_t size) {
+  return GetTempPathA(size, buffer);
+}
+
+bool Win32HostFiles::CreateFolder(const std::string& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+bool Win32HostFiles::CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                            nullptr) != FALSE &&
+                  written == bytes.size();
+  return CloseHandle(file) != FALSE && ok;
+}
+
+FileHold Win32HostFiles::HoldFile(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  return reinterpret_cast<FileHold>(file);
+}
+
+bool Win32HostFiles::ReadHeldFile(FileHold hold, std::uint32_t limit,
+                                  std::vector<std::uint8_t>* bytes) {
+  bytes->assign(limit, 0);
+  DWORD read = 0;
+  const bool ok = ReadFile(reinterpret_cast<HANDLE>(hold), bytes->data(), limit, &read,
+                           nullptr) != FALSE;
+  bytes->resize(ok ? read : 0);
+  return ok;
+}
+
+void Win32HostFiles::ReleaseFile(FileHold hold) {
+  if (hold == kNoFileHold) return;
+  CloseHandle(reinterpret_cast<HANDLE>(hold));
+}
+
+bool Win32HostFiles::SetNormalAttributes(const std::string& path) {
+  return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+bool Win32HostFiles::RemoveFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) != FALSE;
+}
+
+bool Win32HostFiles::RemoveFolder(const std::string& path) {
+  return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+}  // namespace nolpa::platform::win32
