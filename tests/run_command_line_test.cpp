@@ -59,7 +59,7 @@ struct BatchRun {
   ui::TMainForm& Make() {
     platform::Platform p = h.Platform();
     p.clock = &clock;
-    return Make(discovery::StandardRoutes(p));
+    return Make(discovery::StandardRoutes(p, [this] { return h.form->SerialLibrary(); }));
   }
 
   int Carry(const char* commandLine) {
@@ -208,7 +208,7 @@ TEST(CommandLineRun, ProductNameMustBeTheWholeTextWithItsPortSuffix) {
     SCOPED_TRACE(c.productName);
     BatchRun run;
     platform::Platform p = run.h.Platform();
-    discovery::Routes routes = discovery::StandardRoutes(p);
+    discovery::Routes routes = discovery::StandardRoutes(p, {});
     routes.virtualCom = testing::ProbeListing(
         {{2, {"COM3", "VX-300 (COM3)", "C3", "", "", "VX-300 Ver.1.0 COM3"}}});
     run.Make(std::move(routes));
@@ -226,7 +226,7 @@ TEST(CommandLineRun, EmptyProductNameTakesTheFirstDeviceOfAnyRoute) {
 
 TEST(CommandLineRun, ExceptionEndsTheRunWithFourAfterItIsReportedAndCleanedUp) {
   BatchRun run;
-  discovery::Routes routes = discovery::StandardRoutes(run.h.Platform());
+  discovery::Routes routes = discovery::StandardRoutes(run.h.Platform(), {});
   routes.printerClass = [](int, discovery::DeviceList&) -> bool {
     throw std::runtime_error("Cannot create file");
   };
