@@ -1,6 +1,7 @@
 #include "discovery/standard_routes.h"
 
 #include "discovery/vendor_driver.h"
+#include "discovery/virtual_com.h"
 
 namespace nolpa::discovery {
 
@@ -9,8 +10,10 @@ Routes StandardRoutes(const platform::Platform& platform) {
   routes.vendorDriver = [platform](int index, DeviceList& list) {
     return ProbeVendorDriverDevice(platform, index, list);
   };
-  // The virtual COM port and USB printer class routes are not built yet:
-  // they find nothing.
+  routes.virtualCom = [platform](int index, DeviceList& list) {
+    return ProbeVirtualComPort(platform, index, list);
+  };
+  // The USB printer class route is not built yet: it finds nothing.
   return routes;
 }
 

@@ -35,6 +35,9 @@ inline constexpr char kOutsideSession[] = "store or clear outside session";
 inline constexpr char kMalformedStore[] = "malformed store";
 // The device was closed with an ID session still open.
 inline constexpr char kSessionOpenAtClose[] = "session open at close";
+// A COM port above COM32 was queried or opened: the program examines COM1
+// to COM32 only, whatever driver a higher port belongs to.
+inline constexpr char kPortAboveCom32[] = "port above COM32 examined";
 }  // namespace departure
 
 struct Departure {

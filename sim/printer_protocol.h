@@ -5,6 +5,7 @@
 // Pure: no I/O, no clock; the caller moves the bytes.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +30,14 @@ enum class QueryAnswer {
   Normal,         // answer identByte
   OneByteStatus,  // answer the status byte 0x12 instead
   Block,          // answer the block 5F 'x' 00 instead
+};
+
+// Fault switch for the printer-information requests GS I C, A and D.
+enum class InfoAnswer {
+  Normal,         // the block 5F text 00
+  Ignore,         // no answer at all
+  OneByteStatus,  // the status byte 0x12 instead of the block
+  NoTerminator,   // the block 5F text without its closing 00
 };
 
 // How a host's reply reader treats a reply by its first byte b.
@@ -98,6 +107,9 @@ class PrinterProtocol {
 
   // Chooses what GS I 1 answers from now on.
   void SetQueryAnswer(QueryAnswer a);
+  // Chooses how GS I n answers from now on, by n ('C', 'A', 'D'); an n not
+  // in the map answers normally.
+  void SetInfoAnswers(std::map<std::uint8_t, InfoAnswer> answers);
 
   // Names of the commands parsed so far, in order (see namespace command).
   const std::vector<std::string>& Commands() const;
@@ -131,9 +143,11 @@ class PrinterProtocol {
   void RunUnknown(Bytes cmd, Sink& sink);
   void RunIdentifierFunction(Bytes cmd, Sink& sink);
   void ApplyIdentifier(std::uint8_t key, bool clear, std::string text, Sink& sink);
+  void AppendInfoAnswer(std::uint8_t n, const std::string& text, Sink& sink) const;
 
   std::vector<std::uint8_t> pending_;  // bytes of a command not yet complete
   QueryAnswer queryAnswer_ = QueryAnswer::Normal;
+  std::map<std::uint8_t, InfoAnswer> infoAnswers_;
   bool sessionOpen_ = false;
   std::vector<std::string> commands_;
   std::string printed_;

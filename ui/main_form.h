@@ -46,6 +46,8 @@ class TMainForm {
   void Button2Click();  // date-based ID code
   void Button3Click();  // Write
   void Button4Click();  // Exit
+  void Button5Click();  // Test print
+  void Button6Click();  // Communication test
   void ComboBox1Change();
   void Edit1Exit();
 
@@ -92,6 +94,20 @@ class TMainForm {
   const FormServices& Services() const { return services_; }
 
  private:
+  // While one lives the form is busy: the observer hears BusyChanged(true)
+  // when the outermost scope starts and BusyChanged(false) when it ends,
+  // however it ends.
+  class BusyScope {
+   public:
+    explicit BusyScope(TMainForm& form);
+    ~BusyScope();
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+   private:
+    TMainForm& form_;
+  };
+
   void ApplyCaptions();
   void ShowMessage(resources::MessageId id);
   // As ShowMessage, but information boxes stay hidden in command-line mode.
@@ -104,6 +120,7 @@ class TMainForm {
 
   FormServices services_;
   ControlObserver* observer_ = nullptr;
+  int busyDepth_ = 0;
 };
 
 }  // namespace nolpa::ui

@@ -8,6 +8,7 @@ constexpr std::size_t kHiddenCodeLength = 30;
 }
 
 void TMainForm::Button1Click() {
+  const BusyScope busy(*this);
   if (!DeviceList) DeviceList = std::make_unique<discovery::DeviceList>();
   DeviceList->Clear();
   ComboBox1.ClearItems();

@@ -18,9 +18,11 @@ void TMainForm::Button3Click() {
   request.idCode = Edit1.Text();
   request.idName = Edit2.Text();
 
-  const ident::WriteOutcome outcome =
-      ident::WriteId(services_.platform, request, BoardHandle,
-                     ident::SetSerialNumberFn(SetUSBSerialNumber));
+  const ident::WriteOutcome outcome = [&] {
+    const BusyScope busy(*this);
+    return ident::WriteId(services_.platform, request, BoardHandle,
+                          ident::SetSerialNumberFn(SetUSBSerialNumber));
+  }();
   if (outcome.message) ShowActionMessage(*outcome.message);
   RestoreAfterAction(printerClass);
   if (outcome.runFind) Button1Click();
