@@ -62,7 +62,9 @@ TEST_F(SingleInstanceTest, SecondCopyRestoresAMinimisedFirst) {
   ASSERT_NO_FATAL_FAILURE(Start(kRealProgram));
   PostMessageW(Window().Window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ASSERT_TRUE(WaitUntil([&] { return IsIconic(ApplicationWindow()) != FALSE; }, 3000));
-  EXPECT_FALSE(IsWindowVisible(Window().Window())) << "minimised with the application";
+  // The main window is hidden after the application window turns iconic.
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Window().Window()) == FALSE; }, 3000))
+      << "minimised with the application";
 
   EXPECT_EQ(RunSecondCopy(""), kRefused);
   EXPECT_TRUE(WaitUntil([&] { return IsIconic(ApplicationWindow()) == FALSE; }, 3000));
