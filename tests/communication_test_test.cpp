@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "tests/form_harness.h"
+#include "tests/support/enabling.h"
 #include "tests/sim_harness.h"
 
 namespace nolpa {
@@ -15,6 +16,7 @@ namespace {
 
 using platform::MessageIcon;
 using sim::InfoAnswer;
+using testing::ExpectRestored;
 using testing::SimHarness;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -30,13 +32,6 @@ const Bytes kAskModel = {0x1D, 0x49, 0x43};
 const Bytes kAskFirmware = {0x1D, 0x49, 0x41};
 const Bytes kAskSerial = {0x1D, 0x49, 0x44};
 
-void ExpectRestored(ui::TMainForm& form, bool printerClass) {
-  for (ui::Control* c : {&form.Button1, &form.Button2, &form.Button3, &form.Button4,
-                         &form.Button6, &form.Edit1})
-    EXPECT_TRUE(c->Enabled());
-  EXPECT_EQ(form.Button5.Enabled(), !printerClass);
-  EXPECT_EQ(form.Edit2.Enabled(), !printerClass);
-}
 
 std::vector<Bytes> WritesTo(const SimHarness& h, const std::string& device) {
   std::vector<Bytes> writes;

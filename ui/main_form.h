@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "discovery/device_list.h"
@@ -113,6 +114,8 @@ class TMainForm {
   // As ShowMessage, but information boxes stay hidden in command-line mode.
   void ShowActionMessage(resources::MessageId id);
   bool OnPrinterClassRoute() const;
+  // The device-list record of the combo box's selection, when it names one.
+  std::optional<std::size_t> SelectedRecord() const;
   // Enabling rule 6: every way out of Write and the communication test.
   void RestoreAfterAction(bool printerClassRoute);
   // Enabling rule 5: the start of Write and the communication test.

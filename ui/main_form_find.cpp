@@ -37,9 +37,9 @@ void TMainForm::Button1Click() {
 }
 
 void TMainForm::ComboBox1Change() {
-  const int index = ComboBox1.SelectedIndex();
-  if (index < 0 || !DeviceList || static_cast<std::size_t>(index) >= DeviceList->Count()) return;
-  const discovery::DeviceRecord record = DeviceList->Record(static_cast<std::size_t>(index));
+  const std::optional<std::size_t> selected = SelectedRecord();
+  if (!selected) return;
+  const discovery::DeviceRecord record = DeviceList->Record(*selected);
 
   Label5.SetText(record.infoLine1);
   Label6.SetText(record.infoLine2);

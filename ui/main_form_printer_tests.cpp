@@ -8,12 +8,12 @@ namespace nolpa::ui {
 void TMainForm::Button6Click() {
   DisableForAction();
   const bool printerClass = OnPrinterClassRoute();
-  const int index = ComboBox1.SelectedIndex();
-  if (!DeviceList || index < 0 || static_cast<std::size_t>(index) >= DeviceList->Count()) {
+  const std::optional<std::size_t> selected = SelectedRecord();
+  if (!selected) {
     RestoreAfterAction(printerClass);
     return;
   }
-  const auto record = static_cast<std::size_t>(index);
+  const std::size_t record = *selected;
   printerio::CommTestRequest request;
   request.printerClassRoute = printerClass;
   request.devicePath = DeviceList->Get(record, discovery::DevicePath);
@@ -34,10 +34,9 @@ void TMainForm::Button6Click() {
 }
 
 void TMainForm::Button5Click() {
-  const int index = ComboBox1.SelectedIndex();
-  if (!DeviceList || index < 0 || static_cast<std::size_t>(index) >= DeviceList->Count()) return;
-  printerio::SendTestPrint(services_.platform,
-                           DeviceList->Get(static_cast<std::size_t>(index), discovery::DevicePath),
+  const std::optional<std::size_t> selected = SelectedRecord();
+  if (!selected) return;
+  printerio::SendTestPrint(services_.platform, DeviceList->Get(*selected, discovery::DevicePath),
                            OnPrinterClassRoute());
 }
 
