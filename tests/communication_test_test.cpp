@@ -4,6 +4,7 @@
 // each way out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -180,6 +181,19 @@ TEST(CommTest, EveryFailureShowsOneMessageKeepsWhatWasLearntAndSkipsTheDisplay) 
     form.Button1Click();
     EXPECT_EQ(form.Label5.Text(), "");
     EXPECT_EQ(form.DeviceList->Get(0, discovery::InfoLine1), "");
+  }
+}
+
+TEST(CommTest, JapaneseUserGetsJapaneseMessages) {
+  for (bool silent : {false, true}) {
+    SimHarness h;
+    h.system.langId = 0x0411;
+    AddPrinter(h, false).Faults().channel.silent = silent;
+    auto& form = h.Show();
+    form.Button6Click();
+    ASSERT_EQ(h.boxes.shown.size(), 1u);
+    EXPECT_EQ(h.boxes.shown[0].text, silent ? "デバイスと通信できません。" : "通信テストに成功しました。");
+    EXPECT_EQ(h.boxes.shown[0].caption, silent ? "エラー" : "情報");
   }
 }
 
