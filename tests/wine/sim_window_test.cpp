@@ -53,12 +53,21 @@ class SimWindowTest : public ProgramTest {
 
   // Clicks Test Comm and answers its box; returns the box as seen.
   MessageBoxSeen RunCommTest() {
+    const auto clicked = std::chrono::steady_clock::now();
     Window().Click(ControlId::Button6);
     HWND box = WaitForMessageBox(Run().ProcessId(), 10000);
     if (box == nullptr) {
       ADD_FAILURE() << "no message after Test Comm";
       return {};
     }
+    // The 2000 ms emptying and three answers that come at once.
+    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - clicked)
+                               .count();
+    std::printf("Test Comm on the simulated printer: %lld ms from click to message\n",
+                static_cast<long long>(elapsedMs));
+    EXPECT_GE(elapsedMs, 2000 - 50) << "the channel was not emptied (50 ms for coarse clocks)";
+    EXPECT_LT(elapsedMs, 2500 + 300) << "2.5 s for the exchange, 0.3 s for the box to appear";
     const MessageBoxSeen seen = ReadMessageBox(box);
     // The buttons stay disabled until the box is answered.
     EXPECT_FALSE(Window().Enabled(ControlId::Button1));
