@@ -1,6 +1,7 @@
 #include "discovery/standard_routes.h"
 
 #include "discovery/vendor_driver.h"
+#include "discovery/virtual_com.h"
 
 namespace nolpa::discovery {
 
@@ -9,7 +10,9 @@ Routes StandardRoutes(const platform::Platform& platform, SerialLibrarySource li
   routes.vendorDriver = [platform](int index, DeviceList& list) {
     return ProbeVendorDriverDevice(platform, index, list);
   };
-  // The virtual COM port route is not built yet: it finds nothing.
+  routes.virtualCom = [platform](int index, DeviceList& list) {
+    return ProbeVirtualComPort(platform, index, list);
+  };
   routes.printerClass = [platform, library = std::move(library)](int index, DeviceList& list) {
     return ProbePrinterClassDevice(platform, library ? library() : SerialLibraryView{}, index,
                                    list);

@@ -8,13 +8,12 @@
 #include <string_view>
 
 #include "printerio/byte_channel.h"
+#include "printerio/printer_requests.h"
 
 namespace nolpa::ident {
 
-// Puts the printer into a known state before anything is asked of it.
-inline constexpr std::array<std::uint8_t, 16> kResetSequence = {
-    0x00, 0x00, 0x00, 0x00, 0x00, 0x1B, 0x3D, 0x01,
-    0x1B, 0x40, 0x1D, 0x61, 0x00, 0x1D, 0x6A, 0x00};
+// The reset that starts the sequence; the communication test sends it too.
+using printerio::kResetSequence;
 // Asks for the one byte that the opening and closing packets carry.
 inline constexpr std::array<std::uint8_t, 3> kIdentificationQuery = {0x1D, 0x49,
                                                                      0x01};

@@ -46,6 +46,9 @@ inline constexpr char kCallIntoFreedModule[] = "call into freed module";
 inline constexpr char kFileReleasedTwice[] = "file released twice";
 // A file hold still open when the host system goes away.
 inline constexpr char kFileHoldLeaked[] = "file hold leaked";
+// A COM port above COM32 was queried or opened: the program examines COM1
+// to COM32 only, whatever driver a higher port belongs to.
+inline constexpr char kPortAboveCom32[] = "port above COM32 examined";
 }  // namespace departure
 
 struct Departure {

@@ -68,6 +68,7 @@ struct ChannelFaults {
   std::uint32_t flowControlEvery = 1;     // ...after every this many reply bytes
   std::optional<Heartbeat> heartbeat{};
   QueryAnswer queryAnswer = QueryAnswer::Normal;  // answer to GS I 1
+  std::map<std::uint8_t, InfoAnswer> infoAnswers{};  // GS I n ('C', 'A', 'D') -> answer
 };
 
 struct FaultSet {

@@ -56,7 +56,7 @@ void ReadIdentity(const Json& j, VendorPrinterConfig& c) {
 SimDevice& AddVendor(World& world, const Json& j, DeviceKind kind) {
   CheckKeys(j,
             {"name", "kind", "interfacePath", "comPort", "dosTarget", "usb", "serial", "idName",
-             "model", "firmware", "identByte", "boardMemory", "plugged", "faults"},
+             "model", "firmware", "identByte", "boardMemory", "printed", "plugged", "faults"},
             "device");
   VendorPrinterConfig c;
   c.kind = kind;
@@ -67,6 +67,7 @@ SimDevice& AddVendor(World& world, const Json& j, DeviceKind kind) {
   if (const Json* v = Field(j, "dosTarget")) c.dosTarget = ReadString(*v, "dosTarget");
   if (const Json* v = Field(j, "usb")) c.usb = ReadUsb(*v);
   ReadIdentity(j, c);
+  if (const Json* v = Field(j, "printed")) c.printed = ReadByteString(*v, "printed");
   VendorPrinter& p = world.AddVendorPrinter(c);
   if (const Json* v = Field(j, "boardMemory")) ReadBoardMemory(*v, p.Board());
   return p;

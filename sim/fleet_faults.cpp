@@ -1,4 +1,6 @@
 // Fault switches in a fleet file: one "faults" object per device.
+#include <string_view>
+
 #include "sim/fleet_json.h"
 
 namespace nolpa::sim::fleet_json {
@@ -41,6 +43,47 @@ UnplugFault ReadUnplugFault(const Json& j) {
   return f;
 }
 
+struct InfoAnswerName {
+  InfoAnswer answer;
+  const char* name;
+};
+constexpr InfoAnswerName kInfoAnswerNames[] = {
+    {InfoAnswer::Normal, "normal"},
+    {InfoAnswer::Ignore, "ignore"},
+    {InfoAnswer::OneByteStatus, "one-byte-status"},
+    {InfoAnswer::NoTerminator, "no-terminator"},
+};
+// The requests whose answers can be switched, by their letter.
+constexpr char kInfoRequests[] = "CAD";
+
+// {"C": "ignore", "A": "one-byte-status", "D": "no-terminator"}
+std::map<std::uint8_t, InfoAnswer> ReadInfoAnswers(const Json& j) {
+  CheckKeys(j, {"C", "A", "D"}, "infoAnswers");
+  std::map<std::uint8_t, InfoAnswer> answers;
+  for (const auto& item : j.items()) {
+    const std::string name = ReadString(item.value(), "infoAnswers");
+    bool known = false;
+    for (const auto& a : kInfoAnswerNames) {
+      if (name != a.name) continue;
+      answers[static_cast<std::uint8_t>(item.key()[0])] = a.answer;
+      known = true;
+    }
+    if (!known) throw FleetError("infoAnswers: expected normal, ignore, one-byte-status or no-terminator");
+  }
+  return answers;
+}
+
+Json InfoAnswersJson(const std::map<std::uint8_t, InfoAnswer>& answers) {
+  Json j = Json::object();
+  for (char letter : std::string_view(kInfoRequests)) {
+    const auto it = answers.find(static_cast<std::uint8_t>(letter));
+    if (it == answers.end() || it->second == InfoAnswer::Normal) continue;
+    for (const auto& a : kInfoAnswerNames)
+      if (a.answer == it->second) j[std::string(1, letter)] = a.name;
+  }
+  return j;
+}
+
 Heartbeat ReadHeartbeat(const Json& j) {
   CheckKeys(j, {"byte", "periodMs"}, "heartbeat");
   Heartbeat h;
@@ -70,6 +113,7 @@ void ReadChannelFaults(const Json& j, ChannelFaults& c) {
   if (const Json* v = Field(j, "flowControl")) c.flowControl = ReadBytes(*v, "flowControl");
   if (const Json* v = Field(j, "heartbeat")) c.heartbeat = ReadHeartbeat(*v);
   if (const Json* v = Field(j, "queryAnswer")) c.queryAnswer = ReadQueryAnswer(*v);
+  if (const Json* v = Field(j, "infoAnswers")) c.infoAnswers = ReadInfoAnswers(*v);
 }
 
 Json IoctlFaultJson(const IoctlFault& f) {
@@ -97,6 +141,7 @@ void ChannelFaultsJson(const ChannelFaults& c, Json& j) {
   if (c.heartbeat)
     j["heartbeat"] = {{"byte", HexNumber(c.heartbeat->byte, 2)}, {"periodMs", c.heartbeat->periodMs}};
   if (c.queryAnswer != QueryAnswer::Normal) j["queryAnswer"] = QueryAnswerName(c.queryAnswer);
+  if (Json answers = InfoAnswersJson(c.infoAnswers); !answers.empty()) j["infoAnswers"] = answers;
 }
 
 }  // namespace
@@ -105,7 +150,7 @@ FaultSet ReadFaults(const Json& j) {
   CheckKeys(j,
             {"ioctl", "writes", "unplug", "unplugAtMs", "refuseOpen", "failInterfaceDetail",
              "refuseTimeouts", "silent", "latencyMs", "byteGapMs", "gapBeforeByte", "chatter",
-             "flowControl", "flowControlEvery", "heartbeat", "queryAnswer"},
+             "flowControl", "flowControlEvery", "heartbeat", "queryAnswer", "infoAnswers"},
             "faults");
   FaultSet f;
   if (const Json* v = Field(j, "ioctl")) {

@@ -41,6 +41,7 @@ void VendorJson(const VendorPrinter& p, Json& j) {
   j["firmware"] = ByteStringJson(p.Identity().firmware);
   j["identByte"] = HexNumber(p.Identity().identByte, 2);
   if (!p.Board().Cells().empty()) j["boardMemory"] = BoardJson(p.Board());
+  if (!p.Printed().empty()) j["printed"] = ByteStringJson(p.Printed());
 }
 
 void ClassJson(const ClassPrinter& p, Json& j) {
@@ -74,6 +75,9 @@ void ApplyVendorState(VendorPrinter& p, const Json& j) {
   BoardMemory board;
   if (const Json* v = Field(j, "boardMemory")) ReadBoardMemory(*v, board);
   if (board.Cells() != p.Board().Cells()) p.Board() = board;
+  std::string printed;
+  if (const Json* v = Field(j, "printed")) printed = ReadByteString(*v, "printed");
+  if (printed != p.Printed()) p.SetPrinted(std::move(printed));
 }
 
 }  // namespace

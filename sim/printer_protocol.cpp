@@ -165,6 +165,31 @@ void PrinterProtocol::Receive(const std::uint8_t* data, std::size_t size, Printe
 
 void PrinterProtocol::SetQueryAnswer(QueryAnswer a) { queryAnswer_ = a; }
 
+void PrinterProtocol::SetInfoAnswers(std::map<std::uint8_t, InfoAnswer> answers) {
+  infoAnswers_ = std::move(answers);
+}
+
+// The answer to GS I n as the fault switch for n shapes it.
+void PrinterProtocol::AppendInfoAnswer(std::uint8_t n, const std::string& text,
+                                       Sink& sink) const {
+  const auto it = infoAnswers_.find(n);
+  const InfoAnswer answer = it == infoAnswers_.end() ? InfoAnswer::Normal : it->second;
+  switch (answer) {
+    case InfoAnswer::Normal:
+      AppendTextBlock(text, sink.replies);
+      break;
+    case InfoAnswer::Ignore:
+      break;
+    case InfoAnswer::OneByteStatus:
+      sink.replies.push_back(kStatusByte);
+      break;
+    case InfoAnswer::NoTerminator:
+      AppendTextBlock(text, sink.replies);
+      sink.replies.pop_back();
+      break;
+  }
+}
+
 const std::vector<std::string>& PrinterProtocol::Commands() const { return commands_; }
 
 const std::string& PrinterProtocol::Printed() const { return printed_; }
@@ -205,7 +230,7 @@ void PrinterProtocol::RunInformation(Bytes cmd, Sink& sink) {
   for (const TextQuery& query : kTextQueries) {
     if (query.n != n) continue;
     commands_.emplace_back(query.name);
-    AppendTextBlock(sink.identity.*query.text, sink.replies);
+    AppendInfoAnswer(n, sink.identity.*query.text, sink);
     return;
   }
   if (n != 0x01) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <map>
 #include <span>
 #include <string_view>
 #include <string>
@@ -32,6 +33,14 @@ enum class QueryAnswer {
   Normal,         // answer identByte
   OneByteStatus,  // answer the status byte 0x12 instead
   Block,          // answer the block 5F 'x' 00 instead
+};
+
+// Fault switch for the printer-information requests GS I C, A and D.
+enum class InfoAnswer {
+  Normal,         // the block 5F text 00
+  Ignore,         // no answer at all
+  OneByteStatus,  // the status byte 0x12 instead of the block
+  NoTerminator,   // the block 5F text without its closing 00
 };
 
 // How a host's reply reader treats a reply by its first byte b.
@@ -101,6 +110,9 @@ class PrinterProtocol {
 
   // Chooses what GS I 1 answers from now on.
   void SetQueryAnswer(QueryAnswer a);
+  // Chooses how GS I n answers from now on, by n ('C', 'A', 'D'); an n not
+  // in the map answers normally.
+  void SetInfoAnswers(std::map<std::uint8_t, InfoAnswer> answers);
 
   // Hears of every departure from the protocol (sim/departures.h kinds): a
   // session packet whose M is not the printer's last answer to GS I 1 since
@@ -140,6 +152,7 @@ class PrinterProtocol {
   void RunUnknown(Bytes cmd, Sink& sink);
   void RunIdentifierFunction(Bytes cmd, Sink& sink);
   void ApplyIdentifier(std::uint8_t key, bool clear, std::string text, Sink& sink);
+  void AppendInfoAnswer(std::uint8_t n, const std::string& text, Sink& sink) const;
 
   void Depart(std::string_view kind, std::string detail = {});
 
@@ -149,6 +162,7 @@ class PrinterProtocol {
   std::optional<std::uint8_t> answeredM_;
   DepartureSink departureSink_;
   QueryAnswer queryAnswer_ = QueryAnswer::Normal;
+  std::map<std::uint8_t, InfoAnswer> infoAnswers_;
   bool sessionOpen_ = false;
   std::vector<std::string> commands_;
   std::string printed_;

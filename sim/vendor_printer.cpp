@@ -43,7 +43,8 @@ VendorPrinter::VendorPrinter(const VendorPrinterConfig& config)
       comPort_(config.kind == DeviceKind::VirtualCom ? config.comPort : 0),
       usb_(config.usb),
       serialUnits_(config.serial),
-      idNameUnits_(config.idName) {
+      idNameUnits_(config.idName),
+      printed_(config.printed) {
   protocol_.SetDepartureSink(
       [this](std::string_view kind, std::string detail) { NoteDeparture(kind, std::move(detail)); });
   identity_.model = config.model;
@@ -72,6 +73,11 @@ void VendorPrinter::SetSerial(std::u16string units) {
 void VendorPrinter::SetIdName(std::u16string units) {
   idNameUnits_ = std::move(units);
   identity_.idName = Narrow(idNameUnits_);
+  NotifyStateChanged();
+}
+
+void VendorPrinter::SetPrinted(std::string text) {
+  printed_ = std::move(text);
   NotifyStateChanged();
 }
 
@@ -138,12 +144,27 @@ void VendorPrinter::Write(std::span<const std::uint8_t> data) {
   const std::string idNameBefore = identity_.idName;
   std::vector<std::uint8_t> replies;
   protocol_.SetQueryAnswer(Faults().channel.queryAnswer);
+  protocol_.SetInfoAnswers(Faults().channel.infoAnswers);
+  const std::size_t printedBefore = protocol_.Printed().size();
   protocol_.Receive(data.data(), data.size(), identity_, replies);
   channel_.QueueReply(replies, Now(), Faults().channel);
+  const bool printed = KeepPrinted(printedBefore);
   if (identity_.serial != serialBefore || identity_.idName != idNameBefore) {
     SyncUnitsWithIdentity();
     NotifyStateChanged();
+  } else if (printed) {
+    NotifyStateChanged();
   }
+}
+
+// The paper: what the protocol printed since `before`, after what earlier
+// runs printed. Only the most recent kPrintedCapacity bytes are kept.
+bool VendorPrinter::KeepPrinted(std::size_t before) {
+  const std::string& all = protocol_.Printed();
+  if (all.size() <= before) return false;
+  printed_.append(all, before, std::string::npos);
+  if (printed_.size() > kPrintedCapacity) printed_.erase(0, printed_.size() - kPrintedCapacity);
+  return true;
 }
 
 bool VendorPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t> in,

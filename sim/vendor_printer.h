@@ -38,6 +38,7 @@ struct VendorPrinterConfig {
   std::string model = "VX-410";
   std::string firmware = "1.00";
   std::uint8_t identByte = 0x20;
+  std::string printed{};        // what earlier runs printed (VendorPrinter::Printed)
 };
 
 class VendorPrinter : public SimDevice {
@@ -67,6 +68,15 @@ class VendorPrinter : public SimDevice {
   const PrinterProtocol& Protocol() const { return protocol_; }
   ReplyChannel& Channel() { return channel_; }
 
+  // Most bytes of printed text kept; older ones are dropped first.
+  static constexpr std::size_t kPrintedCapacity = 4096;
+  // Every byte printed as text (not part of a command, NUL excepted), across
+  // runs: the configured text, then what the host sent since. A change is a
+  // change of stored state, so a state file keeps it.
+  const std::string& Printed() const { return printed_; }
+  // Replaces the printed text (another writer of a state file printed).
+  void SetPrinted(std::string text);
+
   // Unrequested output: `bytes` reach the host `delayMs` from now (or after
   // what is already waiting), then one every `gapMs`.
   void QueueBytes(const std::vector<std::uint8_t>& bytes, std::uint32_t delayMs = 0,
@@ -95,6 +105,7 @@ class VendorPrinter : public SimDevice {
   bool BoardRequest(std::uint32_t code, std::span<const std::uint8_t> in);
   void ApplyBoardImages();
   void SyncUnitsWithIdentity();
+  bool KeepPrinted(std::size_t before);
 
   std::string interfacePath_;
   int comPort_ = 0;
@@ -106,6 +117,7 @@ class VendorPrinter : public SimDevice {
   PrinterProtocol protocol_;
   BoardMemory board_;
   ReplyChannel channel_;
+  std::string printed_;
 };
 
 }  // namespace nolpa::sim

@@ -172,6 +172,7 @@ void World::Finish(SimDevice* device, RecordedRequest request) {
 DeviceHandle World::Open(const std::string& path) {
   std::lock_guard lock(mutex_);
   BeforeRequest(true);
+  CheckPortExamined(path, true);
   SimDevice* device = nullptr;
   for (auto& d : devices_)
     if (d->AnswersToPath(path)) device = d.get();

@@ -127,6 +127,9 @@ class World : private platform::DeviceFiles,
                                 const platform::Guid& guid) const;
   void BeforeRequest(bool sync);
   bool IsHeld(const SimDevice* device) const;
+  // Notes kPortAboveCom32 when `name` ("COMn", or "\\.\COMn" when
+  // `devicePath`) is a port above COM32.
+  void CheckPortExamined(std::string_view name, bool devicePath);
   // The handle's device when the handle is open and the device still there.
   SimDevice* LiveDevice(platform::DeviceHandle handle, SimDevice** anyDevice);
   RecordedRequest Begin(const SimDevice* device, RequestKind kind,

@@ -38,10 +38,21 @@ void World::CloseSet(platform::InterfaceSet set) {
   sets_.erase(set);
 }
 
+void World::CheckPortExamined(std::string_view name, bool devicePath) {
+  constexpr int kHighestPortExamined = 32;
+  const int port = ComPortNumber(name, devicePath);
+  if (port <= kHighestPortExamined) return;
+  std::string who(name);
+  for (auto& d : devices_)
+    if (d->ComPort() == port) who = d->Name();
+  departures_.Note({clock_.NowMs(), who, departure::kPortAboveCom32, std::string(name)});
+}
+
 bool World::QueryTarget(const std::string& name, std::string* firstTarget) {
   std::lock_guard lock(mutex_);
   BeforeRequest(true);
   if (recorder_.Enabled()) queriedNames_.push_back(name);
+  CheckPortExamined(name, false);
   const int port = ComPortNumber(name, false);
   if (port == 0) return false;
   for (auto& d : devices_) {

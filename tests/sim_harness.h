@@ -77,6 +77,19 @@ struct SimHarness {
     config.usb.product = u"VX " + std::u16string(name.begin(), name.end());
     return world.AddVendorPrinter(config);
   }
+
+  // A printer on the maker's virtual COM port driver at COM`port`.
+  sim::VendorPrinter& AddComPrinter(const std::string& name, int port, std::u16string serial,
+                                    std::u16string idName) {
+    sim::VendorPrinterConfig config;
+    config.name = name;
+    config.kind = sim::DeviceKind::VirtualCom;
+    config.comPort = port;
+    config.serial = std::move(serial);
+    config.idName = std::move(idName);
+    config.usb.product = u"VX " + std::u16string(name.begin(), name.end());
+    return world.AddVendorPrinter(config);
+  }
 };
 
 }  // namespace nolpa::testing

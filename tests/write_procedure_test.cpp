@@ -4,6 +4,7 @@
 
 #include "discovery/standard_routes.h"
 #include "tests/form_harness.h"
+#include "tests/support/enabling.h"
 #include "tests/sim_harness.h"
 #include "ui/layout.h"
 
@@ -11,20 +12,13 @@ namespace nolpa {
 namespace {
 
 using platform::MessageIcon;
+using testing::ExpectRestored;
 using testing::SimHarness;
 
 constexpr char kSucceeded[] = "The writing in of the ID succeeded.";
 constexpr char kFailed[] = "The writing in of the ID failed.";
 constexpr char kCannotCommunicate[] = "Can not communicate with the device.";
 
-// The enabled state that every way out of Write leaves.
-void ExpectRestored(ui::TMainForm& form, bool printerClass) {
-  for (ui::Control* c : {&form.Button1, &form.Button2, &form.Button3, &form.Button4,
-                         &form.Button6, &form.Edit1})
-    EXPECT_TRUE(c->Enabled());
-  EXPECT_EQ(form.Button5.Enabled(), !printerClass);
-  EXPECT_EQ(form.Edit2.Enabled(), !printerClass);
-}
 
 // Every Find empties the product list, so a change of its items means one ran.
 int FindsRun(const SimHarness& h) {

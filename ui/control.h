@@ -20,6 +20,10 @@ class ControlObserver {
   virtual void ControlChanged(ControlId id, ControlChange what) = 0;
   // Button4Click asks for the window to close (which runs FormClose).
   virtual void CloseRequested() = 0;
+  // An action starts (true) or stops (false) blocking the user-interface
+  // thread; a binding shows the wait cursor in between. Every true is
+  // followed by one false, even when the action ends by an exception.
+  virtual void BusyChanged(bool busy) { static_cast<void>(busy); }
 };
 
 class Control {

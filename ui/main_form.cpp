@@ -59,6 +59,13 @@ bool TMainForm::OnPrinterClassRoute() const {
   return discovery::Contains(Label6.Text(), discovery::kPrinterClassMarker);
 }
 
+std::optional<std::size_t> TMainForm::SelectedRecord() const {
+  const int index = ComboBox1.SelectedIndex();
+  if (!DeviceList || index < 0 || static_cast<std::size_t>(index) >= DeviceList->Count())
+    return std::nullopt;
+  return static_cast<std::size_t>(index);
+}
+
 void TMainForm::FormShow() { PrepareWork(); }
 
 // A failure to write the library out throws and ends the routine there:

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "discovery/device_list.h"
@@ -55,6 +56,8 @@ class TMainForm {
   void Button2Click();  // date-based ID code
   void Button3Click();  // Write
   void Button4Click();  // Exit
+  void Button5Click();  // Test print
+  void Button6Click();  // Communication test
   void ComboBox1Change();
   void Edit1Exit();
 
@@ -110,11 +113,27 @@ class TMainForm {
   }
 
  private:
+  // While one lives the form is busy: the observer hears BusyChanged(true)
+  // when the outermost scope starts and BusyChanged(false) when it ends,
+  // however it ends.
+  class BusyScope {
+   public:
+    explicit BusyScope(TMainForm& form);
+    ~BusyScope();
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+   private:
+    TMainForm& form_;
+  };
+
   void ApplyCaptions();
   void ShowMessage(resources::MessageId id);
   // As ShowMessage, but information boxes stay hidden in command-line mode.
   void ShowActionMessage(resources::MessageId id);
   bool OnPrinterClassRoute() const;
+  // The device-list record of the combo box's selection, when it names one.
+  std::optional<std::size_t> SelectedRecord() const;
   // Enabling rule 6: every way out of Write and the communication test.
   void RestoreAfterAction(bool printerClassRoute);
   // Enabling rule 5: the start of Write and the communication test.
@@ -122,6 +141,7 @@ class TMainForm {
 
   FormServices services_;
   ControlObserver* observer_ = nullptr;
+  int busyDepth_ = 0;
 };
 
 }  // namespace nolpa::ui

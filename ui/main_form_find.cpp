@@ -8,6 +8,7 @@ constexpr std::size_t kHiddenCodeLength = 30;
 }
 
 void TMainForm::Button1Click() {
+  const BusyScope busy(*this);
   if (!DeviceList) DeviceList = std::make_unique<discovery::DeviceList>();
   DeviceList->Clear();
   ComboBox1.ClearItems();
@@ -36,9 +37,9 @@ void TMainForm::Button1Click() {
 }
 
 void TMainForm::ComboBox1Change() {
-  const int index = ComboBox1.SelectedIndex();
-  if (index < 0 || !DeviceList || static_cast<std::size_t>(index) >= DeviceList->Count()) return;
-  const discovery::DeviceRecord record = DeviceList->Record(static_cast<std::size_t>(index));
+  const std::optional<std::size_t> selected = SelectedRecord();
+  if (!selected) return;
+  const discovery::DeviceRecord record = DeviceList->Record(*selected);
 
   Label5.SetText(record.infoLine1);
   Label6.SetText(record.infoLine2);

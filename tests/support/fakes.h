@@ -22,14 +22,16 @@ struct ShownMessage {
   std::string text;
   std::string caption;
   platform::MessageIcon icon;
+  bool whileBusy = false;  // *busyFlag when the box came up
 };
 
 class RecordingMessageBoxes : public platform::MessageBoxes {
  public:
   std::vector<ShownMessage> shown;
+  const bool* busyFlag = nullptr;  // the form's busy state, when a test wants it
   void Show(const std::string& text, const std::string& caption,
             platform::MessageIcon icon) override {
-    shown.push_back({text, caption, icon});
+    shown.push_back({text, caption, icon, busyFlag != nullptr && *busyFlag});
   }
 };
 
@@ -45,6 +47,13 @@ class RecordingObserver : public ui::ControlObserver {
     changes.push_back({id, what});
   }
   void CloseRequested() override { ++closeRequests; }
+  // Every BusyChanged, in order, and the state it left.
+  std::vector<bool> busyChanges;
+  bool busy = false;
+  void BusyChanged(bool nowBusy) override {
+    busyChanges.push_back(nowBusy);
+    busy = nowBusy;
+  }
   int Count(ui::ControlChange what) const {
     int n = 0;
     for (const auto& c : changes) n += c.what == what ? 1 : 0;

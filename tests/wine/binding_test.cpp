@@ -152,6 +152,29 @@ TEST_F(BindingTest, EditColoursFollowTheModel) {
   ReleaseDC(Window(), dc);
 }
 
+TEST_F(BindingTest, WaitCursorShowsWhileFindRunsAndTheArrowAfterwards) {
+  HCURSOR wait = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT));
+  HCURSOR arrow = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  bool waitDuringFind = false;
+  LRESULT setCursorAnswer = FALSE;
+  bool waitAfterSetCursor = false;
+  Build([&](int index, discovery::DeviceList&) {
+    if (index != 0) return false;
+    waitDuringFind = GetCursor() == wait;
+    // The pointer moving over the window asks it for a cursor: still waiting.
+    setCursorAnswer = SendMessageW(Window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Window()),
+                                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    waitAfterSetCursor = GetCursor() == wait;
+    return false;
+  });
+  SetCursor(arrow);
+  Click(ControlId::Button1);
+  EXPECT_TRUE(waitDuringFind);
+  EXPECT_EQ(setCursorAnswer, TRUE);
+  EXPECT_TRUE(waitAfterSetCursor);
+  EXPECT_EQ(GetCursor(), arrow);
+}
+
 TEST_F(BindingTest, ClickOnADisabledButtonReachesNoHandler) {
   Build([](int, discovery::DeviceList&) { return false; });
   // Write with no device would end by enabling the buttons.

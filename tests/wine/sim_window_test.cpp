@@ -44,6 +44,30 @@ class SimWindowTest : public ProgramTest {
   const Environment& State() const { return state_->Env(); }
   std::string StatePath() const { return state_->Path(); }
 
+  // Clicks Test Comm and answers its box; returns the box as seen.
+  MessageBoxSeen RunCommTest() {
+    const auto clicked = std::chrono::steady_clock::now();
+    Window().Click(ControlId::Button6);
+    HWND box = WaitForMessageBox(Run().ProcessId(), 10000);
+    if (box == nullptr) {
+      ADD_FAILURE() << "no message after Test Comm";
+      return {};
+    }
+    // The 2000 ms emptying and three answers that come at once.
+    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - clicked)
+                               .count();
+    std::printf("Test Comm on the simulated printer: %lld ms from click to message\n",
+                static_cast<long long>(elapsedMs));
+    EXPECT_GE(elapsedMs, 2000 - 50) << "the channel was not emptied (50 ms for coarse clocks)";
+    EXPECT_LT(elapsedMs, 2500 + 300) << "2.5 s for the exchange, 0.3 s for the box to appear";
+    const MessageBoxSeen seen = ReadMessageBox(box);
+    // The buttons stay disabled until the box is answered.
+    EXPECT_FALSE(Window().Enabled(ControlId::Button1));
+    DismissMessageBox(box);
+    return seen;
+  }
+
   // Waits until a display handler has filled in the ID code box.
   bool WaitForIdCode(const std::wstring& code) {
     return WaitUntil([&] { return Window().Text(ControlId::Memo1) == code; }, kSettleMs);
@@ -131,6 +155,68 @@ TEST_F(SimWindowTest, WrittenIdIsShownAfterFindAndKeptForTheNextRun) {
   EXPECT_TRUE(WaitForIdCode(newCode)) << "the printer did not keep the code";
   EXPECT_EQ(Window().Text(ControlId::Edit1), newCode);
   EXPECT_EQ(Window().Text(ControlId::Edit2), newName);
+}
+
+// Reads the state file; empty while it cannot be read.
+std::string ReadWholeFile(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
+TEST_F(SimWindowTest, TestCommAndTestPrintOnAVendorPrinter) {
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode));
+  const MessageBoxSeen seen = RunCommTest();
+  EXPECT_EQ(seen.caption, L"Information");
+  EXPECT_EQ(seen.text, L"The communication test succeeded.");
+  EXPECT_TRUE(WaitUntil([&] { return Window().Text(ControlId::Label5) == L"VX-410 2.03  VX410A000117"; }, 5000))
+      << "information line 1: " << testing::PrintToString(Window().Text(ControlId::Label5));
+  EXPECT_TRUE(Window().Enabled(ControlId::Button5));
+
+  // The printer keeps what it printed in the state file (JSON: \n for the
+  // line feed; the closing NUL is sent but prints nothing).
+  // The file is read only once the program is idle again: replacing a file
+  // that another process holds open fails, and the simulator must be able
+  // to save. Posted messages run in order, so the display of the next
+  // selection means the click was handled.
+  Window().Click(ControlId::Button5);
+  Window().Select(ControlId::ComboBox1, 1);
+  ASSERT_TRUE(WaitForIdCode(kVendorPrinters[1].idCode));
+  EXPECT_EQ(WaitForMessageBox(Run().ProcessId(), 0), nullptr) << "the test print shows nothing";
+  const std::string printed = R"("printed": "VARDU NOLPAID Test Print\n")";
+  EXPECT_NE(ReadWholeFile(StatePath()).find(printed), std::string::npos) << ReadWholeFile(StatePath());
+}
+
+TEST_F(SimWindowTest, ComPortPrinterIsListedAfterTheVendorOnesAndWorksLikeThem) {
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  const std::vector<std::wstring> items = Window().Items(ControlId::ComboBox1);
+  ASSERT_GE(items.size(), std::size(kVendorPrinters) + 1);
+  const std::size_t com = std::size(kVendorPrinters);
+  EXPECT_EQ(items[com], L"VX-300 Kiosk   [COM3]");
+  Window().Select(ControlId::ComboBox1, static_cast<int>(com));
+  ASSERT_TRUE(WaitForIdCode(L"VX300C000932"));
+
+  const MessageBoxSeen seen = RunCommTest();
+  EXPECT_EQ(seen.text, L"The communication test succeeded.");
+  EXPECT_TRUE(WaitUntil([&] { return Window().Text(ControlId::Label5) == L"VX-300 3.00  VX300C000932"; }, 5000));
+
+  Window().SetText(ControlId::Edit1, L"KIOSK-0003");
+  Window().Click(ControlId::Button3);
+  HWND box = WaitForMessageBox(Run().ProcessId(), 15000);
+  ASSERT_NE(box, nullptr) << "no message after Write";
+  EXPECT_EQ(ReadMessageBox(box).text, L"The writing in of the ID succeeded.");
+  DismissMessageBox(box);
+  // Find ran again and selected the first printer; the COM printer kept the code.
+  ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode));
+  Window().Select(ControlId::ComboBox1, static_cast<int>(com));
+  EXPECT_TRUE(WaitForIdCode(L"KIOSK-0003"));
 }
 
 // Run with the Japanese user locale (its own ctest entry).

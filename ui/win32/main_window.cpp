@@ -100,6 +100,11 @@ void MainWindow::ControlChanged(ControlId id, ControlChange what) {
 
 void MainWindow::CloseRequested() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
+void MainWindow::BusyChanged(bool busy) {
+  busy_ = busy;
+  SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(busy ? IDC_WAIT : IDC_ARROW)));
+}
+
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND: {
@@ -128,6 +133,14 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       form_.FormPaint();
       return result;
     }
+    case WM_SETCURSOR:
+      // While an action runs, the pointer over any part of the window keeps
+      // the wait cursor instead of taking back the class's arrow.
+      if (busy_) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+        return TRUE;
+      }
+      break;
     case WM_HELP:
       form_.ApplicationEvents1Help();
       return TRUE;
@@ -181,6 +194,8 @@ void MainWindow::OnButtonClicked(ControlId id) {
     case ControlId::Button2: form_.Button2Click(); break;
     case ControlId::Button3: form_.Button3Click(); break;
     case ControlId::Button4: form_.Button4Click(); break;
+    case ControlId::Button5: form_.Button5Click(); break;
+    case ControlId::Button6: form_.Button6Click(); break;
     default: break;
   }
 }

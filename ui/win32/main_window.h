@@ -29,6 +29,9 @@ class MainWindow final : public ControlObserver {
 
   void ControlChanged(ControlId id, ControlChange what) override;
   void CloseRequested() override;
+  // Shows the wait cursor while busy, and the arrow again afterwards.
+  void BusyChanged(bool busy) override;
+  bool Busy() const { return busy_; }
 
  private:
   class HandlerScope;
@@ -52,6 +55,7 @@ class MainWindow final : public ControlObserver {
   bool mirroring_ = false;
   bool shown_ = false;
   bool closing_ = false;
+  bool busy_ = false;
   // Handlers running now (a handler's message box runs a nested loop), and a
   // close that waits for them to end.
   int handlerDepth_ = 0;
