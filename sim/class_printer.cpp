@@ -6,8 +6,17 @@ namespace nolpa::sim {
 namespace {
 // The length field is 16 bits wide and counts its own two bytes.
 constexpr std::size_t kMaxDeviceIdText = 0xFFFF - 2;
-// LPT status: selected, no error, paper present.
+// LPT status: selected, no error (0x08), paper present.
 constexpr std::uint8_t kLptStatusReady = 0x18;
+constexpr std::uint8_t kLptNoError = 0x08;
+
+// True when the device ID's "CMD:" value lists "D4".
+bool OffersD4(std::string_view deviceId) {
+  const std::size_t at = deviceId.find("CMD:");
+  if (at == std::string_view::npos) return false;
+  const std::string_view value = deviceId.substr(at + 4, deviceId.find(';', at) - at - 4);
+  return value.find("D4") != std::string_view::npos;
+}
 }  // namespace
 
 ClassPrinter::ClassPrinter(const ClassPrinterConfig& config)
@@ -19,12 +28,31 @@ ClassPrinter::ClassPrinter(const ClassPrinterConfig& config)
       vendorId_(config.vendorId),
       productId_(config.productId),
       deviceId_(config.deviceId),
-      serial_(config.serial),
-      firmware_(config.firmware) {}
+      peripheral_(OffersD4(config.deviceId),
+                  ClassPrinterCommands(config.serial, config.firmware,
+                                       ModelBytesFor(config.deviceId))) {
+  peripheral_.SetDepartureSink(
+      [this](std::string_view kind, std::string detail) { NoteDeparture(kind, std::move(detail)); });
+}
+
+void ClassPrinter::SetDeviceId(std::string deviceId) {
+  deviceId_ = std::move(deviceId);
+  peripheral_.SetOffersPacketProtocol(OffersD4(deviceId_));
+  peripheral_.Commands().SetModel(ModelBytesFor(deviceId_));
+}
 
 void ClassPrinter::SetSerial(std::string serial) {
-  serial_ = std::move(serial);
+  peripheral_.Commands().SetSerial(std::move(serial));
   NotifyStateChanged();
+}
+
+void ClassPrinter::PowerCycle() {
+  if (peripheral_.PowerCycle()) NotifyStateChanged();
+}
+
+void ClassPrinter::OnUnplugged() {
+  channel_.Clear();
+  PowerCycle();
 }
 
 std::vector<std::uint8_t> ClassPrinter::DeviceIdReply() const {
@@ -49,6 +77,9 @@ std::uint32_t ClassPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
 
 void ClassPrinter::Write(std::span<const std::uint8_t> data) {
   received_.insert(received_.end(), data.begin(), data.end());
+  std::vector<std::uint8_t> out;
+  peripheral_.Receive(data, Faults().peripheral, out);
+  if (!out.empty()) channel_.QueueReply(out, Now(), Faults().channel);
 }
 
 bool ClassPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t>,
@@ -58,7 +89,8 @@ bool ClassPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t>,
       answer = DeviceIdReply();
       return true;
     case kIoctlUsbPrintLptStatus:
-      answer = {kLptStatusReady};
+      answer = {static_cast<std::uint8_t>(
+          Faults().peripheral.lptError ? kLptStatusReady & ~kLptNoError : kLptStatusReady)};
       return true;
     default:
       return false;
