@@ -77,9 +77,11 @@ std::uint32_t ClassPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
 
 void ClassPrinter::Write(std::span<const std::uint8_t> data) {
   received_.insert(received_.end(), data.begin(), data.end());
+  const std::optional<std::string> pending = peripheral_.Commands().PendingSerial();
   std::vector<std::uint8_t> out;
   peripheral_.Receive(data, Faults().peripheral, out);
   if (!out.empty()) channel_.QueueReply(out, Now(), Faults().channel);
+  if (peripheral_.Commands().PendingSerial() != pending) NotifyStateChanged();
 }
 
 bool ClassPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t>,

@@ -48,6 +48,7 @@ class ClassPrinter : public SimDevice {
   // when the printer is unplugged, which cuts its power).
   void PowerCycle();
   D4Peripheral& Peripheral() { return peripheral_; }
+  const D4Peripheral& Peripheral() const { return peripheral_; }
 
   // Every byte the host wrote to the printer, in order.
   const std::vector<std::uint8_t>& Received() const { return received_; }

@@ -55,6 +55,7 @@ class ClassPrinterCommands {
   void SetModel(const ModelBytes& model) { model_ = model; }
   // A written serial number waits here until the next power cycle.
   const std::optional<std::string>& PendingSerial() const { return pendingSerial_; }
+  void SetPendingSerial(std::optional<std::string> serial) { pendingSerial_ = std::move(serial); }
   // Applies the pending serial number; true when there was one.
   bool PowerCycle();
 
