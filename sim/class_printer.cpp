@@ -10,12 +10,17 @@ constexpr std::size_t kMaxDeviceIdText = 0xFFFF - 2;
 constexpr std::uint8_t kLptStatusReady = 0x18;
 constexpr std::uint8_t kLptNoError = 0x08;
 
+// The value of `key` ("CMD:") in a device ID, up to its ";" or the end.
+std::string_view DeviceIdValue(std::string_view deviceId, std::string_view key) {
+  const std::size_t at = deviceId.find(key);
+  if (at == std::string_view::npos) return {};
+  const std::string_view rest = deviceId.substr(at + key.size());
+  return rest.substr(0, rest.find(';'));
+}
+
 // True when the device ID's "CMD:" value lists "D4".
 bool OffersD4(std::string_view deviceId) {
-  const std::size_t at = deviceId.find("CMD:");
-  if (at == std::string_view::npos) return false;
-  const std::string_view value = deviceId.substr(at + 4, deviceId.find(';', at) - at - 4);
-  return value.find("D4") != std::string_view::npos;
+  return DeviceIdValue(deviceId, "CMD:").find("D4") != std::string_view::npos;
 }
 }  // namespace
 
@@ -30,7 +35,7 @@ ClassPrinter::ClassPrinter(const ClassPrinterConfig& config)
       deviceId_(config.deviceId),
       peripheral_(OffersD4(config.deviceId),
                   ClassPrinterCommands(config.serial, config.firmware,
-                                       ModelBytesFor(config.deviceId))) {
+                                       ModelBytesFor(DeviceIdValue(config.deviceId, "MDL:")))) {
   peripheral_.SetDepartureSink(
       [this](std::string_view kind, std::string detail) { NoteDeparture(kind, std::move(detail)); });
 }
@@ -38,7 +43,7 @@ ClassPrinter::ClassPrinter(const ClassPrinterConfig& config)
 void ClassPrinter::SetDeviceId(std::string deviceId) {
   deviceId_ = std::move(deviceId);
   peripheral_.SetOffersPacketProtocol(OffersD4(deviceId_));
-  peripheral_.Commands().SetModel(ModelBytesFor(deviceId_));
+  peripheral_.Commands().SetModel(ModelBytesFor(DeviceIdValue(deviceId_, "MDL:")));
 }
 
 void ClassPrinter::SetSerial(std::string serial) {

@@ -45,10 +45,7 @@ bool Printable(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-ModelBytes ModelBytesFor(std::string_view deviceId) {
-  const std::size_t at = deviceId.find("MDL:");
-  if (at == std::string_view::npos) return kModelBytesL5200;
-  const std::string_view model = deviceId.substr(at + 4, deviceId.find(';', at) - at - 4);
+ModelBytes ModelBytesFor(std::string_view model) {
   return model.find("RK-L880") != std::string_view::npos ? kModelBytesL880 : kModelBytesL5200;
 }
 

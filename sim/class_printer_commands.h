@@ -23,8 +23,8 @@ namespace nolpa::sim {
 using ModelBytes = std::array<std::uint8_t, 3>;
 inline constexpr ModelBytes kModelBytesL5200 = {0x27, 0x03, 0xF0};
 inline constexpr ModelBytes kModelBytesL880 = {0x0A, 0x43, 0xF0};
-// The model bytes a printer with this "MDL:" value answers to.
-ModelBytes ModelBytesFor(std::string_view deviceId);
+// The model bytes a printer of this model (its "MDL:" value) answers to.
+ModelBytes ModelBytesFor(std::string_view model);
 
 // The 23-byte remote status request of the data path.
 inline constexpr std::uint8_t kRemoteStatusRequest[] = {

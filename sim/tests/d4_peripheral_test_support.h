@@ -92,8 +92,8 @@ class SimPeripheralTest : public ::testing::Test {
     EXPECT_EQ(Send(kExit), kExitOk);
   }
   void TearDown() override {
-    world.Files().Close(handle);
     EXPECT_FALSE(printer->Peripheral().InPacketMode());
+    world.Files().Close(handle);
   }
 
   VirtualClock clock;
