@@ -53,6 +53,15 @@ TEST_F(SimPeripheralTest, KeepsAWrittenSerialNumberPendingUntilAPowerCycle) {
   EXPECT_FALSE(printer->Peripheral().Commands().PendingSerial());
 }
 
+TEST_F(SimPeripheralTest, UnpluggingCutsThePowerAndAppliesAPendingSerialNumber) {
+  OpenControl();
+  const Bytes write = SerialWrite({0x27, 0x03, 0xF0}, "4E4C50410000005678");
+  EXPECT_EQ(Send(DataPacket(0x02, write)), DataPacket(0x02, Text("tp:00F0:OK;\x0C")));
+  printer->Unplug();
+  EXPECT_FALSE(printer->Peripheral().InPacketMode());
+  EXPECT_EQ(printer->Serial(), "4E4C50410000005678");
+}
+
 TEST_F(SimPeripheralTest, TakesASessionWrittenInOneGoAndInSingleBytes) {
   const Bytes session =
       Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest, DataPacket(0x02, kStatus),
