@@ -190,5 +190,27 @@ TEST_F(SimPeripheralFaultTest, NotesADeviceClosedInPacketModeAndLeavesIt) {
   EXPECT_EQ(Send(kRemoteStatus), Text("@BDC ST\r\nST:04;RV:5.10;\x0C"));
 }
 
+// Whatever a hostile host sends, the printer's output in packet mode is a
+// run of whole packets, each at least a header and a command or data byte.
+TEST(SimPeripheralFuzzTest, AnswersGarbageWithWholePackets) {
+  std::uint32_t seed = 12345;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int round = 0; round < 200; ++round) {
+    D4Peripheral peripheral(true, ClassPrinterCommands("4E4C5041000000A001", "5.10", kModelBytesL5200));
+    Bytes out;
+    peripheral.Receive(Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest}), {}, out);
+    Bytes noise(next() % 64);
+    for (auto& b : noise) b = static_cast<std::uint8_t>(next() % 5 == 0 ? next() : next() % 0x12);
+    peripheral.Receive(noise, {}, out);
+    std::size_t at = 0;
+    while (at + 6 <= out.size()) {
+      const std::size_t length = out[at + 2] << 8 | out[at + 3];
+      ASSERT_GE(length, 7u) << "round " << round;
+      at += length;
+    }
+    EXPECT_EQ(at, out.size()) << "round " << round;
+  }
+}
+
 }  // namespace
 }  // namespace nolpa::sim
