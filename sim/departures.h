@@ -49,6 +49,12 @@ inline constexpr char kFileHoldLeaked[] = "file hold leaked";
 // A COM port above COM32 was queried or opened: the program examines COM1
 // to COM32 only, whatever driver a higher port belongs to.
 inline constexpr char kPortAboveCom32[] = "port above COM32 examined";
+// A hub asked for the driver key of a port it does not have (0 or beyond
+// its port count).
+inline constexpr char kHubPortOutOfRange[] = "hub port out of range";
+// A host controller or hub handle, or a hub interface set, still open when
+// the USB topology goes away.
+inline constexpr char kUsbHandleLeaked[] = "usb handle left open";
 }  // namespace departure
 
 struct Departure {
