@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,8 @@ struct LocationCase {
   std::function<std::vector<std::string>(Bench&)> build;
   std::vector<std::string> expected;
 };
+
+void PrintTo(const LocationCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<LocationCase> LocationCases() {
   return {
