@@ -60,6 +60,8 @@ class UsbTopology : private platform::DeviceTree,
                     private platform::UsbHubFiles,
                     private platform::DeviceInterfaces {
  public:
+  // Notes its departures in `world`'s log and lists other interface classes
+  // through it: the world must outlive the topology.
   explicit UsbTopology(World& world);
   // Notes kUsbHandleLeaked for every handle or set still open.
   ~UsbTopology() override;
