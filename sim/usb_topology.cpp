@@ -65,13 +65,15 @@ std::string UsbTopology::NextDriverKey() {
   return std::string(kUsbClassKey) + "\\" + number;
 }
 
-void UsbTopology::PlugInto(UsbNodeId hub, int port, UsbNodeId device) {
-  UsbNode& h = nodes_.at(hub);
+UsbNodeId UsbTopology::PlugInto(UsbNodeId hub, int port, UsbNode device) {
+  const UsbNode& h = nodes_.at(hub);
   if (h.ports == 0) throw std::invalid_argument("not a hub: " + h.instanceId);
   if (port < 1 || port > h.ports) throw std::invalid_argument("no such port on the hub");
   if (h.onPort.count(port)) throw std::invalid_argument("port taken");
-  h.onPort[port] = device;
-  nodes_[device].parent = hub;
+  device.parent = hub;
+  const UsbNodeId id = AddNode(std::move(device));
+  nodes_[hub].onPort[port] = id;
+  return id;
 }
 
 UsbNodeId UsbTopology::AddHostController(int number, int ports) {
@@ -109,9 +111,7 @@ UsbNodeId UsbTopology::AddHub(UsbNodeId hub, int port, int ports) {
   external.interfacePath = "\\\\?\\usb#vid_0000&pid_0001#" + unique + "#" +
                            GuidText(kUsbHubInterfaceGuid);
   external.ports = ports;
-  const UsbNodeId id = AddNode(external);
-  PlugInto(hub, port, id);
-  return id;
+  return PlugInto(hub, port, std::move(external));
 }
 
 UsbNodeId UsbTopology::AddDevice(UsbNodeId hub, int port, std::string service) {
@@ -119,9 +119,7 @@ UsbNodeId UsbTopology::AddDevice(UsbNodeId hub, int port, std::string service) {
   device.instanceId = "USB\\VID_0000&PID_0002\\6&" + Hex(0x5E6F0 + nodes_.size()) + "&0";
   device.service = std::move(service);
   device.driverKey = NextDriverKey();
-  const UsbNodeId id = AddNode(device);
-  PlugInto(hub, port, id);
-  return id;
+  return PlugInto(hub, port, std::move(device));
 }
 
 UsbNodeId UsbTopology::PlugPrinter(UsbNodeId hub, int port, const ClassPrinter& printer) {
@@ -130,14 +128,24 @@ UsbNodeId UsbTopology::PlugPrinter(UsbNodeId hub, int port, const ClassPrinter& 
   node.service = "usbprint";
   node.driverKey = NextDriverKey();
   node.printer = &printer;
-  if (port == 0 && nodes_.at(hub).ports != 0)
+  if (port != 0) return PlugInto(hub, port, std::move(node));
+  if (nodes_.at(hub).ports != 0)
     throw std::invalid_argument("a function hangs off a device, not off a hub");
-  const UsbNodeId id = AddNode(node);
-  if (port == 0)
-    nodes_[id].parent = hub;
-  else
-    PlugInto(hub, port, id);
-  return id;
+  node.parent = hub;
+  return AddNode(std::move(node));
+}
+
+void UsbTopology::PlugClassPrinters(UsbNodeId hub) {
+  for (const auto& device : world_.Devices()) {
+    const auto* printer = dynamic_cast<const ClassPrinter*>(device.get());
+    if (!printer) continue;
+    bool plugged = false;
+    for (const UsbNode& n : nodes_) plugged = plugged || n.printer == printer;
+    if (plugged) continue;
+    int port = 1;
+    while (nodes_.at(hub).onPort.count(port)) ++port;
+    PlugPrinter(hub, port, *printer);
+  }
 }
 
 std::string UsbTopology::RootHubName(UsbNodeId rootHub) const {

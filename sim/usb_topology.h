@@ -80,6 +80,11 @@ class UsbTopology : private platform::DeviceTree,
   // device `hub`: its node has the instance identifier its interface path
   // names and the service "usbprint", and is present while it is plugged in.
   UsbNodeId PlugPrinter(UsbNodeId hub, int port, const ClassPrinter& printer);
+  // Every printer-class printer of the world not plugged in yet, on the
+  // free ports of `hub` from the lowest, in the order the world holds them
+  // (a world loaded from a fleet gets a bus this way). Throws
+  // std::invalid_argument when the hub runs out of ports.
+  void PlugClassPrinters(UsbNodeId hub);
 
   UsbNode& Node(UsbNodeId id) { return nodes_.at(id); }
   // The root hub's name as its host controller reports it (no "\\?\").
@@ -116,7 +121,9 @@ class UsbTopology : private platform::DeviceTree,
   void CloseSet(platform::InterfaceSet set) override;
 
   UsbNodeId AddNode(UsbNode node);
-  void PlugInto(UsbNodeId hub, int port, UsbNodeId device);
+  // Adds `device` on `port` of `hub`; throws std::invalid_argument when the
+  // hub has no such free port.
+  UsbNodeId PlugInto(UsbNodeId hub, int port, UsbNode device);
   bool Present(UsbNodeId id) const;
   const UsbNode* PresentNode(platform::DevNode node) const;
   std::string NextDriverKey();

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,22 @@ TEST(UsbLocationFailures, EveryFailingStepGivesAnEmptyLocation) {
     c.breakIt(b.usb, hub, printer);
     EXPECT_EQ(b.Location(printer), "");
   }
+}
+
+// A bus for a world's printers: each on the next free port, each once.
+TEST_F(UsbLocationTest, ClassPrintersOfTheWorldTakeTheFreePortsInOrder) {
+  const UsbNodeId hub = usb_.AddHub(usb_.AddHostController(0, 2), 2, 4);
+  const auto& first = PlugPrinter(hub, 2, "first");
+  auto& world = bench_.world;
+  const auto& second = world.AddClassPrinter({.name = "second", .serial = "S2"});
+  const auto& third = world.AddClassPrinter({.name = "third", .serial = "S3"});
+  usb_.PlugClassPrinters(hub);
+  EXPECT_EQ(Location(first), "122020");
+  EXPECT_EQ(Location(second), "122010");
+  EXPECT_EQ(Location(third), "122030");
+  world.AddClassPrinter({.name = "fourth", .serial = "S4"});
+  world.AddClassPrinter({.name = "fifth", .serial = "S5"});
+  EXPECT_THROW(usb_.PlugClassPrinters(hub), std::invalid_argument);
 }
 
 TEST_F(UsbLocationTest, UnknownDeviceHasNoLocation) {
