@@ -2,6 +2,7 @@
 // controller names its root hub, a hub reports its port count and the
 // driver key of the device on each port, with the request buffers laid out
 // as usbioctl.h defines them (byte-packed, names in UTF-16).
+#include <cstdio>
 #include <cstring>
 
 #include "sim/usb_topology.h"
@@ -53,9 +54,11 @@ std::uint32_t Le32(std::span<const std::uint8_t> in) {
   return in[0] | in[1] << 8 | in[2] << 16 | static_cast<std::uint32_t>(in[3]) << 24;
 }
 
-std::string DescribeRequest(std::uint32_t code, std::uint32_t inSize, std::uint32_t outSize) {
-  return "code " + std::to_string(code) + " in " + std::to_string(inSize) + " out " +
-         std::to_string(outSize);
+std::string DescribeRequest(std::uint32_t code, std::size_t inSize, std::uint32_t outSize) {
+  char text[64];
+  std::snprintf(text, sizeof text, "code 0x%06X in %zu out %u", static_cast<unsigned>(code),
+                inSize, static_cast<unsigned>(outSize));
+  return text;
 }
 
 }  // namespace
