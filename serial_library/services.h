@@ -9,6 +9,9 @@
 
 #include "platform/clock.h"
 #include "platform/device_files.h"
+#include "platform/device_interfaces.h"
+#include "platform/device_tree.h"
+#include "platform/usb_hub_files.h"
 
 namespace nolpa::morvalib {
 
@@ -20,9 +23,20 @@ struct LibraryServices {
   platform::DeviceFiles* files = nullptr;
   // Waits between reads, and the read deadlines.
   platform::Clock* clock = nullptr;
+
+  // Tracing a device's USB attachment point (usb_location.h). Optional while
+  // the printer lookup does not use it yet: without all three, UsbLocation
+  // gives an empty text.
+  // The device tree: node by instance identifier, parent, service, driver key.
+  platform::DeviceTree* deviceTree = nullptr;
+  // USB host controllers and hubs: their names and ports.
+  platform::UsbHubFiles* hubFiles = nullptr;
+  // Device-interface enumeration (the USB hub interface class).
+  platform::DeviceInterfaces* interfaces = nullptr;
 };
 
-// True when every service is present and the record is of this build's size.
+// True when the record is of this build's size and holds what every call
+// needs (device files and clock); the USB tracing services are optional.
 bool IsComplete(const LibraryServices& services);
 
 // The services in force for every export from now on. Returns false, and

@@ -83,6 +83,12 @@ inline constexpr char kClosedInPacketMode[] = "closed in packet mode";
 // A control-channel command that is unknown or whose length or parameters
 // do not fit it.
 inline constexpr char kMalformedCommand[] = "malformed control command";
+// A hub asked for the driver key of a port it does not have (0 or beyond
+// its port count).
+inline constexpr char kHubPortOutOfRange[] = "hub port out of range";
+// A host controller or hub handle, or a hub interface set, still open when
+// the USB topology goes away.
+inline constexpr char kUsbHandleLeaked[] = "usb handle left open";
 }  // namespace departure
 
 struct Departure {
