@@ -3,12 +3,17 @@
 namespace nolpa::morvalib {
 
 namespace {
-LibraryServices installed{.structSize = sizeof(LibraryServices), .files = nullptr, .clock = nullptr};
+LibraryServices installed{};
 }  // namespace
 
 bool IsComplete(const LibraryServices& services) {
   return services.structSize == sizeof(LibraryServices) && services.files != nullptr &&
          services.clock != nullptr;
+}
+
+bool HasChannelApiServices(const LibraryServices& services) {
+  return IsComplete(services) && services.spooler != nullptr && services.registry != nullptr &&
+         services.interfaces != nullptr && services.system != nullptr && services.modules != nullptr;
 }
 
 bool InstallServices(const LibraryServices& services) {

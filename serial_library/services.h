@@ -9,6 +9,11 @@
 
 #include "platform/clock.h"
 #include "platform/device_files.h"
+#include "platform/device_interfaces.h"
+#include "platform/modules.h"
+#include "platform/print_spooler.h"
+#include "platform/registry.h"
+#include "platform/system_folders.h"
 
 namespace nolpa::morvalib {
 
@@ -20,10 +25,28 @@ struct LibraryServices {
   platform::DeviceFiles* files = nullptr;
   // Waits between reads, and the read deadlines.
   platform::Clock* clock = nullptr;
+
+  // --- Optional: the spooler printers and their channel API ---
+  // Without all five the library reaches every printer by its device file
+  // (HasChannelApiServices is false): no spooler printer is ever listed.
+  // The print spooler: local printers and their drivers.
+  platform::PrintSpooler* spooler = nullptr;
+  // A spooler printer's port, the printer-class interfaces' port numbers
+  // and base names, the driver's channel-API file name.
+  platform::Registry* registry = nullptr;
+  // Enumerating the present printer-class interfaces.
+  platform::DeviceInterfaces* interfaces = nullptr;
+  // The system folder, the Windows version, file existence, driver INI files.
+  platform::SystemFolders* system = nullptr;
+  // Loading the channel API and binding its nine operations.
+  platform::Modules* modules = nullptr;
 };
 
-// True when every service is present and the record is of this build's size.
+// True when the two required services are present and the record is of
+// this build's size; the optional ones may be missing.
 bool IsComplete(const LibraryServices& services);
+// True when the record is complete and all five optional services are there.
+bool HasChannelApiServices(const LibraryServices& services);
 
 // The services in force for every export from now on. Returns false, and
 // changes nothing, when `services` is not complete. Not for use while an
