@@ -137,6 +137,7 @@ int ChannelApiStandIn::Sized(const char* call, const std::vector<std::uint8_t>& 
                              int* size) {
   calls_.push_back(std::string(call) + (buffer == nullptr ? "(null)" : "(buffer)"));
   if (size == nullptr) return kZqFailed;
+  if (buffer != nullptr) bufferSizes_.push_back(*size);
   const int needed = static_cast<int>(answer.size());
   if (buffer == nullptr || *size < needed) {
     if (buffer != nullptr) Note(departure::kSizeQueryIgnored, call);

@@ -68,6 +68,8 @@ class ChannelApiStandIn : private platform::Modules {
   // Every call into the library, in order: "ZQGetDeviceID(null)",
   // "ZQGetDeviceID(buffer)", "ZQOpenChannel(control)", "ZQSend", ...
   const std::vector<std::string>& Calls() const { return calls_; }
+  // The size each sized call was given with its buffer.
+  const std::vector<int>& BufferSizes() const { return bufferSizes_; }
   // The wait times ZQReceive was given.
   const std::vector<int>& ReceiveWaits() const { return receiveWaits_; }
 
@@ -116,6 +118,7 @@ class ChannelApiStandIn : private platform::Modules {
   std::size_t channelsOpenedTotal_ = 0;
   std::vector<std::string> calls_;
   std::vector<int> receiveWaits_;
+  std::vector<int> bufferSizes_;
 };
 
 }  // namespace nolpa::sim
