@@ -1,13 +1,31 @@
 // Morvalib.dll reaches printers through the real device files and clock,
-// installed as the library is loaded.
+// and the spooler printers' channel API through the real spooler, registry,
+// device interfaces, system folders and module loader, installed as the
+// library is loaded.
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_device_files.h"
+#include "platform/win32/win32_device_interfaces.h"
+#include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_print_spooler.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system_folders.h"
 #include "serial_library/services.h"
 
 namespace {
 
 nolpa::platform::win32::Win32DeviceFiles files;
 nolpa::platform::win32::Win32Clock clock;
-[[maybe_unused]] const bool installed = nolpa::morvalib::InstallServices({.files = &files, .clock = &clock});
+nolpa::platform::win32::Win32PrintSpooler spooler;
+nolpa::platform::win32::Win32Registry registry;
+nolpa::platform::win32::Win32DeviceInterfaces interfaces;
+nolpa::platform::win32::Win32SystemFolders systemFolders;
+nolpa::platform::win32::Win32Modules modules;
+[[maybe_unused]] const bool installed = nolpa::morvalib::InstallServices({.files = &files,
+                                                                          .clock = &clock,
+                                                                          .spooler = &spooler,
+                                                                          .registry = &registry,
+                                                                          .interfaces = &interfaces,
+                                                                          .system = &systemFolders,
+                                                                          .modules = &modules});
 
 }  // namespace
