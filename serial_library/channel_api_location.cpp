@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "serial_library/ascii_text.h"
+
 namespace nolpa::morvalib {
 
 namespace {
@@ -16,15 +18,6 @@ constexpr char kUtilityKeyName[] = "ZQAPINAME";
 constexpr std::uint32_t kFirstNtWithDriverFolders = 5;
 // Names the maker installs into the system folder whatever the driver.
 constexpr std::array<std::string_view, 3> kSystemFolderNames = {"ZQAPI.DLL", "ZQAPI2.DLL", "ZQAPI3.DLL"};
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  return true;
-}
 
 // The folder part of a path, without its last backslash; empty when none.
 std::string FolderOf(const std::string& path) {

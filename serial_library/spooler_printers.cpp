@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "serial_library/ascii_text.h"
 #include "serial_library/channel_api_location.h"
 #include "serial_library/open_printer_port.h"
 
@@ -20,15 +21,6 @@ constexpr char kBaseNameValue[] = "Base Name";
 constexpr char kDefaultBaseName[] = "USB";
 // Enough for any port name the spooler keeps.
 constexpr std::uint32_t kMaxRegistryText = 256;
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (AsciiLower(text[i]) != AsciiLower(prefix[i])) return false;
-  return true;
-}
 
 // The whole rest of the port as a decimal number; nothing when it is empty,
 // holds anything but digits or would not fit 32 bits.

@@ -1,7 +1,6 @@
 #include "sim/spooler_world.h"
 
 #include <algorithm>
-#include <sstream>
 
 #include "sim/departures.h"
 #include "sim/host_system.h"
@@ -18,33 +17,6 @@ std::string Upper(std::string text) {
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return text;
-}
-
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-// What GetPrivateProfileStringA finds for `section` and `key` in `text`
-// (names compared case ignored); nothing when either is missing.
-std::optional<std::string> IniValue(const std::string& text, const std::string& section, const std::string& key) {
-  std::istringstream lines(text);
-  std::string line;
-  bool inSection = false;
-  while (std::getline(lines, line)) {
-    line = Trim(line);
-    if (line.empty() || line[0] == ';') continue;
-    if (line.front() == '[') {
-      const std::size_t end = line.find(']');
-      inSection = end != std::string::npos && Upper(Trim(line.substr(1, end - 1))) == Upper(section);
-      continue;
-    }
-    const std::size_t equals = line.find('=');
-    if (inSection && equals != std::string::npos && Upper(Trim(line.substr(0, equals))) == Upper(key))
-      return Trim(line.substr(equals + 1));
-  }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -177,7 +149,7 @@ std::string SpoolerWorld::IniString(const std::string& file, const std::string& 
   iniReads_.push_back(file + "|" + section + "|" + key);
   const auto found = files_.find(HostPathKey(file));
   if (found == files_.end() || maxBytes == 0) return {};
-  const std::string value = IniValue(found->second, section, key).value_or("");
+  const std::string value = FindIniValue(found->second, section, key).value_or("");
   return value.substr(0, maxBytes - 1);
 }
 

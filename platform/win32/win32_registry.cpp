@@ -5,6 +5,8 @@
 #include <setupapi.h>
 // clang-format on
 
+#include "platform/win32/native_guid.h"
+
 #include <cstring>
 #include <vector>
 
@@ -13,15 +15,6 @@ namespace nolpa::platform::win32 {
 namespace {
 
 HKEY ToKey(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
-
-GUID ToGuid(const Guid& guid) {
-  GUID native;
-  native.Data1 = guid.data1;
-  native.Data2 = guid.data2;
-  native.Data3 = guid.data3;
-  std::memcpy(native.Data4, guid.data4, sizeof native.Data4);
-  return native;
-}
 
 }  // namespace
 
