@@ -106,6 +106,24 @@ TEST(ChannelApiPort, CommandGoesOnTheControlChannelAndTheReplyClosesIt) {
   EXPECT_EQ(port->OpenChannelHandle(), -1);
 }
 
+TEST(ChannelApiPort, DataGoesOnTheDataChannelAndThePlainDataPathIsNotOffered) {
+  ChannelApiHarness h;
+  h.AddPrinter("a", "First", 1, "1201");
+  auto port = h.OpenPort("First");
+  const std::uint8_t request[] = {0x1B, '(', 'R', 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1', 'S', 'T', 0x02,
+                                  0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
+  int written = 0;
+  ASSERT_EQ(port->WriteData(0, request, sizeof request, &written), 1);
+  EXPECT_EQ(written, 23);
+  EXPECT_EQ(h.api.Calls()[h.api.Calls().size() - 2], "ZQOpenChannel(data)");
+  EXPECT_GT(port->OpenChannelHandle(), 0) << "open for the answer; closed when the port goes";
+  std::uint8_t buffer[16];
+  int count = 5;
+  EXPECT_EQ(port->ReadData(buffer, sizeof buffer, &count), 0);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(port->GetHandle(), platform::kInvalidDeviceHandle);
+}
+
 TEST(ChannelApiPort, SendFailsWithoutAUsableChannelAndLeavesNoneOpen) {
   struct Case {
     const char* name;
