@@ -29,7 +29,7 @@ target_include_directories(nolpa_sim SYSTEM PUBLIC ${NOLPA_JSON_INCLUDE})
 file(GLOB WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
 add_library(nolpa_win32 STATIC ${WIN32_PLATFORM_SOURCES})
 target_compile_definitions(nolpa_win32 PUBLIC ${NOLPA_WIN32_DEFINES})
-target_link_libraries(nolpa_win32 PUBLIC nolpa_core setupapi advapi32)
+target_link_libraries(nolpa_win32 PUBLIC nolpa_core setupapi advapi32 winspool)
 
 # The window binding: HWNDs mirrored from TMainForm.
 file(GLOB WIN32_UI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/win32/*.cpp)

@@ -11,6 +11,11 @@ bool IsComplete(const LibraryServices& services) {
          services.clock != nullptr;
 }
 
+bool HasChannelApiServices(const LibraryServices& services) {
+  return IsComplete(services) && services.spooler != nullptr && services.registry != nullptr &&
+         services.interfaces != nullptr && services.system != nullptr && services.modules != nullptr;
+}
+
 bool InstallServices(const LibraryServices& services) {
   if (!IsComplete(services)) return false;
   installed = services;

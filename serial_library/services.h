@@ -12,6 +12,10 @@
 #include "platform/device_interfaces.h"
 #include "platform/device_tree.h"
 #include "platform/usb_hub_files.h"
+#include "platform/modules.h"
+#include "platform/print_spooler.h"
+#include "platform/registry.h"
+#include "platform/system_folders.h"
 
 namespace nolpa::morvalib {
 
@@ -24,20 +28,36 @@ struct LibraryServices {
   // Waits between reads, and the read deadlines.
   platform::Clock* clock = nullptr;
 
-  // Tracing a device's USB attachment point (usb_location.h). Optional while
-  // the printer lookup does not use it yet: without all three, UsbLocation
+  // --- Optional: tracing a device's USB attachment point (usb_location.h) ---
+  // Without the device tree, the hub files and the interfaces, UsbLocation
   // gives an empty text.
   // The device tree: node by instance identifier, parent, service, driver key.
   platform::DeviceTree* deviceTree = nullptr;
   // USB host controllers and hubs: their names and ports.
   platform::UsbHubFiles* hubFiles = nullptr;
-  // Device-interface enumeration (the USB hub interface class).
+
+  // --- Optional: the spooler printers and their channel API ---
+  // Without all five the library reaches every printer by its device file
+  // (HasChannelApiServices is false): no spooler printer is ever listed.
+  // The print spooler: local printers and their drivers.
+  platform::PrintSpooler* spooler = nullptr;
+  // A spooler printer's port, the printer-class interfaces' port numbers
+  // and base names, the driver's channel-API file name.
+  platform::Registry* registry = nullptr;
+  // Enumerating present device interfaces: the USB hub class for the hub
+  // table, the printer-class interfaces for the spooler printers' ports.
   platform::DeviceInterfaces* interfaces = nullptr;
+  // The system folder, the Windows version, file existence, driver INI files.
+  platform::SystemFolders* system = nullptr;
+  // Loading the channel API and binding its nine operations.
+  platform::Modules* modules = nullptr;
 };
 
-// True when the record is of this build's size and holds what every call
-// needs (device files and clock); the USB tracing services are optional.
+// True when the two required services are present and the record is of
+// this build's size; the optional ones may be missing.
 bool IsComplete(const LibraryServices& services);
+// True when the record is complete and all five optional services are there.
+bool HasChannelApiServices(const LibraryServices& services);
 
 // The services in force for every export from now on. Returns false, and
 // changes nothing, when `services` is not complete. Not for use while an

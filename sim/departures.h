@@ -89,6 +89,19 @@ inline constexpr char kHubPortOutOfRange[] = "hub port out of range";
 // A host controller or hub handle, or a hub interface set, still open when
 // the USB topology goes away.
 inline constexpr char kUsbHandleLeaked[] = "usb handle left open";
+// --- The maker's channel API and the spooler it reads ---
+// A channel-API operation called before ZQInitialize, or after ZQRelease.
+inline constexpr char kChannelApiNotInitialised[] = "channel API call without ZQInitialize";
+// A channel handle used (sent on, received from, closed) that is not open.
+inline constexpr char kChannelUsedAfterClose[] = "channel used after close";
+// ZQRelease while a channel is still open.
+inline constexpr char kChannelOpenAtRelease[] = "channel open at ZQRelease";
+// A sized call with a buffer smaller than the size the API reported.
+inline constexpr char kSizeQueryIgnored[] = "size query ignored";
+// The channel API still loaded, or a registry key still open, when the
+// simulated spooler goes away.
+inline constexpr char kChannelApiLeftLoaded[] = "channel API left loaded";
+inline constexpr char kRegistryKeyLeaked[] = "registry key left open";
 }  // namespace departure
 
 struct Departure {

@@ -20,6 +20,8 @@ std::string Trim(const std::string& text) {
 
 bool SameText(const std::string& a, const std::string& b) { return HostPathKey(a) == HostPathKey(b); }
 
+}  // namespace
+
 // The value of `key` in `section`, or nullopt. As the system's reader: names
 // compared without regard to case, blanks around names and values dropped,
 // one pair of matching quotes around a value taken off.
@@ -47,8 +49,6 @@ std::optional<std::string> FindIniValue(const std::string& text, const std::stri
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 void HostSystem::SetResource(const std::string& name, std::vector<std::uint8_t> bytes) {
   resources_[name] = std::move(bytes);

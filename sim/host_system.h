@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -194,5 +195,12 @@ class HostSystem : private platform::HostFiles,
 // A path as the file system compares it: ASCII upper case folded, "/" as
 // "\", no trailing backslash.
 std::string HostPathKey(const std::string& path);
+
+// The value of `key` in `section` of the INI text `text`, as
+// GetPrivateProfileStringA finds it (names compared case ignored, blanks
+// and one pair of quotes around the value dropped, cut at 2047 bytes);
+// nothing when the section or key is missing.
+std::optional<std::string> FindIniValue(const std::string& text, const std::string& section,
+                                        const std::string& key);
 
 }  // namespace nolpa::sim

@@ -5,21 +5,14 @@
 #include <setupapi.h>
 // clang-format on
 
+#include "platform/win32/native_guid.h"
+
 #include <cstring>
 #include <vector>
 
 namespace nolpa::platform::win32 {
 
 namespace {
-
-GUID ToGuid(const Guid& guid) {
-  GUID native;
-  native.Data1 = guid.data1;
-  native.Data2 = guid.data2;
-  native.Data3 = guid.data3;
-  std::memcpy(native.Data4, guid.data4, sizeof native.Data4);
-  return native;
-}
 
 HDEVINFO ToSet(InterfaceSet set) { return reinterpret_cast<HDEVINFO>(set); }
 

@@ -1,10 +1,16 @@
-// Morvalib.dll reaches printers through the real device files, clock,
-// device tree, USB hubs and interface enumeration, installed as the library
-// is loaded.
+// Morvalib.dll reaches printers through the real device files and clock,
+// traces them through the real device tree and USB hubs, and reaches the
+// spooler printers' channel API through the real spooler, registry, device
+// interfaces, system folders and module loader, installed as the library is
+// loaded.
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_device_files.h"
 #include "platform/win32/win32_device_interfaces.h"
 #include "platform/win32/win32_device_tree.h"
+#include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_print_spooler.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system_folders.h"
 #include "platform/win32/win32_usb_hub_files.h"
 #include "serial_library/services.h"
 
@@ -14,9 +20,19 @@ nolpa::platform::win32::Win32DeviceFiles files;
 nolpa::platform::win32::Win32Clock clock;
 nolpa::platform::win32::Win32DeviceTree deviceTree;
 nolpa::platform::win32::Win32UsbHubFiles hubFiles;
+nolpa::platform::win32::Win32PrintSpooler spooler;
+nolpa::platform::win32::Win32Registry registry;
 nolpa::platform::win32::Win32DeviceInterfaces interfaces;
-[[maybe_unused]] const bool installed = nolpa::morvalib::InstallServices(
-    {.files = &files, .clock = &clock, .deviceTree = &deviceTree, .hubFiles = &hubFiles,
-     .interfaces = &interfaces});
+nolpa::platform::win32::Win32SystemFolders systemFolders;
+nolpa::platform::win32::Win32Modules modules;
+[[maybe_unused]] const bool installed = nolpa::morvalib::InstallServices({.files = &files,
+                                                                          .clock = &clock,
+                                                                          .deviceTree = &deviceTree,
+                                                                          .hubFiles = &hubFiles,
+                                                                          .spooler = &spooler,
+                                                                          .registry = &registry,
+                                                                          .interfaces = &interfaces,
+                                                                          .system = &systemFolders,
+                                                                          .modules = &modules});
 
 }  // namespace

@@ -69,7 +69,9 @@ std::set<std::string> ImportedModules(const LoadedLibrary& library) {
 struct Flavour {
   const char* library;
   std::set<std::string> exports;
-  std::set<std::string> imports;  // system modules only
+  // System modules only: the real flavour reads the spooler, the registry
+  // and the device interfaces too.
+  std::set<std::string> imports;
 };
 
 class LibraryFlavours : public ::testing::TestWithParam<Flavour> {};
@@ -120,8 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Flavour{kRealLibrary,
                 {"GetUSBSerialNumber", "SetUSBSerialNumber", "GetPrinterFirmwareVersion", "SendReceiveD4Command"},
-                // The device tree, hub and interface enumeration calls.
-                {"kernel32.dll", "msvcrt.dll", "setupapi.dll"}},
+                {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "setupapi.dll", "winspool.drv"}},
         Flavour{kSimLibrary,
                 {"GetUSBSerialNumber", "SetUSBSerialNumber", "GetPrinterFirmwareVersion", "SendReceiveD4Command",
                  "AttachSimulatedWorld"},

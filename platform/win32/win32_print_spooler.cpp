@@ -1,0 +1,64 @@
+#include "platform/win32/win32_print_spooler.h"
+
+// clang-format off
+#include <windows.h>
+#include <winspool.h>
+// clang-format on
+
+namespace nolpa::platform::win32 {
+
+namespace {
+
+std::string Text(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
+
+PrinterDriverInfo FromNative(const DRIVER_INFO_2A& info) {
+  return {Text(info.pName), Text(info.pDriverPath), Text(info.pDataFile)};
+}
+
+// DWORD elements keep the structures the spooler writes aligned.
+std::vector<DWORD> Buffer(DWORD bytes) { return std::vector<DWORD>((bytes + sizeof(DWORD) - 1) / sizeof(DWORD)); }
+
+}  // namespace
+
+std::vector<std::string> Win32PrintSpooler::LocalPrinterNames() {
+  DWORD needed = 0;
+  DWORD count = 0;
+  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+  if (needed == 0) return {};
+  std::vector<DWORD> buffer = Buffer(needed);
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
+    return {};
+  const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+  std::vector<std::string> names;
+  for (DWORD i = 0; i < count; ++i) names.push_back(Text(printers[i].pPrinterName));
+  return names;
+}
+
+bool Win32PrintSpooler::PrinterDriver(const std::string& printerName, PrinterDriverInfo* driver) {
+  HANDLE printer = nullptr;
+  if (!OpenPrinterA(const_cast<char*>(printerName.c_str()), &printer, nullptr)) return false;
+  DWORD needed = 0;
+  GetPrinterDriverA(printer, nullptr, 2, nullptr, 0, &needed);
+  std::vector<DWORD> buffer = Buffer(needed);
+  const bool ok = needed >= sizeof(DRIVER_INFO_2A) &&
+                  GetPrinterDriverA(printer, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed);
+  ClosePrinter(printer);
+  if (ok) *driver = FromNative(*reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data()));
+  return ok;
+}
+
+std::vector<PrinterDriverInfo> Win32PrintSpooler::InstalledDrivers() {
+  DWORD needed = 0;
+  DWORD count = 0;
+  EnumPrinterDriversA(nullptr, nullptr, 2, nullptr, 0, &needed, &count);
+  if (needed == 0) return {};
+  std::vector<DWORD> buffer = Buffer(needed);
+  if (!EnumPrinterDriversA(nullptr, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
+    return {};
+  const auto* drivers = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
+  std::vector<PrinterDriverInfo> installed;
+  for (DWORD i = 0; i < count; ++i) installed.push_back(FromNative(drivers[i]));
+  return installed;
+}
+
+}  // namespace nolpa::platform::win32
