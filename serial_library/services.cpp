@@ -3,7 +3,7 @@
 namespace nolpa::morvalib {
 
 namespace {
-LibraryServices installed{.structSize = sizeof(LibraryServices), .files = nullptr, .clock = nullptr};
+LibraryServices installed{};
 }  // namespace
 
 bool IsComplete(const LibraryServices& services) {

@@ -6,11 +6,27 @@
 // flavour, the world the program hands over), native tests install a
 // simulated world.
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/device_files.h"
 
 namespace nolpa::morvalib {
+
+// Stands in for the printer lookup, which is not built yet: the step of
+// OpenPrinterPort that traces the device's USB socket (its UsbLocation),
+// matches it to the spooler printers and chooses the port. Until the lookup
+// exists every device is reached by the direct port, at the device file the
+// locator names. The simulated worlds fill it in; the production library
+// has none, so it finds no printer (-9).
+class DeviceLocator {
+ public:
+  virtual ~DeviceLocator() = default;
+  // The printer-class device file for `devicePath`, or nothing when no
+  // printer is attached there.
+  virtual std::optional<std::string> DirectPortPath(const std::string& devicePath) = 0;
+};
 
 struct LibraryServices {
   // sizeof(LibraryServices) as the side that filled it in was built: a
@@ -20,9 +36,12 @@ struct LibraryServices {
   platform::DeviceFiles* files = nullptr;
   // Waits between reads, and the read deadlines.
   platform::Clock* clock = nullptr;
+  // Where a device path's printer is opened; null: no printer is found.
+  DeviceLocator* locator = nullptr;
 };
 
-// True when every service is present and the record is of this build's size.
+// True when the device files and the clock are present and the record is
+// of this build's size (the locator may be missing).
 bool IsComplete(const LibraryServices& services);
 
 // The services in force for every export from now on. Returns false, and
