@@ -6,8 +6,22 @@ namespace nolpa::sim {
 namespace {
 // The length field is 16 bits wide and counts its own two bytes.
 constexpr std::size_t kMaxDeviceIdText = 0xFFFF - 2;
-// LPT status: selected, no error, paper present.
+// LPT status: selected, no error (0x08), paper present.
 constexpr std::uint8_t kLptStatusReady = 0x18;
+constexpr std::uint8_t kLptNoError = 0x08;
+
+// The value of `key` ("CMD:") in a device ID, up to its ";" or the end.
+std::string_view DeviceIdValue(std::string_view deviceId, std::string_view key) {
+  const std::size_t at = deviceId.find(key);
+  if (at == std::string_view::npos) return {};
+  const std::string_view rest = deviceId.substr(at + key.size());
+  return rest.substr(0, rest.find(';'));
+}
+
+// True when the device ID's "CMD:" value lists "D4".
+bool OffersD4(std::string_view deviceId) {
+  return DeviceIdValue(deviceId, "CMD:").find("D4") != std::string_view::npos;
+}
 }  // namespace
 
 ClassPrinter::ClassPrinter(const ClassPrinterConfig& config)
@@ -19,12 +33,31 @@ ClassPrinter::ClassPrinter(const ClassPrinterConfig& config)
       vendorId_(config.vendorId),
       productId_(config.productId),
       deviceId_(config.deviceId),
-      serial_(config.serial),
-      firmware_(config.firmware) {}
+      peripheral_(OffersD4(config.deviceId),
+                  ClassPrinterCommands(config.serial, config.firmware,
+                                       ModelBytesFor(DeviceIdValue(config.deviceId, "MDL:")))) {
+  peripheral_.SetDepartureSink(
+      [this](std::string_view kind, std::string detail) { NoteDeparture(kind, std::move(detail)); });
+}
+
+void ClassPrinter::SetDeviceId(std::string deviceId) {
+  deviceId_ = std::move(deviceId);
+  peripheral_.SetOffersPacketProtocol(OffersD4(deviceId_));
+  peripheral_.Commands().SetModel(ModelBytesFor(DeviceIdValue(deviceId_, "MDL:")));
+}
 
 void ClassPrinter::SetSerial(std::string serial) {
-  serial_ = std::move(serial);
+  peripheral_.Commands().SetSerial(std::move(serial));
   NotifyStateChanged();
+}
+
+void ClassPrinter::PowerCycle() {
+  if (peripheral_.PowerCycle()) NotifyStateChanged();
+}
+
+void ClassPrinter::OnUnplugged() {
+  channel_.Clear();
+  PowerCycle();
 }
 
 std::vector<std::uint8_t> ClassPrinter::DeviceIdReply() const {
@@ -49,6 +82,11 @@ std::uint32_t ClassPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
 
 void ClassPrinter::Write(std::span<const std::uint8_t> data) {
   received_.insert(received_.end(), data.begin(), data.end());
+  const std::optional<std::string> pending = peripheral_.Commands().PendingSerial();
+  std::vector<std::uint8_t> out;
+  peripheral_.Receive(data, Faults().peripheral, out);
+  if (!out.empty()) channel_.QueueReply(out, Now(), Faults().channel);
+  if (peripheral_.Commands().PendingSerial() != pending) NotifyStateChanged();
 }
 
 bool ClassPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t>,
@@ -58,7 +96,8 @@ bool ClassPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t>,
       answer = DeviceIdReply();
       return true;
     case kIoctlUsbPrintLptStatus:
-      answer = {kLptStatusReady};
+      answer = {static_cast<std::uint8_t>(
+          Faults().peripheral.lptError ? kLptStatusReady & ~kLptNoError : kLptStatusReady)};
       return true;
     default:
       return false;

@@ -1,12 +1,15 @@
 #pragma once
 // A printer on the system's USB printer class driver: reached by its
 // interface path of GUID_DEVINTERFACE_USBPRINT, it answers the driver's
-// device-ID request and keeps a USB serial number (read and written by the
-// serial-number library through its control channel).
+// device-ID and port-status requests, and its bytes go to its IEEE 1284.4
+// peripheral (d4_peripheral.h), which keeps the USB serial number that the
+// serial-number library reads and writes through the control channel. The
+// device ID's "CMD:" decides whether it offers the packet protocol ("D4").
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "sim/d4_peripheral.h"
 #include "sim/reply_channel.h"
 #include "sim/sim_device.h"
 #include "sim/usb_descriptors.h"
@@ -36,11 +39,16 @@ class ClassPrinter : public SimDevice {
   std::uint16_t VendorId() const { return vendorId_; }
   std::uint16_t ProductId() const { return productId_; }
   const std::string& DeviceId() const { return deviceId_; }
-  void SetDeviceId(std::string deviceId) { deviceId_ = std::move(deviceId); }
-  const std::string& Serial() const { return serial_; }
+  void SetDeviceId(std::string deviceId);
+  const std::string& Serial() const { return peripheral_.Commands().Serial(); }
   void SetSerial(std::string serial);
-  const std::string& Firmware() const { return firmware_; }
-  void SetFirmware(std::string firmware) { firmware_ = std::move(firmware); }
+  const std::string& Firmware() const { return peripheral_.Commands().Firmware(); }
+  void SetFirmware(std::string firmware) { peripheral_.Commands().SetFirmware(std::move(firmware)); }
+  // A serial number written over the control channel takes effect here (and
+  // when the printer is unplugged, which cuts its power).
+  void PowerCycle();
+  D4Peripheral& Peripheral() { return peripheral_; }
+  const D4Peripheral& Peripheral() const { return peripheral_; }
 
   // Every byte the host wrote to the printer, in order.
   const std::vector<std::uint8_t>& Received() const { return received_; }
@@ -59,18 +67,18 @@ class ClassPrinter : public SimDevice {
   void Write(std::span<const std::uint8_t> data) override;
   bool IoControl(std::uint32_t code, std::span<const std::uint8_t> in,
                  std::vector<std::uint8_t>& answer) override;
+  void Closed() override { peripheral_.HostClosed(); }
 
  protected:
-  void OnUnplugged() override { channel_.Clear(); }
+  void OnUnplugged() override;
 
  private:
   std::string interfacePath_;
   std::uint16_t vendorId_;
   std::uint16_t productId_;
   std::string deviceId_;
-  std::string serial_;
-  std::string firmware_;
   std::vector<std::uint8_t> received_;
+  D4Peripheral peripheral_;
   ReplyChannel channel_;
 };
 

@@ -3,6 +3,10 @@
 // both their codes 0x00 and 0x0C, an onboard interface on code 0x10), plus a
 // serial port of another driver and a printer of another make that must not
 // be listed. Each printer gives its own answer to the identification query.
+// The printer-class printers of the library's models report their serial
+// number and firmware through the packet protocol ("D4" in "CMD:"), except
+// "rk-l880-plain", which offers no packet protocol and reports only its
+// firmware, over the data path and in the field-list status form.
 #include "sim/fleet.h"
 
 namespace nolpa::sim {
@@ -74,8 +78,16 @@ constexpr char kDefaultFleet[] = R"json({
       "name": "rk-l880",
       "kind": "printer-class",
       "vendorId": "0x0F1A", "productId": "0x0602",
-      "deviceId": "MFG:Nolpa;CMD:NLP;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
+      "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
       "serial": "4E4C5041000000B002", "firmware": "3.41"
+    },
+    {
+      "name": "rk-l880-plain",
+      "kind": "printer-class",
+      "vendorId": "0x0F1A", "productId": "0x0603",
+      "deviceId": "MFG:Nolpa;CMD:NLP;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
+      "serial": "4E4C5041000000C003", "firmware": "3.20",
+      "faults": {"peripheral": {"statusFieldList": true}}
     },
     {
       "name": "other-make",

@@ -52,6 +52,40 @@ inline constexpr char kFileHoldLeaked[] = "file hold leaked";
 // A COM port above COM32 was queried or opened: the program examines COM1
 // to COM32 only, whatever driver a higher port belongs to.
 inline constexpr char kPortAboveCom32[] = "port above COM32 examined";
+// --- The packet-protocol side of a printer-class printer ---
+// A 1284.4 transaction packet sent before the entry string.
+inline constexpr char kPacketBeforeEntry[] = "packet before entry string";
+// The entry string sent to a printer whose device ID lists no "D4".
+inline constexpr char kEntryWithoutD4[] = "entry string without D4";
+// A packet whose length field is below 6, or a transaction whose length is
+// not the one its command defines.
+inline constexpr char kTransactionLength[] = "transaction with wrong length";
+// A transaction packet whose header credit is not 1 or control not 0.
+inline constexpr char kTransactionHeader[] = "transaction header credit or control";
+// A transaction other than Init before Init succeeded.
+inline constexpr char kTransactionBeforeInit[] = "transaction before Init";
+// A transaction command the printer does not know (or a reply or Error
+// packet sent to the printer, which never sends a command).
+inline constexpr char kUnknownTransaction[] = "unknown transaction";
+// Init while the protocol is already initialised.
+inline constexpr char kInitTwice[] = "Init twice";
+// OpenChannel for a channel already open.
+inline constexpr char kChannelOpenedTwice[] = "channel opened twice";
+// A data packet, Credit, CreditRequest or CloseChannel for a channel not open.
+inline constexpr char kChannelNotOpen[] = "channel not open";
+// A data packet on a channel where the printer has granted no credit.
+inline constexpr char kDataWithoutCredit[] = "data packet without credit";
+// A data packet longer than the packet size the printer granted.
+inline constexpr char kPacketTooLong[] = "packet longer than granted";
+// Exit while a channel is still open.
+inline constexpr char kChannelOpenAtExit[] = "channel open at Exit";
+// The device closed while a channel is still open.
+inline constexpr char kChannelOpenAtClose[] = "channel open at close";
+// The device closed while the printer is still in packet mode.
+inline constexpr char kClosedInPacketMode[] = "closed in packet mode";
+// A control-channel command that is unknown or whose length or parameters
+// do not fit it.
+inline constexpr char kMalformedCommand[] = "malformed control command";
 }  // namespace departure
 
 struct Departure {

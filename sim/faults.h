@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/peripheral_faults.h"
 #include "sim/printer_protocol.h"
 
 namespace nolpa::sim {
@@ -80,6 +81,7 @@ struct FaultSet {
   bool failInterfaceDetail = false; // enumerated, but its path cannot be read
   bool refuseTimeouts = false;      // a serial port that refuses SetTimeouts
   ChannelFaults channel{};
+  PeripheralFaults peripheral{};  // printer-class printers
 };
 
 // Counts a control request of `code` against every matching entry and

@@ -76,7 +76,7 @@ SimDevice& AddVendor(World& world, const Json& j, DeviceKind kind) {
 SimDevice& AddClass(World& world, const Json& j) {
   CheckKeys(j,
             {"name", "kind", "interfacePath", "vendorId", "productId", "deviceId", "serial",
-             "firmware", "plugged", "faults"},
+             "pendingSerial", "firmware", "plugged", "faults"},
             "device");
   ClassPrinterConfig c;
   c.name = ReadString(j.at("name"), "name");
@@ -86,7 +86,10 @@ SimDevice& AddClass(World& world, const Json& j) {
   if (const Json* v = Field(j, "deviceId")) c.deviceId = ReadByteString(*v, "deviceId");
   if (const Json* v = Field(j, "serial")) c.serial = ReadByteString(*v, "serial");
   if (const Json* v = Field(j, "firmware")) c.firmware = ReadByteString(*v, "firmware");
-  return world.AddClassPrinter(c);
+  ClassPrinter& p = world.AddClassPrinter(c);
+  if (const Json* v = Field(j, "pendingSerial"))
+    p.Peripheral().Commands().SetPendingSerial(ReadByteString(*v, "pendingSerial"));
+  return p;
 }
 
 SimDevice& AddSerial(World& world, const Json& j) {

@@ -150,7 +150,8 @@ FaultSet ReadFaults(const Json& j) {
   CheckKeys(j,
             {"ioctl", "writes", "unplug", "unplugAtMs", "refuseOpen", "failInterfaceDetail",
              "refuseTimeouts", "silent", "latencyMs", "byteGapMs", "gapBeforeByte", "chatter",
-             "flowControl", "flowControlEvery", "heartbeat", "queryAnswer", "infoAnswers"},
+             "flowControl", "flowControlEvery", "heartbeat", "queryAnswer", "infoAnswers",
+             "peripheral"},
             "faults");
   FaultSet f;
   if (const Json* v = Field(j, "ioctl")) {
@@ -168,6 +169,7 @@ FaultSet ReadFaults(const Json& j) {
     f.failInterfaceDetail = ReadBool(*v, "failInterfaceDetail");
   if (const Json* v = Field(j, "refuseTimeouts")) f.refuseTimeouts = ReadBool(*v, "refuseTimeouts");
   ReadChannelFaults(j, f.channel);
+  if (const Json* v = Field(j, "peripheral")) f.peripheral = ReadPeripheralFaults(*v);
   return f;
 }
 
@@ -195,6 +197,7 @@ Json FaultsJson(const FaultSet& f) {
   if (f.failInterfaceDetail) j["failInterfaceDetail"] = true;
   if (f.refuseTimeouts) j["refuseTimeouts"] = true;
   ChannelFaultsJson(f.channel, j);
+  if (Json p = PeripheralFaultsJson(f.peripheral); !p.empty()) j["peripheral"] = p;
   return j;
 }
 

@@ -44,6 +44,8 @@ IoctlFault::Action ReadAction(const Json& value);
 const char* ActionName(IoctlFault::Action action);
 
 FaultSet ReadFaults(const Json& value);
+PeripheralFaults ReadPeripheralFaults(const Json& value);
+Json PeripheralFaultsJson(const PeripheralFaults& faults);  // empty when all off
 // Only the switches that differ from a fault-free device; empty when none.
 Json FaultsJson(const FaultSet& faults);
 

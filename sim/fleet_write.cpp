@@ -50,6 +50,8 @@ void ClassJson(const ClassPrinter& p, Json& j) {
   j["productId"] = HexNumber(p.ProductId(), 4);
   j["deviceId"] = ByteStringJson(p.DeviceId());
   j["serial"] = ByteStringJson(p.Serial());
+  if (const auto& pending = p.Peripheral().Commands().PendingSerial())
+    j["pendingSerial"] = ByteStringJson(*pending);
   j["firmware"] = ByteStringJson(p.Firmware());
 }
 
@@ -109,6 +111,10 @@ void ApplyStoredState(World& world, std::string_view fleetJson) {
     } else if (auto* c = dynamic_cast<ClassPrinter*>(d)) {
       if (const Json* s = Field(j, "serial"); s && ReadByteString(*s, "serial") != c->Serial())
         c->SetSerial(ReadByteString(*s, "serial"));
+      const Json* pending = Field(j, "pendingSerial");
+      c->Peripheral().Commands().SetPendingSerial(
+          pending ? std::optional<std::string>(ReadByteString(*pending, "pendingSerial"))
+                  : std::nullopt);
     }
   }
 }

@@ -32,7 +32,12 @@ std::vector<Bytes> Answers(World& world, SimDevice& device) {
     const auto r = testing::Ioctl(world, h, code, size);
     answers.push_back(r.ok ? r.out : Bytes{0xBA, 0xD0});
   }
-  if (classPrinter) answers.push_back(testing::Ioctl(world, h, kIoctlUsbPrint1284Id, 1024).out);
+  if (classPrinter) {
+    answers.push_back(testing::Ioctl(world, h, kIoctlUsbPrint1284Id, 1024).out);
+    answers.push_back(testing::Ioctl(world, h, kIoctlUsbPrintLptStatus, 64).out);
+    testing::WriteAll(world, h, Bytes(std::begin(kRemoteStatusRequest), std::end(kRemoteStatusRequest)));
+    answers.push_back(testing::ReadDue(world, h));
+  }
   for (const Bytes& query : {Bytes{0x1D, 0x49, 0x01}, Bytes{0x1D, 0x49, 0x43},
                              Bytes{0x1D, 0x49, 0x41}, Bytes{0x1D, 0x49, 0x44}}) {
     testing::WriteAll(world, h, query);
@@ -78,7 +83,11 @@ TEST(SimFleetTest, DefaultFleetHoldsOnePrinterOfEachKind) {
     models.push_back(text.substr(mdl + 4, text.find(';', mdl) - mdl - 4));
     world->Files().Close(h);
   }
-  EXPECT_EQ(models, (std::vector<std::string>{"RK-L5200", "RK-L880", "QF-90 Office"}));
+  EXPECT_EQ(models, (std::vector<std::string>{"RK-L5200", "RK-L880", "RK-L880", "QF-90 Office"}));
+  // The library's models with and without the packet protocol.
+  EXPECT_TRUE(world->PrinterClass("rk-l5200").Peripheral().OffersPacketProtocol());
+  EXPECT_TRUE(world->PrinterClass("rk-l880").Peripheral().OffersPacketProtocol());
+  EXPECT_FALSE(world->PrinterClass("rk-l880-plain").Peripheral().OffersPacketProtocol());
   for (const auto& d : world->Devices()) {
     if (auto* p = dynamic_cast<VendorPrinter*>(d.get())) {
       EXPECT_FALSE(p->Identity().serial.empty()) << p->Name();
@@ -104,6 +113,12 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
       {.code = kIoctlIdName, .action = IoctlFault::Action::Raw, .nth = 2, .bytes = {9, 9}});
   first->Vendor("onboard-usb").Faults().unplug = UnplugFault{.after = 40, .kind = RequestKind::Read};
   first->PrinterClass("rk-l880").SetSerial("00000000000000ABCD");
+  first->PrinterClass("rk-l880").Peripheral().Commands().SetPendingSerial("00000000000000DCBA");
+  first->PrinterClass("rk-l880").Faults().peripheral = {
+      .refuseRevision = true, .wrongSockets = true, .noCredit = true, .silentCommands = true};
+  first->PrinterClass("rk-l5200").Faults().peripheral = {
+      .errorCode = 0x84, .errorOn = 0x01, .silentFrom = 0x04, .packetSizeLimit = 64,
+      .writeAnswer = WriteAnswer::Busy, .statusFieldList = true, .lptError = true};
   first->Device("other-make").Unplug();
 
   const std::string text = FleetToJson(*first);
@@ -112,6 +127,9 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
   EXPECT_EQ(second->Vendor("nwj-board").IdNameUnits(), u"\u00C4\u0141");
   EXPECT_EQ(second->Vendor("nwj-board").Board().Cells(), nwj.Board().Cells());
   EXPECT_FALSE(second->Device("other-make").Plugged());
+  EXPECT_EQ(second->PrinterClass("rk-l880").Peripheral().Commands().PendingSerial(),
+            "00000000000000DCBA");
+  EXPECT_EQ(second->PrinterClass("rk-l5200").Faults().peripheral.packetSizeLimit, 64);
   ASSERT_EQ(first->Devices().size(), second->Devices().size());
   for (std::size_t i = 0; i < first->Devices().size(); ++i) {
     SCOPED_TRACE(first->Devices()[i]->Name());
@@ -175,7 +193,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "chatter"},
         BadFleet{"BadFaultName",
                  R"({"devices": [{"name": "a", "kind": "vendor", "faults": {"slow": true}}]})",
-                 "slow"}),
+                 "slow"},
+        BadFleet{"BadWriteAnswer",
+                 R"({"devices": [{"name": "a", "kind": "printer-class",
+                                  "faults": {"peripheral": {"writeAnswer": "later"}}}]})",
+                 "writeAnswer"},
+        BadFleet{"TinyPackets",
+                 R"({"devices": [{"name": "a", "kind": "printer-class",
+                                  "faults": {"peripheral": {"packetSizeLimit": 6}}}]})",
+                 "packetSizeLimit"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimFleetTest, FaultsFromAFleetTakeEffect) {

@@ -26,11 +26,13 @@ struct VendorPrinter {
   const wchar_t* product;
   const wchar_t* idCode;
   const wchar_t* idName;
-  bool onBoard;  // an NW-J interface board
+  const wchar_t* board;  // as information line 2 names it
 };
 const VendorPrinter kVendorPrinters[] = {
-    {L"VX-410 Receipt", L"VX410A000117", L"Front desk", false},
-    {L"VX-520 Label", L"VX520B004281", L"Warehouse", true},
+    {L"VX-410 Receipt", L"VX410A000117", L"Front desk", L"Onboard USB(1) Series"},
+    {L"VX-520 Label", L"VX520B004281", L"Warehouse", L"NW-J Series"},   // board code 0x00
+    {L"VX-530 Label", L"VX530D000077", L"Dock 4", L"NW-J Series"},      // board code 0x0C
+    {L"VX-610 Ticket", L"VX610E001503", L"Gate 1", L"Onboard USB(3) Series"},  // 0x10
 };
 
 class SimWindowTest : public ProgramTest {
@@ -97,7 +99,7 @@ TEST_F(SimWindowTest, VendorPrintersAreListedAndSelectingOneShowsIt) {
     EXPECT_EQ(Window().Text(ControlId::Edit2), printer.idName);
     const std::wstring infoLine = Window().Text(ControlId::Label6);
     EXPECT_FALSE(infoLine.empty());
-    EXPECT_EQ(infoLine.find(L"NW-J") != std::wstring::npos, printer.onBoard) << infoLine;
+    EXPECT_NE(infoLine.find(printer.board), std::wstring::npos) << infoLine;
     EXPECT_EQ(infoLine.find(L"USB Printer Class"), std::wstring::npos) << infoLine;
     // The label shows its whole text.
     const RECT label = Window().Rect(ControlId::Label6);

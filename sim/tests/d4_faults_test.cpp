@@ -1,0 +1,216 @@
+// The packet-protocol side's misbehaviour switches, and the departures it
+// notes for everything a correct host would not send.
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sim/tests/d4_peripheral_test_support.h"
+
+namespace nolpa::sim {
+namespace {
+
+using namespace testing;
+
+// One host packet and everything the printer sends back at once.
+using Step = std::pair<Bytes, Bytes>;
+using Steps = std::vector<Step>;
+
+Steps Join(std::initializer_list<Steps> parts) {
+  Steps all;
+  for (const Steps& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+const Steps kEnterAndInit = {{kEntry, {}}, {kInit, kInitOk}};
+const Steps kOpenWithCredit = Join({kEnterAndInit,
+                                    {{kOpenControl, kOpenControlOk},
+                                     {kCreditOne, kCreditOk},
+                                     {kCreditRequest, kCreditRequestOk}}});
+const Bytes kReadReply = Text("tp:01F0:344534433530343130303030303041303031;\x0C");
+
+Bytes ErrorPacket(std::uint8_t socket, std::uint8_t code) {
+  return {0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x7F, socket, socket, code};
+}
+
+class SimPeripheralFaultTest : public SimPeripheralTest {
+ protected:
+  void Run(const Steps& steps) {
+    for (std::size_t i = 0; i < steps.size(); ++i)
+      EXPECT_EQ(Send(steps[i].first), steps[i].second) << "step " << i;
+    printer->PowerCycle();  // back to plain mode without a word to the host
+  }
+};
+
+struct SwitchCase {
+  std::string name;
+  std::function<void(PeripheralFaults&)> set;
+  Steps steps;
+};
+
+std::vector<SwitchCase> SwitchCases() {
+  std::vector<SwitchCase> cases = {
+      {"refuse revision", [](PeripheralFaults& f) { f.refuseRevision = true; },
+       {{kEntry, {}}, {kInit, {0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x80, 0x02, 0x10}}}},
+      {"other revision asked", [](PeripheralFaults&) {},
+       {{kEntry, {}},
+        {{0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x00, 0x20},
+         {0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x80, 0x02, 0x10}}}},
+      {"error instead of every reply", [](PeripheralFaults& f) { f.errorCode = 0x80; },
+       {{kEntry, {}}, {kInit, ErrorPacket(0x00, 0x80)}}},
+      {"wrong sockets", [](PeripheralFaults& f) { f.wrongSockets = true; },
+       {{kEntry, {}},
+        {kInit, {0x02, 0x02, 0x00, 0x09, 0x01, 0x00, 0x80, 0x00, 0x10}},
+        {kOpenControl, {0x02, 0x02, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02, 0x00, 0x40, 0x02,
+                        0x00, 0x00, 0x00}},
+        {kCreditOne, {0x02, 0x02, 0x00, 0x0A, 0x01, 0x00, 0x83, 0x00, 0x02, 0x02}},
+        {kCreditRequest, {0x02, 0x02, 0x00, 0x0C, 0x01, 0x00, 0x84, 0x00, 0x02, 0x02, 0x00, 0x01}},
+        {DataPacket(0x02, kReadL5200), DataPacket(0x40, kReadReply)}}},
+      {"no credit", [](PeripheralFaults& f) { f.noCredit = true; },
+       Join({kEnterAndInit,
+             {{kOpenControl, kOpenControlOk},
+              {kCreditRequest, {0x00, 0x00, 0x00, 0x0C, 0x01, 0x00, 0x84, 0x00, 0x02, 0x02, 0x00, 0x00}}}})},
+      {"silent from OpenChannel", [](PeripheralFaults& f) { f.silentFrom = 0x01; },
+       Join({kEnterAndInit, {{kOpenControl, {}}, {kCreditOne, {}}, {kCloseControl, {}}}})},
+      {"silent commands", [](PeripheralFaults& f) { f.silentCommands = true; },
+       Join({kOpenWithCredit, {{DataPacket(0x02, kReadL5200), {}}, {kRemoteStatus, {}}}})},
+      {"smaller packets granted", [](PeripheralFaults& f) { f.packetSizeLimit = 32; },
+       Join({kEnterAndInit,
+             {{kOpenControl, {0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02, 0x00, 0x20,
+                              0x00, 0x20, 0x00, 0x00}},
+              {kCreditOne, kCreditOk},
+              {kCreditRequest, kCreditRequestOk},
+              {DataPacket(0x02, kReadL5200),
+               DataPacket(0x02, Bytes(kReadReply.begin(), kReadReply.begin() + 26))},
+              {kCreditOne, Cat({kCreditOk, DataPacket(0x02, Bytes(kReadReply.begin() + 26,
+                                                                   kReadReply.end()))})}}})},
+  };
+  // An Error packet of each kind in place of the OpenChannel reply.
+  for (const std::uint8_t code : {0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x90}) {
+    cases.push_back({"error " + std::to_string(code) + " on OpenChannel",
+                     [code](PeripheralFaults& f) {
+                       f.errorCode = code;
+                       f.errorOn = 0x01;
+                     },
+                     Join({kEnterAndInit, {{kOpenControl, ErrorPacket(0x02, code)}}})});
+  }
+  return cases;
+}
+
+TEST_F(SimPeripheralFaultTest, MisbehavesAsSwitched) {
+  for (const auto& c : SwitchCases()) {
+    SCOPED_TRACE(c.name);
+    printer->Faults().peripheral = {};
+    c.set(printer->Faults().peripheral);
+    Run(c.steps);
+  }
+}
+
+TEST_F(SimPeripheralFaultTest, ErrorOnExitStillEndsPacketMode) {
+  printer->Faults().peripheral.errorCode = 0x87;
+  printer->Faults().peripheral.errorOn = 0x08;
+  EXPECT_EQ(Send(kEntry), Bytes{});
+  EXPECT_EQ(Send(kInit), kInitOk);
+  EXPECT_EQ(Send(kExit), ErrorPacket(0x00, 0x87));
+  EXPECT_FALSE(printer->Peripheral().InPacketMode());
+}
+
+struct DepartureCase {
+  const char* kind;
+  Steps steps;
+};
+
+std::vector<DepartureCase> DepartureCases() {
+  const Bytes smallOpen = {0x00, 0x00, 0x00, 0x11, 0x01, 0x00, 0x01, 0x02, 0x02,
+                           0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00};
+  const Bytes smallOpenOk = {0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00,
+                             0x02, 0x02, 0x00, 0x10, 0x02, 0x00, 0x00, 0x00};
+  const Bytes refusedOpen = {0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x81, 0x01,
+                             0x02, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  return {
+      {departure::kPacketBeforeEntry, {{kInit, {}}}},
+      {departure::kTransactionLength,
+       {{kEntry, {}},
+        {{0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x00, 0x10, 0x00}, ErrorPacket(0x00, 0x80)}}},
+      {departure::kTransactionLength,
+       {{kEntry, {}}, {{0x00, 0x00, 0x00, 0x03, 0x01, 0x00}, ErrorPacket(0x00, 0x80)}}},
+      {departure::kTransactionHeader,
+       {{kEntry, {}}, {{0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x10}, kInitOk}}},
+      {departure::kTransactionHeader,
+       Join({kEnterAndInit, {{{0x00, 0x00, 0x00, 0x07, 0x01, 0x01, 0x08}, kExitOk}}})},
+      {departure::kTransactionBeforeInit, {{kEntry, {}}, {kOpenControl, ErrorPacket(0x00, 0x80)}}},
+      {departure::kUnknownTransaction,
+       Join({kEnterAndInit, {{{0x00, 0x00, 0x00, 0x07, 0x01, 0x00, 0x09}, ErrorPacket(0x00, 0x80)}}})},
+      {departure::kInitTwice, Join({kEnterAndInit, {{kInit, kInitOk}}})},
+      {departure::kChannelOpenedTwice, Join({kOpenWithCredit, {{kOpenControl, refusedOpen}}})},
+      {departure::kChannelNotOpen,
+       Join({kEnterAndInit, {{DataPacket(0x40, Text("x")), ErrorPacket(0x40, 0x84)}}})},
+      {departure::kChannelNotOpen,
+       Join({kEnterAndInit,
+             {{kCloseControl, {0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x82, 0x01, 0x02, 0x02}}}})},
+      {departure::kDataWithoutCredit,
+       Join({kEnterAndInit,
+             {{kOpenControl, kOpenControlOk}, {DataPacket(0x02, kStatus), ErrorPacket(0x02, 0x81)}}})},
+      {departure::kPacketTooLong,
+       Join({kEnterAndInit,
+             {{smallOpen, smallOpenOk},
+              {kCreditRequest, kCreditRequestOk},
+              {DataPacket(0x02, SerialWrite({0x27, 0x03, 0xF0}, "4E4C50410000001234")),
+               ErrorPacket(0x02, 0x83)}}})},
+      {departure::kChannelOpenAtExit, Join({kOpenWithCredit, {{kExit, kExitOk}}})},
+      {departure::kMalformedCommand,
+       Join({kOpenWithCredit, {{DataPacket(0x02, {'s', 't', 0x02, 0x00, 0x01, 0x00}),
+                                DataPacket(0x02, Text("st:NA;\x0C"))}}})},
+      {departure::kMalformedCommand,
+       Join({kOpenWithCredit, {{DataPacket(0x02, {'t', 'p', 0x03, 0x00, 0x01, 0x27, 0x03}),
+                                DataPacket(0x02, Text("tp:NA;\x0C"))}}})},
+  };
+}
+
+TEST_F(SimPeripheralFaultTest, NotesWhatACorrectHostWouldNotSend) {
+  for (const auto& c : DepartureCases()) {
+    SCOPED_TRACE(c.kind);
+    const std::size_t before = world.Departures().Count(c.kind);
+    const std::size_t allBefore = world.Departures().All().size();
+    world.Departures().Expect(c.kind);
+    Run(c.steps);
+    EXPECT_EQ(world.Departures().Count(c.kind), before + 1);
+    EXPECT_EQ(world.Departures().All().size(), allBefore + 1);  // that one and no other
+  }
+}
+
+TEST_F(SimPeripheralFaultTest, NotesADeviceClosedInPacketModeAndLeavesIt) {
+  world.Departures().Expect(departure::kClosedInPacketMode);
+  world.Departures().Expect(departure::kChannelOpenAtClose);
+  OpenControl();
+  world.Files().Close(handle);
+  EXPECT_EQ(world.Departures().Count(departure::kChannelOpenAtClose), 1u);
+  EXPECT_EQ(world.Departures().Count(departure::kClosedInPacketMode), 1u);
+  handle = world.Files().Open(printer->InterfacePath());
+  EXPECT_EQ(Send(kRemoteStatus), Text("@BDC ST\r\nST:04;RV:5.10;\x0C"));
+}
+
+// Whatever a hostile host sends, the printer's output in packet mode is a
+// run of whole packets, each at least a header and a command or data byte.
+TEST(SimPeripheralFuzzTest, AnswersGarbageWithWholePackets) {
+  std::uint32_t seed = 12345;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int round = 0; round < 200; ++round) {
+    D4Peripheral peripheral(true, ClassPrinterCommands("4E4C5041000000A001", "5.10", kModelBytesL5200));
+    Bytes out;
+    peripheral.Receive(Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest}), {}, out);
+    Bytes noise(next() % 64);
+    for (auto& b : noise) b = static_cast<std::uint8_t>(next() % 5 == 0 ? next() : next() % 0x12);
+    peripheral.Receive(noise, {}, out);
+    std::size_t at = 0;
+    while (at + 6 <= out.size()) {
+      const std::size_t length = out[at + 2] << 8 | out[at + 3];
+      ASSERT_GE(length, 7u) << "round " << round;
+      at += length;
+    }
+    EXPECT_EQ(at, out.size()) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace nolpa::sim
