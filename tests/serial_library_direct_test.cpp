@@ -5,6 +5,7 @@
 // device left open after any call.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -98,6 +99,18 @@ TEST_F(LibraryOnPrinters, BothModelsAreReadWrittenAndAskedForTheirFirmware) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), replyLength), "@BDC ST\r\nST:04;RV:3.41;\x0C");
     ExpectNothingLeft(printer);
   }
+}
+
+TEST_F(LibraryOnPrinters, OneSerialReadOnAPromptPrinterTakesLessThan60Ms) {
+  sim::ClassPrinter& printer = Add("rk", kL5200Id, "4E4C5041000000A001");
+  const std::uint64_t sleepsBefore = clock_.SleepCalls();
+  EXPECT_EQ(ReadSerial(printer, 0), MORVALIB_OK);
+  const std::uint64_t spent = clock_.NowMs();
+  EXPECT_LT(spent, 60u);
+  // Every pause is an empty raw read of the engine (10 ms each).
+  EXPECT_EQ(spent, (clock_.SleepCalls() - sleepsBefore) * 10);
+  std::printf("[ measured ] GetUSBSerialNumber: %llu ms virtual, %llu empty reads\n",
+              static_cast<unsigned long long>(spent), static_cast<unsigned long long>(clock_.SleepCalls() - sleepsBefore));
 }
 
 TEST_F(LibraryOnPrinters, APrinterWithoutD4HasNoSerialNumberButReportsItsFirmware) {
