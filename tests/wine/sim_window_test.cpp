@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -105,6 +106,18 @@ TEST_F(SimWindowTest, VendorPrintersAreListedAndSelectingOneShowsIt) {
     const RECT label = Window().Rect(ControlId::Label6);
     EXPECT_GT(label.right - label.left, static_cast<LONG>(infoLine.size()) * 3);
   }
+}
+
+// The library carried by the simulated program reads the serial number of
+// the default fleet's RK-L5200 through its packet protocol.
+TEST_F(SimWindowTest, PrinterClassPrinterIsListedWithTheSerialNumberTheLibraryReads) {
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  const std::vector<std::wstring> items = Window().Items(ControlId::ComboBox1);
+  const auto it = std::find(items.begin(), items.end(), L"RK-L5200");
+  ASSERT_NE(it, items.end());
+  Window().Select(ControlId::ComboBox1, static_cast<int>(it - items.begin()));
+  ASSERT_TRUE(WaitForIdCode(L"4E4C5041000000A001")) << Window().Text(ControlId::Memo1);
+  EXPECT_EQ(Window().Text(ControlId::Label6), L"USB Printer Class");
 }
 
 TEST_F(SimWindowTest, DateButtonGivesAFourteenDigitCodeOfNow) {
