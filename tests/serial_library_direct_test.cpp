@@ -16,14 +16,15 @@
 #include "sim/departures.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
+#include "tests/support/library_entry_points.h"
 
 namespace nolpa::morvalib {
 namespace {
 
-constexpr GetUSBSerialNumberFn kGetSerial = &::GetUSBSerialNumber;
-constexpr SetUSBSerialNumberFn kSetSerial = &::SetUSBSerialNumber;
-constexpr GetPrinterFirmwareVersionFn kGetFirmware = &::GetPrinterFirmwareVersion;
-constexpr SendReceiveD4CommandFn kSendReceive = &::SendReceiveD4Command;
+using testing::kGetFirmware;
+using testing::kGetSerial;
+using testing::kSendReceive;
+using testing::kSetSerial;
 
 constexpr char kL5200Id[] = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;";
 constexpr char kL880Id[] = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L880;CLS:PRINTER;";
