@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/device_world.h"
+#include "app/simulated_printer_locator.h"
 #include "serial_library/morvalib_sim.h"
 #include "sim/world.h"
 
@@ -27,9 +28,10 @@ std::string StateFilePath() {
 class SimulatedDeviceWorld final : public DeviceWorld {
  public:
   SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock)
-      : world_(std::move(world)) {
+      : world_(std::move(world)), locator_(*world_) {
     library_.files = &world_->Files();
     library_.clock = &clock;
+    library_.locator = &locator_;
   }
   platform::DeviceFiles& Files() override { return world_->Files(); }
   platform::DeviceInterfaces& Interfaces() override { return world_->Interfaces(); }
@@ -45,6 +47,7 @@ class SimulatedDeviceWorld final : public DeviceWorld {
 
  private:
   std::unique_ptr<sim::World> world_;
+  SimulatedPrinterLocator locator_;
   // Outlives the library: the program frees it before its world ends.
   morvalib::LibraryServices library_;
 };

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string_view>
-#include <vector>
 
+#include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 
 namespace nolpa::morvalib {
@@ -35,28 +36,30 @@ int ExchangeControl(const PortOpener& open, const char* devicePath, const std::u
   if (replyLength != nullptr) *replyLength = 0;
   if (devicePath == nullptr || command == nullptr || replyLength == nullptr || commandLength < 0)
     return MORVALIB_E_ARGUMENT;
+  // Declared first, so that the port is always destroyed before the lock.
+  const LibraryLockScope lock;
   std::unique_ptr<TRKCCC> port;
   if (const int opened = open(devicePath, &port); opened != MORVALIB_OK) return opened;
   if (!PacketModeCheck(*port)) return MORVALIB_E_NO_PACKET;
   int sent = 0;
   if (port->SendControl(0, command, commandLength, &sent) != 1 || sent < 0) return MORVALIB_E_SEND;
 
-  std::vector<std::uint8_t> received;
+  std::unique_ptr<WorkBuffer> received;
   try {
-    received.assign(static_cast<std::size_t>(std::max(kReplyBufferStep, replySize)), 0);
+    received = std::make_unique<WorkBuffer>(static_cast<std::size_t>(std::max(kReplyBufferStep, replySize)));
   } catch (const std::bad_alloc&) {
     return MORVALIB_E_RECEIVE;
   }
   int count = 0;
-  const int size = static_cast<int>(received.size());
-  if (port->ReceiveControl(received.data(), size, &count) != 1 || count < 0) return MORVALIB_E_RECEIVE;
+  const int size = received->size();
+  if (port->ReceiveControl(received->data(), size, &count) != 1 || count < 0) return MORVALIB_E_RECEIVE;
   port.reset();  // the printer is closed before the caller sees the reply
 
   // A reply longer than the receive buffer (never smaller than the
   // caller's) was cut by the port: its length is all the caller gets.
   *replyLength = count;
   if (reply == nullptr || count > replySize || count > size) return MORVALIB_E_BUFFER;
-  std::memcpy(reply, received.data(), static_cast<std::size_t>(count));
+  std::memcpy(reply, received->data(), static_cast<std::size_t>(count));
   return MORVALIB_OK;
 }
 

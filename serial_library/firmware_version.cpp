@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "serial_library/exchange.h"
+#include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/printer_commands.h"
 #include "serial_library/serial_number.h"
@@ -99,6 +100,8 @@ std::string ReadDataPathReply(TRKCCC& port) {
 int ReadFirmwareVersion(const PortOpener& open, const char* devicePath, char* buffer, int bufferSize,
                         int* length) {
   if (devicePath == nullptr || length == nullptr) return MORVALIB_E_ARGUMENT;
+  // Declared first, so that the port is always destroyed before the lock.
+  const LibraryLockScope lock;
   std::unique_ptr<TRKCCC> port;
   if (const int opened = open(devicePath, &port); opened != MORVALIB_OK) return opened;
   // Starts the packet protocol where the printer offers it; a printer

@@ -30,8 +30,9 @@
  *     ... allocate n bytes and call again ...
  * For an 18-character serial number n is 19.
  *
- * Not built yet: the printer lookup and the packet protocol behind it, so
- * every call that passes its argument checks returns MORVALIB_E_NO_PRINTER. */
+ * Not built yet: the printer lookup. Until it is, this library (unlike the
+ * simulator flavour, morvalib_sim.h) finds no printer: every call that
+ * passes its argument checks returns MORVALIB_E_NO_PRINTER. */
 #ifndef MORVALIB_H
 #define MORVALIB_H
 
@@ -80,7 +81,9 @@ int MORVALIB_CALL SendReceiveD4Command(const char* devicePath, const unsigned ch
 /* The printer's USB serial number as text. buffer may be null (size
  * query); length is required. MORVALIB_E_ARGUMENT when devicePath or
  * length is null; MORVALIB_E_REPLY_FORM when the printer's answer is not a
- * serial number; MORVALIB_E_BUFFER; and the codes of SendReceiveD4Command. */
+ * serial number (also when it is longer than 64 KiB: a reply that does not
+ * fit is asked for again with a buffer 1,024 bytes larger, up to that
+ * size); MORVALIB_E_BUFFER; and the codes of SendReceiveD4Command. */
 int MORVALIB_CALL GetUSBSerialNumber(const char* devicePath, char* buffer, int bufferSize,
                                      int* length, int model);
 

@@ -1,5 +1,8 @@
 #include "serial_library/open_printer_port.h"
 
+#include <new>
+
+#include "serial_library/direct_port.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
 
@@ -31,10 +34,24 @@ int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port) {
   port->reset();
   if (devicePath == nullptr) return MORVALIB_E_ARGUMENT;
   if (!InstanceIdentifier(devicePath)) return MORVALIB_E_NO_PRINTER;
-  if (!IsComplete(Services())) return MORVALIB_E_NO_PRINTER;
-  // The printer lookup (the device's UsbLocation, the spooler printer on the
-  // same socket) and the ports it chooses between are not built: no printer.
-  return MORVALIB_E_NO_PRINTER;
+  const LibraryServices& services = Services();
+  if (!IsComplete(services) || services.locator == nullptr) return MORVALIB_E_NO_PRINTER;
+  // The printer lookup belongs here: the device's UsbLocation into the
+  // params, the spooler printer on the same socket (then the channel-API
+  // port, PortKind 7). Until it is built the locator names the device file
+  // and the direct port is the only port.
+  const std::optional<std::string> deviceFile = services.locator->DirectPortPath(devicePath);
+  if (!deviceFile) return MORVALIB_E_NO_PRINTER;
+  const OpenParams params;
+  std::unique_ptr<TRKCCC> opened;
+  try {
+    opened = std::make_unique<TRKPRN>(*services.files, *services.clock, *deviceFile);
+  } catch (const std::bad_alloc&) {
+    return MORVALIB_E_MEMORY;
+  }
+  if (opened->SetParams(params) != 1 || opened->Open() != 1) return MORVALIB_E_NO_PRINTER;
+  *port = std::move(opened);
+  return MORVALIB_OK;
 }
 
 }  // namespace nolpa::morvalib

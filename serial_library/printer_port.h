@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/device_files.h"
+#include "serial_library/live_objects.h"
 
 namespace nolpa::morvalib {
 
@@ -75,6 +76,9 @@ class TRKCCC {
 
   // kDirectPortKind or kChannelApiPortKind.
   virtual std::int32_t PortKind() const = 0;
+
+ private:
+  PortCount count_;  // what a test reads to see that no port outlived its call
 };
 
 }  // namespace nolpa::morvalib

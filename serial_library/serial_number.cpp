@@ -2,9 +2,10 @@
 
 #include <cstring>
 #include <new>
-#include <vector>
+#include <memory>
 
 #include "serial_library/exchange.h"
+#include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/printer_commands.h"
 
@@ -22,21 +23,25 @@ int ReadSerialNumber(const PortOpener& open, const char* devicePath, char* buffe
                      int* length, int model) {
   if (devicePath == nullptr || length == nullptr) return MORVALIB_E_ARGUMENT;
   const auto command = SerialReadCommand(model);
-  std::vector<std::uint8_t> reply;
+  std::unique_ptr<WorkBuffer> reply;
   int replyLength = 0;
   int result = MORVALIB_E_BUFFER;
-  // A reply longer than the buffer is asked for again with a larger one.
+  // A reply longer than the buffer is asked for again with a larger one, up
+  // to the ceiling: a printer that keeps answering at length is not sending
+  // a serial number.
   for (std::size_t size = kReplyBufferStep; result == MORVALIB_E_BUFFER; size += kReplyBufferStep) {
+    if (size > kMaxSerialReplyBuffer) return MORVALIB_E_REPLY_FORM;
     try {
-      reply.assign(size, 0);
+      reply.reset();
+      reply = std::make_unique<WorkBuffer>(size);
     } catch (const std::bad_alloc&) {
       return MORVALIB_E_MEMORY;
     }
     result = ExchangeControl(open, devicePath, command.data(), static_cast<int>(command.size()),
-                             reply.data(), static_cast<int>(size), &replyLength);
+                             reply->data(), reply->size(), &replyLength);
   }
   if (result != MORVALIB_OK) return result;
-  const auto text = DecodeSerialReply(std::span(reply).first(static_cast<std::size_t>(replyLength)));
+  const auto text = DecodeSerialReply(reply->first(replyLength));
   if (!text) return MORVALIB_E_REPLY_FORM;
   return HandOutText(*text, buffer, bufferSize, length);
 }
@@ -49,14 +54,12 @@ int WriteSerialNumber(const PortOpener& open, const char* devicePath, const char
       std::memchr(serialNumber, '\0', kSerialNumberLength) != nullptr)
     return MORVALIB_E_ARGUMENT;
   const auto command = SerialWriteCommand(model, serialNumber);
-  std::vector<std::uint8_t> reply(kReplyBufferStep, 0);
+  WorkBuffer reply(kReplyBufferStep);
   int replyLength = 0;
   const int result = ExchangeControl(open, devicePath, command.data(), static_cast<int>(command.size()),
-                                     reply.data(), kReplyBufferStep, &replyLength);
+                                     reply.data(), reply.size(), &replyLength);
   if (result != MORVALIB_OK) return result;
-  return IsWriteAcknowledged(std::span(reply).first(static_cast<std::size_t>(replyLength)))
-             ? MORVALIB_OK
-             : MORVALIB_E_NOT_ACKED;
+  return IsWriteAcknowledged(reply.first(replyLength)) ? MORVALIB_OK : MORVALIB_E_NOT_ACKED;
 }
 
 }  // namespace nolpa::morvalib

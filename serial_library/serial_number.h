@@ -2,9 +2,18 @@
 // Reading and writing the printer's USB serial number: the bodies of
 // GetUSBSerialNumber and SetUSBSerialNumber, with their contract
 // (morvalib.h); the printer is reached through `open`.
+#include <cstddef>
+#include <string>
+
 #include "serial_library/open_printer_port.h"
 
 namespace nolpa::morvalib {
+
+// The largest reply buffer the serial-number read enlarges to. A reply that
+// does not fit it is no serial number: the read ends with -5. On the direct
+// port the ceiling is never reached (its engine refuses replies over 1,024
+// bytes); it bounds the channel-API port, whose replies have no limit.
+inline constexpr std::size_t kMaxSerialReplyBuffer = 64 * 1024;
 
 int ReadSerialNumber(const PortOpener& open, const char* devicePath, char* buffer, int bufferSize,
                      int* length, int model);

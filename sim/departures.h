@@ -22,6 +22,9 @@ namespace departure {
 inline constexpr char kIoctlBufferSize[] = "ioctl buffer size";
 // A control request the driver does not know; refused.
 inline constexpr char kUnknownIoctl[] = "unknown ioctl";
+// A request on a printer-class handle while a later open of the same
+// device is still held: the program's handle used during the library's call.
+inline constexpr char kOverlappedHandleUsed[] = "overlapped handle used";
 // A board-memory request on an interface that has no board memory.
 inline constexpr char kBoardRequestOnboard[] = "board request on onboard interface";
 // The finishing board request with a first word other than 0.

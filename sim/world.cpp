@@ -136,10 +136,25 @@ void World::BeforeRequest(bool sync) {
   }
 }
 
-bool World::IsHeld(const SimDevice* device) const {
-  return std::any_of(handles_.begin(), handles_.end(), [device](const auto& h) {
+std::size_t World::HandlesOn(const SimDevice* device) const {
+  return static_cast<std::size_t>(std::count_if(handles_.begin(), handles_.end(), [device](const auto& h) {
+    return h.second.device == device && h.second.generation == device->Generation();
+  }));
+}
+
+bool World::MayOpen(const SimDevice* device) const {
+  const std::size_t held = HandlesOn(device);
+  return held == 0 || (held == 1 && device->Kind() == DeviceKind::PrinterClass);
+}
+
+void World::CheckOverlap(DeviceHandle handle, const SimDevice* device) const {
+  if (device == nullptr) return;
+  const auto later = std::find_if(handles_.upper_bound(handle), handles_.end(), [device](const auto& h) {
     return h.second.device == device && h.second.generation == device->Generation();
   });
+  if (later != handles_.end())
+    device->NoteDeparture(departure::kOverlappedHandleUsed,
+                          "handle " + std::to_string(handle) + " while " + std::to_string(later->first) + " is open");
 }
 
 SimDevice* World::LiveDevice(DeviceHandle handle, SimDevice** anyDevice) {
@@ -178,7 +193,7 @@ DeviceHandle World::Open(const std::string& path) {
     if (d->AnswersToPath(path)) device = d.get();
   RecordedRequest r = Begin(device, RequestKind::Open, kInvalidDeviceHandle);
   r.path = path;
-  if (device && device->Plugged() && !device->Faults().refuseOpen && !IsHeld(device)) {
+  if (device && device->Plugged() && !device->Faults().refuseOpen && MayOpen(device)) {
     r.handle = nextHandle_;
     nextHandle_ += 4;
     handles_[r.handle] = {device, device->Generation()};
@@ -196,6 +211,7 @@ bool World::Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uin
   if (done) *done = 0;
   SimDevice* any = nullptr;
   SimDevice* device = LiveDevice(handle, &any);
+  CheckOverlap(handle, device);
   RecordedRequest r = Begin(any, RequestKind::Read, handle);
   r.size = size;
   if (device && (buffer || size == 0)) {
@@ -218,6 +234,7 @@ bool World::Write(DeviceHandle handle, const void* data, std::uint32_t size,
   if (done) *done = 0;
   SimDevice* any = nullptr;
   SimDevice* device = LiveDevice(handle, &any);
+  CheckOverlap(handle, device);
   RecordedRequest r = Begin(any, RequestKind::Write, handle);
   r.size = size;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -262,6 +279,7 @@ bool World::IoControl(DeviceHandle handle, std::uint32_t code, const void* in,
   if (returned) *returned = 0;
   SimDevice* any = nullptr;
   SimDevice* device = LiveDevice(handle, &any);
+  CheckOverlap(handle, device);
   RecordedRequest r = Begin(any, RequestKind::IoControl, handle);
   r.code = code;
   r.size = out ? outSize : 0;

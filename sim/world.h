@@ -126,7 +126,16 @@ class World : private platform::DeviceFiles,
                                 std::string_view serial, std::string_view name,
                                 const platform::Guid& guid) const;
   void BeforeRequest(bool sync);
-  bool IsHeld(const SimDevice* device) const;
+  // Live handles on `device`.
+  std::size_t HandlesOn(const SimDevice* device) const;
+  // Devices open without sharing; the printer-class driver lets a second
+  // open through while one handle holds the device (the serial-number
+  // library opens the printer while the program keeps its own handle).
+  bool MayOpen(const SimDevice* device) const;
+  // Notes kOverlappedHandleUsed when `handle` is used while a later open of
+  // the same device is still held: the program waits for the library's call
+  // to end, so its handle is idle while the library's is open.
+  void CheckOverlap(platform::DeviceHandle handle, const SimDevice* device) const;
   // Notes kPortAboveCom32 when `name` ("COMn", or "\\.\COMn" when
   // `devicePath`) is a port above COM32.
   void CheckPortExamined(std::string_view name, bool devicePath);

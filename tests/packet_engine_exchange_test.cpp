@@ -7,6 +7,7 @@
 
 #include "serial_library/engine/cbt_ctrl.h"
 #include "sim/virtual_clock.h"
+#include "tests/support/d4_packets.h"
 #include "tests/support/scripted_device.h"
 
 namespace nolpa::serial_library {
@@ -19,38 +20,7 @@ struct Step {
 };
 using Script = std::vector<Step>;
 
-// The requests, written out byte by byte from the packet layouts.
-const Bytes kEntry{0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X', 'V', ' ', '1', '2', '8', '4',
-                   '.',  '4',  0x0A, '@',  'Q',  'X', 'V', 0x0A, '@', 'Q', 'X', 'V', 0x0A};
-const Bytes kInit{0, 0, 0, 8, 1, 0, 0x00, 0x10};
-const Bytes kOpenControl{0, 0, 0, 17, 1, 0, 0x01, 0x02, 0x02, 0x00, 0x40, 0x02, 0x00, 0, 0, 0, 0};
-const Bytes kOpenData{0, 0, 0, 17, 1, 0, 0x01, 0x40, 0x40, 0x10, 0x00, 0x02, 0x00, 0, 0, 0, 0};
-const Bytes kClose{0, 0, 0, 10, 1, 0, 0x02, 0x02, 0x02, 0x00};
-const Bytes kCredit{0, 0, 0, 11, 1, 0, 0x03, 0x02, 0x02, 0x00, 0x01};
-const Bytes kCreditRequest{0, 0, 0, 13, 1, 0, 0x04, 0x02, 0x02, 0x00, 0x01, 0x00, 0x1E};
-const Bytes kExit{0, 0, 0, 7, 1, 0, 0x08};
-const Bytes kCommand{'t', 'p', 0x04, 0x00, 0x01, 0x27, 0x03, 0xF0};
-const Bytes kCommandPacket{0x02, 0x02, 0, 14, 0, 0, 't', 'p', 0x04, 0x00, 0x01, 0x27, 0x03, 0xF0};
-
-Bytes InitReply(std::uint8_t result = 0) { return {0, 0, 0, 9, 1, 0, 0x80, result, 0x10}; }
-Bytes OpenReply(std::uint8_t socket, std::uint16_t h2p, std::uint16_t p2h, std::uint8_t result = 0) {
-  return {0, 0, 0, 16, 1, 0, 0x81, result, socket, socket, std::uint8_t(h2p >> 8),
-          std::uint8_t(h2p), std::uint8_t(p2h >> 8), std::uint8_t(p2h), 0, 1};
-}
-Bytes SocketReply(std::uint8_t command, std::uint8_t result = 0) {
-  return {0, 0, 0, 10, 1, 0, command, result, 0x02, 0x02};
-}
-Bytes CreditGrant(std::uint16_t credit, std::uint8_t result = 0) {
-  return {0, 0, 0, 12, 1, 0, 0x84, result, 0x02, 0x02, 0, std::uint8_t(credit)};
-}
-Bytes ExitReply(std::uint8_t result = 0) { return {0, 0, 0, 8, 1, 0, 0x88, result}; }
-Bytes DataPacket(std::uint8_t socket, const Bytes& payload) {
-  const std::size_t length = payload.size() + 6;
-  Bytes packet{socket, socket, std::uint8_t(length >> 8), std::uint8_t(length), 0, 0};
-  packet.insert(packet.end(), payload.begin(), payload.end());
-  return packet;
-}
-Bytes ErrorPacket(std::uint8_t code) { return {0, 0, 0, 10, 1, 0, 0x7F, 0x02, 0x02, code}; }
+using namespace testing::d4;
 
 // Entry string and Init, then the whole exchange, with `reply` after the
 // command's data packet, then Exit.

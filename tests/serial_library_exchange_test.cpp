@@ -8,6 +8,7 @@
 #include <string>
 
 #include "serial_library/exchange.h"
+#include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/serial_number.h"
 #include "tests/serial_library_scripted_port.h"
@@ -158,6 +159,72 @@ TEST(LibrarySerialNumber, ShortSerialIsRefusedBeforeThePrinterIsOpened) {
     EXPECT_EQ(WriteSerialNumber(printer.Opener(), kPath, serial, 0), MORVALIB_E_ARGUMENT) << serial;
   }
   EXPECT_EQ(printer.opens, 0);
+}
+
+}  // namespace
+}  // namespace nolpa::morvalib
+
+namespace nolpa::morvalib {
+namespace {
+
+TEST(LibrarySerialNumber, EnlargingStopsAtTheCeiling) {
+  // A port without a reply limit (as the channel-API port will be) and a
+  // printer that always answers at a length no buffer up to the ceiling holds.
+  ScriptedPrinter printer;
+  const std::string endless = "tp:01F0:" + std::string(kMaxSerialReplyBuffer, '4') + ";\x0C";
+  printer.controlReplies.assign(kMaxSerialReplyBuffer / kReplyBufferStep + 1, endless);
+  int length = 5;
+  char buffer[64] = "keep";
+  EXPECT_EQ(ReadSerialNumber(printer.Opener(), kPath, buffer, 64, &length, 0), MORVALIB_E_REPLY_FORM);
+  EXPECT_EQ(printer.controlSent.size(), kMaxSerialReplyBuffer / kReplyBufferStep) << "1 KiB to 64 KiB";
+  EXPECT_EQ(printer.receiveSizeAsked, static_cast<int>(kMaxSerialReplyBuffer));
+  EXPECT_EQ(length, 5);
+  EXPECT_STREQ(buffer, "keep");
+  EXPECT_EQ(Live(), LiveObjects{});
+
+  // One byte less than the ceiling still fits, and is read.
+  ScriptedPrinter fits;
+  const std::string longest = "tp:01F0:" + std::string(kMaxSerialReplyBuffer - 10, '4') + ";\x0C";
+  fits.controlReplies.assign(kMaxSerialReplyBuffer / kReplyBufferStep, longest);
+  EXPECT_EQ(ReadSerialNumber(fits.Opener(), kPath, nullptr, 0, &length, 0), MORVALIB_E_BUFFER);
+  EXPECT_EQ(fits.controlSent.size(), kMaxSerialReplyBuffer / kReplyBufferStep);
+}
+
+// The lock exists from before the port is opened until after it is
+// destroyed, and every call ends with no lock, port or buffer alive.
+TEST(LibraryLiveObjects, EveryOutcomeEndsWithNothingAlive) {
+  struct Case {
+    const char* name;
+    void (*script)(ScriptedPrinter&);
+  } const cases[] = {
+      {"success", [](ScriptedPrinter&) {}},
+      {"no D4", [](ScriptedPrinter& p) { p.deviceId = "CMD:ESC;"; }},
+      {"send fails", [](ScriptedPrinter& p) { p.sendFails = true; }},
+      {"receive fails", [](ScriptedPrinter& p) { p.receiveFails = true; }},
+      {"long reply", [](ScriptedPrinter& p) { p.controlReplies = {std::string(1500, 'x'), kSerialReply}; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedPrinter printer;
+    printer.controlReplies = {kSerialReply};
+    c.script(printer);
+    std::vector<LiveObjects> atOpen;
+    const PortOpener opener = [&](const char* path, std::unique_ptr<TRKCCC>* port) {
+      atOpen.push_back(Live());
+      return printer.Opener()(path, port);
+    };
+    int length = 0;
+    char buffer[64];
+    ReadSerialNumber(opener, kPath, buffer, 64, &length, 0);
+    ASSERT_FALSE(atOpen.empty());
+    for (const LiveObjects& live : atOpen) {
+      EXPECT_EQ(live.locks, 1);
+      EXPECT_EQ(live.ports, 0);
+      EXPECT_EQ(live.buffers, 1) << "the serial read's reply buffer";
+    }
+    EXPECT_EQ(Live(), LiveObjects{});
+    EXPECT_EQ(printer.destroyed, printer.opens);
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The four exports as a program binds them, against a simulated world with
 // one printer-class printer: argument checks before any device is touched,
-// the out-parameter rules on failure, and "no printer" for every path while
-// the printer lookup is not built.
+// the out-parameter rules on failure, and "no printer" for every path without
+// a device locator, as in the production library until the printer lookup is
+// built.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -12,14 +13,15 @@
 #include "serial_library/services.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
+#include "tests/support/library_entry_points.h"
 
 namespace nolpa::morvalib {
 namespace {
 
-constexpr GetUSBSerialNumberFn kGetSerial = &::GetUSBSerialNumber;
-constexpr SetUSBSerialNumberFn kSetSerial = &::SetUSBSerialNumber;
-constexpr GetPrinterFirmwareVersionFn kGetFirmware = &::GetPrinterFirmwareVersion;
-constexpr SendReceiveD4CommandFn kSendReceive = &::SendReceiveD4Command;
+using testing::kGetFirmware;
+using testing::kGetSerial;
+using testing::kSendReceive;
+using testing::kSetSerial;
 
 constexpr int kUntouched = 12345;
 

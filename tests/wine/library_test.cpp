@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <set>
 #include <string>
 
+#include "app/simulated_printer_locator.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_device_files.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/morvalib_sim.h"
+#include "sim/world.h"
 #include "tests/wine/programs.h"
 
 namespace nolpa::wine_tests {
@@ -140,11 +144,41 @@ TEST(SimulatorLibrary, TakesOnlyACompleteWorld) {
   EXPECT_EQ(attach(&noClock), MORVALIB_E_ARGUMENT);
   const morvalib::LibraryServices services{.files = &files, .clock = &clock};
   EXPECT_EQ(attach(&services), MORVALIB_OK);
-  // With a world, a well-formed path still finds no printer: the lookup
-  // is not built.
+  // Without a locator a well-formed path finds no printer: the lookup is
+  // not built.
   const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
   int length = 77;
   EXPECT_EQ(getSerial("\\\\?\\usb#vid_0f1a&pid_0520#a1#{x}", nullptr, 0, &length, 0), MORVALIB_E_NO_PRINTER);
+}
+
+// One serial-number read through the simulator flavour, on the real clock,
+// of a simulated printer that answers at once.
+TEST(SimulatorLibrary, ReadsASimulatedPrintersSerialNumberWithin150Ms) {
+  platform::win32::Win32Clock clock;
+  sim::World world(clock);
+  const sim::ClassPrinter& printer = world.AddClassPrinter(
+      {.name = "rk", .deviceId = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;", .serial = "4E4C5041000000A001"});
+  app::SimulatedPrinterLocator locator(world);
+  LoadedLibrary library(kSimLibrary);  // unloaded before the world goes
+  ASSERT_NE(library.Module(), nullptr);
+  const auto attach = library.Bind<AttachSimulatedWorldFn>("AttachSimulatedWorld");
+  const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
+  ASSERT_NE(attach, nullptr);
+  ASSERT_NE(getSerial, nullptr);
+  const morvalib::LibraryServices services{.files = &world.Files(), .clock = &clock, .locator = &locator};
+  ASSERT_EQ(attach(&services), MORVALIB_OK);
+
+  char buffer[64] = {};
+  int length = 0;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(getSerial(printer.InterfacePath().c_str(), buffer, 64, &length, 0), MORVALIB_OK);
+  const auto elapsedMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  std::printf("GetUSBSerialNumber on a simulated printer: %lld ms\n", static_cast<long long>(elapsedMs));
+  EXPECT_LT(elapsedMs, 150);
+  EXPECT_STREQ(buffer, "4E4C5041000000A001");
+  EXPECT_EQ(length, 19);
+  EXPECT_EQ(world.OpenHandles(), 0u);
 }
 
 }  // namespace

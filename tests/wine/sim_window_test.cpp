@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "sim/virtual_clock.h"
+#include "sim/world.h"
 #include "tests/wine/program_fixture.h"
 #include "tests/wine/sim_state.h"
 #include "ui/layout.h"
@@ -107,6 +110,18 @@ TEST_F(SimWindowTest, VendorPrintersAreListedAndSelectingOneShowsIt) {
   }
 }
 
+// The library carried by the simulated program reads the serial number of
+// the default fleet's RK-L5200 through its packet protocol.
+TEST_F(SimWindowTest, PrinterClassPrinterIsListedWithTheSerialNumberTheLibraryReads) {
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  const std::vector<std::wstring> items = Window().Items(ControlId::ComboBox1);
+  const auto it = std::find(items.begin(), items.end(), L"RK-L5200");
+  ASSERT_NE(it, items.end());
+  Window().Select(ControlId::ComboBox1, static_cast<int>(it - items.begin()));
+  ASSERT_TRUE(WaitForIdCode(L"4E4C5041000000A001")) << Window().Text(ControlId::Memo1);
+  EXPECT_EQ(Window().Text(ControlId::Label6), L"USB Printer Class");
+}
+
 TEST_F(SimWindowTest, DateButtonGivesAFourteenDigitCodeOfNow) {
   ASSERT_NO_FATAL_FAILURE(StartSim());
   ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode));
@@ -157,6 +172,41 @@ TEST_F(SimWindowTest, WrittenIdIsShownAfterFindAndKeptForTheNextRun) {
   EXPECT_TRUE(WaitForIdCode(newCode)) << "the printer did not keep the code";
   EXPECT_EQ(Window().Text(ControlId::Edit1), newCode);
   EXPECT_EQ(Window().Text(ControlId::Edit2), newName);
+}
+
+// The printer-class RK-L5200 takes a new serial number through the library;
+// it is seen once the printer has restarted (its power cycled in the state
+// file while the program is not running).
+TEST_F(SimWindowTest, LibraryWriteIsSeenAfterThePrinterRestarts) {
+  const std::wstring newCode = L"0123456789ABCDEF02";
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  const std::vector<std::wstring> items = Window().Items(ControlId::ComboBox1);
+  const int index = static_cast<int>(std::find(items.begin(), items.end(), L"RK-L5200") - items.begin());
+  ASSERT_LT(index, static_cast<int>(items.size()));
+  Window().Select(ControlId::ComboBox1, index);
+  ASSERT_TRUE(WaitForIdCode(L"4E4C5041000000A001"));
+  Window().SetText(ControlId::Edit1, newCode);
+  Window().Click(ControlId::Button3);
+  HWND box = WaitForMessageBox(Run().ProcessId(), 15000);
+  ASSERT_NE(box, nullptr) << "no message after Write";
+  const MessageBoxSeen seen = ReadMessageBox(box);
+  EXPECT_EQ(seen.caption, L"Information");
+  EXPECT_EQ(seen.text.rfind(L"The writing in of the ID code(USB Serial No.) succeeded.\r\n", 0), 0u)
+      << testing::PrintToString(seen.text);
+  DismissMessageBox(box);
+  ASSERT_EQ(CloseAndWait(), std::optional<DWORD>(0));
+
+  {
+    sim::VirtualClock clock;
+    std::string error;
+    const std::unique_ptr<sim::World> world = sim::OpenPersistentWorld(StatePath(), clock, &error);
+    ASSERT_NE(world, nullptr) << error;
+    world->PrinterClass("rk-l5200").PowerCycle();  // saved to the file at once
+  }
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode));
+  Window().Select(ControlId::ComboBox1, index);
+  EXPECT_TRUE(WaitForIdCode(newCode)) << testing::PrintToString(Window().Text(ControlId::Memo1));
 }
 
 // Reads the state file; empty while it cannot be read.

@@ -1,0 +1,129 @@
+#include "serial_library/direct_port.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "serial_library/morvalib.h"
+
+namespace nolpa::morvalib {
+
+namespace {
+constexpr int kLengthPrefix = 2;
+}  // namespace
+
+TRKPRN::TRKPRN(platform::DeviceFiles& files, platform::Clock& clock, std::string devicePath)
+    : files_(files), clock_(clock), devicePath_(std::move(devicePath)) {}
+
+TRKPRN::~TRKPRN() {
+  DropEngine();
+  files_.Close(handle_);
+}
+
+void TRKPRN::DropEngine() {
+  if (engine_) engine_->Stop();
+  engine_.reset();
+  io_.reset();
+  heldReply_.clear();
+}
+
+int TRKPRN::Open() {
+  if (handle_ != platform::kInvalidDeviceHandle) return 1;
+  const std::uint64_t start = clock_.NowMs();
+  for (;;) {
+    handle_ = files_.Open(devicePath_);
+    if (handle_ != platform::kInvalidDeviceHandle) return 1;
+    if (clock_.NowMs() - start >= kOpenRetryMs) return 0;
+    clock_.SleepMs(kOpenRetryPauseMs);
+  }
+}
+
+int TRKPRN::WriteData(int, const std::uint8_t* bytes, int count, int* written) {
+  *written = 0;
+  if (handle_ == platform::kInvalidDeviceHandle || engine_ || bytes == nullptr || count < 0) return 0;
+  std::uint32_t done = 0;
+  const bool ok = files_.Write(handle_, bytes, static_cast<std::uint32_t>(count), &done);
+  *written = static_cast<int>(done);
+  return ok && done == static_cast<std::uint32_t>(count) ? 1 : 0;
+}
+
+int TRKPRN::ReadData(std::uint8_t* buffer, int size, int* count) {
+  *count = 0;
+  if (handle_ == platform::kInvalidDeviceHandle || engine_ || buffer == nullptr || size < 0) return 0;
+  std::uint32_t done = 0;
+  if (!files_.Read(handle_, buffer, static_cast<std::uint32_t>(size), &done) ||
+      done > static_cast<std::uint32_t>(size))
+    return 0;
+  *count = static_cast<int>(done);
+  return 1;
+}
+
+int TRKPRN::IsOpen() { return handle_ != platform::kInvalidDeviceHandle ? 1 : 0; }
+
+platform::DeviceHandle TRKPRN::GetHandle() { return handle_; }
+
+int TRKPRN::SetParams(const OpenParams& params) {
+  if (params.usbLocation.size() > kMaxUsbLocation) return 0;
+  usbLocation_ = params.usbLocation;
+  waitMs_ = params.waitMs;
+  return 1;
+}
+
+int TRKPRN::GetDeviceId(int size, char* buffer) {
+  if (handle_ == platform::kInvalidDeviceHandle || buffer == nullptr || size <= kLengthPrefix)
+    return MORVALIB_E_BUFFER;
+  std::uint32_t returned = 0;
+  const bool ok = files_.IoControl(handle_, kIoctlGet1284Id, nullptr, 0, buffer,
+                                   static_cast<std::uint32_t>(size), &returned);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer);
+  const std::uint32_t announced = returned >= kLengthPrefix ? (std::uint32_t{bytes[0]} << 8) | bytes[1] : 0;
+  if (!ok || returned > static_cast<std::uint32_t>(size) || announced < kLengthPrefix) {
+    buffer[0] = '\0';  // no stale bytes for a caller that reads on
+    return MORVALIB_E_BUFFER;
+  }
+  const std::uint32_t text = std::min(returned, announced) - kLengthPrefix;
+  std::memmove(buffer, buffer + kLengthPrefix, text);
+  buffer[text] = '\0';
+  return 0;
+}
+
+int TRKPRN::StartPacketMode() {
+  if (engine_) return 0;
+  if (handle_ == platform::kInvalidDeviceHandle) return -1;
+  io_ = std::make_unique<serial_library::CPortIO>(files_, clock_, handle_);
+  engine_ = std::make_unique<serial_library::CCBTCtrl>(*io_, serial_library::kEngineConfig);
+  if (engine_->Start().ok()) return 0;
+  DropEngine();
+  return -1;
+}
+
+void TRKPRN::StopPacketMode() { DropEngine(); }
+
+int TRKPRN::IsPacketMode() { return engine_ && engine_->InPacketMode() ? 1 : 0; }
+
+int TRKPRN::SendControl(int, const std::uint8_t* bytes, int count, int* sent) {
+  *sent = 0;
+  heldReply_.clear();
+  if (!engine_ || bytes == nullptr || count < 0) return 0;
+  serial_library::Bytes reply;
+  const auto status =
+      engine_->ControlExchange(std::span(bytes, static_cast<std::size_t>(count)), reply);
+  if (!status.ok()) return 0;
+  heldReply_ = std::move(reply);
+  *sent = count;
+  return 1;
+}
+
+int TRKPRN::ReceiveControl(std::uint8_t* buffer, int size, int* count) {
+  *count = 0;
+  if (!engine_) return 0;
+  *count = static_cast<int>(heldReply_.size());
+  const auto copied = static_cast<std::size_t>(std::clamp(size, 0, *count));
+  if (copied > 0 && buffer != nullptr) {
+    std::memcpy(buffer, heldReply_.data(), copied);
+    heldReply_.erase(heldReply_.begin(), heldReply_.begin() + static_cast<std::ptrdiff_t>(copied));
+  }
+  return 1;
+}
+
+}  // namespace nolpa::morvalib

@@ -1,0 +1,86 @@
+#pragma once
+// The direct port TRKPRN: the printer-class device file opened by the
+// library itself, with the library's own IEEE 1284.4 engine for the control
+// channel. It is the port used when no spooler printer with the maker's
+// channel API sits on the device's USB socket.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/device_files.h"
+#include "serial_library/engine/cbt_ctrl.h"
+#include "serial_library/engine/port_io.h"
+#include "serial_library/printer_port.h"
+
+namespace nolpa::morvalib {
+
+// IOCTL_USBPRINT_GET_1284_ID.
+inline constexpr std::uint32_t kIoctlGet1284Id = 0x220034;
+// A failed open is tried again every kOpenRetryPauseMs until kOpenRetryMs
+// have passed since the first attempt.
+inline constexpr std::uint32_t kOpenRetryMs = 1500;
+inline constexpr std::uint32_t kOpenRetryPauseMs = 10;
+
+class TRKPRN final : public TRKCCC {
+ public:
+  // `devicePath` is the printer-class device file this port opens. Borrows
+  // `files` and `clock` for its whole life.
+  TRKPRN(platform::DeviceFiles& files, platform::Clock& clock, std::string devicePath);
+  // Ends packet mode (Exit) when the engine runs, then closes the device.
+  ~TRKPRN() override;
+
+  // Opens the device for reading and writing, without sharing; a failed
+  // open is repeated every 10 ms until 1,500 ms have passed. 1 when open.
+  int Open() override;
+  // One write of the whole count on the device file, outside packet mode
+  // only. 1 when every byte was taken.
+  int WriteData(int channel, const std::uint8_t* bytes, int count, int* written) override;
+  // One read on the device file, outside packet mode only; `*count` 0 when
+  // nothing waits. 1 when the read call succeeded.
+  int ReadData(std::uint8_t* buffer, int size, int* count) override;
+  int IsOpen() override;
+  platform::DeviceHandle GetHandle() override;
+  // Takes the UsbLocation and the wait time; 0 when the UsbLocation is
+  // longer than an OpenParams holds.
+  int SetParams(const OpenParams& params) override;
+  // The device ID as the class driver returns it into `buffer`, moved down
+  // over its two big-endian length bytes and ended with a NUL, never taking
+  // a byte beyond the count the driver returned (nor beyond the length the
+  // prefix gives). 0 on success, -2 otherwise.
+  int GetDeviceId(int size, char* buffer) override;
+  // Entry string and Init through a new engine; 0 in packet mode. When
+  // either fails the engine is stopped and dropped again: -1.
+  int StartPacketMode() override;
+  void StopPacketMode() override;
+  int IsPacketMode() override;
+  // One whole control exchange in the engine; its reply is held for
+  // ReceiveControl. 1 on success, `*sent` then the whole count.
+  int SendControl(int channel, const std::uint8_t* bytes, int count, int* sent) override;
+  // Hands out the held reply as printer_port.h says (`*count` its whole
+  // length, at most `size` bytes copied) and drops what was copied. 1
+  // whenever the engine runs; `*count` 0 when nothing is held.
+  int ReceiveControl(std::uint8_t* buffer, int size, int* count) override;
+  int ReadDataStatus(std::uint8_t*, int, int*) override { return 0; }
+  int ReadControlStatus(std::uint8_t*, int, int*) override { return 0; }
+  std::int32_t PortKind() const override { return kDirectPortKind; }
+
+  const std::string& UsbLocation() const { return usbLocation_; }
+  std::uint32_t WaitMs() const { return waitMs_; }
+
+ private:
+  void DropEngine();
+
+  platform::DeviceFiles& files_;
+  platform::Clock& clock_;
+  const std::string devicePath_;
+  std::string usbLocation_;
+  std::uint32_t waitMs_ = 0;
+  platform::DeviceHandle handle_ = platform::kInvalidDeviceHandle;
+  std::unique_ptr<serial_library::CPortIO> io_;
+  std::unique_ptr<serial_library::CCBTCtrl> engine_;
+  std::vector<std::uint8_t> heldReply_;  // at most kMaxControlReply bytes
+};
+
+}  // namespace nolpa::morvalib

@@ -1,0 +1,244 @@
+// The four exports, through the pointer types a program binds, against
+// simulated printer-class printers that run the IEEE 1284.4 protocol: both
+// model selectors, a printer without "D4", every misbehaviour of the
+// printer ending in its result code, and nothing of the library or of the
+// device left open after any call.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "app/simulated_printer_locator.h"
+#include "serial_library/live_objects.h"
+#include "serial_library/morvalib.h"
+#include "serial_library/services.h"
+#include "sim/departures.h"
+#include "sim/virtual_clock.h"
+#include "sim/world.h"
+#include "tests/support/library_entry_points.h"
+
+namespace nolpa::morvalib {
+namespace {
+
+using testing::kGetFirmware;
+using testing::kGetSerial;
+using testing::kSendReceive;
+using testing::kSetSerial;
+
+constexpr char kL5200Id[] = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;";
+constexpr char kL880Id[] = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L880;CLS:PRINTER;";
+constexpr char kPlainId[] = "MFG:Nolpa;CMD:NLP;MDL:RK-L880;CLS:PRINTER;";
+
+class LibraryOnPrinters : public ::testing::Test {
+ protected:
+  LibraryOnPrinters() {
+    EXPECT_TRUE(InstallServices({.files = &world_.Files(), .clock = &clock_, .locator = &locator_}));
+  }
+  ~LibraryOnPrinters() override { RemoveServices(); }
+
+  sim::ClassPrinter& Add(const std::string& name, const std::string& deviceId, const std::string& serial,
+                         const std::string& firmware = "1.20") {
+    return world_.AddClassPrinter({.name = name, .deviceId = deviceId, .serial = serial, .firmware = firmware});
+  }
+  // After every call: no handle, no port, lock or buffer of the library, and
+  // the printer out of packet mode.
+  void ExpectNothingLeft(const sim::ClassPrinter& printer) {
+    EXPECT_EQ(world_.OpenHandles(), 0u);
+    EXPECT_EQ(Live(), LiveObjects{});
+    EXPECT_FALSE(printer.Peripheral().InPacketMode());
+  }
+  int ReadSerial(const sim::ClassPrinter& printer, int model, std::string* serial = nullptr) {
+    char buffer[64] = {};
+    int length = 0;
+    const int result = kGetSerial(printer.InterfacePath().c_str(), buffer, 64, &length, model);
+    if (serial) *serial = buffer;
+    return result;
+  }
+  int ReadFirmware(const sim::ClassPrinter& printer, std::string* version = nullptr) {
+    char buffer[128] = {};
+    int length = 0;
+    const int result = kGetFirmware(printer.InterfacePath().c_str(), buffer, 128, &length);
+    if (version) *version = buffer;
+    return result;
+  }
+
+  sim::VirtualClock clock_;
+  sim::World world_{clock_};
+  app::SimulatedPrinterLocator locator_{world_};
+};
+
+TEST_F(LibraryOnPrinters, BothModelsAreReadWrittenAndAskedForTheirFirmware) {
+  struct Case {
+    const char* deviceId;
+    int model;
+    const char* serial;
+  } const cases[] = {{kL5200Id, 0, "4E4C5041000000A001"}, {kL880Id, 1, "4E4C5041000000B002"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.deviceId);
+    sim::ClassPrinter& printer = Add(std::string("p") + std::to_string(c.model), c.deviceId, c.serial, "3.41");
+    std::string text;
+    EXPECT_EQ(ReadSerial(printer, c.model, &text), MORVALIB_OK);
+    EXPECT_EQ(text, c.serial);
+    ExpectNothingLeft(printer);
+
+    EXPECT_EQ(kSetSerial(printer.InterfacePath().c_str(), "0123456789ABCDEF02", c.model), MORVALIB_OK);
+    ExpectNothingLeft(printer);
+    EXPECT_EQ(printer.Serial(), c.serial) << "taken into use only at the next restart";
+    printer.PowerCycle();
+    EXPECT_EQ(ReadSerial(printer, c.model, &text), MORVALIB_OK);
+    EXPECT_EQ(text, "0123456789ABCDEF02");
+
+    EXPECT_EQ(ReadFirmware(printer, &text), MORVALIB_OK);
+    EXPECT_EQ(text, "3.41");
+    ExpectNothingLeft(printer);
+
+    const unsigned char status[] = {'s', 't', 0x01, 0x00, 0x01};
+    unsigned char reply[256] = {};
+    int replyLength = 0;
+    EXPECT_EQ(kSendReceive(printer.InterfacePath().c_str(), status, 5, reply, 256, &replyLength), MORVALIB_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), replyLength), "@BDC ST\r\nST:04;RV:3.41;\x0C");
+    ExpectNothingLeft(printer);
+  }
+}
+
+TEST_F(LibraryOnPrinters, OneSerialReadOnAPromptPrinterTakesLessThan60Ms) {
+  sim::ClassPrinter& printer = Add("rk", kL5200Id, "4E4C5041000000A001");
+  const std::uint64_t sleepsBefore = clock_.SleepCalls();
+  EXPECT_EQ(ReadSerial(printer, 0), MORVALIB_OK);
+  const std::uint64_t spent = clock_.NowMs();
+  EXPECT_LT(spent, 60u);
+  // Every pause is an empty raw read of the engine (10 ms each).
+  EXPECT_EQ(spent, (clock_.SleepCalls() - sleepsBefore) * 10);
+  std::printf("[ measured ] GetUSBSerialNumber: %llu ms virtual, %llu empty reads\n",
+              static_cast<unsigned long long>(spent), static_cast<unsigned long long>(clock_.SleepCalls() - sleepsBefore));
+}
+
+TEST_F(LibraryOnPrinters, APrinterWithoutD4HasNoSerialNumberButReportsItsFirmware) {
+  for (const bool fieldList : {false, true}) {
+    SCOPED_TRACE(fieldList ? "field-list status" : "text status");
+    sim::ClassPrinter& printer = Add(fieldList ? "list" : "text", kPlainId, "4E4C5041000000C003", "3.20");
+    printer.Faults().peripheral.statusFieldList = fieldList;
+    EXPECT_EQ(ReadSerial(printer, 1), MORVALIB_E_NO_PACKET);
+    EXPECT_EQ(kSetSerial(printer.InterfacePath().c_str(), "0123456789ABCDEF02", 1), MORVALIB_E_NO_PACKET);
+    std::string version;
+    const std::uint64_t start = clock_.NowMs();
+    EXPECT_EQ(ReadFirmware(printer, &version), MORVALIB_OK);
+    EXPECT_EQ(version, "3.20");
+    EXPECT_GE(clock_.NowMs() - start, 2000u) << "the data path waits before it reads";
+    ExpectNothingLeft(printer);
+    EXPECT_FALSE(printer.Peripheral().Commands().PendingSerial());
+  }
+}
+
+struct Misbehaviour {
+  const char* name;
+  std::function<void(sim::ClassPrinter&)> arrange;
+  int readResult;
+  int writeResult;
+  std::vector<const char*> departures;  // what the printer notes of the host's forced moves
+};
+
+TEST_F(LibraryOnPrinters, EachMisbehaviourEndsInItsCodeWithNothingLeftOpen) {
+  using namespace sim::departure;
+  const Misbehaviour cases[] = {
+      {"Init refused", [](auto& p) { p.Faults().peripheral.refuseRevision = true; }, MORVALIB_E_NO_PACKET,
+       MORVALIB_E_NO_PACKET, {kClosedInPacketMode}},
+      {"Error packet for Init", [](auto& p) { p.Faults().peripheral.errorCode = 0x80; p.Faults().peripheral.errorOn = 0x00; },
+       MORVALIB_E_NO_PACKET, MORVALIB_E_NO_PACKET, {kClosedInPacketMode}},
+      {"replies on the wrong sockets", [](auto& p) { p.Faults().peripheral.wrongSockets = true; },
+       MORVALIB_E_NO_PACKET, MORVALIB_E_NO_PACKET, {kClosedInPacketMode}},
+      {"Error packet for OpenChannel", [](auto& p) { p.Faults().peripheral.errorCode = 0x84; p.Faults().peripheral.errorOn = 0x01; },
+       MORVALIB_E_SEND, MORVALIB_E_SEND, {}},
+      {"no credit", [](auto& p) { p.Faults().peripheral.noCredit = true; }, MORVALIB_E_SEND, MORVALIB_E_SEND,
+       {kChannelOpenAtExit}},
+      {"packets too small for the command", [](auto& p) { p.Faults().peripheral.packetSizeLimit = 12; },
+       MORVALIB_E_SEND, MORVALIB_E_SEND, {kChannelOpenAtExit}},
+      {"commands never answered", [](auto& p) { p.Faults().peripheral.silentCommands = true; }, MORVALIB_E_SEND,
+       MORVALIB_E_SEND, {kChannelOpenAtExit}},
+      {"silent from OpenChannel on", [](auto& p) { p.Faults().peripheral.silentFrom = 0x01; }, MORVALIB_E_SEND,
+       MORVALIB_E_SEND, {kChannelOpenAtExit}},
+      {"write busy", [](auto& p) { p.Faults().peripheral.writeAnswer = sim::WriteAnswer::Busy; }, MORVALIB_OK,
+       MORVALIB_E_NOT_ACKED, {}},
+      {"write not available", [](auto& p) { p.Faults().peripheral.writeAnswer = sim::WriteAnswer::NotAvailable; },
+       MORVALIB_OK, MORVALIB_E_NOT_ACKED, {}},
+      {"another model's printer", [](auto& p) { p.SetDeviceId(kL880Id); }, MORVALIB_E_REPLY_FORM,
+       MORVALIB_E_NOT_ACKED, {}},
+  };
+  for (const Misbehaviour& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::VirtualClock clock;
+    sim::World world(clock);
+    app::SimulatedPrinterLocator locator(world);
+    ASSERT_TRUE(InstallServices({.files = &world.Files(), .clock = &clock, .locator = &locator}));
+    sim::ClassPrinter& printer = world.AddClassPrinter({.name = "rk", .deviceId = kL5200Id, .serial = "4E4C5041000000A001"});
+    c.arrange(printer);
+    for (const char* kind : c.departures) world.Departures().Expect(kind);
+    char buffer[64] = {};
+    int length = 0;
+    EXPECT_EQ(kGetSerial(printer.InterfacePath().c_str(), buffer, 64, &length, 0), c.readResult);
+    EXPECT_EQ(Live(), LiveObjects{});
+    EXPECT_EQ(kSetSerial(printer.InterfacePath().c_str(), "0123456789ABCDEF02", 0), c.writeResult);
+    EXPECT_EQ(Live(), LiveObjects{});
+    EXPECT_EQ(world.OpenHandles(), 0u);
+    EXPECT_FALSE(printer.Peripheral().InPacketMode());
+    // A printer that takes the write but never answers has the new number
+    // all the same; the caller is told the exchange failed.
+    EXPECT_EQ(printer.Peripheral().Commands().PendingSerial().has_value(),
+              std::string(c.name) == "commands never answered");
+    for (const auto& d : world.Departures().Unexpected()) ADD_FAILURE() << sim::DescribeDeparture(d);
+    world.Departures().Clear();
+  }
+}
+
+TEST_F(LibraryOnPrinters, FirmwareFailsWhenThePlainPrinterReportsAnError) {
+  sim::ClassPrinter& printer = Add("plain", kPlainId, "4E4C5041000000C003");
+  printer.Faults().peripheral.lptError = true;
+  EXPECT_EQ(ReadFirmware(printer), MORVALIB_E_FIRMWARE);
+  ExpectNothingLeft(printer);
+  EXPECT_TRUE(printer.Peripheral().Printed().empty()) << "no status request after the port status said no";
+}
+
+TEST_F(LibraryOnPrinters, AbsentOrUnpluggedPrintersAreNotFound) {
+  sim::ClassPrinter& printer = Add("rk", kL5200Id, "4E4C5041000000A001");
+  const std::string path = printer.InterfacePath();
+  printer.Unplug();
+  EXPECT_EQ(ReadSerial(printer, 0), MORVALIB_E_NO_PRINTER);
+  EXPECT_EQ(clock_.NowMs(), 0u) << "the locator knows at once";
+  printer.Plug();
+  const std::string otherPath = "\\\\?\\usb#vid_0f1a&pid_0520#zz#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+  int length = 0;
+  EXPECT_EQ(kGetSerial(otherPath.c_str(), nullptr, 0, &length, 0), MORVALIB_E_NO_PRINTER);
+  EXPECT_EQ(Live(), LiveObjects{});
+}
+
+TEST_F(LibraryOnPrinters, TheLibraryOpensBesideTheProgramsHandleButNotBesideTwo) {
+  sim::ClassPrinter& printer = Add("rk", kL5200Id, "4E4C5041000000A001");
+  const platform::DeviceHandle program = world_.Files().Open(printer.InterfacePath());
+  ASSERT_NE(program, platform::kInvalidDeviceHandle);
+  std::string serial;
+  EXPECT_EQ(ReadSerial(printer, 0, &serial), MORVALIB_OK);
+  EXPECT_EQ(serial, "4E4C5041000000A001");
+  EXPECT_EQ(world_.OpenHandles(), 1u) << "the program's handle stays; the library's is closed";
+
+  const platform::DeviceHandle second = world_.Files().Open(printer.InterfacePath());
+  ASSERT_NE(second, platform::kInvalidDeviceHandle);
+  const std::uint64_t start = clock_.NowMs();
+  EXPECT_EQ(ReadSerial(printer, 0), MORVALIB_E_NO_PRINTER) << "a third open is refused";
+  EXPECT_EQ(clock_.NowMs() - start, 1500u) << "after the whole open wait";
+  EXPECT_EQ(Live(), LiveObjects{});
+
+  world_.Departures().Expect(sim::departure::kOverlappedHandleUsed);
+  std::uint32_t done = 0;
+  std::uint8_t byte = 0;
+  world_.Files().Read(program, &byte, 1, &done);
+  EXPECT_EQ(world_.Departures().Count(sim::departure::kOverlappedHandleUsed), 1u)
+      << "the first handle used while a later one is open";
+  world_.Files().Close(second);
+  world_.Files().Read(program, &byte, 1, &done);
+  EXPECT_EQ(world_.Departures().Count(sim::departure::kOverlappedHandleUsed), 1u);
+  world_.Files().Close(program);
+}
+
+}  // namespace
+}  // namespace nolpa::morvalib
