@@ -1,7 +1,8 @@
 // The fleet-file loader: the input is a fleet text. Bad input must end in
 // FleetError (any other exception escapes and is reported as a crash); a
 // fleet that loads is written back, and what is written loads again to the
-// same text.
+// same text. The loaded fleet also serves as the state another writer
+// stored: taking it in changes nothing.
 #include "fuzzing/support/fuzz_input.h"
 #include "sim/fleet.h"
 #include "sim/virtual_clock.h"
@@ -25,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fprintf(stderr, "written fleet refused: %s\n%s\n", error.what(), written.c_str());
     FUZZ_CHECK(!"a written fleet loads again");
   }
+  FUZZ_CHECK(sim::FleetToJson(*reloaded) == written);
+  sim::ApplyStoredState(*reloaded, text);
   FUZZ_CHECK(sim::FleetToJson(*reloaded) == written);
   return 0;
 }
