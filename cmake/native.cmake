@@ -24,3 +24,6 @@ include(GoogleTest)
 gtest_discover_tests(nolpa_tests DISCOVERY_TIMEOUT 60
   PROPERTIES TIMEOUT 120
              ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
+
+# The fuzz corpora, replayed once per run (fuzzing/replay.cmake).
+include(${CMAKE_SOURCE_DIR}/fuzzing/replay.cmake)
