@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/device_world.h"
-#include "app/simulated_printer_locator.h"
 #include "serial_library/morvalib_sim.h"
+#include "sim/usb_topology.h"
 #include "sim/world.h"
 
 namespace nolpa::app {
@@ -28,10 +28,16 @@ std::string StateFilePath() {
 class SimulatedDeviceWorld final : public DeviceWorld {
  public:
   SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock)
-      : world_(std::move(world)), locator_(*world_) {
+      : world_(std::move(world)), usb_(*world_) {
+    // One host controller with a hub that holds the world's class printers:
+    // the library traces each printer to its socket and opens it there.
+    const sim::UsbNodeId rootHub = usb_.AddHostController(0, kRootHubPorts);
+    usb_.PlugClassPrinters(usb_.AddHub(rootHub, 1, kHubPorts));
     library_.files = &world_->Files();
     library_.clock = &clock;
-    library_.locator = &locator_;
+    library_.deviceTree = &usb_.Tree();
+    library_.hubFiles = &usb_.HubFiles();
+    library_.interfaces = &usb_.Interfaces();
   }
   platform::DeviceFiles& Files() override { return world_->Files(); }
   platform::DeviceInterfaces& Interfaces() override { return world_->Interfaces(); }
@@ -46,8 +52,12 @@ class SimulatedDeviceWorld final : public DeviceWorld {
   }
 
  private:
+  static constexpr int kRootHubPorts = 2;
+  // Enough for any fleet a state file holds.
+  static constexpr int kHubPorts = 35;
+
   std::unique_ptr<sim::World> world_;
-  SimulatedPrinterLocator locator_;
+  sim::UsbTopology usb_;
   // Outlives the library: the program frees it before its world ends.
   morvalib::LibraryServices library_;
 };
