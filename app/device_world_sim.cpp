@@ -29,10 +29,7 @@ class SimulatedDeviceWorld final : public DeviceWorld {
  public:
   SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock)
       : world_(std::move(world)), usb_(*world_) {
-    // One host controller with a hub that holds the world's class printers:
-    // the library traces each printer to its socket and opens it there.
-    const sim::UsbNodeId rootHub = usb_.AddHostController(0, kRootHubPorts);
-    usb_.PlugClassPrinters(usb_.AddHub(rootHub, 1, kHubPorts));
+    PlugClassPrinters();
     library_.files = &world_->Files();
     library_.clock = &clock;
     library_.deviceTree = &usb_.Tree();
@@ -52,9 +49,28 @@ class SimulatedDeviceWorld final : public DeviceWorld {
   }
 
  private:
-  static constexpr int kRootHubPorts = 2;
-  // Enough for any fleet a state file holds.
-  static constexpr int kHubPorts = 35;
+  // Every socket number a location text can name: a root hub and hubs of
+  // this size give each of up to 35 * 35 printers a location of its own.
+  static constexpr int kPorts = 35;
+
+  // One host controller with hubs that hold the world's class printers, in
+  // the world's order: the library traces each printer to its socket and
+  // opens it there.
+  void PlugClassPrinters() {
+    const sim::UsbNodeId rootHub = usb_.AddHostController(0, kPorts);
+    sim::UsbNodeId hub = 0;
+    int hubs = 0;
+    int port = kPorts;
+    for (const auto& device : world_->Devices()) {
+      const auto* printer = dynamic_cast<const sim::ClassPrinter*>(device.get());
+      if (printer == nullptr) continue;
+      if (port == kPorts) {
+        hub = usb_.AddHub(rootHub, ++hubs, kPorts);  // throws past the last root port
+        port = 0;
+      }
+      usb_.PlugPrinter(hub, ++port, *printer);
+    }
+  }
 
   std::unique_ptr<sim::World> world_;
   sim::UsbTopology usb_;
