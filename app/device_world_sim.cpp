@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/device_world.h"
-#include "app/simulated_printer_locator.h"
 #include "serial_library/morvalib_sim.h"
+#include "sim/usb_topology.h"
 #include "sim/world.h"
 
 namespace nolpa::app {
@@ -28,10 +28,13 @@ std::string StateFilePath() {
 class SimulatedDeviceWorld final : public DeviceWorld {
  public:
   SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock)
-      : world_(std::move(world)), locator_(*world_) {
+      : world_(std::move(world)), usb_(*world_) {
+    PlugClassPrinters();
     library_.files = &world_->Files();
     library_.clock = &clock;
-    library_.locator = &locator_;
+    library_.deviceTree = &usb_.Tree();
+    library_.hubFiles = &usb_.HubFiles();
+    library_.interfaces = &usb_.Interfaces();
   }
   platform::DeviceFiles& Files() override { return world_->Files(); }
   platform::DeviceInterfaces& Interfaces() override { return world_->Interfaces(); }
@@ -46,8 +49,31 @@ class SimulatedDeviceWorld final : public DeviceWorld {
   }
 
  private:
+  // Every socket number a location text can name: a root hub and hubs of
+  // this size give each of up to 35 * 35 printers a location of its own.
+  static constexpr int kPorts = 35;
+
+  // One host controller with hubs that hold the world's class printers, in
+  // the world's order: the library traces each printer to its socket and
+  // opens it there.
+  void PlugClassPrinters() {
+    const sim::UsbNodeId rootHub = usb_.AddHostController(0, kPorts);
+    sim::UsbNodeId hub = 0;
+    int hubs = 0;
+    int port = kPorts;
+    for (const auto& device : world_->Devices()) {
+      const auto* printer = dynamic_cast<const sim::ClassPrinter*>(device.get());
+      if (printer == nullptr) continue;
+      if (port == kPorts) {
+        hub = usb_.AddHub(rootHub, ++hubs, kPorts);  // throws past the last root port
+        port = 0;
+      }
+      usb_.PlugPrinter(hub, ++port, *printer);
+    }
+  }
+
   std::unique_ptr<sim::World> world_;
-  SimulatedPrinterLocator locator_;
+  sim::UsbTopology usb_;
   // Outlives the library: the program frees it before its world ends.
   morvalib::LibraryServices library_;
 };

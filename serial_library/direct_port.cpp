@@ -12,6 +12,9 @@ namespace {
 constexpr int kLengthPrefix = 2;
 }  // namespace
 
+TRKPRN::TRKPRN(platform::DeviceFiles& files, platform::Clock& clock, DeviceFinder find)
+    : files_(files), clock_(clock), find_(std::move(find)) {}
+
 TRKPRN::TRKPRN(platform::DeviceFiles& files, platform::Clock& clock, std::string devicePath)
     : files_(files), clock_(clock), devicePath_(std::move(devicePath)) {}
 
@@ -29,6 +32,8 @@ void TRKPRN::DropEngine() {
 
 int TRKPRN::Open() {
   if (handle_ != platform::kInvalidDeviceHandle) return 1;
+  if (find_) devicePath_ = find_(usbLocation_);
+  if (devicePath_.empty()) return 0;
   const std::uint64_t start = clock_.NowMs();
   for (;;) {
     handle_ = files_.Open(devicePath_);

@@ -4,6 +4,7 @@
 // channel. It is the port used when no spooler printer with the maker's
 // channel API sits on the device's USB socket.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,14 +26,21 @@ inline constexpr std::uint32_t kOpenRetryPauseMs = 10;
 
 class TRKPRN final : public TRKCCC {
  public:
-  // `devicePath` is the printer-class device file this port opens. Borrows
-  // `files` and `clock` for its whole life.
+  // The printer-class device file at a UsbLocation; empty when none is.
+  using DeviceFinder = std::function<std::string(const std::string& usbLocation)>;
+
+  // Open asks `find` for the device file at the UsbLocation SetParams gave.
+  // Borrows `files` and `clock` for its whole life.
+  TRKPRN(platform::DeviceFiles& files, platform::Clock& clock, DeviceFinder find);
+  // Open opens `devicePath`, wherever the printer is plugged in.
   TRKPRN(platform::DeviceFiles& files, platform::Clock& clock, std::string devicePath);
   // Ends packet mode (Exit) when the engine runs, then closes the device.
   ~TRKPRN() override;
 
-  // Opens the device for reading and writing, without sharing; a failed
-  // open is repeated every 10 ms until 1,500 ms have passed. 1 when open.
+  // Finds the device file at the port's UsbLocation and opens it for
+  // reading and writing, without sharing; a failed open is repeated every
+  // 10 ms until 1,500 ms have passed. 1 when open; 0 at once when no
+  // device file is found.
   int Open() override;
   // One write of the whole count on the device file, outside packet mode
   // only. 1 when every byte was taken.
@@ -74,7 +82,8 @@ class TRKPRN final : public TRKCCC {
 
   platform::DeviceFiles& files_;
   platform::Clock& clock_;
-  const std::string devicePath_;
+  DeviceFinder find_;
+  std::string devicePath_;
   std::string usbLocation_;
   std::uint32_t waitMs_ = 0;
   platform::DeviceHandle handle_ = platform::kInvalidDeviceHandle;

@@ -6,14 +6,18 @@
 #include "serial_library/firmware_version.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/open_printer_port.h"
+#include "serial_library/process_lock.h"
 #include "serial_library/serial_number.h"
 
 namespace {
 
 using namespace nolpa::morvalib;
 
+// Each call makes the process-wide lock for its length: the channel-API
+// port's calls into the API take it.
 template <typename Body>
 int Guarded(Body body) {
+  const ProcessLockScope lock;
   try {
     return body(PortOpener(&OpenPrinterPort));
   } catch (const std::bad_alloc&) {

@@ -6,10 +6,13 @@
 // flavour reaches no printer: every lookup gives -9.
 //
 // The program calls it once, right after binding the four entry points and
-// before calling any of them, with its world's device files, clock and a
-// locator of that world's printers (app/simulated_printer_locator.h):
+// before calling any of them, with its world's device files, clock and the
+// USB topology its printers are plugged into (sim/usb_topology.h), through
+// which the library traces each printer to its socket:
 //   nolpa::morvalib::LibraryServices services{.files = &world.Files(), .clock = &clock,
-//                                             .locator = &locator};
+//                                             .deviceTree = &usb.Tree(),
+//                                             .hubFiles = &usb.HubFiles(),
+//                                             .interfaces = &usb.Interfaces()};
 //   attach(&services);  // 0: attached
 // The record is copied; what it points to must outlive every later call
 // into the library (the program unloads the library before its world ends).

@@ -2,9 +2,12 @@
 
 #include <new>
 
+#include "serial_library/channel_api_port.h"
 #include "serial_library/direct_port.h"
 #include "serial_library/morvalib.h"
+#include "serial_library/printer_at_location.h"
 #include "serial_library/services.h"
+#include "serial_library/usb_location.h"
 
 namespace nolpa::morvalib {
 
@@ -33,19 +36,18 @@ std::optional<std::string> InstanceIdentifier(std::string_view devicePath) {
 int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port) {
   port->reset();
   if (devicePath == nullptr) return MORVALIB_E_ARGUMENT;
-  if (!InstanceIdentifier(devicePath)) return MORVALIB_E_NO_PRINTER;
+  OpenParams params;
+  const std::optional<std::string> identifier = InstanceIdentifier(devicePath);
+  if (!identifier) return MORVALIB_E_NO_PRINTER;
   const LibraryServices& services = Services();
-  if (!IsComplete(services) || services.locator == nullptr) return MORVALIB_E_NO_PRINTER;
-  // The printer lookup belongs here: the device's UsbLocation into the
-  // params, the spooler printer on the same socket (then the channel-API
-  // port, PortKind 7). Until it is built the locator names the device file
-  // and the direct port is the only port.
-  const std::optional<std::string> deviceFile = services.locator->DirectPortPath(devicePath);
-  if (!deviceFile) return MORVALIB_E_NO_PRINTER;
-  const OpenParams params;
+  if (!IsComplete(services)) return MORVALIB_E_NO_PRINTER;
+  params.usbLocation = UsbLocation(*identifier);
+  if (params.usbLocation.empty()) return MORVALIB_E_NO_PRINTER;
   std::unique_ptr<TRKCCC> opened;
   try {
-    opened = std::make_unique<TRKPRN>(*services.files, *services.clock, *deviceFile);
+    // The spooler printer table lives only inside MakeChannelApiPort.
+    opened = MakeChannelApiPort(params.usbLocation, &DevicePathLocation, &params);
+    if (!opened) opened = std::make_unique<TRKPRN>(*services.files, *services.clock, &PrinterDevicePathAt);
   } catch (const std::bad_alloc&) {
     return MORVALIB_E_MEMORY;
   }

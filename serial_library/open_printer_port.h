@@ -22,16 +22,15 @@ inline constexpr std::size_t kMaxInstanceIdentifier = 259;
 // "USB\VID_0F1A&PID_0520\A1".
 std::optional<std::string> InstanceIdentifier(std::string_view devicePath);
 
-// Finds the printer the device path designates and opens a port to it.
-// Returns 0 with `*port` open, or: -1 when `devicePath` is null; -9 when the
-// path does not yield an instance identifier, no printer is found for it or
-// the port's SetParams or Open does not return 1; -8 when the port cannot be
-// allocated. `*port` is empty on every failure.
-//
-// Not built yet: tracing the device's USB attachment point, matching it to
-// a spooler printer and the channel-API port behind that choice. Until then
-// the services' DeviceLocator names the device file, and the port is always
-// the direct port; without a locator no printer is found (-9).
+// Finds the printer the device path designates and opens a port to it: the
+// device's UsbLocation is traced, and when a spooler printer with the
+// channel API sits on that socket the port is the channel-API port
+// (PortKind 7), otherwise the direct port, which opens the printer-class
+// device file at that location. Returns 0 with `*port` open, or: -1 when
+// `devicePath` is null; -9 when the path does not yield an instance
+// identifier or a UsbLocation, or the port's SetParams or Open does not
+// return 1; -8 when the port cannot be allocated. `*port` is empty on every
+// failure.
 int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port);
 
 // How the exports reach OpenPrinterPort, so that the exchange above a port

@@ -6,8 +6,6 @@
 // flavour, the world the program hands over), native tests install a
 // simulated world.
 #include <cstdint>
-#include <optional>
-#include <string>
 
 #include "platform/clock.h"
 #include "platform/device_files.h"
@@ -21,20 +19,6 @@
 
 namespace nolpa::morvalib {
 
-// Stands in for the printer lookup, which is not built yet: the step of
-// OpenPrinterPort that traces the device's USB socket (its UsbLocation),
-// matches it to the spooler printers and chooses the port. Until the lookup
-// exists every device is reached by the direct port, at the device file the
-// locator names. The simulated worlds fill it in; the production library
-// has none, so it finds no printer (-9).
-class DeviceLocator {
- public:
-  virtual ~DeviceLocator() = default;
-  // The printer-class device file for `devicePath`, or nothing when no
-  // printer is attached there.
-  virtual std::optional<std::string> DirectPortPath(const std::string& devicePath) = 0;
-};
-
 struct LibraryServices {
   // sizeof(LibraryServices) as the side that filled it in was built: a
   // program built from another version of this header is refused.
@@ -46,7 +30,7 @@ struct LibraryServices {
 
   // --- Optional: tracing a device's USB attachment point (usb_location.h) ---
   // Without the device tree, the hub files and the interfaces, UsbLocation
-  // gives an empty text.
+  // gives an empty text, and no printer is found (-9).
   // The device tree: node by instance identifier, parent, service, driver key.
   platform::DeviceTree* deviceTree = nullptr;
   // USB host controllers and hubs: their names and ports.
@@ -67,15 +51,10 @@ struct LibraryServices {
   platform::SystemFolders* system = nullptr;
   // Loading the channel API and binding its nine operations.
   platform::Modules* modules = nullptr;
-
-  // Where a device path's printer is opened, until the printer lookup by
-  // USB location chooses the port; null: no printer is found.
-  DeviceLocator* locator = nullptr;
 };
 
 // True when the two required services are present and the record is of
-// this build's size; the optional ones (the locator among them) may be
-// missing.
+// this build's size; the optional ones may be missing.
 bool IsComplete(const LibraryServices& services);
 // True when the record is complete and all five optional services are there.
 bool HasChannelApiServices(const LibraryServices& services);

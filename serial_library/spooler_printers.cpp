@@ -6,14 +6,12 @@
 #include "serial_library/ascii_text.h"
 #include "serial_library/channel_api_location.h"
 #include "serial_library/open_printer_port.h"
+#include "serial_library/printer_at_location.h"
 
 namespace nolpa::morvalib {
 
 namespace {
 
-// GUID_DEVINTERFACE_USBPRINT {28D78FAD-5A12-11D1-AE5B-0000F803A8C2}.
-constexpr platform::Guid kUsbPrintInterface = {
-    0x28D78FAD, 0x5A12, 0x11D1, {0xAE, 0x5B, 0x00, 0x00, 0xF8, 0x03, 0xA8, 0xC2}};
 constexpr char kPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 constexpr char kPortValue[] = "Port";
 constexpr char kPortNumberValue[] = "Port Number";

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "serial_library/direct_port.h"
 #include "serial_library/live_objects.h"
@@ -278,6 +279,26 @@ TEST(DirectPort, SetParamsTakesTheLocationAndTheWait) {
   params.usbLocation = std::string(64, '1');
   EXPECT_EQ(r.port->SetParams(params), 0) << "longer than an OpenParams holds";
   r.Destroy();
+}
+
+TEST(DirectPort, OpenLooksForTheDeviceAtTheLocationItWasGiven) {
+  for (const bool present : {true, false}) {
+    SCOPED_TRACE(present ? "a printer at the location" : "none at the location");
+    Rig r;
+    std::vector<std::string> asked;
+    r.port.emplace(r.device, r.clock, [&](const std::string& location) {
+      asked.push_back(location);
+      return present ? std::string(kFile) : std::string();
+    });
+    OpenParams params;
+    params.usbLocation = "2350";
+    EXPECT_EQ(r.port->SetParams(params), 1);
+    EXPECT_EQ(r.port->Open(), present ? 1 : 0);
+    EXPECT_EQ(asked, std::vector<std::string>{"2350"});
+    EXPECT_EQ(r.device.openAttempts, present ? 1 : 0) << "nothing to retry when no device is there";
+    EXPECT_EQ(r.clock.NowMs(), 0u);
+    r.Destroy();
+  }
 }
 
 }  // namespace

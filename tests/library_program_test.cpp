@@ -6,13 +6,13 @@
 
 #include <algorithm>
 
-#include "app/simulated_printer_locator.h"
 #include "resources/messages.h"
 #include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
 #include "sim/fleet.h"
 #include "tests/sim_harness.h"
+#include "tests/support/usb_bus.h"
 
 namespace nolpa {
 namespace {
@@ -22,7 +22,8 @@ using testing::SimHarness;
 struct ProgramWithLibrary {
   ProgramWithLibrary() {
     sim::LoadFleet(h.world, sim::DefaultFleetJson());
-    morvalib::InstallServices({.files = &h.world.Files(), .clock = &h.clock, .locator = &locator});
+    bus.PlugAll();
+    morvalib::InstallServices(bus.Services(h.world, h.clock));
     sim::LibraryExports& library = h.host.Library();
     library.getUSBSerialNumber = &::GetUSBSerialNumber;
     library.setUSBSerialNumber = &::SetUSBSerialNumber;
@@ -51,7 +52,7 @@ struct ProgramWithLibrary {
   }
 
   SimHarness h;
-  app::SimulatedPrinterLocator locator{h.world};
+  testing::UsbBus bus{h.world};
 };
 
 TEST(ProgramWithLibrary, FindListsTheLibrarysPrintersWithTheirSerialNumbers) {

@@ -9,7 +9,6 @@
 #include <functional>
 #include <string>
 
-#include "app/simulated_printer_locator.h"
 #include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
@@ -17,6 +16,7 @@
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/support/library_entry_points.h"
+#include "tests/support/usb_bus.h"
 
 namespace nolpa::morvalib {
 namespace {
@@ -33,13 +33,16 @@ constexpr char kPlainId[] = "MFG:Nolpa;CMD:NLP;MDL:RK-L880;CLS:PRINTER;";
 class LibraryOnPrinters : public ::testing::Test {
  protected:
   LibraryOnPrinters() {
-    EXPECT_TRUE(InstallServices({.files = &world_.Files(), .clock = &clock_, .locator = &locator_}));
+    EXPECT_TRUE(InstallServices(bus_.Services(world_, clock_)));
   }
   ~LibraryOnPrinters() override { RemoveServices(); }
 
   sim::ClassPrinter& Add(const std::string& name, const std::string& deviceId, const std::string& serial,
                          const std::string& firmware = "1.20") {
-    return world_.AddClassPrinter({.name = name, .deviceId = deviceId, .serial = serial, .firmware = firmware});
+    sim::ClassPrinter& printer =
+        world_.AddClassPrinter({.name = name, .deviceId = deviceId, .serial = serial, .firmware = firmware});
+    bus_.PlugAll();
+    return printer;
   }
   // After every call: no handle, no port, lock or buffer of the library, and
   // the printer out of packet mode.
@@ -65,7 +68,7 @@ class LibraryOnPrinters : public ::testing::Test {
 
   sim::VirtualClock clock_;
   sim::World world_{clock_};
-  app::SimulatedPrinterLocator locator_{world_};
+  testing::UsbBus bus_{world_};
 };
 
 TEST_F(LibraryOnPrinters, BothModelsAreReadWrittenAndAskedForTheirFirmware) {
@@ -169,9 +172,10 @@ TEST_F(LibraryOnPrinters, EachMisbehaviourEndsInItsCodeWithNothingLeftOpen) {
     SCOPED_TRACE(c.name);
     sim::VirtualClock clock;
     sim::World world(clock);
-    app::SimulatedPrinterLocator locator(world);
-    ASSERT_TRUE(InstallServices({.files = &world.Files(), .clock = &clock, .locator = &locator}));
+    testing::UsbBus bus(world);
+    ASSERT_TRUE(InstallServices(bus.Services(world, clock)));
     sim::ClassPrinter& printer = world.AddClassPrinter({.name = "rk", .deviceId = kL5200Id, .serial = "4E4C5041000000A001"});
+    bus.PlugAll();
     c.arrange(printer);
     for (const char* kind : c.departures) world.Departures().Expect(kind);
     char buffer[64] = {};
@@ -204,7 +208,7 @@ TEST_F(LibraryOnPrinters, AbsentOrUnpluggedPrintersAreNotFound) {
   const std::string path = printer.InterfacePath();
   printer.Unplug();
   EXPECT_EQ(ReadSerial(printer, 0), MORVALIB_E_NO_PRINTER);
-  EXPECT_EQ(clock_.NowMs(), 0u) << "the locator knows at once";
+  EXPECT_EQ(clock_.NowMs(), 0u) << "an unplugged printer has no socket to trace";
   printer.Plug();
   const std::string otherPath = "\\\\?\\usb#vid_0f1a&pid_0520#zz#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
   int length = 0;

@@ -1,8 +1,8 @@
 // The four exports as a program binds them, against a simulated world with
 // one printer-class printer: argument checks before any device is touched,
-// the out-parameter rules on failure, and "no printer" for every path without
-// a device locator, as in the production library until the printer lookup is
-// built.
+// the out-parameter rules on failure, and "no printer" for every path while
+// no USB tracing services are installed (no device can be traced to its
+// socket).
 #include <gtest/gtest.h>
 
 #include <functional>

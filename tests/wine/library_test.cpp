@@ -10,11 +10,11 @@
 #include <set>
 #include <string>
 
-#include "app/simulated_printer_locator.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_device_files.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/morvalib_sim.h"
+#include "sim/usb_topology.h"
 #include "sim/world.h"
 #include "tests/wine/programs.h"
 
@@ -144,8 +144,8 @@ TEST(SimulatorLibrary, TakesOnlyACompleteWorld) {
   EXPECT_EQ(attach(&noClock), MORVALIB_E_ARGUMENT);
   const morvalib::LibraryServices services{.files = &files, .clock = &clock};
   EXPECT_EQ(attach(&services), MORVALIB_OK);
-  // Without a locator a well-formed path finds no printer: the lookup is
-  // not built.
+  // Without the USB tracing services no device can be traced to its
+  // socket: a well-formed path finds no printer.
   const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
   int length = 77;
   EXPECT_EQ(getSerial("\\\\?\\usb#vid_0f1a&pid_0520#a1#{x}", nullptr, 0, &length, 0), MORVALIB_E_NO_PRINTER);
@@ -158,14 +158,16 @@ TEST(SimulatorLibrary, ReadsASimulatedPrintersSerialNumberWithin150Ms) {
   sim::World world(clock);
   const sim::ClassPrinter& printer = world.AddClassPrinter(
       {.name = "rk", .deviceId = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;", .serial = "4E4C5041000000A001"});
-  app::SimulatedPrinterLocator locator(world);
+  sim::UsbTopology usb(world);
+  usb.PlugPrinter(usb.AddHostController(0, 2), 1, printer);
   LoadedLibrary library(kSimLibrary);  // unloaded before the world goes
   ASSERT_NE(library.Module(), nullptr);
   const auto attach = library.Bind<AttachSimulatedWorldFn>("AttachSimulatedWorld");
   const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
   ASSERT_NE(attach, nullptr);
   ASSERT_NE(getSerial, nullptr);
-  const morvalib::LibraryServices services{.files = &world.Files(), .clock = &clock, .locator = &locator};
+  const morvalib::LibraryServices services{.files = &world.Files(), .clock = &clock, .deviceTree = &usb.Tree(),
+                                           .hubFiles = &usb.HubFiles(), .interfaces = &usb.Interfaces()};
   ASSERT_EQ(attach(&services), MORVALIB_OK);
 
   char buffer[64] = {};
