@@ -1,0 +1,293 @@
+// Every path of the program run once clean to count its outside requests,
+// then once more for each of them with that request failing. After each run:
+// nothing reported as success that did not happen, nothing held, the
+// controls enabled again, and (by the suite itself) no departure from the
+// protocols the simulator plays.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <set>
+
+#include "sim/fleet.h"
+#include "tests/support/enabling.h"
+#include "tests/support/fault_matrix.h"
+
+namespace nolpa {
+namespace {
+
+using resources::MessageId;
+using testing::FaultRig;
+
+constexpr char kClassSerial[] = "0123456789ABCDEF01";
+constexpr char kClassNewSerial[] = "0123456789ABCDEF02";
+const std::string kTestLine = "VARDU NOLPAID Test Print\n";
+
+sim::VendorPrinter& AddVendor(FaultRig& r, std::uint8_t board = sim::kOnboardUsb1) {
+  auto& p = r.h.AddVendor("v", u"V-CODE", u"V-NAME", board);
+  p.SetModel("MODEL");
+  p.SetFirmware("FW");
+  return p;
+}
+sim::VendorPrinter& AddCom(FaultRig& r) {
+  auto& p = r.h.AddComPrinter("c", 3, u"C-CODE", u"C-NAME");
+  p.SetModel("MODEL");
+  p.SetFirmware("FW");
+  return p;
+}
+sim::ClassPrinter& AddClass(FaultRig& r) {
+  sim::ClassPrinterConfig config;
+  config.name = "k";
+  config.deviceId = "MFG:M;MDL:RK-L5200;CMD:D4;";
+  config.serial = kClassSerial;
+  config.firmware = "5.10";
+  return r.h.world.AddClassPrinter(config);
+}
+
+// Every listed ID code is one a printer of the fleet holds, or empty: a
+// failure may lose a printer's code, never list a wrong one.
+void ExpectOnlyTrueCodes(const std::vector<std::string>& listed, const std::set<std::string>& truth) {
+  for (const std::string& code : listed)
+    EXPECT_TRUE(code.empty() || truth.count(code)) << "listed code " << code;
+}
+
+void TypeIdentity(FaultRig& r, const char* code, const char* name) {
+  r.h.form->Edit1.TextFromUser(code);
+  r.h.form->Edit1Exit();
+  if (name) r.h.form->Edit2.TextFromUser(name);
+}
+
+struct Path {
+  const char* name;
+  std::function<void(FaultRig&)> setup;   // not counted
+  std::function<void(FaultRig&)> action;  // counted; request N of it fails
+  // Asserts that what the run reported is true; `clean`: nothing failed, so
+  // it must also have succeeded.
+  std::function<void(FaultRig&, bool clean)> check;
+  bool restores = false;  // the action ends with the controls' enabled state restored
+  bool printerClass = false;
+};
+
+// Write through the form: a success shown means the printer holds the values.
+Path WritePath(const char* name, std::uint8_t board) {
+  return {name,
+          [board](FaultRig& r) {
+            AddVendor(r, board);
+            r.Make().FormShow();
+            TypeIdentity(r, "NEW-CODE", "NEW-NAME");
+          },
+          [](FaultRig& r) { r.h.form->Button3Click(); },
+          [](FaultRig& r, bool clean) {
+            const auto& id = r.h.world.Vendor("v").Identity();
+            const bool written = id.serial == "NEW-CODE" && id.idName == "NEW-NAME";
+            if (r.Shown(MessageId::WriteSucceeded)) { EXPECT_TRUE(written) << "success shown, not written"; }
+            if (clean) { EXPECT_TRUE(r.Shown(MessageId::WriteSucceeded)); }
+          },
+          true};
+}
+
+Path CommTestPath(const char* name, bool onCom) {
+  return {name,
+          [onCom](FaultRig& r) {
+            onCom ? AddCom(r) : AddVendor(r);
+            r.Make().FormShow();
+          },
+          [](FaultRig& r) { r.h.form->Button6Click(); },
+          [onCom](FaultRig& r, bool clean) {
+            const std::string line = std::string("MODEL FW  ") + (onCom ? "C-CODE" : "V-CODE");
+            if (r.Shown(MessageId::CommTestSucceeded)) { EXPECT_EQ(r.h.form->Label5.Text(), line); }
+            if (clean) { EXPECT_TRUE(r.Shown(MessageId::CommTestSucceeded)); }
+          },
+          true};
+}
+
+std::vector<Path> FormPaths() {
+  std::vector<Path> paths;
+  paths.push_back({"Find",
+                   [](FaultRig& r) {
+                     AddVendor(r);
+                     AddCom(r);
+                     AddClass(r);
+                     r.Make().FormShow();
+                   },
+                   [](FaultRig& r) { r.h.form->Button1Click(); },
+                   [](FaultRig& r, bool clean) {
+                     ExpectOnlyTrueCodes(r.ListedCodes(), {"V-CODE", "C-CODE", kClassSerial});
+                     if (clean) { EXPECT_EQ(r.h.form->ComboBox1.Items().size(), 3u); }
+                   }});
+  paths.push_back(WritePath("Write by board (NW-J)", sim::kNwjBoard));
+  paths.push_back(WritePath("Write by printer commands", sim::kOnboardUsb1));
+  paths.push_back({"Write by the library",
+                   [](FaultRig& r) {
+                     AddClass(r);
+                     r.Make().FormShow();
+                     r.SelectCode(kClassSerial);
+                     TypeIdentity(r, kClassNewSerial, nullptr);
+                   },
+                   [](FaultRig& r) { r.h.form->Button3Click(); },
+                   [](FaultRig& r, bool clean) {
+                     auto& printer = r.h.world.PrinterClass("k");
+                     printer.PowerCycle();
+                     if (r.Shown(MessageId::LibraryWriteSucceeded)) {
+                       EXPECT_EQ(printer.Serial(), kClassNewSerial) << "success shown, not written"; }
+                     if (clean) { EXPECT_TRUE(r.Shown(MessageId::LibraryWriteSucceeded)); }
+                   },
+                   true, true});
+  paths.push_back(CommTestPath("Test Comm, vendor driver", false));
+  paths.push_back(CommTestPath("Test Comm, virtual COM port", true));
+  paths.push_back({"Test Comm, printer class",
+                   [](FaultRig& r) {
+                     AddClass(r);
+                     r.Make().FormShow();
+                     r.SelectCode(kClassSerial);
+                   },
+                   [](FaultRig& r) { r.h.form->Button6Click(); },
+                   [](FaultRig& r, bool clean) {
+                     if (r.Shown(MessageId::CommTestSucceeded)) {
+                       EXPECT_EQ(r.h.form->Label5.Text(), "RK-L5200 5.10"); }
+                     if (clean) { EXPECT_TRUE(r.Shown(MessageId::CommTestSucceeded)); }
+                   },
+                   true, true});
+  paths.push_back({"Test Print",
+                   [](FaultRig& r) {
+                     AddVendor(r);
+                     r.Make().FormShow();
+                     r.h.boxes.shown.clear();
+                   },
+                   [](FaultRig& r) { r.h.form->Button5Click(); },
+                   [](FaultRig& r, bool clean) {
+                     // Silent either way; what was printed is the whole line or nothing.
+                     EXPECT_TRUE(r.h.boxes.shown.empty());
+                     const std::string& printed = r.h.world.Vendor("v").Printed();
+                     EXPECT_TRUE(printed.empty() || printed == kTestLine) << printed;
+                     if (clean) { EXPECT_EQ(printed, kTestLine); }
+                   }});
+  paths.push_back({"PrepareWork + FormClose",
+                   [](FaultRig& r) {
+                     AddVendor(r);
+                     AddClass(r);
+                     r.Make();
+                   },
+                   [](FaultRig& r) {
+                     try {
+                       r.h.form->FormShow();
+                     } catch (const std::exception&) {
+                       // The library could not be written out: the window stays usable.
+                     }
+                     r.listedAtClose = r.ListedCodes();
+                     r.h.form->FormClose();
+                     r.closed = true;
+                   },
+                   [](FaultRig& r, bool clean) {
+                     ExpectOnlyTrueCodes(r.listedAtClose, {"V-CODE", kClassSerial});
+                     EXPECT_EQ(r.h.host.LoadedModules(), 0u);
+                     if (clean) {
+                       EXPECT_EQ(r.listedAtClose.size(), 2u);
+                       EXPECT_EQ(r.h.services.Spooler().State(), sim::ServiceState::Running);
+                     }
+                   }});
+  return paths;
+}
+
+struct Tally {
+  std::size_t runs = 0;
+  std::size_t injected = 0;
+  std::vector<std::size_t> failing{};  // the requests whose failure a check caught
+};
+
+int FailuresSoFar() {
+  return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
+}
+
+// One run from scratch with request `failAt` failing (0: none); returns the
+// number of requests counted.
+std::size_t RunOnce(const Path& path, std::size_t failAt) {
+  FaultRig r;
+  path.setup(r);
+  const FaultRig::Held before = r.Holding();
+  r.h.boxes.shown.clear();
+  r.fp.counter.Arm(failAt);
+  path.action(r);
+  r.fp.counter.Disarm();
+  const std::size_t counted = r.fp.counter.Count();
+  SCOPED_TRACE(failAt == 0 ? std::string("clean run")
+                           : "request " + std::to_string(failAt) + " failing: " + r.fp.counter.Injected());
+  if (failAt != 0) { EXPECT_FALSE(r.fp.counter.Injected().empty()); }
+  path.check(r, failAt == 0);
+  if (r.closed) {
+    EXPECT_EQ(r.Holding(), FaultRig::Held{});
+  } else {
+    EXPECT_EQ(r.Holding(), before);
+    if (path.restores) testing::ExpectRestored(*r.h.form, path.printerClass);
+  }
+  // Departures are checked here, where the failed request is known; the
+  // suite's own check would see them only as the world ends, untraced.
+  r.fp.counter.Disarm();
+  if (r.h.form && !r.closed) r.h.form->FormClose();
+  r.closed = true;
+  for (const sim::Departure& d : r.h.world.Departures().Unexpected())
+    ADD_FAILURE() << "departure: " << sim::DescribeDeparture(d);
+  r.h.world.Departures().Clear();
+  return counted;
+}
+
+void Report(const char* what, const Tally& t) {
+  std::printf("[ matrix   ] %-32s %5zu runs, %5zu injected failures%s\n", what, t.runs, t.injected,
+              t.failing.empty() ? "" : ", stopped after 3 failing runs");
+  ::testing::Test::RecordProperty(what, std::to_string(t.runs) + " runs, " +
+                                            std::to_string(t.injected) + " injected failures");
+}
+
+Tally RunPath(const Path& path) {
+  Tally t;
+  SCOPED_TRACE(path.name);
+  const std::size_t count = RunOnce(path, 0);
+  ++t.runs;
+  EXPECT_GT(count, 0u);
+  // Every request, but no more than a few failing runs per path: one fault
+  // tends to show at many requests.
+  for (std::size_t n = 1; n <= count && t.failing.size() < 3; ++n) {
+    const int before = FailuresSoFar();
+    RunOnce(path, n);
+    ++t.runs;
+    ++t.injected;
+    if (FailuresSoFar() != before) t.failing.push_back(n);
+  }
+  Report(path.name, t);
+  return t;
+}
+
+TEST(FaultMatrix, EveryFormPathUnderEveryFailure) {
+  Tally total;
+  for (const Path& path : FormPaths()) {
+    const Tally t = RunPath(path);
+    total.runs += t.runs;
+    total.injected += t.injected;
+  }
+  Report("all form paths", total);
+}
+
+// ControlSpooler on its own: a result of 1 means the spooler is in the
+// state the mode asks for.
+TEST(FaultMatrix, ControlSpoolerUnderEveryFailure) {
+  struct Mode {
+    int mode;
+    sim::ServiceState from, to;
+  } const modes[] = {{1, sim::ServiceState::Running, sim::ServiceState::Stopped},
+                     {0, sim::ServiceState::Stopped, sim::ServiceState::Running}};
+  for (const Mode& m : modes) {
+    const std::string name = "ControlSpooler mode " + std::to_string(m.mode);
+    Path path{name.c_str(),
+              [&m](FaultRig& r) { r.h.services.Spooler().SetState(m.from); },
+              [&m](FaultRig& r) { r.result = ident::ControlSpooler(r.fp.Platform(), m.mode); },
+              [&m](FaultRig& r, bool clean) {
+                const bool succeeded = r.result == 1;
+                if (succeeded) { EXPECT_EQ(r.h.services.Spooler().State(), m.to) << "result 1, state not reached"; }
+                if (clean) { EXPECT_TRUE(succeeded); }
+              }};
+    RunPath(path);
+  }
+}
+
+}  // namespace
+}  // namespace nolpa
