@@ -5,6 +5,7 @@
 // protocols the simulator plays.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <functional>
 #include <set>
@@ -192,6 +193,7 @@ std::vector<Path> FormPaths() {
 struct Tally {
   std::size_t runs = 0;
   std::size_t injected = 0;
+  std::size_t tolerated = 0;  // departures of sessions cut short by the failure
   std::vector<std::size_t> failing{};  // the requests whose failure a check caught
 };
 
@@ -201,7 +203,35 @@ int FailuresSoFar() {
 
 // One run from scratch with request `failAt` failing (0: none); returns the
 // number of requests counted.
-std::size_t RunOnce(const Path& path, std::size_t failAt) {
+// A session whose own reads or writes fail cannot be ended in order: the
+// printer is left in its session (or packet mode) when the handle closes.
+// Those departures follow from the failure injected, not from the program.
+bool SessionCutShort(const sim::Departure& d, const std::string& injected) {
+  if (injected != "DeviceFiles::Read" && injected != "DeviceFiles::Write") return false;
+  for (const char* kind : {sim::departure::kSessionOpenAtClose, sim::departure::kChannelOpenAtExit,
+                           sim::departure::kChannelOpenAtClose, sim::departure::kClosedInPacketMode})
+    if (d.kind == kind) return true;
+  return false;
+}
+
+// The enabled state after an action: restored, unless the Find that ended
+// it listed nothing, which leaves only Find and Exit usable.
+void ExpectEnabling(FaultRig& r, const Path& path) {
+  ui::TMainForm& form = *r.h.form;
+  if (!form.ComboBox1.Items().empty()) {
+    testing::ExpectRestored(form, path.printerClass);
+    return;
+  }
+  EXPECT_TRUE(form.Button1.Enabled());
+  EXPECT_TRUE(form.Button4.Enabled());
+  for (ui::Control* c : {&form.Button2, &form.Button3, &form.Button5, &form.Button6, &form.Edit1,
+                         &form.Edit2})
+    EXPECT_FALSE(c->Enabled()) << ui::LayoutOf(c->Id()).name;
+}
+
+// One run from scratch with request `failAt` failing (0: none); returns the
+// number of requests counted and adds the departures it tolerated.
+std::size_t RunOnce(const Path& path, std::size_t failAt, std::size_t* tolerated) {
   FaultRig r;
   path.setup(r);
   const FaultRig::Held before = r.Holding();
@@ -210,45 +240,52 @@ std::size_t RunOnce(const Path& path, std::size_t failAt) {
   path.action(r);
   r.fp.counter.Disarm();
   const std::size_t counted = r.fp.counter.Count();
+  const std::string injected = r.fp.counter.Injected();
   SCOPED_TRACE(failAt == 0 ? std::string("clean run")
-                           : "request " + std::to_string(failAt) + " failing: " + r.fp.counter.Injected());
-  if (failAt != 0) { EXPECT_FALSE(r.fp.counter.Injected().empty()); }
+                           : "request " + std::to_string(failAt) + " failing: " + injected);
+  if (failAt != 0) {
+    EXPECT_FALSE(injected.empty());
+  }
   path.check(r, failAt == 0);
   if (r.closed) {
     EXPECT_EQ(r.Holding(), FaultRig::Held{});
   } else {
     EXPECT_EQ(r.Holding(), before);
-    if (path.restores) testing::ExpectRestored(*r.h.form, path.printerClass);
+    if (path.restores) ExpectEnabling(r, path);
   }
   // Departures are checked here, where the failed request is known; the
   // suite's own check would see them only as the world ends, untraced.
-  r.fp.counter.Disarm();
   if (r.h.form && !r.closed) r.h.form->FormClose();
   r.closed = true;
-  for (const sim::Departure& d : r.h.world.Departures().Unexpected())
-    ADD_FAILURE() << "departure: " << sim::DescribeDeparture(d);
+  for (const sim::Departure& d : r.h.world.Departures().Unexpected()) {
+    if (SessionCutShort(d, injected))
+      ++*tolerated;
+    else
+      ADD_FAILURE() << "departure: " << sim::DescribeDeparture(d);
+  }
   r.h.world.Departures().Clear();
   return counted;
 }
 
 void Report(const char* what, const Tally& t) {
-  std::printf("[ matrix   ] %-32s %5zu runs, %5zu injected failures%s\n", what, t.runs, t.injected,
-              t.failing.empty() ? "" : ", stopped after 3 failing runs");
-  ::testing::Test::RecordProperty(what, std::to_string(t.runs) + " runs, " +
-                                            std::to_string(t.injected) + " injected failures");
+  const std::string line = std::to_string(t.runs) + " runs, " + std::to_string(t.injected) +
+                           " injected failures, " + std::to_string(t.tolerated) +
+                           " sessions cut short" + (t.failing.empty() ? "" : ", stopped at 3 failing runs");
+  std::printf("[ matrix   ] %-30s %s\n", what, line.c_str());
+  ::testing::Test::RecordProperty(what, line);
 }
 
 Tally RunPath(const Path& path) {
   Tally t;
   SCOPED_TRACE(path.name);
-  const std::size_t count = RunOnce(path, 0);
+  const std::size_t count = RunOnce(path, 0, &t.tolerated);
   ++t.runs;
   EXPECT_GT(count, 0u);
   // Every request, but no more than a few failing runs per path: one fault
   // tends to show at many requests.
   for (std::size_t n = 1; n <= count && t.failing.size() < 3; ++n) {
     const int before = FailuresSoFar();
-    RunOnce(path, n);
+    RunOnce(path, n, &t.tolerated);
     ++t.runs;
     ++t.injected;
     if (FailuresSoFar() != before) t.failing.push_back(n);
@@ -257,19 +294,26 @@ Tally RunPath(const Path& path) {
   return t;
 }
 
-TEST(FaultMatrix, EveryFormPathUnderEveryFailure) {
-  Tally total;
-  for (const Path& path : FormPaths()) {
-    const Tally t = RunPath(path);
-    total.runs += t.runs;
-    total.injected += t.injected;
-  }
-  Report("all form paths", total);
+// One test per path, so that ctest runs them side by side.
+class FaultMatrix : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(FaultMatrix, NoFailureIsReportedAsSuccessAndNothingIsHeld) {
+  const Path path = FormPaths().at(GetParam());
+  const Tally t = RunPath(path);
+  EXPECT_TRUE(t.failing.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, FaultMatrix, ::testing::Range<std::size_t>(0, FormPaths().size()),
+                         [](const ::testing::TestParamInfo<std::size_t>& info) {
+                           std::string name;
+                           for (const char c : std::string(FormPaths().at(info.param).name))
+                             if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+                           return name;
+                         });
 
 // ControlSpooler on its own: a result of 1 means the spooler is in the
 // state the mode asks for.
-TEST(FaultMatrix, ControlSpoolerUnderEveryFailure) {
+TEST(FaultMatrixSpooler, ControlSpoolerUnderEveryFailure) {
   struct Mode {
     int mode;
     sim::ServiceState from, to;
