@@ -35,28 +35,66 @@ std::size_t BytesInUse() {
 #endif
 }
 
-// Turns one fault switch of one device on or off.
+// What the simulated printers log by design and never drop: every byte a
+// printer-class printer received and every command a driver-route printer
+// parsed. Counted so that their growth is not taken for the program's.
+std::size_t SimLogBytes(const sim::World& world) {
+  std::size_t bytes = 0;
+  for (const auto& device : world.Devices()) {
+    if (const auto* k = dynamic_cast<const sim::ClassPrinter*>(device.get())) bytes += k->Received().capacity();
+    if (auto* v = dynamic_cast<sim::VendorPrinter*>(device.get())) {
+      const auto& commands = v->Protocol().Commands();
+      bytes += commands.capacity() * sizeof(std::string);
+      for (const std::string& c : commands)
+        if (c.capacity() > 15) bytes += c.capacity() + 1;
+    }
+  }
+  return bytes;
+}
+
+// One device gets one of the fault switches turned on (refused opens,
+// unplugged, silent, chatty), or all of them turned off again.
 void ToggleAFault(sim::World& world, std::mt19937& random) {
   const auto& devices = world.Devices();
   sim::SimDevice& d = *devices[random() % devices.size()];
   sim::FaultSet& f = d.Faults();
-  switch (random() % 4) {
+  switch (random() % 5) {
     case 0:
-      f.refuseOpen = !f.refuseOpen;
+      f.refuseOpen = true;
       break;
     case 1:
-      d.Plugged() ? d.Unplug() : d.Plug();
+      if (d.Plugged()) d.Unplug();
       break;
     case 2:
-      f.channel.silent = !f.channel.silent;
+      f.channel.silent = true;
+      break;
+    case 3:
+      f.channel.chatter = {0x14, 0x00};
       break;
     default:
-      if (f.channel.chatter.empty())
-        f.channel.chatter = {0x14, 0x00};
-      else
-        f.channel.chatter.clear();
+      f.refuseOpen = false;
+      f.channel.silent = false;
+      f.channel.chatter.clear();
+      if (!d.Plugged()) d.Plug();
       break;
   }
+}
+
+// A printer that falls silent, chatters or is pulled out in the middle of a
+// packet-mode session cannot be taken out of it in order; those departures
+// are what the faults cause. Anything else fails. The log is emptied after
+// each action so that it does not count as growth.
+std::size_t TakeDepartures(sim::World& world) {
+  std::size_t cutShort = 0;
+  for (const sim::Departure& d : world.Departures().All()) {
+    if (d.kind == sim::departure::kClosedInPacketMode || d.kind == sim::departure::kChannelOpenAtExit ||
+        d.kind == sim::departure::kChannelOpenAtClose || d.kind == sim::departure::kSessionOpenAtClose)
+      ++cutShort;
+    else
+      ADD_FAILURE() << "departure: " << sim::DescribeDeparture(d);
+  }
+  world.Departures().Clear();
+  return cutShort;
 }
 
 struct Sizes {
@@ -71,11 +109,15 @@ TEST(Soak, ThousandFindsAndTwoHundredWritesUnderRandomFaultsHoldNothingAndDoNotG
   r.h.world.Recorder().SetEnabled(false);
   ui::TMainForm& form = r.Make();
   form.FormShow();
+  // Between actions only the library stays loaded and its file held.
   const FaultRig::Held idle = r.Holding();
+  ASSERT_EQ(idle.handles + idle.sets + idle.services, 0u);
+  ASSERT_EQ(idle.library, morvalib::LiveObjects{});
   ASSERT_GT(form.ComboBox1.Items().size(), 0u);
 
   std::mt19937 random(20261207);
-  std::size_t bytesAt100 = 0, bytesAt1000 = 0, writes = 0, toggles = 0, listedTotal = 0;
+  std::size_t bytesAt100 = 0, bytesAt1000 = 0, simLogAt100 = 0, simLogAt1000 = 0, writes = 0, toggles = 0, listedTotal = 0, cutShort = 0;
+  int writesDue = 0;
   Sizes sizesAt100{};
   const auto sizes = [&r] {
     return Sizes{r.h.world.Recorder().Requests().size(), r.h.world.Departures().All().size(),
@@ -90,7 +132,12 @@ TEST(Soak, ThousandFindsAndTwoHundredWritesUnderRandomFaultsHoldNothingAndDoNotG
     form.Button1Click();
     listedTotal += form.ComboBox1.Items().size();
     ASSERT_EQ(r.Holding(), idle) << "after Find " << find;
-    if (find % 5 == 0 && !form.ComboBox1.Items().empty()) {
+    cutShort += TakeDepartures(r.h.world);
+    // A Write every fifth Find; one that finds nothing to write to passes
+    // it on to the next.
+    if (find % 5 == 0) ++writesDue;
+    if (writesDue > 0 && !form.ComboBox1.Items().empty()) {
+      --writesDue;
       form.ComboBox1.SelectionFromUser(static_cast<int>(random() % form.ComboBox1.Items().size()));
       form.ComboBox1Change();
       char code[19];
@@ -100,6 +147,7 @@ TEST(Soak, ThousandFindsAndTwoHundredWritesUnderRandomFaultsHoldNothingAndDoNotG
       form.Button3Click();
       ++writes;
       ASSERT_EQ(r.Holding(), idle) << "after the Write after Find " << find;
+      cutShort += TakeDepartures(r.h.world);
     }
     // The test's own records of what the form showed are emptied each time.
     r.h.boxes.shown.clear();
@@ -107,20 +155,26 @@ TEST(Soak, ThousandFindsAndTwoHundredWritesUnderRandomFaultsHoldNothingAndDoNotG
     r.h.observer.busyChanges.clear();
     if (find == 100) {
       bytesAt100 = BytesInUse();
+      simLogAt100 = SimLogBytes(r.h.world);
       sizesAt100 = sizes();
     }
-    if (find == 1000) bytesAt1000 = BytesInUse();
+    if (find == 1000) {
+      bytesAt1000 = BytesInUse();
+      simLogAt1000 = SimLogBytes(r.h.world);
+    }
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("[ soak     ] %d Finds, %zu Writes, %zu fault toggles, %zu items listed in all; "
-              "%.1f s; virtual %llu ms; bytes in use at Find 100: %zu, at Find 1000: %zu\n",
-              1000, writes, toggles, listedTotal, seconds,
-              static_cast<unsigned long long>(r.h.clock.NowMs()), bytesAt100, bytesAt1000);
+              "%zu sessions cut short; %.1f s; virtual %llu ms; bytes in use at Find 100: %zu, "
+              "at Find 1000: %zu; of them the printers' own logs: %zu, %zu\n",
+              1000, writes, toggles, listedTotal, cutShort, seconds,
+              static_cast<unsigned long long>(r.h.clock.NowMs()), bytesAt100, bytesAt1000,
+              simLogAt100, simLogAt1000);
   EXPECT_EQ(writes, 200u);
   EXPECT_EQ(sizes(), sizesAt100) << "a log kept growing";
   // Nothing the program keeps may grow with the number of actions; a few
   // kilobytes of slack for containers that settle their capacity late.
-  EXPECT_LE(bytesAt1000, bytesAt100 + 16 * 1024);
+  EXPECT_LE(bytesAt1000 - simLogAt1000, bytesAt100 - simLogAt100 + 16 * 1024);
 }
 
 }  // namespace
