@@ -13,6 +13,7 @@
 #include "serial_library/services.h"
 #include "sim/fleet.h"
 #include "tests/sim_harness.h"
+#include "tests/support/library_entry_points.h"
 
 namespace nolpa {
 namespace {
@@ -23,11 +24,7 @@ struct ProgramWithLibrary {
   ProgramWithLibrary() {
     sim::LoadFleet(h.world, sim::DefaultFleetJson());
     morvalib::InstallServices({.files = &h.world.Files(), .clock = &h.clock, .locator = &locator});
-    sim::LibraryExports& library = h.host.Library();
-    library.getUSBSerialNumber = &::GetUSBSerialNumber;
-    library.setUSBSerialNumber = &::SetUSBSerialNumber;
-    library.getPrinterFirmwareVersion = &::GetPrinterFirmwareVersion;
-    library.sendReceiveD4Command = &::SendReceiveD4Command;
+    testing::BindLibraryExports(h.host.Library());
   }
   ~ProgramWithLibrary() {
     if (h.form) h.form->FormClose();

@@ -16,6 +16,7 @@
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
 #include "tests/sim_harness.h"
+#include "tests/support/library_entry_points.h"
 #include "tests/support/fault_injection.h"
 
 namespace nolpa::testing {
@@ -24,11 +25,7 @@ struct FaultRig {
   FaultRig() {
     // The library's own device requests count and fail with the program's.
     morvalib::InstallServices({.files = &fp.files, .clock = &h.clock, .locator = &locator});
-    sim::LibraryExports& library = h.host.Library();
-    library.getUSBSerialNumber = &::GetUSBSerialNumber;
-    library.setUSBSerialNumber = &::SetUSBSerialNumber;
-    library.getPrinterFirmwareVersion = &::GetPrinterFirmwareVersion;
-    library.sendReceiveD4Command = &::SendReceiveD4Command;
+    testing::BindLibraryExports(h.host.Library());
   }
   ~FaultRig() {
     fp.counter.Disarm();
