@@ -58,6 +58,12 @@ void TypeIdentity(FaultRig& r, const char* code, const char* name) {
   if (name) r.h.form->Edit2.TextFromUser(name);
 }
 
+// What the library's SetUSBSerialNumber last returned to the program.
+int lastSetResult = -1;
+int MORVALIB_CALL RecordingSetSerial(const char* path, const char* serial, int model) {
+  return lastSetResult = ::SetUSBSerialNumber(path, serial, model);
+}
+
 struct Path {
   const char* name;
   std::function<void(FaultRig&)> setup;   // not counted
@@ -121,6 +127,8 @@ std::vector<Path> FormPaths() {
   paths.push_back({"Write by the library",
                    [](FaultRig& r) {
                      AddClass(r);
+                     lastSetResult = -1;
+                     r.h.host.Library().setUSBSerialNumber = &RecordingSetSerial;
                      r.Make().FormShow();
                      r.SelectCode(kClassSerial);
                      TypeIdentity(r, kClassNewSerial, nullptr);
@@ -129,9 +137,17 @@ std::vector<Path> FormPaths() {
                    [](FaultRig& r, bool clean) {
                      auto& printer = r.h.world.PrinterClass("k");
                      printer.PowerCycle();
+                     // The library's 0 and the form's message both claim the write.
+                     if (lastSetResult == 0) {
+                       EXPECT_EQ(printer.Serial(), kClassNewSerial) << "library returned 0, not written";
+                     }
                      if (r.Shown(MessageId::LibraryWriteSucceeded)) {
-                       EXPECT_EQ(printer.Serial(), kClassNewSerial) << "success shown, not written"; }
-                     if (clean) { EXPECT_TRUE(r.Shown(MessageId::LibraryWriteSucceeded)); }
+                       EXPECT_EQ(printer.Serial(), kClassNewSerial) << "success shown, not written";
+                     }
+                     if (clean) {
+                       EXPECT_EQ(lastSetResult, 0);
+                       EXPECT_TRUE(r.Shown(MessageId::LibraryWriteSucceeded));
+                     }
                    },
                    true, true});
   paths.push_back(CommTestPath("Test Comm, vendor driver", false));
@@ -149,20 +165,24 @@ std::vector<Path> FormPaths() {
                      if (clean) { EXPECT_TRUE(r.Shown(MessageId::CommTestSucceeded)); }
                    },
                    true, true});
-  paths.push_back({"Test Print",
-                   [](FaultRig& r) {
-                     AddVendor(r);
-                     r.Make().FormShow();
-                     r.h.boxes.shown.clear();
-                   },
-                   [](FaultRig& r) { r.h.form->Button5Click(); },
-                   [](FaultRig& r, bool clean) {
-                     // Silent either way; what was printed is the whole line or nothing.
-                     EXPECT_TRUE(r.h.boxes.shown.empty());
-                     const std::string& printed = r.h.world.Vendor("v").Printed();
-                     EXPECT_TRUE(printed.empty() || printed == kTestLine) << printed;
-                     if (clean) { EXPECT_EQ(printed, kTestLine); }
-                   }});
+  for (const bool onCom : {false, true}) {
+    paths.push_back({onCom ? "Test Print, virtual COM port" : "Test Print, vendor driver",
+                     [onCom](FaultRig& r) {
+                       onCom ? AddCom(r) : AddVendor(r);
+                       r.Make().FormShow();
+                       r.h.boxes.shown.clear();
+                     },
+                     [](FaultRig& r) { r.h.form->Button5Click(); },
+                     [onCom](FaultRig& r, bool clean) {
+                       // Silent either way; what was printed is the whole line or nothing.
+                       EXPECT_TRUE(r.h.boxes.shown.empty());
+                       const std::string& printed = r.h.world.Vendor(onCom ? "c" : "v").Printed();
+                       EXPECT_TRUE(printed.empty() || printed == kTestLine) << printed;
+                       if (clean) {
+                         EXPECT_EQ(printed, kTestLine);
+                       }
+                     }});
+  }
   paths.push_back({"PrepareWork + FormClose",
                    [](FaultRig& r) {
                      AddVendor(r);
