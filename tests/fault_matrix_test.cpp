@@ -108,22 +108,8 @@ Path CommTestPath(const char* name, bool onCom) {
           true};
 }
 
-std::vector<Path> FormPaths() {
-  std::vector<Path> paths;
-  paths.push_back({"Find",
-                   [](FaultRig& r) {
-                     AddVendor(r);
-                     AddCom(r);
-                     AddClass(r);
-                     r.Make().FormShow();
-                   },
-                   [](FaultRig& r) { r.h.form->Button1Click(); },
-                   [](FaultRig& r, bool clean) {
-                     ExpectOnlyTrueCodes(r.ListedCodes(), {"V-CODE", "C-CODE", kClassSerial});
-                     if (clean) { EXPECT_EQ(r.h.form->ComboBox1.Items().size(), 3u); }
-                   }});
-  paths.push_back(WritePath("Write by board (NW-J)", sim::kNwjBoard));
-  paths.push_back(WritePath("Write by printer commands", sim::kOnboardUsb1));
+// The printer-class route, through the real library.
+void AddLibraryPaths(std::vector<Path>& paths) {
   paths.push_back({"Write by the library",
                    [](FaultRig& r) {
                      AddClass(r);
@@ -150,8 +136,6 @@ std::vector<Path> FormPaths() {
                      }
                    },
                    true, true});
-  paths.push_back(CommTestPath("Test Comm, vendor driver", false));
-  paths.push_back(CommTestPath("Test Comm, virtual COM port", true));
   paths.push_back({"Test Comm, printer class",
                    [](FaultRig& r) {
                      AddClass(r);
@@ -165,6 +149,10 @@ std::vector<Path> FormPaths() {
                      if (clean) { EXPECT_TRUE(r.Shown(MessageId::CommTestSucceeded)); }
                    },
                    true, true});
+}
+
+// Paths that report nothing: Test Print, and the start and end of work.
+void AddQuietPaths(std::vector<Path>& paths) {
   for (const bool onCom : {false, true}) {
     paths.push_back({onCom ? "Test Print, virtual COM port" : "Test Print, vendor driver",
                      [onCom](FaultRig& r) {
@@ -207,6 +195,28 @@ std::vector<Path> FormPaths() {
                        EXPECT_EQ(r.h.services.Spooler().State(), sim::ServiceState::Running);
                      }
                    }});
+}
+
+std::vector<Path> FormPaths() {
+  std::vector<Path> paths;
+  paths.push_back({"Find",
+                   [](FaultRig& r) {
+                     AddVendor(r);
+                     AddCom(r);
+                     AddClass(r);
+                     r.Make().FormShow();
+                   },
+                   [](FaultRig& r) { r.h.form->Button1Click(); },
+                   [](FaultRig& r, bool clean) {
+                     ExpectOnlyTrueCodes(r.ListedCodes(), {"V-CODE", "C-CODE", kClassSerial});
+                     if (clean) { EXPECT_EQ(r.h.form->ComboBox1.Items().size(), 3u); }
+                   }});
+  paths.push_back(WritePath("Write by board (NW-J)", sim::kNwjBoard));
+  paths.push_back(WritePath("Write by printer commands", sim::kOnboardUsb1));
+  paths.push_back(CommTestPath("Test Comm, vendor driver", false));
+  paths.push_back(CommTestPath("Test Comm, virtual COM port", true));
+  AddLibraryPaths(paths);
+  AddQuietPaths(paths);
   return paths;
 }
 
