@@ -52,11 +52,11 @@ bool WriteBoardValue(platform::DeviceFiles& files, platform::DeviceHandle board,
   return SendWord(files, board, kWriteBoardValueCode, value);
 }
 
-void FinishBoardWrite(platform::DeviceFiles& files,
+bool FinishBoardWrite(platform::DeviceFiles& files,
                       platform::DeviceHandle board) {
   const std::array<std::uint8_t, kFinishInputSize> input{};
   std::uint32_t returned = 0;
-  files.IoControl(board, kFinishBoardWriteCode, input.data(), input.size(),
+  return files.IoControl(board, kFinishBoardWriteCode, input.data(), input.size(),
                   nullptr, 0, &returned);
 }
 
@@ -82,8 +82,7 @@ bool WriteIdByBoard(platform::DeviceFiles& files,
     return false;
   if (!WriteBoardString(files, boardHandle, kIdCodeBase, idCode)) return false;
   if (!WriteBoardString(files, boardHandle, kIdNameBase, idName)) return false;
-  FinishBoardWrite(files, boardHandle);
-  return true;
+  return FinishBoardWrite(files, boardHandle);
 }
 
 }  // namespace nolpa::ident

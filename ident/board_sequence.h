@@ -46,9 +46,9 @@ bool SetBoardAddress(platform::DeviceFiles& files, platform::DeviceHandle board,
 bool WriteBoardValue(platform::DeviceFiles& files, platform::DeviceHandle board,
                      std::uint16_t value);
 
-// Tells the board that the write is complete. Its result is not used: the
-// values are already written, and nothing better can be done if it fails.
-void FinishBoardWrite(platform::DeviceFiles& files,
+// Tells the board that the write is complete: the board takes the written
+// images into use only then, so a refused finish means nothing changed.
+bool FinishBoardWrite(platform::DeviceFiles& files,
                       platform::DeviceHandle board);
 
 // Writes the image of `text` at `base`, each location as SetBoardAddress
@@ -61,7 +61,8 @@ bool WriteBoardString(platform::DeviceFiles& files,
 
 // Writes both identifiers in full (changed or not): the ID code at
 // kIdCodeBase, the ID name at kIdNameBase, then FinishBoardWrite. False at
-// the first refused request, without FinishBoardWrite. If either text is
+// the first refused request, without FinishBoardWrite, and when the finish
+// is refused. If either text is
 // longer than kMaxBoardTextLength, returns false before any request, so the
 // board is left untouched.
 bool WriteIdByBoard(platform::DeviceFiles& files,

@@ -87,7 +87,9 @@ bool UsbTopology::IoControl(platform::DeviceHandle handle, std::uint32_t code, c
   if (returned) *returned = 0;
   const auto it = handles_.find(handle);
   if (it == handles_.end() || !Present(it->second)) return false;
-  requests_.push_back(std::to_string(code) + " " + nodes_[it->second].instanceId);
+  // Kept as long as the world records requests: off in long runs.
+  if (world_.Recorder().Enabled())
+    requests_.push_back(std::to_string(code) + " " + nodes_[it->second].instanceId);
   const auto* bytes = static_cast<const std::uint8_t*>(in);
   const std::span<const std::uint8_t> request(bytes, bytes ? inSize : 0);
   Bytes answer;

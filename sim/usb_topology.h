@@ -99,7 +99,8 @@ class UsbTopology : private platform::DeviceTree,
   // Controller and hub handles, and hub interface sets, not yet closed.
   std::size_t OpenHandles() const { return handles_.size(); }
   std::size_t OpenSets() const { return sets_.size(); }
-  // Every hub request asked, as "<code> <path>", in order.
+  // Every hub request asked, as "<code> <path>", in order, while the
+  // world's recorder is on (it is off in long runs).
   const std::vector<std::string>& Requests() const { return requests_; }
 
  private:

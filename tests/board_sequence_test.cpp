@@ -74,10 +74,12 @@ TEST(WriteIdByBoard, WritesCodeThenNameThenFinishes) {
   ExpectRequests(rig.device.requests, expected);
 }
 
-TEST(WriteIdByBoard, FinishBoardWriteResultIsIgnored) {
+// The board takes the images into use only when the finish is accepted, so
+// a refused finish is a failed write, not a success.
+TEST(WriteIdByBoard, RefusedFinishIsAFailure) {
   Rig rig;
   rig.device.FailIoControl(2 * (7 + 5));  // AB (7 pairs) and "x" (5 pairs)
-  EXPECT_TRUE(WriteIdByBoard(rig.device, kBoard, "AB", "x"));
+  EXPECT_FALSE(WriteIdByBoard(rig.device, kBoard, "AB", "x"));
   EXPECT_EQ(rig.device.requests.back().code, kFinishBoardWriteCode);
 }
 

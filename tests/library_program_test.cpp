@@ -13,6 +13,7 @@
 #include "sim/fleet.h"
 #include "tests/sim_harness.h"
 #include "tests/support/usb_bus.h"
+#include "tests/support/library_entry_points.h"
 
 namespace nolpa {
 namespace {
@@ -24,11 +25,7 @@ struct ProgramWithLibrary {
     sim::LoadFleet(h.world, sim::DefaultFleetJson());
     bus.PlugAll();
     morvalib::InstallServices(bus.Services(h.world, h.clock));
-    sim::LibraryExports& library = h.host.Library();
-    library.getUSBSerialNumber = &::GetUSBSerialNumber;
-    library.setUSBSerialNumber = &::SetUSBSerialNumber;
-    library.getPrinterFirmwareVersion = &::GetPrinterFirmwareVersion;
-    library.sendReceiveD4Command = &::SendReceiveD4Command;
+    testing::BindLibraryExports(h.host.Library());
   }
   ~ProgramWithLibrary() {
     if (h.form) h.form->FormClose();
