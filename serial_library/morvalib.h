@@ -30,9 +30,10 @@
  *     ... allocate n bytes and call again ...
  * For an 18-character serial number n is 19.
  *
- * Not built yet: the printer lookup. Until it is, this library (unlike the
- * simulator flavour, morvalib_sim.h) finds no printer: every call that
- * passes its argument checks returns MORVALIB_E_NO_PRINTER. */
+ * The library finds the printer by the USB socket the device path leads to:
+ * through the maker's channel API when a spooler printer with that API sits
+ * on the socket, else by opening the printer-class device file itself. A
+ * device that cannot be traced gives MORVALIB_E_NO_PRINTER. */
 #ifndef MORVALIB_H
 #define MORVALIB_H
 
