@@ -108,10 +108,13 @@ void TMainForm::Button4Click() {
   if (observer_ != nullptr) observer_->CloseRequested();
 }
 
-void TMainForm::DisableForAction() {
+std::optional<std::size_t> TMainForm::StartAction(bool printerClass) {
   for (Control* control : {&Button1, &Button2, &Button3, &Button4, &Button5, &Button6, &Edit1,
                            &Edit2})
     control->SetEnabled(false);
+  const std::optional<std::size_t> selected = SelectedRecord();
+  if (!selected) RestoreAfterAction(printerClass);
+  return selected;
 }
 
 void TMainForm::RestoreAfterAction(bool printerClass) {

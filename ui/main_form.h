@@ -136,8 +136,9 @@ class TMainForm {
   std::optional<std::size_t> SelectedRecord() const;
   // Enabling rule 6: every way out of Write and the communication test.
   void RestoreAfterAction(bool printerClassRoute);
-  // Enabling rule 5: the start of Write and the communication test.
-  void DisableForAction();
+  // The start of Write and the communication test: enabling rule 5, and the
+  // record they work on; with nothing selected, rule 6 at once and nothing.
+  std::optional<std::size_t> StartAction(bool printerClassRoute);
 
   FormServices services_;
   ControlObserver* observer_ = nullptr;

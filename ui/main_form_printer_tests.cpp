@@ -6,13 +6,9 @@
 namespace nolpa::ui {
 
 void TMainForm::Button6Click() {
-  DisableForAction();
   const bool printerClass = OnPrinterClassRoute();
-  const std::optional<std::size_t> selected = SelectedRecord();
-  if (!selected) {
-    RestoreAfterAction(printerClass);
-    return;
-  }
+  const std::optional<std::size_t> selected = StartAction(printerClass);
+  if (!selected) return;
   const std::size_t record = *selected;
   printerio::CommTestRequest request;
   request.printerClassRoute = printerClass;

@@ -5,13 +5,9 @@
 namespace nolpa::ui {
 
 void TMainForm::Button3Click() {
-  DisableForAction();
   const bool printerClass = OnPrinterClassRoute();
-  const std::optional<std::size_t> selected = SelectedRecord();
-  if (!selected) {
-    RestoreAfterAction(printerClass);
-    return;
-  }
+  const std::optional<std::size_t> selected = StartAction(printerClass);
+  if (!selected) return;
   ident::WriteRequest request;
   request.printerClassRoute = printerClass;
   request.record = DeviceList->Record(*selected);
