@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "serial_library/ascii_text.h"
 #include "serial_library/channel_api_port.h"
 #include "serial_library/direct_port.h"
 #include "serial_library/morvalib.h"
@@ -14,8 +15,6 @@ namespace nolpa::morvalib {
 namespace {
 constexpr std::string_view kPathPrefix = "\\\\?\\";
 constexpr int kInstanceParts = 3;
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 }  // namespace
 
 std::optional<std::string> InstanceIdentifier(std::string_view devicePath) {
