@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "serial_library/live_objects.h"
+#include "serial_library/process_lock.h"
 #include "serial_library/morvalib.h"
 
 namespace nolpa::morvalib {
@@ -37,7 +38,7 @@ int ExchangeControl(const PortOpener& open, const char* devicePath, const std::u
   if (devicePath == nullptr || command == nullptr || replyLength == nullptr || commandLength < 0)
     return MORVALIB_E_ARGUMENT;
   // Declared first, so that the port is always destroyed before the lock.
-  const LibraryLockScope lock;
+  const ProcessLockScope lock;
   std::unique_ptr<TRKCCC> port;
   if (const int opened = open(devicePath, &port); opened != MORVALIB_OK) return opened;
   if (!PacketModeCheck(*port)) return MORVALIB_E_NO_PACKET;

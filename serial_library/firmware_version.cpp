@@ -8,6 +8,7 @@
 
 #include "serial_library/exchange.h"
 #include "serial_library/live_objects.h"
+#include "serial_library/process_lock.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/printer_commands.h"
 #include "serial_library/serial_number.h"
@@ -101,7 +102,7 @@ int ReadFirmwareVersion(const PortOpener& open, const char* devicePath, char* bu
                         int* length) {
   if (devicePath == nullptr || length == nullptr) return MORVALIB_E_ARGUMENT;
   // Declared first, so that the port is always destroyed before the lock.
-  const LibraryLockScope lock;
+  const ProcessLockScope lock;
   std::unique_ptr<TRKCCC> port;
   if (const int opened = open(devicePath, &port); opened != MORVALIB_OK) return opened;
   // Starts the packet protocol where the printer offers it; a printer

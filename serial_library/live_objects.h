@@ -1,11 +1,10 @@
 #pragma once
 // What the library holds while an export runs, counted so that a test can
-// check that nothing is left behind on any path: the process-wide lock, the
-// printer ports and the working buffers. The library serves one call at a
+// check that nothing is left behind on any path: the process-wide lock
+// (process_lock.h), the printer ports and the working buffers. The library serves one call at a
 // time, so none of this is shared between threads.
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <span>
 #include <vector>
 
@@ -19,22 +18,6 @@ struct LiveObjects {
 };
 // What exists right now; all zero between two exported calls.
 LiveObjects Live();
-
-// The process-wide lock: created by the first scope of an exchange or a
-// firmware query when none exists, destroyed when that scope ends. The
-// channel-API port takes it around every call into the channel API.
-class LibraryLockScope {
- public:
-  LibraryLockScope();
-  ~LibraryLockScope();
-  LibraryLockScope(const LibraryLockScope&) = delete;
-  LibraryLockScope& operator=(const LibraryLockScope&) = delete;
-
- private:
-  bool created_;
-};
-// The process-wide lock while a scope holds it, else null.
-std::recursive_mutex* ProcessLock();
 
 // One printer port for as long as it lives (every port holds one).
 class PortCount {
