@@ -11,4 +11,5 @@ set(FUZZ_TARGETS
   printer_replies
   command_line
   ini_models
-  fleet)
+  fleet
+  usb_lookup)
