@@ -12,4 +12,5 @@ set(FUZZ_TARGETS
   command_line
   ini_models
   fleet
-  usb_lookup)
+  usb_lookup
+  channel_api_answers)
