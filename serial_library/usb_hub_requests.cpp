@@ -31,12 +31,13 @@ std::optional<Bytes> Ask(platform::UsbHubFiles& files, platform::DeviceHandle ha
   return out;
 }
 
-// The UTF-16 text from `offset` up to its NUL or the end of `bytes`,
-// narrowed to the low byte of each code unit.
+// The UTF-16 text from `offset`, narrowed to the low byte of each code unit,
+// up to the first unit whose low byte is zero or the end of `bytes`: a
+// narrowed name is opened and compared as a C string, which would end there.
 std::string NarrowName(const Bytes& bytes, std::size_t offset) {
   std::string text;
   for (std::size_t at = offset; at + 1 < bytes.size(); at += 2) {
-    if (bytes[at] == 0 && bytes[at + 1] == 0) break;
+    if (bytes[at] == 0) break;
     text += static_cast<char>(bytes[at]);
   }
   return text;
