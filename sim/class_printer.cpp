@@ -33,6 +33,7 @@ ClassPrinter::ClassPrinter(const ClassPrinterConfig& config)
       vendorId_(config.vendorId),
       productId_(config.productId),
       deviceId_(config.deviceId),
+      seat_(config.spoolerSeat),
       peripheral_(OffersD4(config.deviceId),
                   ClassPrinterCommands(config.serial, config.firmware,
                                        ModelBytesFor(DeviceIdValue(config.deviceId, "MDL:")))) {
