@@ -247,7 +247,7 @@ int ChannelApiStandIn::Send(int channel, const unsigned char* bytes, int count) 
   if (target == nullptr) return kZqNoPrinter;
   const std::span<const std::uint8_t> data(bytes, static_cast<std::size_t>(count));
   if (open->type == kZqControlChannel) {
-    target->Peripheral().Commands().Receive(data, target->Faults().peripheral, open->inbox);
+    target->ControlCommand(data, open->inbox);
   } else if (std::equal(data.begin(), data.end(), std::begin(kRemoteStatusRequest), std::end(kRemoteStatusRequest))) {
     const std::vector<std::uint8_t> status = target->Peripheral().Commands().StatusReply(target->Faults().peripheral);
     open->inbox.insert(open->inbox.end(), status.begin(), status.end());

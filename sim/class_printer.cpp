@@ -90,6 +90,12 @@ void ClassPrinter::Write(std::span<const std::uint8_t> data) {
   if (peripheral_.Commands().PendingSerial() != pending) NotifyStateChanged();
 }
 
+void ClassPrinter::ControlCommand(std::span<const std::uint8_t> command, std::vector<std::uint8_t>& reply) {
+  const std::optional<std::string> pending = peripheral_.Commands().PendingSerial();
+  peripheral_.Commands().Receive(command, Faults().peripheral, reply);
+  if (peripheral_.Commands().PendingSerial() != pending) NotifyStateChanged();
+}
+
 bool ClassPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t>,
                              std::vector<std::uint8_t>& answer) {
   switch (code) {

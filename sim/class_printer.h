@@ -52,6 +52,10 @@ class ClassPrinter : public SimDevice {
   // when the printer is unplugged, which cuts its power).
   void PowerCycle();
   D4Peripheral& Peripheral() { return peripheral_; }
+  // A control-channel command as the channel API passes it on, outside the
+  // packet protocol; its reply is appended to `reply`. A serial number
+  // written this way is kept (and saved) like one written over the device.
+  void ControlCommand(std::span<const std::uint8_t> command, std::vector<std::uint8_t>& reply);
   const std::optional<SpoolerSeat>& Seat() const { return seat_; }
   const D4Peripheral& Peripheral() const { return peripheral_; }
 

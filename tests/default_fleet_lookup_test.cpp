@@ -1,7 +1,8 @@
 // The library on the default fleet as NOLPAID-sim.exe sets it up: the
 // printer behind the spooler printer is reached through the channel API
 // (loaded and released once per call), the other printer-class printers by
-// their device files, and the report the simulated program keeps says so.
+// their device files; a serial number written either way is saved, and the
+// report the simulated program keeps says what happened.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -71,8 +72,12 @@ TEST(DefaultFleetLookup, SpooledPrinterGoesThroughTheChannelApiAndTheOthersDirec
     int length = 0;
     ASSERT_EQ(kGetSerial(path.c_str(), text, sizeof text, &length, c.model), MORVALIB_OK);
     EXPECT_STREQ(text, c.serial);
+    // The simulated program saves its world whenever a printer's stored state changes.
+    int changes = 0;
+    f.world.SetStateChangedHook([&changes] { ++changes; });
     ASSERT_EQ(kSetSerial(path.c_str(), "0123456789ABCDEF02", c.model), MORVALIB_OK);
     EXPECT_EQ(printer.Peripheral().Commands().PendingSerial().value_or("(none)"), "0123456789ABCDEF02");
+    EXPECT_EQ(changes, 1) << "the pending serial number would not be saved";
     ASSERT_EQ(kGetFirmware(path.c_str(), text, sizeof text, &length), MORVALIB_OK);
     EXPECT_STREQ(text, c.firmware);
 
