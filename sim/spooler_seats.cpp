@@ -6,7 +6,7 @@
 namespace nolpa::sim {
 namespace {
 
-// The folder part of a full path ("C:\\a\\b.dll" gives "C:\\a").
+// The folder part of a full path ("C:\a\b.dll" gives "C:\a").
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('\\');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
