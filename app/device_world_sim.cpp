@@ -1,14 +1,18 @@
 // NOLPAID-sim.exe: the simulated printers of a state file, which keeps what
 // they are sent between runs. The file is named by NOLPA_SIM_STATE, or lies
-// beside the program as NOLPAID-sim.json.
+// beside the program as NOLPAID-sim.json. Each run appends to
+// "<state file>.log" how the channel API was used and every departure from
+// the protocols the world noted.
 #include <windows.h>
 
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
 #include "app/device_world.h"
+#include "app/sim_channel_api_host.h"
 #include "serial_library/morvalib_sim.h"
-#include "sim/usb_topology.h"
+#include "sim/library_world.h"
 #include "sim/world.h"
 
 namespace nolpa::app {
@@ -25,55 +29,56 @@ std::string StateFilePath() {
   return path.substr(0, path.find_last_of("\\/") + 1) + "NOLPAID-sim.json";
 }
 
+// The real system folder: the channel API of a driver that names
+// "ZQAPI2.DLL" is written there, so the library finds and loads a real file.
+std::string SystemDirectory() {
+  char folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(folder, sizeof folder);
+  return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
+}
+
 class SimulatedDeviceWorld final : public DeviceWorld {
  public:
-  SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock)
-      : world_(std::move(world)), usb_(*world_) {
-    PlugClassPrinters();
+  SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock, std::string logPath)
+      : world_(std::move(world)), around_(*world_, SystemDirectory()), logPath_(std::move(logPath)) {
+    notWritten_ = InstallChannelApiFiles(around_.ChannelApiFiles());
+    SetChannelApiHost(&around_.ChannelApi());
     library_.files = &world_->Files();
     library_.clock = &clock;
-    library_.deviceTree = &usb_.Tree();
-    library_.hubFiles = &usb_.HubFiles();
-    library_.interfaces = &usb_.Interfaces();
+    library_.deviceTree = &around_.Usb().Tree();
+    library_.hubFiles = &around_.Usb().HubFiles();
+    library_.interfaces = &around_.Usb().Interfaces();
+    library_.spooler = &around_.Spooler().Spooler();
+    library_.registry = &around_.Spooler().Registry();
+    library_.system = &around_.Spooler().System();
+  }
+  // The library was unloaded before: what it did is complete.
+  ~SimulatedDeviceWorld() override {
+    SetChannelApiHost(nullptr);
+    std::ofstream log(logPath_, std::ios::binary | std::ios::app);
+    for (const std::string& path : notWritten_) log << "channel API file not written: " << path << "\r\n";
+    log << around_.Report();
   }
   platform::DeviceFiles& Files() override { return world_->Files(); }
   platform::DeviceInterfaces& Interfaces() override { return world_->Interfaces(); }
   platform::DosDevices& DosDevices() override { return world_->DosDevices(); }
 
   // The library carried by this program is the simulator flavour: without
-  // this world it would find no printer at all.
+  // this world it would find no printer at all. It loads the channel API
+  // with the program's real module loader, so the stand-in file written
+  // above is loaded and bound for real.
   void LibraryLoaded(platform::Modules& modules, platform::ModuleHandle library) override {
+    library_.modules = &modules;
     const auto attach =
         reinterpret_cast<AttachSimulatedWorldFn>(modules.Export(library, "AttachSimulatedWorld"));
     if (attach != nullptr) attach(&library_);
   }
 
  private:
-  // Every socket number a location text can name: a root hub and hubs of
-  // this size give each of up to 35 * 35 printers a location of its own.
-  static constexpr int kPorts = 35;
-
-  // One host controller with hubs that hold the world's class printers, in
-  // the world's order: the library traces each printer to its socket and
-  // opens it there.
-  void PlugClassPrinters() {
-    const sim::UsbNodeId rootHub = usb_.AddHostController(0, kPorts);
-    sim::UsbNodeId hub = 0;
-    int hubs = 0;
-    int port = kPorts;
-    for (const auto& device : world_->Devices()) {
-      const auto* printer = dynamic_cast<const sim::ClassPrinter*>(device.get());
-      if (printer == nullptr) continue;
-      if (port == kPorts) {
-        hub = usb_.AddHub(rootHub, ++hubs, kPorts);  // throws past the last root port
-        port = 0;
-      }
-      usb_.PlugPrinter(hub, ++port, *printer);
-    }
-  }
-
   std::unique_ptr<sim::World> world_;
-  sim::UsbTopology usb_;
+  sim::LibraryWorld around_;
+  std::string logPath_;
+  std::vector<std::string> notWritten_;
   // Outlives the library: the program frees it before its world ends.
   morvalib::LibraryServices library_;
 };
@@ -87,7 +92,7 @@ std::unique_ptr<DeviceWorld> OpenDeviceWorld(platform::Clock& clock) {
   std::string error;
   std::unique_ptr<sim::World> world = sim::OpenPersistentWorld(path, clock, &error);
   if (world == nullptr) throw std::runtime_error("Cannot open the simulator state " + path + ": " + error);
-  return std::make_unique<SimulatedDeviceWorld>(std::move(world), clock);
+  return std::make_unique<SimulatedDeviceWorld>(std::move(world), clock, path + ".log");
 }
 
 }  // namespace nolpa::app

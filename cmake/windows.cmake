@@ -80,8 +80,23 @@ endfunction()
 
 nolpa_program(NOLPAID ${CMAKE_SOURCE_DIR}/app/device_world_real.cpp nolpa_core)
 nolpa_program(NOLPAID-sim ${CMAKE_SOURCE_DIR}/app/device_world_sim.cpp nolpa_sim nolpa_core)
+target_sources(NOLPAID-sim PRIVATE ${CMAKE_SOURCE_DIR}/app/sim_channel_api_host.cpp)
 nolpa_embed_library(NOLPAID Morvalib)
 nolpa_embed_library(NOLPAID-sim Morvalib-sim)
+
+# The channel-API stand-in as a real library file: NOLPAID-sim.exe carries it
+# as resource "SIMCHANNELAPI" and writes it where its simulated spooler's
+# drivers expect their channel API; its calls go back into the program.
+add_library(ChannelApi-sim SHARED ${CMAKE_SOURCE_DIR}/sim/win32/channel_api_dll.cpp
+  ${CMAKE_SOURCE_DIR}/sim/win32/channel_api_dll.def)
+set_target_properties(ChannelApi-sim PROPERTIES PREFIX "" OUTPUT_NAME ChannelApi-sim)
+target_link_options(ChannelApi-sim PRIVATE ${NOLPA_STATIC_LINK} -s)
+set(CHANNEL_API_IMAGE ${CMAKE_BINARY_DIR}/ChannelApi-sim.dll)
+set(CHANNEL_API_RC ${CMAKE_BINARY_DIR}/NOLPAID-sim-channel-api.rc)
+configure_file(${CMAKE_SOURCE_DIR}/resources/channel_api_image.rc.in ${CHANNEL_API_RC} @ONLY)
+target_sources(NOLPAID-sim PRIVATE ${CHANNEL_API_RC})
+set_source_files_properties(${CHANNEL_API_RC} PROPERTIES OBJECT_DEPENDS ${CHANNEL_API_IMAGE})
+add_dependencies(NOLPAID-sim ChannelApi-sim)
 
 # The tests that run the Windows binaries under Wine.
 enable_testing()

@@ -87,32 +87,46 @@ void ChannelApiStandIn::Note(const char* kind, std::string detail) {
   world_.Departures().Note({world_.Clock().NowMs(), "channel api", kind, std::move(detail)});
 }
 
-platform::ModuleHandle ChannelApiStandIn::Load(const std::string& path) {
+bool ChannelApiStandIn::ModuleLoaded(const std::string& path) {
   const auto library = libraries_.find(HostPathKey(path));
-  if (library == libraries_.end() || !spooler_.HasFile(path)) return 0;
+  if (library == libraries_.end() || !spooler_.HasFile(path)) return false;
   ++loadsTotal_;
   ++references_;
   active_ = &library->second;
   Active() = this;
-  return kModule;
+  return true;
 }
 
-platform::ExportedFunction ChannelApiStandIn::Export(platform::ModuleHandle module, const char* name) {
-  if (module != kModule || references_ == 0 || active_ == nullptr) return nullptr;
-  if (std::find(active_->missing.begin(), active_->missing.end(), name) != active_->missing.end()) return nullptr;
-  for (const ExportEntry& entry : kExports)
-    if (std::string_view(entry.name) == name) return entry.function;
-  return nullptr;
-}
-
-void ChannelApiStandIn::Free(platform::ModuleHandle module) {
-  if (module != kModule || references_ == 0) {
+void ChannelApiStandIn::ModuleFreed() {
+  if (references_ == 0) {
     Note(departure::kModuleFreedTwice, "channel API");
     return;
   }
   if (--references_ > 0) return;
   active_ = nullptr;
   if (Active() == this) Active() = nullptr;
+}
+
+platform::ExportedFunction ChannelApiStandIn::ExportNamed(const char* name) const {
+  if (name == nullptr || references_ == 0 || active_ == nullptr) return nullptr;
+  if (std::find(active_->missing.begin(), active_->missing.end(), name) != active_->missing.end()) return nullptr;
+  for (const ExportEntry& entry : kExports)
+    if (std::string_view(entry.name) == name) return entry.function;
+  return nullptr;
+}
+
+platform::ModuleHandle ChannelApiStandIn::Load(const std::string& path) { return ModuleLoaded(path) ? kModule : 0; }
+
+platform::ExportedFunction ChannelApiStandIn::Export(platform::ModuleHandle module, const char* name) {
+  return module == kModule ? ExportNamed(name) : nullptr;
+}
+
+void ChannelApiStandIn::Free(platform::ModuleHandle module) {
+  if (module != kModule) {
+    Note(departure::kModuleFreedTwice, "channel API");
+    return;
+  }
+  ModuleFreed();
 }
 
 bool ChannelApiStandIn::Initialised(const char* call) {
@@ -233,7 +247,7 @@ int ChannelApiStandIn::Send(int channel, const unsigned char* bytes, int count) 
   if (target == nullptr) return kZqNoPrinter;
   const std::span<const std::uint8_t> data(bytes, static_cast<std::size_t>(count));
   if (open->type == kZqControlChannel) {
-    target->Peripheral().Commands().Receive(data, target->Faults().peripheral, open->inbox);
+    target->ControlCommand(data, open->inbox);
   } else if (std::equal(data.begin(), data.end(), std::begin(kRemoteStatusRequest), std::end(kRemoteStatusRequest))) {
     const std::vector<std::uint8_t> status = target->Peripheral().Commands().StatusReply(target->Faults().peripheral);
     open->inbox.insert(open->inbox.end(), status.begin(), status.end());

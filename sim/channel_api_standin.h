@@ -58,6 +58,15 @@ class ChannelApiStandIn : private platform::Modules {
   // Registers `path` as a channel-API library file (and makes it exist).
   ChannelApiBehaviour& AddLibrary(const std::string& path);
 
+  // For a real module file that forwards its nine exports to this stand-in
+  // (NOLPAID-sim.exe): the file at `path` was loaded (false, and nothing
+  // counted, when it is no registered library: the load is then refused),
+  // was freed, and its export `name` (null when the file lacks it or
+  // nothing is loaded). The module table below uses the same three.
+  bool ModuleLoaded(const std::string& path);
+  void ModuleFreed();
+  platform::ExportedFunction ExportNamed(const char* name) const;
+
   // What happened.
   std::size_t LoadsTotal() const { return loadsTotal_; }
   std::size_t LoadedModules() const { return references_; }

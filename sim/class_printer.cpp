@@ -33,6 +33,7 @@ ClassPrinter::ClassPrinter(const ClassPrinterConfig& config)
       vendorId_(config.vendorId),
       productId_(config.productId),
       deviceId_(config.deviceId),
+      seat_(config.spoolerSeat),
       peripheral_(OffersD4(config.deviceId),
                   ClassPrinterCommands(config.serial, config.firmware,
                                        ModelBytesFor(DeviceIdValue(config.deviceId, "MDL:")))) {
@@ -86,6 +87,12 @@ void ClassPrinter::Write(std::span<const std::uint8_t> data) {
   std::vector<std::uint8_t> out;
   peripheral_.Receive(data, Faults().peripheral, out);
   if (!out.empty()) channel_.QueueReply(out, Now(), Faults().channel);
+  if (peripheral_.Commands().PendingSerial() != pending) NotifyStateChanged();
+}
+
+void ClassPrinter::ControlCommand(std::span<const std::uint8_t> command, std::vector<std::uint8_t>& reply) {
+  const std::optional<std::string> pending = peripheral_.Commands().PendingSerial();
+  peripheral_.Commands().Receive(command, Faults().peripheral, reply);
   if (peripheral_.Commands().PendingSerial() != pending) NotifyStateChanged();
 }
 

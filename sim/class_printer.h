@@ -6,12 +6,14 @@
 // serial-number library reads and writes through the control channel. The
 // device ID's "CMD:" decides whether it offers the packet protocol ("D4").
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/d4_peripheral.h"
 #include "sim/reply_channel.h"
 #include "sim/sim_device.h"
+#include "sim/spooler_seat.h"
 #include "sim/usb_descriptors.h"
 
 namespace nolpa::sim {
@@ -30,6 +32,8 @@ struct ClassPrinterConfig {
   std::string deviceId{};
   std::string serial{};    // the USB serial number: the ID code
   std::string firmware{};  // as the printer reports it to the library
+  // The spooler printer it sits behind, if any.
+  std::optional<SpoolerSeat> spoolerSeat{};
 };
 
 class ClassPrinter : public SimDevice {
@@ -48,6 +52,11 @@ class ClassPrinter : public SimDevice {
   // when the printer is unplugged, which cuts its power).
   void PowerCycle();
   D4Peripheral& Peripheral() { return peripheral_; }
+  // A control-channel command as the channel API passes it on, outside the
+  // packet protocol; its reply is appended to `reply`. A serial number
+  // written this way is kept (and saved) like one written over the device.
+  void ControlCommand(std::span<const std::uint8_t> command, std::vector<std::uint8_t>& reply);
+  const std::optional<SpoolerSeat>& Seat() const { return seat_; }
   const D4Peripheral& Peripheral() const { return peripheral_; }
 
   // Every byte the host wrote to the printer, in order.
@@ -77,6 +86,7 @@ class ClassPrinter : public SimDevice {
   std::uint16_t vendorId_;
   std::uint16_t productId_;
   std::string deviceId_;
+  std::optional<SpoolerSeat> seat_;
   std::vector<std::uint8_t> received_;
   D4Peripheral peripheral_;
   ReplyChannel channel_;

@@ -7,6 +7,9 @@
 // number and firmware through the packet protocol ("D4" in "CMD:"), except
 // "rk-l880-plain", which offers no packet protocol and reports only its
 // firmware, over the data path and in the field-list status form.
+// "rk-l5200s" sits behind a printer of the print spooler whose driver names
+// the channel API ("ZQAPI2.DLL" in the system folder), so the library
+// reaches it through that API rather than its device file.
 #include "sim/fleet.h"
 
 namespace nolpa::sim {
@@ -73,6 +76,20 @@ constexpr char kDefaultFleet[] = R"json({
       "vendorId": "0x0F1A", "productId": "0x0601",
       "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;DES:Nolpa RK-L5200 Label;",
       "serial": "4E4C5041000000A001", "firmware": "5.10"
+    },
+    {
+      "name": "rk-l5200s",
+      "kind": "printer-class",
+      "vendorId": "0x0F1A", "productId": "0x0604",
+      "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200S;CLS:PRINTER;DES:Nolpa RK-L5200S Label;",
+      "serial": "4E4C5041000000D004", "firmware": "5.12",
+      "spooler": {
+        "printer": "Nolpa RK-L5200S Label", "port": "USB001", "portNumber": 1,
+        "driver": {"name": "Nolpa Label Driver",
+                   "path": "C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\3\\NLLABEL.DLL",
+                   "dataFile": "NLLABEL.INI", "zqapi32": "ZQAPI2.DLL"},
+        "channelApi": {"file": "ZQAPI2.DLL", "folder": "system"}
+      }
     },
     {
       "name": "rk-l880",

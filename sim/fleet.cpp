@@ -1,6 +1,8 @@
 // Fleet files: devices to and from JSON.
 #include "sim/fleet.h"
 
+#include <algorithm>
+
 #include "sim/fleet_json.h"
 #include "sim/text.h"
 
@@ -73,10 +75,25 @@ SimDevice& AddVendor(World& world, const Json& j, DeviceKind kind) {
   return p;
 }
 
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The spooler keeps one printer of each name, case ignored.
+void CheckSeatFree(const World& world, const SpoolerSeat& seat) {
+  const auto same = [](const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+  };
+  for (const auto& device : world.Devices()) {
+    const auto* printer = dynamic_cast<const ClassPrinter*>(device.get());
+    if (printer != nullptr && printer->Seat() && same(printer->Seat()->printer, seat.printer))
+      throw FleetError("spooler.printer: \"" + seat.printer + "\" is taken by " + printer->Name());
+  }
+}
+
 SimDevice& AddClass(World& world, const Json& j) {
   CheckKeys(j,
             {"name", "kind", "interfacePath", "vendorId", "productId", "deviceId", "serial",
-             "pendingSerial", "firmware", "plugged", "faults"},
+             "pendingSerial", "firmware", "spooler", "plugged", "faults"},
             "device");
   ClassPrinterConfig c;
   c.name = ReadString(j.at("name"), "name");
@@ -86,6 +103,10 @@ SimDevice& AddClass(World& world, const Json& j) {
   if (const Json* v = Field(j, "deviceId")) c.deviceId = ReadByteString(*v, "deviceId");
   if (const Json* v = Field(j, "serial")) c.serial = ReadByteString(*v, "serial");
   if (const Json* v = Field(j, "firmware")) c.firmware = ReadByteString(*v, "firmware");
+  if (const Json* v = Field(j, "spooler")) {
+    c.spoolerSeat = ReadSpoolerSeat(*v);
+    CheckSeatFree(world, *c.spoolerSeat);
+  }
   ClassPrinter& p = world.AddClassPrinter(c);
   if (const Json* v = Field(j, "pendingSerial"))
     p.Peripheral().Commands().SetPendingSerial(ReadByteString(*v, "pendingSerial"));

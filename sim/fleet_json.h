@@ -12,6 +12,7 @@
 #include "sim/board_image.h"
 #include "sim/faults.h"
 #include "sim/fleet.h"
+#include "sim/spooler_seat.h"
 
 namespace nolpa::sim::fleet_json {
 
@@ -42,6 +43,10 @@ QueryAnswer ReadQueryAnswer(const Json& value);
 const char* QueryAnswerName(QueryAnswer answer);
 IoctlFault::Action ReadAction(const Json& value);
 const char* ActionName(IoctlFault::Action action);
+
+// A printer-class printer's "spooler" object.
+SpoolerSeat ReadSpoolerSeat(const Json& value);
+Json SpoolerSeatJson(const SpoolerSeat& seat);
 
 FaultSet ReadFaults(const Json& value);
 PeripheralFaults ReadPeripheralFaults(const Json& value);

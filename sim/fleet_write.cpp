@@ -53,6 +53,7 @@ void ClassJson(const ClassPrinter& p, Json& j) {
   if (const auto& pending = p.Peripheral().Commands().PendingSerial())
     j["pendingSerial"] = ByteStringJson(*pending);
   j["firmware"] = ByteStringJson(p.Firmware());
+  if (p.Seat()) j["spooler"] = SpoolerSeatJson(*p.Seat());
 }
 
 Json DeviceJson(const SimDevice& d) {

@@ -136,5 +136,25 @@ TEST(PrinterLookup, ADeviceThatCannotBeTracedIsNotFound) {
   }
 }
 
+// The open step's record holds a printer name of up to 127 bytes: a longer
+// one, cut short, would name another printer, so that device is reached by
+// its device file instead.
+TEST(PrinterLookup, SpoolerPrinterNameLongerThanTheRecordHoldsIsPassedOver) {
+  for (const auto& [length, kind] : {std::pair{127, kChannelApiPortKind}, {128, kDirectPortKind}}) {
+    SCOPED_TRACE(length);
+    LookupBench b;
+    sim::ClassPrinter& printer = b.h.AddPrinter("cp", std::string(length, 'L'), 1, "");
+    b.usb.PlugPrinter(b.hub, 1, printer);
+    std::unique_ptr<TRKCCC> port;
+    {
+      const ProcessLockScope call;
+      ASSERT_EQ(OpenPrinterPort(printer.InterfacePath().c_str(), &port), MORVALIB_OK);
+      EXPECT_EQ(port->PortKind(), kind);
+      port.reset();
+    }
+    b.ExpectNothingLeft();
+  }
+}
+
 }  // namespace
 }  // namespace nolpa::morvalib

@@ -121,6 +121,14 @@ std::vector<LocationCase> LocationCases() {
          return std::vector{b.Location(onFirst), b.Location(onFourth)};
        },
        {"1220", "2210"}},
+      // Some hub drivers report their service name in capitals.
+      {"HubServiceNameInCapitals",
+       [](Bench& b) {
+         const UsbNodeId hub = b.usb.AddHub(b.usb.AddHostController(0, 2), 2, 4);
+         b.usb.Node(hub).service = "USBHUB";
+         return std::vector{b.Location(b.PlugPrinter(hub, 3, "p"))};
+       },
+       {"122030"}},
       {"FunctionOfACompositeDeviceTakesItsParentsPort",
        [](Bench& b) {
          const UsbNodeId composite = b.usb.AddDevice(b.usb.AddHostController(0, 4), 4, "usbccgp");

@@ -83,7 +83,10 @@ TEST(SimFleetTest, DefaultFleetHoldsOnePrinterOfEachKind) {
     models.push_back(text.substr(mdl + 4, text.find(';', mdl) - mdl - 4));
     world->Files().Close(h);
   }
-  EXPECT_EQ(models, (std::vector<std::string>{"RK-L5200", "RK-L880", "RK-L880", "QF-90 Office"}));
+  EXPECT_EQ(models, (std::vector<std::string>{"RK-L5200", "RK-L5200S", "RK-L880", "RK-L880", "QF-90 Office"}));
+  // One of the library's printers sits behind a spooler printer, the others not.
+  for (const auto& [name, seated] : {std::pair{"rk-l5200", false}, {"rk-l5200s", true}, {"rk-l880", false}})
+    EXPECT_EQ(world->PrinterClass(name).Seat().has_value(), seated) << name;
   // The library's models with and without the packet protocol.
   EXPECT_TRUE(world->PrinterClass("rk-l5200").Peripheral().OffersPacketProtocol());
   EXPECT_TRUE(world->PrinterClass("rk-l880").Peripheral().OffersPacketProtocol());

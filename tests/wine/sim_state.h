@@ -21,12 +21,16 @@ class SimState {
   }
   ~SimState() {
     DeleteFileA(Path().c_str());
+    DeleteFileA(LogPath().c_str());
     RemoveDirectoryA(folder_.c_str());
   }
   SimState(const SimState&) = delete;
   SimState& operator=(const SimState&) = delete;
 
   std::string Path() const { return folder_ + "\\state.json"; }
+  // What each run of the simulated program appends to: how it used the
+  // channel API and the departures its world noted.
+  std::string LogPath() const { return Path() + ".log"; }
   // The environment that points the simulated program at this file.
   const Environment& Env() const { return environment_; }
 

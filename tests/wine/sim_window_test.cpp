@@ -48,6 +48,7 @@ class SimWindowTest : public ProgramTest {
   void StartSim() { Start(kSimProgram, "", State()); }
   const Environment& State() const { return state_->Env(); }
   std::string StatePath() const { return state_->Path(); }
+  std::string LogPath() const { return state_->LogPath(); }
 
   // Clicks Test Comm and answers its box; returns the box as seen.
   MessageBoxSeen RunCommTest() {
@@ -269,6 +270,61 @@ TEST_F(SimWindowTest, ComPortPrinterIsListedAfterTheVendorOnesAndWorksLikeThem) 
   ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode));
   Window().Select(ControlId::ComboBox1, static_cast<int>(com));
   EXPECT_TRUE(WaitForIdCode(L"KIOSK-0003"));
+}
+
+// The RK-L5200S sits behind a spooler printer whose driver names the channel
+// API "ZQAPI2.DLL": the library loads the stand-in file the program wrote to
+// the system folder for real, reads the ID code through it and writes a new
+// one, which the printer keeps pending until it restarts. The RK-L5200 is
+// still reached by its device file.
+TEST_F(SimWindowTest, PrinterBehindASpoolerPrinterIsReachedThroughTheChannelApi) {
+  const std::string newCode = "0123456789ABCDEF04";
+  ASSERT_NO_FATAL_FAILURE(StartSim());
+  const std::vector<std::wstring> items = Window().Items(ControlId::ComboBox1);
+  const auto indexOf = [&items](const wchar_t* product) {
+    return static_cast<int>(std::find(items.begin(), items.end(), product) - items.begin());
+  };
+  const int spooled = indexOf(L"RK-L5200S");
+  const int direct = indexOf(L"RK-L5200");
+  ASSERT_LT(spooled, static_cast<int>(items.size()));
+  ASSERT_LT(direct, static_cast<int>(items.size()));
+  Window().Select(ControlId::ComboBox1, spooled);
+  ASSERT_TRUE(WaitForIdCode(L"4E4C5041000000D004")) << testing::PrintToString(Window().Text(ControlId::Memo1));
+  Window().SetText(ControlId::Edit1, std::wstring(newCode.begin(), newCode.end()));
+  Window().Click(ControlId::Button3);
+  HWND box = WaitForMessageBox(Run().ProcessId(), 15000);
+  ASSERT_NE(box, nullptr) << "no message after Write";
+  const MessageBoxSeen seen = ReadMessageBox(box);
+  EXPECT_EQ(seen.text.rfind(L"The writing in of the ID code(USB Serial No.) succeeded.\r\n", 0), 0u)
+      << testing::PrintToString(seen.text);
+  DismissMessageBox(box);
+  ASSERT_TRUE(WaitForIdCode(kVendorPrinters[0].idCode)) << "Find did not run again";
+  Window().Select(ControlId::ComboBox1, direct);
+  EXPECT_TRUE(WaitForIdCode(L"4E4C5041000000A001")) << testing::PrintToString(Window().Text(ControlId::Memo1));
+  ASSERT_EQ(CloseAndWait(), std::optional<DWORD>(0));
+
+  sim::VirtualClock clock;
+  std::string error;
+  const std::unique_ptr<sim::World> world = sim::OpenPersistentWorld(StatePath(), clock, &error);
+  ASSERT_NE(world, nullptr) << error;
+  const sim::ClassPrinter& printer = world->PrinterClass("rk-l5200s");
+  EXPECT_EQ(printer.Peripheral().Commands().PendingSerial().value_or("(none)"), newCode);
+  EXPECT_EQ(printer.Serial(), "4E4C5041000000D004");
+
+  // Loaded and freed for real once per library call on that printer (the
+  // listing, the display and the write), with nothing left behind.
+  const std::string log = ReadWholeFile(LogPath());
+  int loads = -1, frees = -1, initializes = -1, releases = -1, loaded = -1, departures = -1;
+  ASSERT_EQ(std::sscanf(log.c_str(), "channel API: %d loads, %d frees, %d ZQInitialize, %d ZQRelease, %d loaded; "
+                                     "departures: %d", &loads, &frees, &initializes, &releases, &loaded, &departures),
+            6)
+      << log;
+  EXPECT_GE(loads, 3) << log;
+  EXPECT_EQ(frees, loads) << log;
+  EXPECT_EQ(initializes, loads) << log;
+  EXPECT_EQ(releases, loads) << log;
+  EXPECT_EQ(loaded, 0) << log;
+  EXPECT_EQ(departures, 0) << log;
 }
 
 // Run with the Japanese user locale (its own ctest entry).

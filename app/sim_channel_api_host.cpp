@@ -1,0 +1,67 @@
+#include "app/sim_channel_api_host.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "platform/win32/win32_program_files.h"
+
+namespace nolpa::app {
+namespace {
+
+constexpr char kResource[] = "SIMCHANNELAPI";
+
+sim::ChannelApiStandIn* host = nullptr;
+
+bool FileHolds(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::vector<std::uint8_t> held(bytes.size() + 1);
+  DWORD read = 0;
+  const bool ok = ReadFile(file, held.data(), static_cast<DWORD>(held.size()), &read, nullptr) != 0;
+  CloseHandle(file);
+  return ok && read == bytes.size() && std::equal(bytes.begin(), bytes.end(), held.begin());
+}
+
+bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
+                  written == bytes.size();
+  CloseHandle(file);
+  if (!ok) DeleteFileA(path.c_str());
+  return ok;
+}
+
+}  // namespace
+
+void SetChannelApiHost(sim::ChannelApiStandIn* standIn) { host = standIn; }
+
+std::vector<std::string> InstallChannelApiFiles(const std::vector<std::string>& paths) {
+  std::vector<std::uint8_t> image;
+  platform::win32::Win32ProgramFiles program;
+  const bool carried = program.RcDataResource(kResource, &image);
+  std::vector<std::string> failed;
+  for (const std::string& path : paths)
+    if (!carried || (!FileHolds(path, image) && !WriteWhole(path, image))) failed.push_back(path);
+  return failed;
+}
+
+}  // namespace nolpa::app
+
+// Called by the stand-in file's DllMain, and on each of its calls: the
+// module is loaded and freed for real, the calls go to the world's stand-in.
+extern "C" __declspec(dllexport) int SimChannelApiLoaded(const char* path) {
+  return nolpa::app::host != nullptr && path != nullptr && nolpa::app::host->ModuleLoaded(path) ? 1 : 0;
+}
+
+extern "C" __declspec(dllexport) void SimChannelApiFreed(void) {
+  if (nolpa::app::host != nullptr) nolpa::app::host->ModuleFreed();
+}
+
+extern "C" __declspec(dllexport) nolpa::platform::ExportedFunction SimChannelApiExport(const char* name) {
+  return nolpa::app::host != nullptr ? nolpa::app::host->ExportNamed(name) : nullptr;
+}
