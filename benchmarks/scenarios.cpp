@@ -62,17 +62,29 @@ BenchWorld::BenchWorld(platform::Clock& clock) : parts_(std::make_unique<Parts>(
 
 BenchWorld::~BenchWorld() { morvalib::RemoveServices(); }
 
+namespace {
+
+// The vendor printer opened as an action opens it: a byte channel with the
+// channel time-outs in force.
+struct OpenChannel {
+  OpenChannel(const platform::Platform& p, const std::string& path)
+      : device(*p.files, p.files->Open(path)), channel(*p.files, *p.clock, device.Get()) {
+    if (device.Valid()) channel.ApplyChannelTimeouts();
+  }
+  platform::ScopedDevice device;
+  printerio::ByteChannel channel;
+};
+
+}  // namespace
+
 std::string BenchWorld::CommandWrite(Meter& meter) {
-  platform::Platform p = parts_->Platform();
-  platform::ScopedDevice device(*p.files, p.files->Open(parts_->vendor.devicePath));
-  if (!device.Valid()) return "the vendor printer cannot be opened";
-  printerio::ByteChannel channel(*p.files, *p.clock, device.Get());
-  channel.ApplyChannelTimeouts();
+  OpenChannel open(parts_->Platform(), parts_->vendor.devicePath);
+  if (!open.device.Valid()) return "the vendor printer cannot be opened";
   // A code of its own each time, so every write stores something.
   char code[16];
   std::snprintf(code, sizeof code, "BENCH%05d", ++writes_);
   meter.Start();
-  const bool ok = ident::WriteIdByCommands(channel, code, parts_->vendor.idName,
+  const bool ok = ident::WriteIdByCommands(open.channel, code, parts_->vendor.idName,
                                            parts_->vendor.idCode, parts_->vendor.idName);
   meter.Stop();
   if (!ok) return "the command write failed";
@@ -92,13 +104,10 @@ std::string BenchWorld::CommunicationTest(Meter& meter) {
 }
 
 std::string BenchWorld::Emptying(Meter& meter) {
-  platform::Platform p = parts_->Platform();
-  platform::ScopedDevice device(*p.files, p.files->Open(parts_->vendor.devicePath));
-  if (!device.Valid()) return "the vendor printer cannot be opened";
-  printerio::ByteChannel channel(*p.files, *p.clock, device.Get());
-  channel.ApplyChannelTimeouts();
+  OpenChannel open(parts_->Platform(), parts_->vendor.devicePath);
+  if (!open.device.Valid()) return "the vendor printer cannot be opened";
   meter.Start();
-  const bool silent = printerio::EmptyChannel(channel);
+  const bool silent = printerio::EmptyChannel(open.channel);
   meter.Stop();
   return silent ? std::string{} : "the emptying gave up";
 }
