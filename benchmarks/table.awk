@@ -6,7 +6,7 @@ function line(label, measured, floor, ratio, goal, result) {
 function row(label, key, floor, floorText, goalKind, goal, goalText,   v, ratio, ok) {
   if (!(key in value)) { line(label, "none", floorText, "", goalText, "MISS"); missed++; return }
   v = value[key] + 0
-  ratio = floor > 0 ? sprintf("%.3f", v / floor) : "-"
+  ratio = floor > 0 ? sprintf("%.4f", v / floor) : "-"
   if (goalKind == "ratio") ok = floor > 0 ? v / floor <= goal : v <= 0
   else ok = v < goal
   if (!ok) missed++
