@@ -1,0 +1,50 @@
+// The benchmark's figures on the virtual clock: how many virtual
+// milliseconds each path spends against the simulator. Prints one
+// "figure NAME VALUE" line per figure; ends non-zero when a path failed.
+#include <cstdio>
+#include <string>
+
+#include "benchmarks/scenarios.h"
+#include "sim/virtual_clock.h"
+
+namespace {
+
+class VirtualMeter final : public nolpa::bench::Meter {
+ public:
+  explicit VirtualMeter(nolpa::sim::VirtualClock& clock) : clock_(clock) {}
+  void Start() override { startMs_ = clock_.NowMs(); }
+  void Stop() override { elapsedMs_ = clock_.NowMs() - startMs_; }
+  std::uint64_t ElapsedMs() const { return elapsedMs_; }
+
+ private:
+  nolpa::sim::VirtualClock& clock_;
+  std::uint64_t startMs_ = 0;
+  std::uint64_t elapsedMs_ = 0;
+};
+
+}  // namespace
+
+int main() {
+  nolpa::sim::VirtualClock clock;
+  nolpa::bench::BenchWorld world(clock);
+  VirtualMeter meter(clock);
+  using Scenario = std::string (nolpa::bench::BenchWorld::*)(nolpa::bench::Meter&);
+  const struct {
+    const char* name;
+    Scenario run;
+  } figures[] = {{"write_virtual_ms", &nolpa::bench::BenchWorld::CommandWrite},
+                 {"commtest_virtual_ms", &nolpa::bench::BenchWorld::CommunicationTest},
+                 {"serial_virtual_ms", &nolpa::bench::BenchWorld::SerialNumberRead}};
+  int failures = 0;
+  for (const auto& figure : figures) {
+    const std::string error = (world.*figure.run)(meter);
+    if (!error.empty()) {
+      std::fprintf(stderr, "%s: %s\n", figure.name, error.c_str());
+      ++failures;
+      continue;
+    }
+    std::printf("figure %s %llu\n", figure.name,
+                static_cast<unsigned long long>(meter.ElapsedMs()));
+  }
+  return failures == 0 ? 0 : 1;
+}

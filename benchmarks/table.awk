@@ -1,0 +1,39 @@
+# The table of ./bench from the "figure NAME VALUE" lines of the benchmark
+# programs. A ratio goal on a floor of 0 holds only for a figure of 0.
+function line(label, measured, floor, ratio, goal, result) {
+  printf "| %-38s | %9s | %-16s | %6s | %-8s | %-6s |\n", label, measured, floor, ratio, goal, result
+}
+function row(label, key, floor, floorText, goalKind, goal, goalText,   v, ratio, ok) {
+  if (!(key in value)) { line(label, "none", floorText, "", goalText, "MISS"); missed++; return }
+  v = value[key] + 0
+  ratio = floor > 0 ? sprintf("%.4f", v / floor) : "-"
+  if (goalKind == "ratio") ok = floor > 0 ? v / floor <= goal : v <= 0
+  else ok = v < goal
+  if (!ok) missed++
+  line(label, value[key], floorText, ratio, goalText, ok ? "PASS" : "MISS")
+}
+# A figure given more than once (Find and its look-ups are) counts at its best.
+$1 == "figure" && (!($2 in value) || $3 + 0 < value[$2] + 0) { value[$2] = $3 }
+END {
+  printf "Load average when the run started (1, 5, 15 min): %s\n\n", load
+  line("Figure", "Measured", "Floor", "Ratio", "Goal", "Result")
+  printf "|%s|%s|%s|%s|%s|%s|\n", "----------------------------------------", "-----------",
+    "------------------", "--------", "----------", "--------"
+  row("1a Command write, virtual ms", "write_virtual_ms", 2000, "2000", "ratio", 1.05, "<= 1.05")
+  row("1b Command write, Wine ms", "write_wine_ms", 2000, "2000", "ratio", 1.05, "<= 1.05")
+  row("2a Communication test, virtual ms", "commtest_virtual_ms", 2000, "2000", "ratio", 1.05, "<= 1.05")
+  row("2b Communication test, Wine ms", "commtest_wine_ms", 2000, "2000", "ratio", 1.05, "<= 1.05")
+  enumMs = ("enum_wine_ms" in value) ? value["enum_wine_ms"] + 0 : 0
+  row("3  Find, no printers, Wine ms", "find_wine_ms", enumMs, value["enum_wine_ms"] " (288 bare)",
+      "ratio", 1.2, "<= 1.2")
+  row("4a GetUSBSerialNumber, virtual ms", "serial_virtual_ms", 0, "0 (pauses)", "ratio", 1.05, "<= 1.05")
+  row("4b GetUSBSerialNumber, Wine ms", "serial_wine_ms", 0, "0 (pauses)", "below", 150, "< 150 ms")
+  row("5  CPU, 2000 ms emptying, Wine %", "emptying_cpu_percent", 0, "-", "below", 5, "< 5 %")
+  printf "\nWine times are medians. Find and the bare look-ups: the best of 5 runs of 25\n"
+  printf "rounds each, after a warm-up; writes and tests: 3 runs; serial reads: 9 runs, each\n"
+  printf "tracing the bus anew. CPU share: over 5 emptyings together (the system counts\n"
+  printf "processor time in 10 ms ticks).\n"
+  if (value["find_wine_devices"] + 0 > 0)
+    printf "Find listed %d device(s): figure 3 is not a Find of an empty system.\n", value["find_wine_devices"]
+  printf "%d figure(s) missed the goal.\n", missed
+}
