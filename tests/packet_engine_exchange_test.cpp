@@ -186,6 +186,52 @@ TEST(PacketEngine, AFailedReadFailsAtOnce) {
   EXPECT_EQ(r.clock.NowMs(), 0u);
 }
 
+// A packet that went out in part leaves the printer waiting for its rest:
+// whatever followed (the Exit above all) would be read as that rest, so the
+// exchange fails and nothing more is written, not even at the end.
+TEST(PacketEngine, AfterAPacketWentOutInPartNothingMoreIsWritten) {
+  struct Case {
+    const char* name;
+    std::size_t write;  // 0-based, in ExchangeScript's order
+    std::uint32_t accepted;
+    bool started;
+  } const cases[] = {
+      {"entry string", 0, 13, false},      {"Init", 1, 4, false},
+      {"OpenChannel", 2, 8, true},         {"Credit", 3, 1, true},
+      {"command data packet", 5, 10, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r(ExchangeScript(DataPacket(0x02, {'t', 'p', ':', ';', 0x0C})));
+    r.peer.LimitWrite(c.write, c.accepted);
+    const EngineStatus start = r.engine.Start();
+    EXPECT_EQ(start.ok(), c.started);
+    if (c.started) {
+      Bytes reply;
+      EXPECT_EQ(r.engine.ControlExchange(kCommand, reply).error, EngineError::WriteFailed);
+      EXPECT_TRUE(reply.empty());
+    }
+    EXPECT_EQ(r.engine.Stop().ok(), !c.started) << "an Exit that could not be sent";
+    EXPECT_FALSE(r.engine.InPacketMode());
+    EXPECT_EQ(r.peer.writes.size(), c.write + 1) << "written after the cut packet";
+    EXPECT_TRUE(r.io.FramingLost());
+  }
+}
+
+// A write that takes nothing leaves no part of a packet behind: the Exit
+// still goes out.
+TEST(PacketEngine, AWriteThatTookNothingStillEndsPacketMode) {
+  Rig r(ExchangeScript({}));
+  r.peer.LimitWrite(2, 0);
+  ASSERT_TRUE(r.engine.Start().ok());
+  Bytes reply;
+  EXPECT_EQ(r.engine.ControlExchange(kCommand, reply).error, EngineError::WriteFailed);
+  r.engine.Stop();
+  EXPECT_FALSE(r.engine.InPacketMode());
+  EXPECT_EQ(r.peer.writes.back(), kExit);
+  EXPECT_FALSE(r.io.FramingLost());
+}
+
 TEST(PacketEngine, DestructionLeavesPacketMode) {
   sim::VirtualClock clock;
   testing::ScriptedDevice peer{clock};
