@@ -218,18 +218,38 @@ TEST(PacketEngine, AfterAPacketWentOutInPartNothingMoreIsWritten) {
   }
 }
 
-// A write that takes nothing leaves no part of a packet behind: the Exit
-// still goes out.
-TEST(PacketEngine, AWriteThatTookNothingStillEndsPacketMode) {
-  Rig r(ExchangeScript({}));
-  r.peer.LimitWrite(2, 0);
-  ASSERT_TRUE(r.engine.Start().ok());
-  Bytes reply;
-  EXPECT_EQ(r.engine.ControlExchange(kCommand, reply).error, EngineError::WriteFailed);
-  r.engine.Stop();
-  EXPECT_FALSE(r.engine.InPacketMode());
-  EXPECT_EQ(r.peer.writes.back(), kExit);
-  EXPECT_FALSE(r.io.FramingLost());
+// A read or write call that failed mid-exchange leaves the link in step
+// (a write that took nothing, a reply lost): the channel is closed before
+// the Exit. A refusal or a silence is left to the Exit alone.
+TEST(PacketEngine, AfterAFailedCallTheChannelIsClosedBeforeExit) {
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> arrange;  // after Start
+    EngineError error;
+    std::vector<Bytes> written;  // after Init, Exit included
+  } const cases[] = {
+      {"open's reply lost", [](Rig& r) { r.peer.FailReads(1); }, EngineError::ReadFailed,
+       {kOpenControl, kClose, kExit}},
+      {"command packet not taken", [](Rig& r) { r.peer.LimitWrite(5, 0); }, EngineError::WriteFailed,
+       {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose, kExit}},
+      {"credit refused", [](Rig&) {}, EngineError::ResultNotZero, {kOpenControl, kCredit, kExit}},
+      {"close not taken", [](Rig& r) { r.peer.LimitWrite(6, 0); }, EngineError::WriteFailed,
+       {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose, kClose, kExit}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Script script = ExchangeScript(DataPacket(0x02, {'t', 'p', ':', ';', 0x0C}));
+    if (c.error == EngineError::ResultNotZero) script[3].answer = SocketReply(0x83, 0x01);
+    Rig r(script);
+    ASSERT_TRUE(r.engine.Start().ok());
+    c.arrange(r);
+    Bytes reply;
+    EXPECT_EQ(r.engine.ControlExchange(kCommand, reply).error, c.error);
+    r.engine.Stop();
+    EXPECT_FALSE(r.engine.InPacketMode());
+    const std::vector<Bytes> after(r.peer.writes.begin() + 2, r.peer.writes.end());
+    EXPECT_EQ(after, c.written);
+  }
 }
 
 TEST(PacketEngine, DestructionLeavesPacketMode) {
