@@ -2,7 +2,6 @@
 // each outside request failing in turn, each device write going out short.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdio>
 #include <functional>
 #include <set>
@@ -224,10 +223,7 @@ TEST_P(FaultMatrix, NoFailureIsReportedAsSuccessAndNothingIsHeld) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, FaultMatrix, ::testing::Range<std::size_t>(0, FormPaths().size()),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
-                           std::string name;
-                           for (const char c : std::string(FormPaths().at(info.param).name))
-                             if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-                           return name;
+                           return testing::PathTestName(FormPaths().at(info.param).name);
                          });
 
 // ControlSpooler on its own: a result of 1 means the spooler is in the

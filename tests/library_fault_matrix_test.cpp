@@ -10,11 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "tests/channel_api_harness.h"
 #include "tests/support/fault_matrix_runner.h"
 #include "tests/support/library_entry_points.h"
 
@@ -27,9 +27,10 @@ using testing::Path;
 constexpr char kSerial[] = "0123456789ABCDEF01";
 constexpr char kNewSerial[] = "0123456789ABCDEF02";
 constexpr char kFirmware[] = "5.10";
-constexpr char kDriver[] = "Nolpa Line";
-constexpr char kDriverFolder[] = "C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\3";
-constexpr char kSystemFolder[] = "C:\\WINDOWS\\system32";
+using testing::kChannelApiKey;
+using testing::kDriverFolder;
+using testing::kSystemFolder;
+constexpr const char* kDriver = testing::kDriverName;
 // The serial-number read command for model 0.
 constexpr unsigned char kReadSerial[] = {'t', 'p', 0x04, 0x00, 0x01, 0x27, 0x03, 0xF0};
 
@@ -58,7 +59,7 @@ void Arrange(FaultRig& r, Route route) {
     r.spooler.AddDriver({.name = kDriver, .driverPath = std::string(kDriverFolder) + "\\NLLINE.DLL",
                          .dataFile = "NLLINE.INI"});
     if (route == Route::ApiByRegistry) {
-      r.spooler.SetMachineString(std::string("Software\\VARDU\\QTR7\\Driver\\") + kDriver, "ZQAPI32", "ZQAPI2.DLL");
+      r.spooler.SetMachineString(kChannelApiKey, "ZQAPI32", "ZQAPI2.DLL");
       r.AddChannelApi(std::string(kSystemFolder) + "\\ZQAPI2.DLL");
     } else {
       // A name of its own: the file sits beside the driver.
@@ -172,10 +173,7 @@ TEST_P(LibraryFaultMatrix, NoFailureIsReportedAsAnAnswerAndNothingIsHeld) {
 
 INSTANTIATE_TEST_SUITE_P(Exports, LibraryFaultMatrix, ::testing::Range<std::size_t>(0, ExportPaths().size()),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
-                           std::string name;
-                           for (const char c : std::string(ExportPaths().at(info.param).name))
-                             if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-                           return name;
+                           return testing::PathTestName(ExportPaths().at(info.param).name);
                          });
 
 }  // namespace

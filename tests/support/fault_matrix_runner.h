@@ -8,6 +8,7 @@
 // session the injected fault cut short.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -59,6 +60,14 @@ class MatrixTotalsPrinter : public ::testing::Environment {
 };
 inline ::testing::Environment* const kMatrixTotalsPrinter =
     ::testing::AddGlobalTestEnvironment(new MatrixTotalsPrinter);
+
+// A test name made of a path's name: its letters and digits.
+inline std::string PathTestName(const std::string& pathName) {
+  std::string name;
+  for (const char c : pathName)
+    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+  return name;
+}
 
 inline int FailuresSoFar() {
   return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
