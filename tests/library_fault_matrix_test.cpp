@@ -113,7 +113,11 @@ Path ExportPath(const std::string& name, Route route, std::function<Answer(Fault
   return {name + ", " + RouteName(route),
           [route](FaultRig& r) { Arrange(r, route); },
           [answer, call](FaultRig& r) { *answer = call(r, DevicePath(r).c_str()); },
-          [answer, first, truth](FaultRig&, bool clean) { CheckAnswer(*answer, first, truth, clean); }};
+          [answer, first, truth, route](FaultRig& r, bool clean) {
+            CheckAnswer(*answer, first, truth, clean);
+            // Without faults the route arranged is the one taken.
+            if (clean) { EXPECT_EQ(r.api.ChannelsOpenedTotal() > 0, route != Route::DirectPort); }
+          }};
 }
 
 std::vector<Path> ExportPaths() {
