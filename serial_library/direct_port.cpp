@@ -25,6 +25,7 @@ TRKPRN::~TRKPRN() {
 
 void TRKPRN::DropEngine() {
   if (engine_) engine_->Stop();
+  if (io_ && io_->FramingLost()) framingLost_ = true;
   engine_.reset();
   io_.reset();
   heldReply_.clear();
@@ -45,9 +46,11 @@ int TRKPRN::Open() {
 
 int TRKPRN::WriteData(int, const std::uint8_t* bytes, int count, int* written) {
   *written = 0;
-  if (handle_ == platform::kInvalidDeviceHandle || engine_ || bytes == nullptr || count < 0) return 0;
+  if (handle_ == platform::kInvalidDeviceHandle || engine_ || framingLost_ || bytes == nullptr || count < 0)
+    return 0;
   std::uint32_t done = 0;
   const bool ok = files_.Write(handle_, bytes, static_cast<std::uint32_t>(count), &done);
+  if (done > 0 && done < static_cast<std::uint32_t>(count)) framingLost_ = true;
   *written = static_cast<int>(done);
   return ok && done == static_cast<std::uint32_t>(count) ? 1 : 0;
 }
@@ -94,7 +97,7 @@ int TRKPRN::GetDeviceId(int size, char* buffer) {
 
 int TRKPRN::StartPacketMode() {
   if (engine_) return 0;
-  if (handle_ == platform::kInvalidDeviceHandle) return -1;
+  if (handle_ == platform::kInvalidDeviceHandle || framingLost_) return -1;
   io_ = std::make_unique<serial_library::CPortIO>(files_, clock_, handle_);
   engine_ = std::make_unique<serial_library::CCBTCtrl>(*io_, serial_library::kEngineConfig);
   if (engine_->Start().ok()) return 0;

@@ -90,6 +90,9 @@ class TRKPRN final : public TRKCCC {
   std::unique_ptr<serial_library::CPortIO> io_;
   std::unique_ptr<serial_library::CCBTCtrl> engine_;
   std::vector<std::uint8_t> heldReply_;  // at most kMaxControlReply bytes
+  // A write went out in part: the printer would read the next bytes as the
+  // rest of the cut one, so nothing more is written on this handle.
+  bool framingLost_ = false;
 };
 
 }  // namespace nolpa::morvalib

@@ -135,6 +135,10 @@ bool ChannelApiStandIn::Initialised(const char* call) {
   return false;
 }
 
+bool ChannelApiStandIn::Refused(const char* operation) const {
+  return active_ != nullptr && active_->fails && active_->fails(operation);
+}
+
 ClassPrinter* ChannelApiStandIn::PrinterNamed(int byName, const char* printer) {
   if (byName != kZqByName || printer == nullptr) return nullptr;
   return spooler_.PrinterBehind(printer);
@@ -166,6 +170,10 @@ int ChannelApiStandIn::Sized(const char* call, const std::vector<std::uint8_t>& 
 int ChannelApiStandIn::Initialize() {
   calls_.push_back("ZQInitialize");
   ++initializeCalls_;
+  if (Refused("ZQInitialize")) {
+    initialised_ = false;
+    return kZqFailed;
+  }
   initialised_ = active_ != nullptr && active_->initializeResult >= 0;
   return active_ != nullptr ? active_->initializeResult : kZqFailed;
 }
@@ -177,11 +185,12 @@ int ChannelApiStandIn::Release() {
   if (!channels_.empty()) Note(departure::kChannelOpenAtRelease, std::to_string(channels_.size()) + " open");
   channels_.clear();
   initialised_ = false;
-  return 0;
+  return Refused("ZQRelease") ? kZqFailed : 0;
 }
 
 int ChannelApiStandIn::DeviceId(int byName, const char* printer, char* buffer, int* size) {
   if (!Initialised("ZQGetDeviceID")) return kZqFailed;
+  if (Refused("ZQGetDeviceID")) return kZqFailed;
   if (active_->deviceIdResult != 0) return active_->deviceIdResult;
   ClassPrinter* target = PrinterNamed(byName, printer);
   if (target == nullptr) return kZqNoPrinter;
@@ -193,6 +202,7 @@ int ChannelApiStandIn::DeviceId(int byName, const char* printer, char* buffer, i
 
 int ChannelApiStandIn::AvailableChannels(int byName, const char* printer, unsigned char* buffer, int* size) {
   if (!Initialised("ZQGetAvailableChannel")) return kZqFailed;
+  if (Refused("ZQGetAvailableChannel")) return kZqFailed;
   if (active_->channelListResult != 0) return active_->channelListResult;
   ClassPrinter* target = PrinterNamed(byName, printer);
   if (target == nullptr) return kZqNoPrinter;
@@ -214,6 +224,7 @@ int ChannelApiStandIn::AvailableChannels(int byName, const char* printer, unsign
 int ChannelApiStandIn::OpenChannel(int byName, const char* printer, unsigned int type) {
   calls_.push_back(std::string("ZQOpenChannel(") + TypeName(type) + ")");
   if (!Initialised("ZQOpenChannel")) return kZqFailed;
+  if (Refused("ZQOpenChannel")) return kZqFailed;
   if (active_->openChannelResult != 0) return active_->openChannelResult;
   ClassPrinter* target = PrinterNamed(byName, printer);
   if (target == nullptr) return kZqNoPrinter;
@@ -234,12 +245,13 @@ int ChannelApiStandIn::CloseChannel(int channel) {
   if (ClassPrinter* target = spooler_.PrinterBehind(channels_[channel].printer))
     target->Peripheral().Commands().Reset();
   channels_.erase(channel);
-  return 0;
+  return Refused("ZQCloseChannel") ? kZqFailed : 0;
 }
 
 int ChannelApiStandIn::Send(int channel, const unsigned char* bytes, int count) {
   calls_.push_back("ZQSend");
   if (!Initialised("ZQSend")) return kZqFailed;
+  if (Refused("ZQSend")) return kZqFailed;
   Channel* open = OpenChannelNamed(channel, "ZQSend");
   if (open == nullptr || bytes == nullptr || count <= 0) return kZqFailed;
   if (active_->sendResult != 0) return active_->sendResult;
@@ -257,6 +269,7 @@ int ChannelApiStandIn::Send(int channel, const unsigned char* bytes, int count) 
 
 int ChannelApiStandIn::Receive(int channel, unsigned char* buffer, int* size, int waitMs) {
   if (!Initialised("ZQReceive")) return kZqFailed;
+  if (Refused("ZQReceive")) return kZqFailed;
   Channel* open = OpenChannelNamed(channel, "ZQReceive");
   if (open == nullptr) return kZqFailed;
   receiveWaits_.push_back(waitMs);
@@ -272,6 +285,7 @@ int ChannelApiStandIn::Receive(int channel, unsigned char* buffer, int* size, in
 
 int ChannelApiStandIn::Status(int channel, unsigned char* buffer, int* size) {
   if (!Initialised("ZQGetStatus")) return kZqFailed;
+  if (Refused("ZQGetStatus")) return kZqFailed;
   Channel* open = OpenChannelNamed(channel, "ZQGetStatus");
   if (open == nullptr) return kZqFailed;
   if (active_->statusResult != 0) return active_->statusResult;

@@ -12,6 +12,7 @@
 //   api.AddLibrary("C:\\WINDOWS\\system32\\ZQAPI2.DLL");
 //   services.modules = &api.Modules();
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ struct ChannelApiBehaviour {
   int statusResult = 0;
   // The channel list offers no usable control channel.
   bool noControlChannel = false;
+  // Asked with the operation's name ("ZQSend") at every call once the
+  // library is loaded; true makes that call fail with kZqFailed. ZQRelease
+  // and ZQCloseChannel still do their work: their result is only advisory.
+  std::function<bool(const char* operation)> fails{};
 };
 
 class ChannelApiStandIn : private platform::Modules {
@@ -72,6 +77,8 @@ class ChannelApiStandIn : private platform::Modules {
   std::size_t LoadedModules() const { return references_; }
   int InitializeCalls() const { return initializeCalls_; }
   int ReleaseCalls() const { return releaseCalls_; }
+  // ZQInitialize succeeded and no ZQRelease has followed.
+  bool IsInitialised() const { return initialised_; }
   std::size_t OpenChannels() const { return channels_.size(); }
   std::size_t ChannelsOpenedTotal() const { return channelsOpenedTotal_; }
   // Every call into the library, in order: "ZQGetDeviceID(null)",
@@ -107,6 +114,8 @@ class ChannelApiStandIn : private platform::Modules {
 
   void Note(const char* kind, std::string detail);
   bool Initialised(const char* call);
+  // The loaded file's fault switch says `operation` fails.
+  bool Refused(const char* operation) const;
   ClassPrinter* PrinterNamed(int byName, const char* printer);
   Channel* OpenChannelNamed(int channel, const char* call);
   // Answers a sized call: the size query, or the copy into a buffer that

@@ -268,6 +268,46 @@ TEST(DirectPort, DataPathWritesWholeAndReadsWhatWaits) {
   r.Destroy();
 }
 
+// Once a write went out in part the printer holds the start of something
+// it waits to complete: the firmware query's data-path request, or a second
+// start of packet mode, would be read as its rest. Neither is written.
+TEST(DirectPort, AfterAWriteWentOutInPartTheHandleIsNotWrittenAgain) {
+  const Bytes request{0x1B, '(', 'R', 0x08, 0x00};
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> cut;
+    Bytes firstWrite;
+  } const cases[] = {
+      {"entry string cut",
+       [](Rig& r) {
+         r.device.LimitWrite(0, 5);
+         EXPECT_EQ(r.port->StartPacketMode(), -1);
+       },
+       kEntry},
+      {"data-path request cut",
+       [&request](Rig& r) {
+         r.device.LimitWrite(0, 2);
+         int written = 0;
+         EXPECT_EQ(r.port->WriteData(0, request.data(), 5, &written), 0);
+         EXPECT_EQ(written, 2);
+       },
+       request},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r;
+    r.ScriptStart();
+    ASSERT_EQ(r.port->Open(), 1);
+    c.cut(r);
+    int written = 9;
+    EXPECT_EQ(r.port->WriteData(0, request.data(), 5, &written), 0);
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(r.port->StartPacketMode(), -1);
+    r.Destroy();
+    EXPECT_EQ(r.device.writes, std::vector<Bytes>{c.firstWrite});
+  }
+}
+
 TEST(DirectPort, SetParamsTakesTheLocationAndTheWait) {
   Rig r;
   OpenParams params;

@@ -186,6 +186,72 @@ TEST(PacketEngine, AFailedReadFailsAtOnce) {
   EXPECT_EQ(r.clock.NowMs(), 0u);
 }
 
+// A packet that went out in part leaves the printer waiting for its rest:
+// whatever followed (the Exit above all) would be read as that rest, so the
+// exchange fails and nothing more is written, not even at the end.
+TEST(PacketEngine, AfterAPacketWentOutInPartNothingMoreIsWritten) {
+  struct Case {
+    const char* name;
+    std::size_t write;  // 0-based, in ExchangeScript's order
+    std::uint32_t accepted;
+    bool started;
+  } const cases[] = {
+      {"entry string", 0, 13, false},      {"Init", 1, 4, false},
+      {"OpenChannel", 2, 8, true},         {"Credit", 3, 1, true},
+      {"command data packet", 5, 10, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r(ExchangeScript(DataPacket(0x02, {'t', 'p', ':', ';', 0x0C})));
+    r.peer.LimitWrite(c.write, c.accepted);
+    const EngineStatus start = r.engine.Start();
+    EXPECT_EQ(start.ok(), c.started);
+    if (c.started) {
+      Bytes reply;
+      EXPECT_EQ(r.engine.ControlExchange(kCommand, reply).error, EngineError::WriteFailed);
+      EXPECT_TRUE(reply.empty());
+    }
+    EXPECT_EQ(r.engine.Stop().ok(), !c.started) << "an Exit that could not be sent";
+    EXPECT_FALSE(r.engine.InPacketMode());
+    EXPECT_EQ(r.peer.writes.size(), c.write + 1) << "written after the cut packet";
+    EXPECT_TRUE(r.io.FramingLost());
+  }
+}
+
+// A read or write call that failed mid-exchange leaves the link in step
+// (a write that took nothing, a reply lost): the channel is closed before
+// the Exit. A refusal or a silence is left to the Exit alone.
+TEST(PacketEngine, AfterAFailedCallTheChannelIsClosedBeforeExit) {
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> arrange;  // after Start
+    EngineError error;
+    std::vector<Bytes> written;  // after Init, Exit included
+  } const cases[] = {
+      {"open's reply lost", [](Rig& r) { r.peer.FailReads(1); }, EngineError::ReadFailed,
+       {kOpenControl, kClose, kExit}},
+      {"command packet not taken", [](Rig& r) { r.peer.LimitWrite(5, 0); }, EngineError::WriteFailed,
+       {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose, kExit}},
+      {"credit refused", [](Rig&) {}, EngineError::ResultNotZero, {kOpenControl, kCredit, kExit}},
+      {"close not taken", [](Rig& r) { r.peer.LimitWrite(6, 0); }, EngineError::WriteFailed,
+       {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose, kClose, kExit}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Script script = ExchangeScript(DataPacket(0x02, {'t', 'p', ':', ';', 0x0C}));
+    if (c.error == EngineError::ResultNotZero) script[3].answer = SocketReply(0x83, 0x01);
+    Rig r(script);
+    ASSERT_TRUE(r.engine.Start().ok());
+    c.arrange(r);
+    Bytes reply;
+    EXPECT_EQ(r.engine.ControlExchange(kCommand, reply).error, c.error);
+    r.engine.Stop();
+    EXPECT_FALSE(r.engine.InPacketMode());
+    const std::vector<Bytes> after(r.peer.writes.begin() + 2, r.peer.writes.end());
+    EXPECT_EQ(after, c.written);
+  }
+}
+
 TEST(PacketEngine, DestructionLeavesPacketMode) {
   sim::VirtualClock clock;
   testing::ScriptedDevice peer{clock};

@@ -201,14 +201,31 @@ EngineStatus CCBTCtrl::ControlExchange(std::span<const std::uint8_t> command, By
   reply.clear();
   ChannelState& control = State(Channel::Control);
   EngineStatus status = OpenChannelLocked(control);
+  // The printer may hold the channel from here on: a lost reply does not
+  // mean the request was lost.
+  const bool mayBeOpen = status.ok() || status.error == EngineError::ReadFailed;
   if (status.ok()) status = GrantCreditLocked(control);
   if (status.ok()) status = RequestCreditLocked(control);
   if (status.ok()) status = SendCommandLocked(control, command);
   Bytes received;
   if (status.ok()) status = ReceiveReplyLocked(control, received);
-  if (status.ok()) status = CloseChannelLocked(control);
+  const bool closing = status.ok();
+  if (closing) status = CloseChannelLocked(control);
+  // A close whose reply was lost reached the printer: it is not sent again.
+  const bool closeReached = closing && status.error == EngineError::ReadFailed;
+  if (!status.ok() && mayBeOpen && !closeReached) CloseAfterBrokenCall(control, status);
   if (status.ok()) reply = std::move(received);
   return status;
+}
+
+// A read or write call that failed leaves the link usable as far as we
+// know, so the channel is closed rather than left to Exit. Nothing is sent
+// after a write that went out in part, nor after a silence or a reply the
+// engine could not place: more bytes would only be misread.
+void CCBTCtrl::CloseAfterBrokenCall(ChannelState& channel, const EngineStatus& failure) {
+  if (failure.error != EngineError::WriteFailed && failure.error != EngineError::ReadFailed) return;
+  if (io_.FramingLost()) return;
+  CloseChannelLocked(channel);
 }
 
 const char* EngineErrorName(EngineError error) {

@@ -98,8 +98,10 @@ class CCBTCtrl {
   // reply's payload (at most kMaxControlReply bytes) on success, and is
   // empty on failure. The reply must be one data packet on the control
   // channel's sockets; an Error packet, a transaction packet or a packet of
-  // another channel in its place fails the exchange. A failed exchange does
-  // not try to close the channel: its state at the printer is unknown, and
+  // another channel in its place fails the exchange. When a read or write
+  // call failed after the open request went out, the channel is closed once
+  // more as a courtesy (its result ignored; the exchange has failed either
+  // way); after any other failure its state at the printer is unknown, and
   // Stop (Exit) ends every channel.
   EngineStatus ControlExchange(std::span<const std::uint8_t> command, Bytes& reply);
 
@@ -118,6 +120,7 @@ class CCBTCtrl {
   EngineStatus Transaction(Command command, const Bytes& request, Bytes& reply);
   EngineStatus OpenChannelLocked(ChannelState& channel);
   EngineStatus CloseChannelLocked(ChannelState& channel);
+  void CloseAfterBrokenCall(ChannelState& channel, const EngineStatus& failure);
   EngineStatus GrantCreditLocked(ChannelState& channel);
   EngineStatus RequestCreditLocked(ChannelState& channel);
   EngineStatus SendCommandLocked(ChannelState& channel,

@@ -7,9 +7,12 @@ CPortIO::CPortIO(platform::DeviceFiles& files, platform::Clock& clock,
     : files_(files), clock_(clock), handle_(handle) {}
 
 bool CPortIO::WriteAll(std::span<const std::uint8_t> bytes) {
+  if (framingLost_) return false;
   std::uint32_t done = 0;
   const auto size = static_cast<std::uint32_t>(bytes.size());
-  return files_.Write(handle_, bytes.data(), size, &done) && done == size;
+  const bool ok = files_.Write(handle_, bytes.data(), size, &done);
+  if (done > 0 && done < size) framingLost_ = true;
+  return ok && done == size;
 }
 
 ReadOutcome CPortIO::ReadExactly(std::span<std::uint8_t> buffer, int* emptyReadsLeft,

@@ -25,6 +25,10 @@ class CPortIO {
   // One write call with every byte. A failed call or a short write is a
   // failure (the rest is not sent: half a packet cannot be completed safely).
   bool WriteAll(std::span<const std::uint8_t> bytes);
+  // True once a write sent part of its bytes: the printer then holds the
+  // start of a packet, and whatever is written next would be read as its
+  // rest, so nothing more may be written on this handle.
+  bool FramingLost() const { return framingLost_; }
 
   // Fills `buffer` completely, asking the device each time for no more than
   // is still missing, so nothing beyond the packet being read is taken off
@@ -40,6 +44,7 @@ class CPortIO {
   platform::DeviceFiles& files_;
   platform::Clock& clock_;
   platform::DeviceHandle handle_;
+  bool framingLost_ = false;
 };
 
 }  // namespace nolpa::serial_library

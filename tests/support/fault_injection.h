@@ -17,12 +17,10 @@ namespace nolpa::testing {
 class FaultCounter {
  public:
   // Counts from 0 again; request `failAt` (1-based) fails, 0: none does.
-  void Arm(std::size_t failAt) {
-    armed_ = true;
-    count_ = 0;
-    failAt_ = failAt;
-    injected_.clear();
-  }
+  void Arm(std::size_t failAt) { Start(failAt, 0); }
+  // Counts from 0 again; no request fails, but device write `shortAt`
+  // (1-based) goes out short: it reports success with fewer bytes written.
+  void ArmShortWrite(std::size_t shortAt) { Start(0, shortAt); }
   void Disarm() { armed_ = false; }
   // True when this request is the one to fail.
   bool Fails(const char* request) {
@@ -31,14 +29,34 @@ class FaultCounter {
     injected_ = request;
     return true;
   }
+  // Asked by every device write that does not fail: true when it is the one
+  // to go out short.
+  bool ShortWrite() {
+    if (!armed_ || ++writes_ != shortAt_) return false;
+    injected_ = kShortWrite;
+    return true;
+  }
+  static constexpr char kShortWrite[] = "DeviceFiles::Write (short)";
   std::size_t Count() const { return count_; }
+  // The device writes made so far (failed ones not counted).
+  std::size_t Writes() const { return writes_; }
   // The request that was made to fail; empty when none was.
   const std::string& Injected() const { return injected_; }
 
  private:
+  void Start(std::size_t failAt, std::size_t shortAt) {
+    armed_ = true;
+    count_ = writes_ = 0;
+    failAt_ = failAt;
+    shortAt_ = shortAt;
+    injected_.clear();
+  }
+
   bool armed_ = false;
   std::size_t count_ = 0;
   std::size_t failAt_ = 0;
+  std::size_t writes_ = 0;
+  std::size_t shortAt_ = 0;
   std::string injected_;
 };
 
@@ -54,9 +72,18 @@ class FailingDeviceFiles final : public platform::DeviceFiles {
     return false;
   }
   bool Write(platform::DeviceHandle h, const void* data, std::uint32_t size, std::uint32_t* done) override {
-    if (!c_.Fails("DeviceFiles::Write")) return inner_.Write(h, data, size, done);
-    if (done) *done = 0;
-    return false;
+    if (c_.Fails("DeviceFiles::Write")) {
+      if (done) *done = 0;
+      return false;
+    }
+    if (!c_.ShortWrite()) return inner_.Write(h, data, size, done);
+    // The device takes the first half (nothing of a single byte) and the
+    // call succeeds: not an error, only a count below the size.
+    const std::uint32_t part = size / 2;
+    std::uint32_t passed = 0;
+    const bool ok = part == 0 || inner_.Write(h, data, part, &passed);
+    if (done) *done = passed;
+    return ok;
   }
   bool IoControl(platform::DeviceHandle h, std::uint32_t code, const void* in, std::uint32_t inSize,
                  void* out, std::uint32_t outSize, std::uint32_t* returned) override {
