@@ -1,6 +1,7 @@
 // NOLPAID-sim.exe: the simulated printers of a state file, which keeps what
 // they are sent between runs. The file is named by NOLPA_SIM_STATE, or lies
-// beside the program as NOLPAID-sim.json. Each run appends to
+// beside the program as NOLPAID-sim.json; the folder "<state file>.system"
+// stands for the system folder. Each run appends to
 // "<state file>.log" how the channel API was used and every departure from
 // the protocols the world noted.
 #include <windows.h>
@@ -29,19 +30,20 @@ std::string StateFilePath() {
   return path.substr(0, path.find_last_of("\\/") + 1) + "NOLPAID-sim.json";
 }
 
-// The real system folder: the channel API of a driver that names
-// "ZQAPI2.DLL" is written there, so the library finds and loads a real file.
-std::string SystemDirectory() {
-  char folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryA(folder, sizeof folder);
-  return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
+// The simulated system folder: a folder of the simulator's own beside the
+// state file, never the machine's, so that the stand-in written for a driver
+// that names "ZQAPI2.DLL" can never replace a real channel API there.
+std::string SimulatedSystemFolder(const std::string& statePath) {
+  const std::string folder = statePath + ".system";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
 }
 
 class SimulatedDeviceWorld final : public DeviceWorld {
  public:
-  SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock, std::string logPath)
-      : world_(std::move(world)), around_(*world_, SystemDirectory()), logPath_(std::move(logPath)) {
-    notWritten_ = InstallChannelApiFiles(around_.ChannelApiFiles());
+  SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock, const std::string& statePath)
+      : world_(std::move(world)), around_(*world_, SimulatedSystemFolder(statePath)), logPath_(statePath + ".log") {
+    notWritten_ = InstallChannelApiFiles(around_.ChannelApiFiles(), around_.Spooler().System().SystemDirectory());
     SetChannelApiHost(&around_.ChannelApi());
     library_.files = &world_->Files();
     library_.clock = &clock;
@@ -92,7 +94,7 @@ std::unique_ptr<DeviceWorld> OpenDeviceWorld(platform::Clock& clock) {
   std::string error;
   std::unique_ptr<sim::World> world = sim::OpenPersistentWorld(path, clock, &error);
   if (world == nullptr) throw std::runtime_error("Cannot open the simulator state " + path + ": " + error);
-  return std::make_unique<SimulatedDeviceWorld>(std::move(world), clock, path + ".log");
+  return std::make_unique<SimulatedDeviceWorld>(std::move(world), clock, path);
 }
 
 }  // namespace nolpa::app

@@ -25,8 +25,9 @@ bool FileHolds(const std::string& path, const std::vector<std::uint8_t>& bytes) 
   return ok && read == bytes.size() && std::equal(bytes.begin(), bytes.end(), held.begin());
 }
 
-bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool replace) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
@@ -40,13 +41,20 @@ bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes)
 
 void SetChannelApiHost(sim::ChannelApiStandIn* standIn) { host = standIn; }
 
-std::vector<std::string> InstallChannelApiFiles(const std::vector<std::string>& paths) {
+std::vector<std::string> InstallChannelApiFiles(const std::vector<std::string>& paths,
+                                                const std::string& ownFolder) {
   std::vector<std::uint8_t> image;
   platform::win32::Win32ProgramFiles program;
   const bool carried = program.RcDataResource(kResource, &image);
   std::vector<std::string> failed;
-  for (const std::string& path : paths)
-    if (!carried || (!FileHolds(path, image) && !WriteWhole(path, image))) failed.push_back(path);
+  for (const std::string& path : paths) {
+    const bool own = !ownFolder.empty() && path.size() > ownFolder.size() &&
+                     CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(),
+                                    static_cast<int>(ownFolder.size()), ownFolder.c_str(),
+                                    static_cast<int>(ownFolder.size())) == CSTR_EQUAL &&
+                     path[ownFolder.size()] == '\\';
+    if (!carried || (!FileHolds(path, image) && !WriteWhole(path, image, own))) failed.push_back(path);
+  }
   return failed;
 }
 

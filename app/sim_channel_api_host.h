@@ -20,7 +20,11 @@ namespace nolpa::app {
 void SetChannelApiHost(sim::ChannelApiStandIn* standIn);
 
 // Writes the carried file to each of `paths` that does not hold its bytes
-// already. Returns the paths it could not write.
-std::vector<std::string> InstallChannelApiFiles(const std::vector<std::string>& paths);
+// already. A file in `ownFolder` (the simulator's) is replaced; anywhere
+// else (a driver's folder the fleet names) only a missing file is written,
+// so a file the simulator did not make is never overwritten. Returns the
+// paths it did not write.
+std::vector<std::string> InstallChannelApiFiles(const std::vector<std::string>& paths,
+                                                const std::string& ownFolder);
 
 }  // namespace nolpa::app

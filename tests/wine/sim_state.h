@@ -22,6 +22,9 @@ class SimState {
   ~SimState() {
     DeleteFileA(Path().c_str());
     DeleteFileA(LogPath().c_str());
+    // The simulated system folder and the channel-API stand-in in it.
+    DeleteFileA((Path() + ".system\\ZQAPI2.DLL").c_str());
+    RemoveDirectoryA((Path() + ".system").c_str());
     RemoveDirectoryA(folder_.c_str());
   }
   SimState(const SimState&) = delete;

@@ -274,12 +274,20 @@ TEST_F(SimWindowTest, ComPortPrinterIsListedAfterTheVendorOnesAndWorksLikeThem) 
 
 // The RK-L5200S sits behind a spooler printer whose driver names the channel
 // API "ZQAPI2.DLL": the library loads the stand-in file the program wrote to
-// the system folder for real, reads the ID code through it and writes a new
+// its own stand-in for the system folder for real (the machine's is never
+// written), reads the ID code through it and writes a new
 // one, which the printer keeps pending until it restarts. The RK-L5200 is
 // still reached by its device file.
 TEST_F(SimWindowTest, PrinterBehindASpoolerPrinterIsReachedThroughTheChannelApi) {
   const std::string newCode = "0123456789ABCDEF04";
+  char system[MAX_PATH] = {};
+  ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
+  const std::string machineCopy = std::string(system) + "\\ZQAPI2.DLL";
+  const bool machineHadOne = GetFileAttributesA(machineCopy.c_str()) != INVALID_FILE_ATTRIBUTES;
   ASSERT_NO_FATAL_FAILURE(StartSim());
+  EXPECT_NE(GetFileAttributesA((StatePath() + ".system\\ZQAPI2.DLL").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(machineCopy.c_str()) != INVALID_FILE_ATTRIBUTES, machineHadOne)
+      << "the machine's system folder was written";
   const std::vector<std::wstring> items = Window().Items(ControlId::ComboBox1);
   const auto indexOf = [&items](const wchar_t* product) {
     return static_cast<int>(std::find(items.begin(), items.end(), product) - items.begin());
