@@ -83,6 +83,10 @@ ChannelApiBehaviour& ChannelApiStandIn::AddLibrary(const std::string& path) {
   return libraries_[HostPathKey(path)];
 }
 
+void ChannelApiStandIn::Log(std::string call) {
+  if (world_.Recorder().Enabled()) calls_.push_back(std::move(call));
+}
+
 void ChannelApiStandIn::Note(const char* kind, std::string detail) {
   world_.Departures().Note({world_.Clock().NowMs(), "channel api", kind, std::move(detail)});
 }
@@ -153,9 +157,9 @@ ChannelApiStandIn::Channel* ChannelApiStandIn::OpenChannelNamed(int channel, con
 
 int ChannelApiStandIn::Sized(const char* call, const std::vector<std::uint8_t>& answer, unsigned char* buffer,
                              int* size) {
-  calls_.push_back(std::string(call) + (buffer == nullptr ? "(null)" : "(buffer)"));
+  Log(std::string(call) + (buffer == nullptr ? "(null)" : "(buffer)"));
   if (size == nullptr) return kZqFailed;
-  if (buffer != nullptr) bufferSizes_.push_back(*size);
+  if (buffer != nullptr && world_.Recorder().Enabled()) bufferSizes_.push_back(*size);
   const int needed = static_cast<int>(answer.size());
   if (buffer == nullptr || *size < needed) {
     if (buffer != nullptr) Note(departure::kSizeQueryIgnored, call);
@@ -168,7 +172,7 @@ int ChannelApiStandIn::Sized(const char* call, const std::vector<std::uint8_t>& 
 }
 
 int ChannelApiStandIn::Initialize() {
-  calls_.push_back("ZQInitialize");
+  Log("ZQInitialize");
   ++initializeCalls_;
   if (Refused("ZQInitialize")) {
     initialised_ = false;
@@ -179,7 +183,7 @@ int ChannelApiStandIn::Initialize() {
 }
 
 int ChannelApiStandIn::Release() {
-  calls_.push_back("ZQRelease");
+  Log("ZQRelease");
   ++releaseCalls_;
   if (!Initialised("ZQRelease")) return kZqFailed;
   if (!channels_.empty()) Note(departure::kChannelOpenAtRelease, std::to_string(channels_.size()) + " open");
@@ -222,7 +226,7 @@ int ChannelApiStandIn::AvailableChannels(int byName, const char* printer, unsign
 }
 
 int ChannelApiStandIn::OpenChannel(int byName, const char* printer, unsigned int type) {
-  calls_.push_back(std::string("ZQOpenChannel(") + TypeName(type) + ")");
+  Log(std::string("ZQOpenChannel(") + TypeName(type) + ")");
   if (!Initialised("ZQOpenChannel")) return kZqFailed;
   if (Refused("ZQOpenChannel")) return kZqFailed;
   if (active_->openChannelResult != 0) return active_->openChannelResult;
@@ -239,7 +243,7 @@ int ChannelApiStandIn::OpenChannel(int byName, const char* printer, unsigned int
 }
 
 int ChannelApiStandIn::CloseChannel(int channel) {
-  calls_.push_back("ZQCloseChannel");
+  Log("ZQCloseChannel");
   if (!Initialised("ZQCloseChannel")) return kZqFailed;
   if (OpenChannelNamed(channel, "ZQCloseChannel") == nullptr) return kZqFailed;
   if (ClassPrinter* target = spooler_.PrinterBehind(channels_[channel].printer))
@@ -249,7 +253,7 @@ int ChannelApiStandIn::CloseChannel(int channel) {
 }
 
 int ChannelApiStandIn::Send(int channel, const unsigned char* bytes, int count) {
-  calls_.push_back("ZQSend");
+  Log("ZQSend");
   if (!Initialised("ZQSend")) return kZqFailed;
   if (Refused("ZQSend")) return kZqFailed;
   Channel* open = OpenChannelNamed(channel, "ZQSend");
@@ -272,9 +276,9 @@ int ChannelApiStandIn::Receive(int channel, unsigned char* buffer, int* size, in
   if (Refused("ZQReceive")) return kZqFailed;
   Channel* open = OpenChannelNamed(channel, "ZQReceive");
   if (open == nullptr) return kZqFailed;
-  receiveWaits_.push_back(waitMs);
+  if (world_.Recorder().Enabled()) receiveWaits_.push_back(waitMs);
   if (open->inbox.empty()) {
-    calls_.push_back(std::string("ZQReceive") + (buffer == nullptr ? "(null)" : "(buffer)"));
+    Log(std::string("ZQReceive") + (buffer == nullptr ? "(null)" : "(buffer)"));
     world_.Clock().SleepMs(static_cast<std::uint32_t>(std::max(waitMs, 0)));
     return kZqTimedOut;
   }

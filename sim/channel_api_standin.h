@@ -81,7 +81,8 @@ class ChannelApiStandIn : private platform::Modules {
   bool IsInitialised() const { return initialised_; }
   std::size_t OpenChannels() const { return channels_.size(); }
   std::size_t ChannelsOpenedTotal() const { return channelsOpenedTotal_; }
-  // Every call into the library, in order: "ZQGetDeviceID(null)",
+  // While the world's recorder is on (see Log):
+  // every call into the library, in order: "ZQGetDeviceID(null)",
   // "ZQGetDeviceID(buffer)", "ZQOpenChannel(control)", "ZQSend", ...
   const std::vector<std::string>& Calls() const { return calls_; }
   // The size each sized call was given with its buffer.
@@ -112,6 +113,9 @@ class ChannelApiStandIn : private platform::Modules {
   platform::ExportedFunction Export(platform::ModuleHandle module, const char* name) override;
   void Free(platform::ModuleHandle module) override;
 
+  // Keeps a call in Calls() while the world's recorder is on: a long run
+  // of the simulator program, with the recorder off, keeps nothing.
+  void Log(std::string call);
   void Note(const char* kind, std::string detail);
   bool Initialised(const char* call);
   // The loaded file's fault switch says `operation` fails.

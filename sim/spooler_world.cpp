@@ -146,7 +146,7 @@ void SpoolerWorld::CloseKey(platform::RegistryKey key) {
 
 std::string SpoolerWorld::IniString(const std::string& file, const std::string& section, const std::string& key,
                                     std::uint32_t maxBytes) {
-  iniReads_.push_back(file + "|" + section + "|" + key);
+  if (world_.Recorder().Enabled()) iniReads_.push_back(file + "|" + section + "|" + key);
   const auto found = files_.find(HostPathKey(file));
   if (found == files_.end() || maxBytes == 0) return {};
   const std::string value = FindIniValue(found->second, section, key).value_or("");

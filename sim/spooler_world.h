@@ -74,7 +74,8 @@ class SpoolerWorld : private platform::PrintSpooler,
   bool HasFile(const std::string& path) const;
   // Registry keys opened and not closed: 0 after a clean call.
   std::size_t OpenKeys() const { return openKeys_.size(); }
-  // Every INI file read ("<file>|<section>|<key>"), in order.
+  // Every INI file read ("<file>|<section>|<key>"), in order, while the
+  // world's recorder is on.
   const std::vector<std::string>& IniReads() const { return iniReads_; }
 
  private:

@@ -1,5 +1,6 @@
 // A long session on virtual time: 1,000 Finds and 200 Writes over the
-// default fleet (every kind of printer) while the devices' fault switches
+// default fleet (every kind of printer, one behind a spooler printer with
+// the channel API) while the devices' fault switches
 // are turned on and off at random from a fixed seed. After every action
 // nothing is held, and the memory in use does not grow between the 100th
 // and the 1,000th Find.
@@ -10,6 +11,7 @@
 #include <random>
 
 #include "sim/fleet.h"
+#include "sim/spooler_seats.h"
 #include "tests/support/fault_matrix.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -106,6 +108,9 @@ TEST(Soak, ThousandFindsAndTwoHundredWritesUnderRandomFaultsHoldNothingAndDoNotG
   const auto start = std::chrono::steady_clock::now();
   FaultRig r;  // no request is made to fail: the injector stays disarmed
   sim::LoadFleet(r.h.world, sim::DefaultFleetJson());
+  // The fleet's printer behind a spooler printer is reached through the
+  // channel API, as in the simulator program.
+  ASSERT_EQ(sim::SeatSpoolerPrinters(r.h.world, r.spooler, r.api).size(), 1u);
   r.h.world.Recorder().SetEnabled(false);
   ui::TMainForm& form = r.Make();
   form.FormShow();
@@ -171,6 +176,8 @@ TEST(Soak, ThousandFindsAndTwoHundredWritesUnderRandomFaultsHoldNothingAndDoNotG
               static_cast<unsigned long long>(r.h.clock.NowMs()), bytesAt100, bytesAt1000,
               simLogAt100, simLogAt1000);
   EXPECT_EQ(writes, 200u);
+  EXPECT_GT(r.api.LoadsTotal(), 200u) << "the channel API was hardly used";
+  EXPECT_EQ(r.api.InitializeCalls(), r.api.ReleaseCalls());
   EXPECT_EQ(sizes(), sizesAt100) << "a log kept growing";
   // Nothing the program keeps may grow with the number of actions; a few
   // kilobytes of slack for containers that settle their capacity late.
