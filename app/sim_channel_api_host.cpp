@@ -48,11 +48,8 @@ std::vector<std::string> InstallChannelApiFiles(const std::vector<std::string>& 
   const bool carried = program.RcDataResource(kResource, &image);
   std::vector<std::string> failed;
   for (const std::string& path : paths) {
-    const bool own = !ownFolder.empty() && path.size() > ownFolder.size() &&
-                     CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(),
-                                    static_cast<int>(ownFolder.size()), ownFolder.c_str(),
-                                    static_cast<int>(ownFolder.size())) == CSTR_EQUAL &&
-                     path[ownFolder.size()] == '\\';
+    // The world joins its system-folder files onto exactly this folder.
+    const bool own = !ownFolder.empty() && path.starts_with(ownFolder + "\\");
     if (!carried || (!FileHolds(path, image) && !WriteWhole(path, image, own))) failed.push_back(path);
   }
   return failed;

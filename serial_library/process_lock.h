@@ -1,9 +1,10 @@
 #pragma once
-// The library's process-wide lock. Each exported call creates it as it
-// starts and destroys it before it returns (ProcessLockScope); every call
-// into the channel API, and the API's loading and unloading, holds it
-// (ProcessLockHold). The library serves one exported call at a time, so the
-// creation itself needs no guard.
+// The library's process-wide lock, the one lock it has. Each exported call
+// creates it as it starts and destroys it before it returns
+// (ProcessLockScope), as does an exchange or firmware query run on its own;
+// every call into the channel API, and the API's loading and unloading,
+// holds it (ProcessLockHold). Live().locks reports it. The library serves
+// one exported call at a time, so the creation itself needs no guard.
 #include <memory>
 #include <mutex>
 
