@@ -1,16 +1,12 @@
 // The machine a fleet describes: its bus built with the hub drivers it
-// names, written back to the state file, refused when it cannot be built;
-// and the spooler of a 64-bit machine, whose registry has two views and
-// which answers only while its service runs.
+// names, written back to the state file, refused when it cannot be built.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "sim/fleet.h"
 #include "sim/library_world.h"
-#include "sim/spooler_world.h"
 #include "sim/usb_topology.h"
 #include "sim/virtual_clock.h"
 
@@ -53,25 +49,6 @@ TEST(MachineLayout, BusIsBuiltWithTheHubDriversTheFleetNames) {
   EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("c")), ServicesUpFrom(usb, world->PrinterClass("b")));
   // Without a socket: the first free port of the first root hub.
   EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("d")), (Services{"usbprint", "USBHUB3", "USBXHCI"}));
-
-  // The USB 3 root hub is named and answers as any hub does.
-  platform::UsbHubFiles& files = usb.HubFiles();
-  const platform::DeviceHandle controller = files.Open("\\\\.\\HCD0");
-  std::vector<std::uint8_t> name(256);
-  std::uint32_t returned = 0;
-  ASSERT_TRUE(files.IoControl(controller, kIoctlUsbRootHubName, nullptr, 0, name.data(), 256, &returned));
-  files.Close(controller);
-  std::string narrow;
-  for (std::uint32_t i = 4; i + 1 < returned && name[i] != 0; i += 2) narrow += static_cast<char>(name[i]);
-  EXPECT_EQ(narrow.rfind("USB#ROOT_HUB30#", 0), 0u) << narrow;
-  const platform::DeviceHandle root = files.Open("\\\\?\\" + narrow);
-  std::vector<std::uint8_t> info(76);
-  ASSERT_TRUE(files.IoControl(root, kIoctlUsbNodeInformation, info.data(), 76, info.data(), 76, &returned));
-  EXPECT_EQ(info[6], 4) << "its port count";
-  std::vector<std::uint8_t> key(256, 0);
-  key[0] = 1;  // the port "a" is on
-  EXPECT_TRUE(files.IoControl(root, kIoctlUsbPortDriverKey, key.data(), 10, key.data(), 256, &returned));
-  files.Close(root);
 }
 
 TEST(MachineLayout, StateFileShowsTheMachineAndLoadsToTheSameOne) {
@@ -116,42 +93,6 @@ TEST(MachineLayout, AMachineThatCannotBeBuiltIsRefused) {
       EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
     }
   }
-}
-
-// A 64-bit machine: a 32-bit caller's plain read sees the 32-bit view of
-// "Software" only; keys elsewhere are shared. A stopped spooler answers
-// nothing.
-TEST(SpoolerOfToday, RegistryViewsAndTheStoppedService) {
-  VirtualClock clock;
-  World world(clock);
-  SpoolerWorld spooler(world);
-  spooler.SetWindows64(true);
-  spooler.SetMachineString("Software\\Wide", "V", "64", platform::RegistryView::Bits64);
-  spooler.SetMachineString("SYSTEM\\Shared", "V", "both", platform::RegistryView::Bits64);
-  platform::Registry& registry = spooler.Registry();
-  EXPECT_EQ(registry.OpenMachineKey("Software\\Wide", platform::RegistryView::Own), platform::kNoRegistryKey);
-  for (const char* key : {"Software\\Wide", "SYSTEM\\Shared"}) {
-    const platform::RegistryKey open = registry.OpenMachineKey(key, platform::RegistryView::Bits64);
-    EXPECT_TRUE(registry.ReadString(open, "V", 16)) << key;
-    registry.CloseKey(open);
-  }
-  const platform::RegistryKey shared = registry.OpenMachineKey("SYSTEM\\Shared", platform::RegistryView::Own);
-  EXPECT_NE(shared, platform::kNoRegistryKey);
-  registry.CloseKey(shared);
-
-  bool running = true;
-  spooler.FollowService([&running] { return running; });
-  spooler.AddDriver({.name = "D", .driverPath = "C:\\d\\D.DLL"});
-  spooler.AddPrinter({.name = "P", .port = "USB001", .driver = "D"});
-  platform::PrintSpooler& printers = spooler.Spooler();
-  platform::PrinterDriverInfo driver;
-  EXPECT_EQ(printers.Environment(), kEnvironmentX64);
-  EXPECT_TRUE(printers.PrinterDriver("P", kEnvironmentX64, &driver));
-  EXPECT_FALSE(printers.PrinterDriver("P", "", &driver)) << "a 32-bit caller's own environment";
-  running = false;
-  EXPECT_TRUE(printers.LocalPrinterNames().empty());
-  EXPECT_FALSE(printers.PrinterDriver("P", kEnvironmentX64, &driver));
-  EXPECT_TRUE(printers.InstalledDrivers(kEnvironmentX64).empty());
 }
 
 }  // namespace
