@@ -1,7 +1,9 @@
 // NOLPAID-sim.exe: the simulated printers of a state file, which keeps what
 // they are sent between runs. The file is named by NOLPA_SIM_STATE, or lies
 // beside the program as NOLPAID-sim.json; the folder "<state file>.system"
-// stands for the system folder. Each run appends to
+// stands for the system folder. The simulated spooler answers while the
+// machine's own (Wine's) spooler service runs, which the program stops at
+// start-up, as the real spooler does. Each run appends to
 // "<state file>.log" how the channel API was used and every departure from
 // the protocols the world noted.
 #include <windows.h>
@@ -12,6 +14,7 @@
 
 #include "app/device_world.h"
 #include "app/sim_channel_api_host.h"
+#include "platform/win32/win32_service_manager.h"
 #include "serial_library/morvalib_sim.h"
 #include "sim/library_world.h"
 #include "sim/world.h"
@@ -39,11 +42,27 @@ std::string SimulatedSystemFolder(const std::string& statePath) {
   return folder;
 }
 
+// Whether the machine's spooler service runs, asked with the least access
+// that reads its state.
+bool SpoolerServiceRuns() {
+  constexpr std::uint32_t kManagerConnect = 0x0001;  // SC_MANAGER_CONNECT
+  constexpr std::uint32_t kQueryStatus = 0x0004;     // SERVICE_QUERY_STATUS
+  constexpr std::uint32_t kRunning = 4;              // SERVICE_RUNNING
+  platform::win32::Win32ServiceManager services;
+  const platform::ScopedServiceHandle manager(services, services.OpenManager(kManagerConnect));
+  if (!manager.Valid()) return false;
+  const platform::ScopedServiceHandle spooler(services,
+                                              services.OpenServiceNamed(manager.Get(), "spooler", kQueryStatus));
+  std::uint32_t state = 0;
+  return spooler.Valid() && services.QueryState(spooler.Get(), &state) && state == kRunning;
+}
+
 class SimulatedDeviceWorld final : public DeviceWorld {
  public:
   SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock, const std::string& statePath)
       : world_(std::move(world)), around_(*world_, SimulatedSystemFolder(statePath)), logPath_(statePath + ".log") {
-    notWritten_ = InstallChannelApiFiles(around_.ChannelApiFiles(), around_.Spooler().System().SystemDirectory());
+    around_.Spooler().FollowService(&SpoolerServiceRuns);
+    installed_ = InstallChannelApiFiles(around_.ChannelApiFiles(), around_.Spooler().System().SystemDirectory());
     SetChannelApiHost(&around_.ChannelApi());
     library_.files = &world_->Files();
     library_.clock = &clock;
@@ -54,11 +73,14 @@ class SimulatedDeviceWorld final : public DeviceWorld {
     library_.registry = &around_.Spooler().Registry();
     library_.system = &around_.Spooler().System();
   }
-  // The library was unloaded before: what it did is complete.
+  // The library was unloaded before: what it did is complete, and a
+  // stand-in written into a folder not the simulator's own is removed.
   ~SimulatedDeviceWorld() override {
     SetChannelApiHost(nullptr);
     std::ofstream log(logPath_, std::ios::binary | std::ios::app);
-    for (const std::string& path : notWritten_) log << "channel API file not written: " << path << "\r\n";
+    for (const std::string& path : installed_.notWritten) log << "channel API file not written: " << path << "\r\n";
+    for (const std::string& path : RemoveChannelApiFiles(installed_.writtenElsewhere))
+      log << "channel API file not removed: " << path << "\r\n";
     log << around_.Report();
   }
   platform::DeviceFiles& Files() override { return world_->Files(); }
@@ -80,7 +102,7 @@ class SimulatedDeviceWorld final : public DeviceWorld {
   std::unique_ptr<sim::World> world_;
   sim::LibraryWorld around_;
   std::string logPath_;
-  std::vector<std::string> notWritten_;
+  InstalledChannelApiFiles installed_;
   // Outlives the library: the program frees it before its world ends.
   morvalib::LibraryServices library_;
 };

@@ -37,22 +37,36 @@ bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes,
   return ok;
 }
 
+bool CarriedImage(std::vector<std::uint8_t>* image) {
+  platform::win32::Win32ProgramFiles program;
+  return program.RcDataResource(kResource, image);
+}
+
 }  // namespace
 
 void SetChannelApiHost(sim::ChannelApiStandIn* standIn) { host = standIn; }
 
-std::vector<std::string> InstallChannelApiFiles(const std::vector<std::string>& paths,
-                                                const std::string& ownFolder) {
+InstalledChannelApiFiles InstallChannelApiFiles(const std::vector<std::string>& paths, const std::string& ownFolder) {
   std::vector<std::uint8_t> image;
-  platform::win32::Win32ProgramFiles program;
-  const bool carried = program.RcDataResource(kResource, &image);
-  std::vector<std::string> failed;
+  const bool carried = CarriedImage(&image);
+  InstalledChannelApiFiles result;
   for (const std::string& path : paths) {
     // The world joins its system-folder files onto exactly this folder.
     const bool own = !ownFolder.empty() && path.starts_with(ownFolder + "\\");
-    if (!carried || (!FileHolds(path, image) && !WriteWhole(path, image, own))) failed.push_back(path);
+    if (carried && FileHolds(path, image)) continue;
+    if (!carried || !WriteWhole(path, image, own)) result.notWritten.push_back(path);
+    else if (!own) result.writtenElsewhere.push_back(path);
   }
-  return failed;
+  return result;
+}
+
+std::vector<std::string> RemoveChannelApiFiles(const std::vector<std::string>& written) {
+  std::vector<std::uint8_t> image;
+  const bool carried = CarriedImage(&image);
+  std::vector<std::string> left;
+  for (const std::string& path : written)
+    if (!carried || !FileHolds(path, image) || !DeleteFileA(path.c_str())) left.push_back(path);
+  return left;
 }
 
 }  // namespace nolpa::app

@@ -19,12 +19,22 @@ namespace nolpa::app {
 // refused and every call fails).
 void SetChannelApiHost(sim::ChannelApiStandIn* standIn);
 
+struct InstalledChannelApiFiles {
+  // Paths that neither hold the carried file nor could be written.
+  std::vector<std::string> notWritten;
+  // Files written outside `ownFolder`: the program removes them as it ends.
+  std::vector<std::string> writtenElsewhere;
+};
+
 // Writes the carried file to each of `paths` that does not hold its bytes
 // already. A file in `ownFolder` (the simulator's) is replaced; anywhere
 // else (a driver's folder the fleet names) only a missing file is written,
-// so a file the simulator did not make is never overwritten. Returns the
-// paths it did not write.
-std::vector<std::string> InstallChannelApiFiles(const std::vector<std::string>& paths,
-                                                const std::string& ownFolder);
+// so a file the simulator did not make is never overwritten.
+InstalledChannelApiFiles InstallChannelApiFiles(const std::vector<std::string>& paths, const std::string& ownFolder);
+
+// Removes the files InstallChannelApiFiles wrote outside its own folder
+// (`written`), each only while it still holds the carried file's bytes.
+// Returns the paths it could not remove.
+std::vector<std::string> RemoveChannelApiFiles(const std::vector<std::string>& written);
 
 }  // namespace nolpa::app

@@ -33,6 +33,17 @@ class DeviceInterfaces {
   virtual bool InterfacePath(InterfaceSet set, const Guid& interfaceClass,
                              std::uint32_t index, std::string* path) = 0;
 
+  // SetupDiEnumDeviceInterfaces alone: whether `set` holds an interface
+  // numbered `index` of the class at all, readable or not. An enumeration
+  // goes on past an interface whose path cannot be read (a device removed
+  // while the set is walked) and ends where this is false. The default asks
+  // InterfacePath, so an implementation that cannot tell the two apart ends
+  // the enumeration at the first unreadable interface.
+  virtual bool HasInterface(InterfaceSet set, const Guid& interfaceClass, std::uint32_t index) {
+    std::string path;
+    return InterfacePath(set, interfaceClass, index, &path);
+  }
+
   // SetupDiDestroyDeviceInfoList. Releasing kInvalidInterfaceSet does nothing.
   virtual void CloseSet(InterfaceSet set) = 0;
 };

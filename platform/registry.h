@@ -11,6 +11,15 @@
 
 namespace nolpa::platform {
 
+// Which view of HKEY_LOCAL_MACHINE\Software a key is opened in. On 64-bit
+// Windows a 32-bit process reads the 32-bit view (Software\Wow6432Node)
+// unless it asks for the 64-bit one; keys outside Software are shared, and
+// 32-bit Windows has one view only.
+enum class RegistryView {
+  Own,     // the process's own view: KEY_READ alone
+  Bits64,  // KEY_READ | KEY_WOW64_64KEY
+};
+
 // Opaque handle of an open key (an HKEY); kNoRegistryKey when none.
 using RegistryKey = std::uintptr_t;
 inline constexpr RegistryKey kNoRegistryKey = 0;
@@ -19,10 +28,10 @@ class Registry {
  public:
   virtual ~Registry() = default;
 
-  // RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ). kNoRegistryKey
-  // when the key is missing or may not be read. Every key opened must be
-  // closed with CloseKey.
-  virtual RegistryKey OpenMachineKey(const std::string& subKey) = 0;
+  // RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ), in `view`.
+  // kNoRegistryKey when the key is missing or may not be read. Every key
+  // opened must be closed with CloseKey.
+  virtual RegistryKey OpenMachineKey(const std::string& subKey, RegistryView view) = 0;
 
   // The registry key of interface number `index` of `interfaceClass` in
   // `set` (a set from DeviceInterfaces::OpenSet): SetupDiEnumDeviceInterfaces

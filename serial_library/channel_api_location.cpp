@@ -30,13 +30,22 @@ std::string JoinPath(const std::string& folder, const std::string& file) {
   return folder + "\\" + file;
 }
 
-std::string RegistryFileName(const LibraryServices& services, const std::string& driverName) {
-  if (driverName.empty()) return {};
+std::string RegistryFileName(const LibraryServices& services, const std::string& driverName,
+                             platform::RegistryView view) {
   platform::Registry& registry = *services.registry;
-  const platform::RegistryKey key = registry.OpenMachineKey(kDriverKey + driverName);
+  const platform::RegistryKey key = registry.OpenMachineKey(kDriverKey + driverName, view);
   if (key == platform::kNoRegistryKey) return {};
   std::string name = registry.ReadString(key, kRegistryValue, kChannelApiRegistryNameBytes).value_or("");
   registry.CloseKey(key);
+  return name;
+}
+
+// The 32-bit view this library reads first; a 64-bit driver's installer
+// writes the 64-bit one, which a 32-bit process sees only when it asks.
+std::string RegistryFileName(const LibraryServices& services, const std::string& driverName) {
+  if (driverName.empty()) return {};
+  std::string name = RegistryFileName(services, driverName, platform::RegistryView::Own);
+  if (name.empty()) name = RegistryFileName(services, driverName, platform::RegistryView::Bits64);
   return name;
 }
 
@@ -61,9 +70,9 @@ bool InSystemFolder(const LibraryServices& services, const std::string& fileName
 
 // The system folder, or the folder of the installed driver the printer uses.
 std::string FolderFor(const LibraryServices& services, const std::string& fileName,
-                      const std::string& driverName) {
+                      const std::string& driverName, const std::string& environment) {
   if (InSystemFolder(services, fileName)) return services.system->SystemDirectory();
-  for (const platform::PrinterDriverInfo& installed : services.spooler->InstalledDrivers())
+  for (const platform::PrinterDriverInfo& installed : services.spooler->InstalledDrivers(environment))
     if (EqualIgnoringCase(installed.name, driverName)) return FolderOf(installed.driverPath);
   return {};
 }
@@ -79,11 +88,14 @@ std::string ChannelApiFileName(const LibraryServices& services, const platform::
 
 std::string LocateChannelApi(const LibraryServices& services, const std::string& printerName) {
   if (!HasChannelApiServices(services)) return {};
+  // On 64-bit Windows the printer's driver is of the spooler's environment
+  // ("Windows x64"), not of this 32-bit library's own.
+  const std::string environment = services.spooler->Environment();
   platform::PrinterDriverInfo driver;
-  if (!services.spooler->PrinterDriver(printerName, &driver)) return {};
+  if (!services.spooler->PrinterDriver(printerName, environment, &driver)) return {};
   const std::string fileName = ChannelApiFileName(services, driver);
   if (fileName.empty()) return {};
-  const std::string folder = FolderFor(services, fileName, driver.name);
+  const std::string folder = FolderFor(services, fileName, driver.name, environment);
   if (folder.empty()) return {};
   const std::string path = JoinPath(folder, fileName);
   return services.system->FileExists(path) ? path : std::string();

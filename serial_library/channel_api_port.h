@@ -64,6 +64,8 @@ class TRKZQAPI final : public TRKCCC {
 
   const std::string& PrinterName() const { return printerName_; }
   const std::string& UsbLocation() const { return usbLocation_; }
+  // Open loaded and initialised the channel API.
+  bool Loaded() const { return loaded_; }
   // The open channel's handle, -1 when none.
   int OpenChannelHandle() const { return connection_ ? connection_->channel : -1; }
 

@@ -30,10 +30,15 @@
  *     ... allocate n bytes and call again ...
  * For an 18-character serial number n is 19.
  *
- * The library finds the printer by the USB socket the device path leads to:
- * through the maker's channel API when a spooler printer with that API sits
- * on the socket, else by opening the printer-class device file itself. A
- * device that cannot be traced gives MORVALIB_E_NO_PRINTER. */
+ * The library finds the printer by the USB socket the device path leads to,
+ * traced through every hub on the way whatever hub driver runs it (with two
+ * root hubs and no other hub than one on port 3 of the second, a printer on
+ * port 2 of that hub is at "233020"): through the maker's channel API when a spooler printer with
+ * that API sits on the socket and the spooler runs, else by opening the
+ * printer-class device file itself. Where several printer-class devices
+ * share the socket (functions of one composite device), the device path's
+ * own device is opened, never another. A device that cannot be traced, or
+ * is not among those at its socket, gives MORVALIB_E_NO_PRINTER. */
 #ifndef MORVALIB_H
 #define MORVALIB_H
 

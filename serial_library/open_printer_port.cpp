@@ -15,6 +15,25 @@ namespace nolpa::morvalib {
 namespace {
 constexpr std::string_view kPathPrefix = "\\\\?\\";
 constexpr int kInstanceParts = 3;
+
+bool SetUpAndOpen(TRKCCC& port, const OpenParams& params) { return port.SetParams(params) == 1 && port.Open() == 1; }
+
+// A channel API that did not load (a 64-bit file, say) or initialise cannot
+// reach the printer, while its device file can.
+bool ChannelApiUsable(TRKCCC& port) {
+  const auto* api = dynamic_cast<const TRKZQAPI*>(&port);
+  return api == nullptr || api->Loaded();
+}
+
+// The direct port opens the device the caller named when several share the
+// location, the only one there otherwise.
+std::unique_ptr<TRKCCC> MakeDirectPort(const LibraryServices& services, PrintersAtLocation atLocation,
+                                       const std::string& caller) {
+  return std::make_unique<TRKPRN>(*services.files, *services.clock,
+                                  [atLocation = std::move(atLocation), caller](const std::string&) {
+                                    return ChooseDevicePath(atLocation, caller);
+                                  });
+}
 }  // namespace
 
 std::optional<std::string> InstanceIdentifier(std::string_view devicePath) {
@@ -44,13 +63,24 @@ int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port) {
   if (params.usbLocation.empty()) return MORVALIB_E_NO_PRINTER;
   std::unique_ptr<TRKCCC> opened;
   try {
+    // Several printers at the traced location: a spooler printer there may
+    // be the other one, so only the caller's own device file will do.
+    PrintersAtLocation atLocation = PrinterDevicePathsAt(params.usbLocation);
     // The spooler printer table lives only inside MakeChannelApiPort.
-    opened = MakeChannelApiPort(params.usbLocation, &DevicePathLocation, &params);
-    if (!opened) opened = std::make_unique<TRKPRN>(*services.files, *services.clock, &PrinterDevicePathAt);
+    if (!atLocation.Ambiguous(*identifier)) opened = MakeChannelApiPort(params.usbLocation, &DevicePathLocation, &params);
+    if (opened && !SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;
+    if (opened && !ChannelApiUsable(*opened)) {
+      opened.reset();
+      params.portKind = kDirectPortKind;
+      params.printerName.clear();
+    }
+    if (!opened) {
+      opened = MakeDirectPort(services, std::move(atLocation), *identifier);
+      if (!SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;
+    }
   } catch (const std::bad_alloc&) {
     return MORVALIB_E_MEMORY;
   }
-  if (opened->SetParams(params) != 1 || opened->Open() != 1) return MORVALIB_E_NO_PRINTER;
   *port = std::move(opened);
   return MORVALIB_OK;
 }

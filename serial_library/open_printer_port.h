@@ -26,7 +26,11 @@ std::optional<std::string> InstanceIdentifier(std::string_view devicePath);
 // device's UsbLocation is traced, and when a spooler printer with the
 // channel API sits on that socket the port is the channel-API port
 // (PortKind 7), otherwise the direct port, which opens the printer-class
-// device file at that location. Returns 0 with `*port` open, or: -1 when
+// device file at that location. When several printer-class devices share
+// the location, the direct port is taken and opens the caller's own device
+// (none of them: -9). A channel API that does not load or initialise (a
+// 64-bit file, say) leaves the printer to the direct port too. Returns 0
+// with `*port` open, or: -1 when
 // `devicePath` is null; -9 when the path does not yield an instance
 // identifier or a UsbLocation, or the port's SetParams or Open does not
 // return 1; -8 when the port cannot be allocated. `*port` is empty on every

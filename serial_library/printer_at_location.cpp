@@ -1,5 +1,6 @@
 #include "serial_library/printer_at_location.h"
 
+#include "serial_library/interface_walk.h"
 #include "serial_library/open_printer_port.h"
 #include "serial_library/services.h"
 #include "serial_library/usb_location.h"
@@ -11,21 +12,29 @@ std::string DevicePathLocation(const std::string& devicePath) {
   return identifier ? UsbLocation(*identifier) : std::string();
 }
 
-std::string PrinterDevicePathAt(const std::string& usbLocation) {
+PrintersAtLocation PrinterDevicePathsAt(const std::string& usbLocation) {
   platform::DeviceInterfaces* interfaces = Services().interfaces;
-  if (usbLocation.empty() || interfaces == nullptr) return {};
-  const platform::InterfaceSet set = interfaces->OpenSet(kUsbPrintInterface);
-  if (set == platform::kInvalidInterfaceSet) return {};
-  std::string found;
-  std::string path;
-  for (std::uint32_t index = 0; interfaces->InterfacePath(set, kUsbPrintInterface, index, &path); ++index) {
-    if (DevicePathLocation(path) == usbLocation) {
-      found = path;
-      break;
-    }
-  }
-  interfaces->CloseSet(set);
+  PrintersAtLocation found;
+  if (usbLocation.empty() || interfaces == nullptr) return found;
+  const int passedOver = WalkInterfaces(*interfaces, kUsbPrintInterface,
+                                        [&](platform::InterfaceSet, std::uint32_t, const std::string& path) {
+                                          if (DevicePathLocation(path) == usbLocation) found.paths.push_back(path);
+                                          return true;
+                                        });
+  found.incomplete = passedOver > 0;
   return found;
+}
+
+bool PrintersAtLocation::Ambiguous(const std::string& callerIdentifier) const {
+  if (paths.size() > 1) return true;
+  return incomplete && (paths.empty() || InstanceIdentifier(paths.front()) != callerIdentifier);
+}
+
+std::string ChooseDevicePath(const PrintersAtLocation& found, const std::string& callerIdentifier) {
+  if (!found.Ambiguous(callerIdentifier)) return found.paths.empty() ? std::string() : found.paths.front();
+  for (const std::string& path : found.paths)
+    if (InstanceIdentifier(path) == callerIdentifier) return path;
+  return {};
 }
 
 }  // namespace nolpa::morvalib

@@ -5,6 +5,7 @@
 
 #include "serial_library/ascii_text.h"
 #include "serial_library/channel_api_location.h"
+#include "serial_library/interface_walk.h"
 #include "serial_library/open_printer_port.h"
 #include "serial_library/printer_at_location.h"
 
@@ -17,6 +18,8 @@ constexpr char kPortValue[] = "Port";
 constexpr char kPortNumberValue[] = "Port Number";
 constexpr char kBaseNameValue[] = "Base Name";
 constexpr char kDefaultBaseName[] = "USB";
+// A pooled printer's "Port" lists its ports separated by commas.
+constexpr char kPortSeparator = ',';
 // Enough for any port name the spooler keeps.
 constexpr std::uint32_t kMaxRegistryText = 256;
 
@@ -48,7 +51,7 @@ bool InterfaceServesPort(const LibraryServices& services, platform::InterfaceSet
 
 std::string PrinterPort(const LibraryServices& services, const std::string& printerName) {
   platform::Registry& registry = *services.registry;
-  const platform::RegistryKey key = registry.OpenMachineKey(kPrintersKey + printerName);
+  const platform::RegistryKey key = registry.OpenMachineKey(kPrintersKey + printerName, platform::RegistryView::Own);
   if (key == platform::kNoRegistryKey) return {};
   std::string port = registry.ReadString(key, kPortValue, kMaxRegistryText).value_or("");
   registry.CloseKey(key);
@@ -59,25 +62,40 @@ std::string PrinterPort(const LibraryServices& services, const std::string& prin
 
 std::string PortDevicePath(const LibraryServices& services, const std::string& port) {
   if (!HasChannelApiServices(services) || port.empty()) return {};
-  platform::DeviceInterfaces& interfaces = *services.interfaces;
-  const platform::InterfaceSet set = interfaces.OpenSet(kUsbPrintInterface);
-  if (set == platform::kInvalidInterfaceSet) return {};
   std::string found;
-  std::string path;
-  for (std::uint32_t index = 0; interfaces.InterfacePath(set, kUsbPrintInterface, index, &path); ++index) {
-    if (InterfaceServesPort(services, set, index, port)) {
-      found = path;
-      break;
-    }
-  }
-  interfaces.CloseSet(set);
+  WalkInterfaces(*services.interfaces, kUsbPrintInterface,
+                 [&](platform::InterfaceSet set, std::uint32_t index, const std::string& path) {
+                   if (InterfaceServesPort(services, set, index, port)) found = path;
+                   return found.empty();
+                 });
   return found;
+}
+
+std::vector<std::string> PortList(const std::string& portValue) {
+  std::vector<std::string> ports;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = portValue.find(kPortSeparator, start);
+    const std::string item = portValue.substr(start, comma == std::string::npos ? comma : comma - start);
+    const std::size_t first = item.find_first_not_of(' ');
+    if (first != std::string::npos) ports.push_back(item.substr(first, item.find_last_not_of(' ') - first + 1));
+    if (comma == std::string::npos) return ports;
+    start = comma + 1;
+  }
 }
 
 std::string SpoolerPrinterLocation(const LibraryServices& services, const std::string& printerName,
                                    const UsbLocator& locate) {
   if (!HasChannelApiServices(services) || printerName.empty() || !locate) return {};
-  const std::string devicePath = PortDevicePath(services, PrinterPort(services, printerName));
+  std::string devicePath;
+  for (const std::string& port : PortList(PrinterPort(services, printerName))) {
+    const std::string path = PortDevicePath(services, port);
+    if (path.empty() || EqualIgnoringCase(path, devicePath)) continue;
+    // A pool of several printers: which one the channel API reaches is the
+    // spooler's choice, so the printer is left to the direct port.
+    if (!devicePath.empty()) return {};
+    devicePath = path;
+  }
   if (devicePath.empty() || !InstanceIdentifier(devicePath)) return {};
   return locate(devicePath);
 }

@@ -22,13 +22,20 @@ struct LocatedPrinter {
 // The printer-class device path behind the spooler port `port` ("USB001"):
 // the first present GUID_DEVINTERFACE_USBPRINT interface whose registry
 // "Base Name" ("USB" when missing) begins the port, case ignored, and whose
-// "Port Number" equals the decimal number after it. Empty when none does.
+// "Port Number" equals the decimal number after it (an interface that
+// cannot be read is passed over). Empty when none does.
 std::string PortDevicePath(const LibraryServices& services, const std::string& port);
+
+// The ports a "Port" value names: "USB001,USB002" (a printer pool) gives
+// both, blanks around each dropped, empty items left out.
+std::vector<std::string> PortList(const std::string& portValue);
 
 // The UsbLocation of the spooler printer `printerName`: its registry "Port"
 // under SYSTEM\CurrentControlSet\Control\Print\Printers\<name>, the
-// device behind that port, that device's location. Empty when any step
-// finds nothing or the device path yields no instance identifier.
+// device behind any one of its ports, that device's location. Empty when
+// any step finds nothing, the device path yields no instance identifier,
+// or its ports lead to more than one device (a pool: the channel API,
+// which names the printer, could reach either).
 std::string SpoolerPrinterLocation(const LibraryServices& services, const std::string& printerName,
                                    const UsbLocator& locate);
 

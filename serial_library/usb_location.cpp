@@ -1,9 +1,12 @@
 #include "serial_library/usb_location.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
+#include <string_view>
 
 #include "platform/scoped.h"
+#include "serial_library/interface_walk.h"
 #include "serial_library/open_printer_port.h"
 #include "serial_library/services.h"
 #include "serial_library/usb_hub_requests.h"
@@ -17,7 +20,11 @@ using platform::DevNode;
 // {F18A0E88-C30C-11D0-8815-00A0C906BED8}: GUID_DEVINTERFACE_USB_HUB.
 constexpr platform::Guid kUsbHubInterface = {
     0xF18A0E88, 0xC30C, 0x11D0, {0x88, 0x15, 0x00, 0xA0, 0xC9, 0x06, 0xBE, 0xD8}};
-constexpr char kHubService[] = "usbhub";
+// The hub drivers' services: the older USB 2 stack's, the USB 3 stack's of
+// Windows 8 and later (root hubs and every hub below an xHCI controller),
+// and a vendor's USB 3 stack on Windows 7. A hub of another driver is still
+// recognised by its hub interface (its place in the hub table).
+constexpr std::string_view kHubServices[] = {"usbhub", "USBHUB3", "iusb3hub"};
 // No real device tree is this deep; the bound only keeps a broken one from
 // being walked for ever.
 constexpr int kMaxTreeDepth = 64;
@@ -67,12 +74,10 @@ std::vector<std::string> BuildHubTable(platform::UsbHubFiles& files,
     const auto name = RootHubName(files, controller.Get());
     if (name && !name->empty()) AddHub(table, "\\\\?\\" + *name);
   }
-  platform::ScopedInterfaceSet set(interfaces, interfaces.OpenSet(kUsbHubInterface));
-  if (!set.Valid()) return table;
-  std::string path;
-  for (std::uint32_t index = 0; interfaces.InterfacePath(set.Get(), kUsbHubInterface, index, &path);
-       ++index)
+  WalkInterfaces(interfaces, kUsbHubInterface, [&table](platform::InterfaceSet, std::uint32_t, const std::string& path) {
     AddHub(table, path);
+    return true;
+  });
   return table;
 }
 
@@ -98,21 +103,32 @@ std::optional<std::size_t> TableIndex(const std::vector<std::optional<DevNode>>&
 }
 
 struct HubStep {
-  DevNode hub = 0;    // the nearest "usbhub" ancestor
+  DevNode hub = 0;    // the nearest hub above the node
   DevNode child = 0;  // the node below it on the way up: what its port holds
 };
 
-// The nearest ancestor of `node` driven by the hub service; nothing when the
-// walk reaches the top of the tree without one.
-std::optional<HubStep> NearestHub(platform::DeviceTree& tree, DevNode node) {
+bool IsHubService(const std::string& service) {
+  return std::any_of(std::begin(kHubServices), std::end(kHubServices),
+                     [&service](std::string_view hub) { return SameText(service, std::string(hub)); });
+}
+
+// A node is a hub when it is listed in the hub table (a root hub, or a
+// device of the USB hub interface class) or a hub driver runs it.
+bool IsHub(platform::DeviceTree& tree, const std::vector<std::optional<DevNode>>& nodes, DevNode node) {
+  if (TableIndex(nodes, node)) return true;
+  std::string service;
+  return tree.Property(node, platform::NodeProperty::Service, &service) && IsHubService(service);
+}
+
+// The nearest hub above `node`; nothing when the walk reaches the top of
+// the tree without one.
+std::optional<HubStep> NearestHub(platform::DeviceTree& tree, const std::vector<std::optional<DevNode>>& nodes,
+                                  DevNode node) {
   DevNode current = node;
   for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
     DevNode parent = 0;
     if (!tree.Parent(current, &parent)) return std::nullopt;
-    std::string service;
-    if (tree.Property(parent, platform::NodeProperty::Service, &service) &&
-        SameText(service, kHubService))
-      return HubStep{parent, current};
+    if (IsHub(tree, nodes, parent)) return HubStep{parent, current};
     current = parent;
   }
   return std::nullopt;
@@ -174,16 +190,19 @@ std::string UsbLocation(const std::string& instanceIdentifier) {
   if (!tree.LocateNode(instanceIdentifier, &node)) return {};
   std::string text;
   for (int level = 0; level < kMaxTreeDepth; ++level) {
-    const auto step = NearestHub(tree, node);
-    if (!step) {
-      const auto pair = RootPair(tree, nodes, node);
-      if (!pair || pair->size() + text.size() > kMaxUsbLocation) return {};
-      return *pair + text;
-    }
-    const auto hubIndex = TableIndex(nodes, step->hub);
-    std::string driverKey;
-    if (!hubIndex || !tree.Property(step->child, platform::NodeProperty::Driver, &driverKey))
+    const auto step = NearestHub(tree, nodes, node);
+    const auto hubIndex = step ? TableIndex(nodes, step->hub) : std::nullopt;
+    const auto pair = step ? std::nullopt : RootPair(tree, nodes, node);
+    if (step ? !hubIndex : !pair) {
+      // A hub or root hub on the way that the table does not list: the
+      // table was built before it came, or from a bus that did not answer
+      // in full. The next call builds it again.
+      DropHubTable();
       return {};
+    }
+    if (!step) return pair->size() + text.size() > kMaxUsbLocation ? std::string() : *pair + text;
+    std::string driverKey;
+    if (!tree.Property(step->child, platform::NodeProperty::Driver, &driverKey)) return {};
     const auto port = PortHolding(table[*hubIndex], driverKey);
     if (!port) return {};
     text.insert(0, std::string{LocationCharacter(*port), '0'});

@@ -93,7 +93,7 @@ void ChannelApiStandIn::Note(const char* kind, std::string detail) {
 
 bool ChannelApiStandIn::ModuleLoaded(const std::string& path) {
   const auto library = libraries_.find(HostPathKey(path));
-  if (library == libraries_.end() || !spooler_.HasFile(path)) return false;
+  if (library == libraries_.end() || !spooler_.HasFile(path) || !library->second.loads) return false;
   ++loadsTotal_;
   ++references_;
   active_ = &library->second;

@@ -35,6 +35,9 @@ inline constexpr int kZqByName = 1;
 
 // How one library file behaves; the default behaves.
 struct ChannelApiBehaviour {
+  // False for a file that exists but does not load (a 64-bit library in a
+  // 32-bit process): LoadLibraryA fails.
+  bool loads = true;
   int initializeResult = 0;
   std::vector<std::string> missing{};  // exports the file lacks
   // Results given instead of the real answer (0: none).

@@ -7,9 +7,15 @@
 // number and firmware through the packet protocol ("D4" in "CMD:"), except
 // "rk-l880-plain", which offers no packet protocol and reports only its
 // firmware, over the data path and in the field-list status form.
-// "rk-l5200s" sits behind a printer of the print spooler whose driver names
-// the channel API ("ZQAPI2.DLL" in the system folder), so the library
-// reaches it through that API rather than its device file.
+// "rk-l5200s" sits behind a printer of the print spooler whose 64-bit driver
+// names the channel API ("ZQAPI2.DLL" in the system folder) in the 64-bit
+// registry view, so a caller of the library reaches it through that API
+// while the spooler runs, rather than through its device file.
+// The machine is one of today's: 64-bit Windows with an xHCI host
+// controller, whose root hub and every hub below run "USBHUB3". Two
+// printer-class printers sit on the root hub, the others behind a hub on
+// its port 5; "rk-l5200-combo", a second RK-L5200, is the printer function
+// of a composite device.
 #include "sim/fleet.h"
 
 namespace nolpa::sim {
@@ -18,6 +24,15 @@ namespace {
 constexpr char kDefaultFleet[] = R"json({
   "comment": "NOLPA simulator default fleet",
   "version": 1,
+  "machine": {
+    "windows": "x64",
+    "hostControllers": [
+      {"name": "xhci", "number": 0, "ports": 8, "service": "USBXHCI", "hubService": "USBHUB3", "usb3": true}
+    ],
+    "hubs": [
+      {"name": "desk-hub", "hub": "xhci", "port": 5, "ports": 4}
+    ]
+  },
   "devices": [
     {
       "name": "onboard-usb",
@@ -75,7 +90,8 @@ constexpr char kDefaultFleet[] = R"json({
       "kind": "printer-class",
       "vendorId": "0x0F1A", "productId": "0x0601",
       "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;DES:Nolpa RK-L5200 Label;",
-      "serial": "4E4C5041000000A001", "firmware": "5.10"
+      "serial": "4E4C5041000000A001", "firmware": "5.10",
+      "socket": {"hub": "xhci", "port": 1}
     },
     {
       "name": "rk-l5200s",
@@ -86,17 +102,19 @@ constexpr char kDefaultFleet[] = R"json({
       "spooler": {
         "printer": "Nolpa RK-L5200S Label", "port": "USB001", "portNumber": 1,
         "driver": {"name": "Nolpa Label Driver",
-                   "path": "C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\3\\NLLABEL.DLL",
-                   "dataFile": "NLLABEL.INI", "zqapi32": "ZQAPI2.DLL"},
+                   "path": "C:\\WINDOWS\\system32\\spool\\DRIVERS\\x64\\3\\NLLABEL.DLL",
+                   "dataFile": "NLLABEL.INI", "zqapi32": "ZQAPI2.DLL", "zqapi32View": 64},
         "channelApi": {"file": "ZQAPI2.DLL", "folder": "system"}
-      }
+      },
+      "socket": {"hub": "desk-hub", "port": 1}
     },
     {
       "name": "rk-l880",
       "kind": "printer-class",
       "vendorId": "0x0F1A", "productId": "0x0602",
       "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
-      "serial": "4E4C5041000000B002", "firmware": "3.41"
+      "serial": "4E4C5041000000B002", "firmware": "3.41",
+      "socket": {"hub": "xhci", "port": 2}
     },
     {
       "name": "rk-l880-plain",
@@ -104,14 +122,25 @@ constexpr char kDefaultFleet[] = R"json({
       "vendorId": "0x0F1A", "productId": "0x0603",
       "deviceId": "MFG:Nolpa;CMD:NLP;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
       "serial": "4E4C5041000000C003", "firmware": "3.20",
-      "faults": {"peripheral": {"statusFieldList": true}}
+      "faults": {"peripheral": {"statusFieldList": true}},
+      "socket": {"hub": "desk-hub", "port": 2}
     },
     {
       "name": "other-make",
       "kind": "printer-class",
       "vendorId": "0x2B7E", "productId": "0x0101",
       "deviceId": "MFG:Quillfeather;CMD:QFL;MDL:QF-90 Office;CLS:PRINTER;",
-      "serial": "QF90X11223344", "firmware": "1.0"
+      "serial": "QF90X11223344", "firmware": "1.0",
+      "socket": {"hub": "desk-hub", "port": 4}
+    },
+    {
+      "name": "rk-l5200-combo",
+      "kind": "printer-class",
+      "interfacePath": "\\\\?\\usb#vid_0f1a&pid_0605&mi_00#7&1c2d3e4f&0&0000#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}",
+      "vendorId": "0x0F1A", "productId": "0x0605",
+      "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;DES:Nolpa RK-L5200 Label;",
+      "serial": "4E4C5041000000E005", "firmware": "5.14",
+      "socket": {"hub": "desk-hub", "port": 3, "composite": true}
     }
   ]
 }

@@ -93,7 +93,7 @@ void CheckSeatFree(const World& world, const SpoolerSeat& seat) {
 SimDevice& AddClass(World& world, const Json& j) {
   CheckKeys(j,
             {"name", "kind", "interfacePath", "vendorId", "productId", "deviceId", "serial",
-             "pendingSerial", "firmware", "spooler", "plugged", "faults"},
+             "pendingSerial", "firmware", "spooler", "socket", "plugged", "faults"},
             "device");
   ClassPrinterConfig c;
   c.name = ReadString(j.at("name"), "name");
@@ -108,6 +108,7 @@ SimDevice& AddClass(World& world, const Json& j) {
     CheckSeatFree(world, *c.spoolerSeat);
   }
   ClassPrinter& p = world.AddClassPrinter(c);
+  if (const Json* v = Field(j, "socket")) world.Machine().sockets[p.Name()] = ReadSocket(*v);
   if (const Json* v = Field(j, "pendingSerial"))
     p.Peripheral().Commands().SetPendingSerial(ReadByteString(*v, "pendingSerial"));
   return p;
@@ -136,7 +137,7 @@ void AddDevice(World& world, const Json& j) {
 }
 
 const Json& DevicesOf(const Json& root) {
-  CheckKeys(root, {"comment", "version", "devices"}, "fleet");
+  CheckKeys(root, {"comment", "version", "machine", "devices"}, "fleet");
   const Json* devices = Field(root, "devices");
   if (!devices || !devices->is_array()) throw FleetError("fleet: \"devices\" must be an array");
   return *devices;
@@ -151,7 +152,9 @@ std::string NameOf(const Json& j) {
 
 void LoadFleet(World& world, std::string_view fleetJson) {
   const Json root = Parse(fleetJson);
-  for (const auto& device : DevicesOf(root)) {
+  const Json& devices = DevicesOf(root);
+  if (const Json* machine = Field(root, "machine")) ReadMachine(*machine, world.Machine());
+  for (const auto& device : devices) {
     try {
       AddDevice(world, device);
     } catch (const FleetError& e) {
@@ -160,6 +163,7 @@ void LoadFleet(World& world, std::string_view fleetJson) {
       throw FleetError("device " + NameOf(device) + ": " + e.what());
     }
   }
+  CheckMachine(world);
 }
 
 std::unique_ptr<World> WorldFromFleet(std::string_view fleetJson, platform::Clock& clock) {

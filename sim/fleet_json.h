@@ -12,6 +12,7 @@
 #include "sim/board_image.h"
 #include "sim/faults.h"
 #include "sim/fleet.h"
+#include "sim/machine_layout.h"
 #include "sim/spooler_seat.h"
 
 namespace nolpa::sim::fleet_json {
@@ -43,6 +44,16 @@ QueryAnswer ReadQueryAnswer(const Json& value);
 const char* QueryAnswerName(QueryAnswer answer);
 IoctlFault::Action ReadAction(const Json& value);
 const char* ActionName(IoctlFault::Action action);
+
+// The fleet's "machine" object, read into `machine` (its sockets stay), and
+// written back; a printer-class printer's "socket".
+void ReadMachine(const Json& value, MachineLayout& machine);
+Json MachineJson(const MachineLayout& machine);
+UsbSocket ReadSocket(const Json& value);
+Json SocketJson(const UsbSocket& socket);
+// Refuses a loaded machine whose sockets name no hub, or whose bus cannot
+// be built (a port taken or missing, say).
+void CheckMachine(World& world);
 
 // A printer-class printer's "spooler" object.
 SpoolerSeat ReadSpoolerSeat(const Json& value);

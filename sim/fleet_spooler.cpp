@@ -20,12 +20,19 @@ std::string RequiredText(const Json& j, const char* key, const std::string& what
 }
 
 void ReadDriver(const Json& j, SpoolerSeat& seat) {
-  CheckKeys(j, {"name", "path", "dataFile", "installed", "zqapi32", "ini"}, "spooler.driver");
+  CheckKeys(j, {"name", "path", "dataFile", "installed", "environment", "zqapi32", "zqapi32View", "ini"},
+            "spooler.driver");
   seat.driver = RequiredText(j, "name", "spooler.driver");
   seat.driverPath = RequiredText(j, "path", "spooler.driver");
   ReadOptionalText(j, "dataFile", seat.dataFile);
   if (const Json* v = Field(j, "installed")) seat.driverInstalled = ReadBool(*v, "installed");
+  ReadOptionalText(j, "environment", seat.driverEnvironment);
   ReadOptionalText(j, "zqapi32", seat.zqapi32);
+  if (const Json* v = Field(j, "zqapi32View")) {
+    const auto view = ReadNumber(*v, "zqapi32View", 64);
+    if (view != 32 && view != 64) throw FleetError("spooler.driver.zqapi32View: expected 32 or 64");
+    seat.zqapi32In64BitView = view == 64;
+  }
   if (const Json* ini = Field(j, "ini")) {
     CheckKeys(*ini, {"ZQAPII", "ZQAPINAME"}, "spooler.driver.ini");
     ReadOptionalText(*ini, "ZQAPII", seat.zqapii);
@@ -34,7 +41,7 @@ void ReadDriver(const Json& j, SpoolerSeat& seat) {
 }
 
 void ReadChannelApi(const Json& j, SpoolerSeat& seat) {
-  CheckKeys(j, {"file", "folder"}, "spooler.channelApi");
+  CheckKeys(j, {"file", "folder", "bits", "initialize"}, "spooler.channelApi");
   seat.channelApiFile = RequiredText(j, "file", "spooler.channelApi");
   if (seat.channelApiFile.empty() || seat.channelApiFile.find_first_of("\\/:") != std::string::npos)
     throw FleetError("spooler.channelApi.file: expected a file name without a folder");
@@ -43,6 +50,15 @@ void ReadChannelApi(const Json& j, SpoolerSeat& seat) {
   if (name == kSystemFolder) seat.channelApiFolder = ChannelApiFolder::System;
   else if (name == kDriverFolder) seat.channelApiFolder = ChannelApiFolder::Driver;
   else throw FleetError("spooler.channelApi.folder: expected system or driver");
+  if (const Json* v = Field(j, "bits")) {
+    const auto bits = ReadNumber(*v, "bits", 64);
+    if (bits != 32 && bits != 64) throw FleetError("spooler.channelApi.bits: expected 32 or 64");
+    seat.channelApi64Bit = bits == 64;
+  }
+  if (const Json* v = Field(j, "initialize")) {
+    if (!v->is_number_integer()) throw FleetError("spooler.channelApi.initialize: expected a whole number");
+    seat.channelApiInitialize = v->get<int>();
+  }
 }
 
 }  // namespace
@@ -71,15 +87,21 @@ Json SpoolerSeatJson(const SpoolerSeat& seat) {
   Json driver = {{"name", ByteStringJson(seat.driver)}, {"path", ByteStringJson(seat.driverPath)}};
   if (!seat.dataFile.empty()) driver["dataFile"] = ByteStringJson(seat.dataFile);
   if (!seat.driverInstalled) driver["installed"] = false;
+  if (!seat.driverEnvironment.empty()) driver["environment"] = ByteStringJson(seat.driverEnvironment);
   if (seat.zqapi32) driver["zqapi32"] = ByteStringJson(*seat.zqapi32);
+  if (seat.zqapi32In64BitView) driver["zqapi32View"] = 64;
   Json ini = Json::object();
   if (seat.zqapii) ini["ZQAPII"] = ByteStringJson(*seat.zqapii);
   if (seat.zqapiName) ini["ZQAPINAME"] = ByteStringJson(*seat.zqapiName);
   if (!ini.empty()) driver["ini"] = ini;
   j["driver"] = driver;
-  if (!seat.channelApiFile.empty())
-    j["channelApi"] = {{"file", ByteStringJson(seat.channelApiFile)},
-                       {"folder", seat.channelApiFolder == ChannelApiFolder::System ? kSystemFolder : kDriverFolder}};
+  if (!seat.channelApiFile.empty()) {
+    Json api = {{"file", ByteStringJson(seat.channelApiFile)},
+                {"folder", seat.channelApiFolder == ChannelApiFolder::System ? kSystemFolder : kDriverFolder}};
+    if (seat.channelApi64Bit) api["bits"] = 64;
+    if (seat.channelApiInitialize != 0) api["initialize"] = seat.channelApiInitialize;
+    j["channelApi"] = api;
+  }
   return j;
 }
 

@@ -86,9 +86,17 @@ void ApplyVendorState(VendorPrinter& p, const Json& j) {
 }  // namespace
 
 std::string FleetToJson(World& world) {
+  const MachineLayout& machine = world.Machine();
   Json devices = Json::array();
-  for (const auto& d : world.Devices()) devices.push_back(DeviceJson(*d));
-  Json root = {{"version", 1}, {"devices", devices}};
+  for (const auto& d : world.Devices()) {
+    Json j = DeviceJson(*d);
+    if (const auto socket = machine.sockets.find(d->Name()); socket != machine.sockets.end())
+      j["socket"] = SocketJson(socket->second);
+    devices.push_back(j);
+  }
+  Json root = {{"version", 1}};
+  if (machine != MachineLayout{}) root["machine"] = MachineJson(machine);
+  root["devices"] = devices;
   return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

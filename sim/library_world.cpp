@@ -15,11 +15,16 @@ constexpr int kPorts = 35;
 LibraryWorld::LibraryWorld(World& world, const std::string& systemDirectory)
     : world_(world), usb_(world), spooler_(world), api_(world, spooler_) {
   if (!systemDirectory.empty()) spooler_.SetSystemDirectory(systemDirectory);
+  spooler_.SetWindows64(world.Machine().windows64);
   PlugClassPrinters();
   apiFiles_ = SeatSpoolerPrinters(world, spooler_, api_);
 }
 
 void LibraryWorld::PlugClassPrinters() {
+  if (world_.Machine().HasBus()) {
+    BuildUsbTopology(world_.Machine(), world_, usb_);
+    return;
+  }
   const UsbNodeId rootHub = usb_.AddHostController(0, kPorts);
   UsbNodeId hub = 0;
   int hubs = 0;

@@ -1,8 +1,9 @@
 #pragma once
 // Everything the serial-number library reaches around a world's
 // printer-class printers, set up the way NOLPAID-sim.exe runs it: a USB bus
-// (one host controller; hubs of 35 ports on its ports, holding the world's
-// printer-class printers in the world's order) to trace them on, and the
+// to trace them on (the one the fleet's machine describes; without one, one
+// host controller with hubs of 35 ports on its ports, holding the world's
+// printer-class printers in the world's order), and the
 // print spooler with the channel API for the printers that sit behind a
 // spooler printer (their spooler seats). The library's services are its
 // platform interfaces:

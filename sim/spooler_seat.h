@@ -24,16 +24,24 @@ struct SpoolerSeat {
   std::string driverPath;        // its full path
   std::string dataFile{};        // its data file: a full path, or a name in the driver's folder
   bool driverInstalled = true;   // listed among the installed drivers
+  std::string driverEnvironment{};  // "Windows x64", ...; empty: the machine's own
   // The channel API's file name in the registry value "ZQAPI32" of the
   // driver's key, and in the data file's keys "ZQAPII" and "ZQAPINAME".
   std::optional<std::string> zqapi32{};
   std::optional<std::string> zqapii{};
   std::optional<std::string> zqapiName{};
+  // "ZQAPI32" lies in the 64-bit view of 64-bit Windows (where a 64-bit
+  // driver's installer writes it), not in the 32-bit one.
+  bool zqapi32In64BitView = false;
 
   // The channel API installed as this file (empty: not installed) in the
   // system folder or the driver's folder.
   std::string channelApiFile{};
   ChannelApiFolder channelApiFolder = ChannelApiFolder::System;
+  // A 64-bit file: it exists, but does not load into a 32-bit process.
+  bool channelApi64Bit = false;
+  // What its ZQInitialize returns (negative: it fails).
+  int channelApiInitialize = 0;
 
   friend bool operator==(const SpoolerSeat&, const SpoolerSeat&) = default;
 };

@@ -28,9 +28,14 @@ std::string IniText(const SpoolerSeat& seat) {
 std::string AddDriverOnce(const SpoolerSeat& seat, SpoolerWorld& spooler, std::map<std::string, std::string>& drivers) {
   if (const auto known = drivers.find(seat.driver); known != drivers.end()) return known->second;
   drivers.emplace(seat.driver, seat.driverPath);
-  spooler.AddDriver(
-      {.name = seat.driver, .driverPath = seat.driverPath, .dataFile = seat.dataFile, .installed = seat.driverInstalled});
-  if (seat.zqapi32) spooler.SetMachineString(kChannelApiDriverKey + seat.driver, "ZQAPI32", *seat.zqapi32);
+  spooler.AddDriver({.name = seat.driver,
+                     .driverPath = seat.driverPath,
+                     .dataFile = seat.dataFile,
+                     .installed = seat.driverInstalled,
+                     .environment = seat.driverEnvironment});
+  if (seat.zqapi32)
+    spooler.SetMachineString(kChannelApiDriverKey + seat.driver, "ZQAPI32", *seat.zqapi32,
+                             seat.zqapi32In64BitView ? platform::RegistryView::Bits64 : platform::RegistryView::Own);
   if (!seat.dataFile.empty() && (seat.zqapii || seat.zqapiName)) {
     const bool hasFolder = seat.dataFile.find('\\') != std::string::npos;
     spooler.SetIniFile(hasFolder ? seat.dataFile : Join(FolderOf(seat.driverPath), seat.dataFile), IniText(seat));
@@ -55,7 +60,9 @@ std::vector<std::string> SeatSpoolerPrinters(World& world, SpoolerWorld& spooler
                                                                                 : FolderOf(driverPath);
     const std::string path = Join(folder, seat.channelApiFile);
     if (std::find(libraries.begin(), libraries.end(), path) != libraries.end()) continue;
-    api.AddLibrary(path);
+    ChannelApiBehaviour& behaviour = api.AddLibrary(path);
+    behaviour.loads = !seat.channelApi64Bit;
+    behaviour.initializeResult = seat.channelApiInitialize;
     libraries.push_back(path);
   }
   return libraries;

@@ -12,6 +12,10 @@ namespace {
 constexpr char kPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 constexpr char kMachinePrefix[] = "HKLM:";
 constexpr char kInterfacePrefix[] = "IF:";
+// The redirected part of HKEY_LOCAL_MACHINE and the tags of its two views.
+constexpr char kSoftwareKey[] = "SOFTWARE\\";
+constexpr char kView32[] = "WOW64_32:";
+constexpr char kView64[] = "WOW64_64:";
 
 std::string Upper(std::string text) {
   for (char& c : text)
@@ -35,12 +39,19 @@ void SpoolerWorld::AddPrinter(const SpoolerPrinterConfig& printer) {
 
 void SpoolerWorld::AddDriver(const SpoolerDriverConfig& driver) { drivers_.push_back(driver); }
 
-void SpoolerWorld::SetMachineString(const std::string& key, const std::string& name, std::string value) {
-  machineKeys_[Upper(key)][Upper(name)] = std::move(value);
+std::string SpoolerWorld::StoredKey(const std::string& key, platform::RegistryView view) {
+  const std::string upper = Upper(key);
+  if (!upper.starts_with(kSoftwareKey)) return upper;
+  return (view == platform::RegistryView::Bits64 ? kView64 : kView32) + upper;
+}
+
+void SpoolerWorld::SetMachineString(const std::string& key, const std::string& name, std::string value,
+                                    platform::RegistryView view) {
+  machineKeys_[StoredKey(key, view)][Upper(name)] = std::move(value);
 }
 
 void SpoolerWorld::SetMachineDword(const std::string& key, const std::string& name, std::uint32_t value) {
-  machineKeys_[Upper(key)][Upper(name)] = value;
+  machineKeys_[StoredKey(key, platform::RegistryView::Own)][Upper(name)] = value;
 }
 
 void SpoolerWorld::SetInterfaceValues(const std::string& device, InterfaceKeyValues values) {
@@ -68,26 +79,43 @@ ClassPrinter* SpoolerWorld::PrinterBehind(const std::string& name) {
 
 std::vector<std::string> SpoolerWorld::LocalPrinterNames() {
   std::vector<std::string> names;
+  if (!Running()) return names;
   for (const SpoolerPrinterConfig& printer : printers_) names.push_back(printer.name);
   return names;
 }
 
-bool SpoolerWorld::PrinterDriver(const std::string& printerName, platform::PrinterDriverInfo* driver) {
+std::string SpoolerWorld::Environment() {
+  if (!Running()) return {};
+  return windows64_ ? kEnvironmentX64 : kEnvironmentX86;
+}
+
+std::string SpoolerWorld::EnvironmentOf(const SpoolerDriverConfig& d) const {
+  if (!d.environment.empty()) return d.environment;
+  return windows64_ ? kEnvironmentX64 : kEnvironmentX86;
+}
+
+// The environments are compared case ignored, as the spooler compares them.
+bool SpoolerWorld::PrinterDriver(const std::string& printerName, const std::string& environment,
+                                 platform::PrinterDriverInfo* driver) {
+  if (!Running()) return false;
+  const std::string asked = Upper(environment.empty() ? kEnvironmentX86 : environment);
   const auto printer = std::find_if(printers_.begin(), printers_.end(),
                                     [&](const SpoolerPrinterConfig& p) { return p.name == printerName; });
   if (printer == printers_.end()) return false;
   for (const SpoolerDriverConfig& d : drivers_)
-    if (d.name == printer->driver) {
+    if (d.name == printer->driver && Upper(EnvironmentOf(d)) == asked) {
       *driver = {d.name, d.driverPath, d.dataFile};
       return true;
     }
   return false;
 }
 
-std::vector<platform::PrinterDriverInfo> SpoolerWorld::InstalledDrivers() {
+std::vector<platform::PrinterDriverInfo> SpoolerWorld::InstalledDrivers(const std::string& environment) {
   std::vector<platform::PrinterDriverInfo> installed;
+  if (!Running()) return installed;
+  const std::string asked = Upper(environment.empty() ? kEnvironmentX86 : environment);
   for (const SpoolerDriverConfig& d : drivers_)
-    if (d.installed) installed.push_back({d.name, d.driverPath, d.dataFile});
+    if (d.installed && Upper(EnvironmentOf(d)) == asked) installed.push_back({d.name, d.driverPath, d.dataFile});
   return installed;
 }
 
@@ -98,9 +126,15 @@ platform::RegistryKey SpoolerWorld::NewKey(std::string name) {
   return key;
 }
 
-platform::RegistryKey SpoolerWorld::OpenMachineKey(const std::string& subKey) {
-  if (machineKeys_.count(Upper(subKey)) == 0) return platform::kNoRegistryKey;
-  return NewKey(kMachinePrefix + Upper(subKey));
+// 32-bit Windows has one view: a value written to either is read from both.
+platform::RegistryKey SpoolerWorld::OpenMachineKey(const std::string& subKey, platform::RegistryView view) {
+  std::string stored = StoredKey(subKey, view);
+  if (!windows64_ && machineKeys_.count(stored) == 0) {
+    const auto other = view == platform::RegistryView::Bits64 ? platform::RegistryView::Own : platform::RegistryView::Bits64;
+    stored = StoredKey(subKey, other);
+  }
+  if (machineKeys_.count(stored) == 0) return platform::kNoRegistryKey;
+  return NewKey(kMachinePrefix + stored);
 }
 
 platform::RegistryKey SpoolerWorld::OpenInterfaceKey(platform::InterfaceSet set, const platform::Guid& interfaceClass,

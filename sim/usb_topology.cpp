@@ -76,23 +76,25 @@ UsbNodeId UsbTopology::PlugInto(UsbNodeId hub, int port, UsbNode device) {
   return id;
 }
 
-UsbNodeId UsbTopology::AddHostController(int number, int ports) {
+UsbNodeId UsbTopology::AddHostController(int number, int ports, const HostControllerDrivers& drivers) {
   if (ports < 1 || ports > 255) throw std::invalid_argument("port count out of range");
+  if (number < 0) throw std::invalid_argument("host controller number out of range");
   for (const UsbNode& n : nodes_)
     if (n.hostController == number) throw std::invalid_argument("host controller taken");
   UsbNode controller;
   controller.instanceId = "PCI\\VEN_0000&DEV_0001\\3&2A1F0&0&" + std::to_string(number);
-  controller.service = "usbuhci";
+  controller.service = drivers.controllerService;
   controller.driverKey = NextDriverKey();
   controller.hostController = number;
   const UsbNodeId c = AddNode(controller);
   UsbNode root;
   const std::string unique = "4&" + Hex(0x1A2B0 + number) + "&0";
-  root.instanceId = "USB\\ROOT_HUB\\" + unique;
-  root.service = "usbhub";
+  const std::string kind = drivers.usb3 ? "ROOT_HUB30" : "ROOT_HUB";
+  root.instanceId = "USB\\" + kind + "\\" + unique;
+  root.service = drivers.hubService;
   root.driverKey = NextDriverKey();
   // Enumerated in lower case; the controller names it in upper case.
-  root.interfacePath = "\\\\?\\usb#root_hub#" + unique + "#" + GuidText(kUsbHubInterfaceGuid);
+  root.interfacePath = "\\\\?\\usb#" + kind + "#" + unique + "#" + GuidText(kUsbHubInterfaceGuid);
   for (char& ch : root.interfacePath)
     if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
   root.parent = c;
@@ -100,13 +102,14 @@ UsbNodeId UsbTopology::AddHostController(int number, int ports) {
   return AddNode(root);
 }
 
-UsbNodeId UsbTopology::AddHub(UsbNodeId hub, int port, int ports) {
+UsbNodeId UsbTopology::AddHub(UsbNodeId hub, int port, int ports, std::string service) {
   if (ports < 1 || ports > 255) throw std::invalid_argument("port count out of range");
   UsbNode external;
+  if (service.empty()) service = nodes_.at(hub).service;
   const std::string unique = "5&" + Hex(0x3C4D0 + static_cast<std::uint32_t>(nodes_.size())) +
                              "&0&" + std::to_string(port);
   external.instanceId = "USB\\VID_0000&PID_0001\\" + unique;
-  external.service = "usbhub";
+  external.service = std::move(service);
   external.driverKey = NextDriverKey();
   external.interfacePath = "\\\\?\\usb#vid_0000&pid_0001#" + unique + "#" +
                            GuidText(kUsbHubInterfaceGuid);
@@ -213,6 +216,13 @@ bool UsbTopology::InterfacePath(platform::InterfaceSet set, const platform::Guid
   if (!(interfaceClass == kUsbHubInterfaceGuid) || index >= it->second.size()) return false;
   *path = it->second[index];
   return true;
+}
+
+bool UsbTopology::HasInterface(platform::InterfaceSet set, const platform::Guid& interfaceClass,
+                               std::uint32_t index) {
+  const auto it = sets_.find(set);
+  if (it == sets_.end()) return world_.Interfaces().HasInterface(set, interfaceClass, index);
+  return interfaceClass == kUsbHubInterfaceGuid && index < it->second.size();
 }
 
 void UsbTopology::CloseSet(platform::InterfaceSet set) {

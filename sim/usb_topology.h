@@ -26,6 +26,7 @@
 #include "platform/device_tree.h"
 #include "platform/usb_hub_files.h"
 #include "sim/class_printer.h"
+#include "sim/machine_layout.h"
 #include "sim/world.h"
 
 namespace nolpa::sim {
@@ -45,7 +46,7 @@ using UsbNodeId = std::size_t;
 
 struct UsbNode {
   std::string instanceId;     // "USB\ROOT_HUB\4&1A2B0&0"
-  std::string service;        // "usbhub", "usbprint", "usbuhci", ...
+  std::string service;        // "usbhub", "USBHUB3", "usbprint", "usbuhci", ...
   std::string driverKey;      // "{36fc9e60-...}\0003"
   std::string interfacePath;  // hubs: their path of the hub interface class
   UsbNodeId parent = 0;       // the root of the tree is its own parent
@@ -68,11 +69,15 @@ class UsbTopology : private platform::DeviceTree,
   UsbTopology(const UsbTopology&) = delete;
   UsbTopology& operator=(const UsbTopology&) = delete;
 
-  // Host controller "\\.\HCD<number>" and its root hub of `ports` ports;
-  // returns the root hub.
-  UsbNodeId AddHostController(int number, int ports);
-  // An external hub of `ports` ports on `port` of `hub`.
-  UsbNodeId AddHub(UsbNodeId hub, int port, int ports);
+  // Host controller "\\.\HCD<number>" and its root hub of `ports` ports,
+  // run by `drivers` (the older USB 2 stack by default); returns the root
+  // hub. Every driver answers the root-hub name, node information and
+  // driver-key requests alike.
+  UsbNodeId AddHostController(int number, int ports, const HostControllerDrivers& drivers = {});
+  // An external hub of `ports` ports on `port` of `hub`, run by `service`;
+  // empty: the service of the hub it hangs on, as Windows runs every hub
+  // below a controller with that controller's hub driver.
+  UsbNodeId AddHub(UsbNodeId hub, int port, int ports, std::string service = {});
   // A device of another kind on `port` of `hub`: a composite device
   // ("usbccgp"), a disk ("usbstor"), ...
   UsbNodeId AddDevice(UsbNodeId hub, int port, std::string service);
@@ -119,6 +124,8 @@ class UsbTopology : private platform::DeviceTree,
   platform::InterfaceSet OpenSet(const platform::Guid& interfaceClass) override;
   bool InterfacePath(platform::InterfaceSet set, const platform::Guid& interfaceClass,
                      std::uint32_t index, std::string* path) override;
+  bool HasInterface(platform::InterfaceSet set, const platform::Guid& interfaceClass,
+                    std::uint32_t index) override;
   void CloseSet(platform::InterfaceSet set) override;
 
   UsbNodeId AddNode(UsbNode node);
@@ -145,5 +152,13 @@ class UsbTopology : private platform::DeviceTree,
   platform::InterfaceSet nextSet_ = 0x7F000000;
   std::vector<std::string> requests_;
 };
+
+// Builds `layout`'s bus in `usb`: the host controllers, the hubs in order,
+// every printer-class printer of `world` on its socket and those without one
+// on the free ports of the first root hub, in the world's order. Throws
+// std::invalid_argument for a hub or controller not named before, a port a
+// hub does not have or that is taken, or a socket of a device that is no
+// printer-class printer.
+void BuildUsbTopology(const MachineLayout& layout, World& world, UsbTopology& usb);
 
 }  // namespace nolpa::sim

@@ -26,6 +26,7 @@
 #include "platform/device_interfaces.h"
 #include "platform/dos_devices.h"
 #include "sim/class_printer.h"
+#include "sim/machine_layout.h"
 #include "sim/recorder.h"
 #include "sim/sim_device.h"
 #include "sim/vendor_printer.h"
@@ -61,6 +62,11 @@ class World : private platform::DeviceFiles,
   VendorPrinter& Vendor(std::string_view name);
   ClassPrinter& PrinterClass(std::string_view name);
   const std::vector<std::unique_ptr<SimDevice>>& Devices() const { return devices_; }
+
+  // The machine the printer-class printers are attached to, as the fleet
+  // describes it (machine_layout.h): its Windows, its USB bus and sockets.
+  MachineLayout& Machine() { return machine_; }
+  const MachineLayout& Machine() const { return machine_; }
 
   // The devices as a fleet text with their present state (FleetToJson).
   std::string ToJson();
@@ -115,6 +121,8 @@ class World : private platform::DeviceFiles,
   platform::InterfaceSet OpenSet(const platform::Guid& interfaceClass) override;
   bool InterfacePath(platform::InterfaceSet set, const platform::Guid& interfaceClass,
                      std::uint32_t index, std::string* path) override;
+  bool HasInterface(platform::InterfaceSet set, const platform::Guid& interfaceClass,
+                    std::uint32_t index) override;
   void CloseSet(platform::InterfaceSet set) override;
   // platform::DosDevices
   bool QueryTarget(const std::string& name, std::string* firstTarget) override;
@@ -151,6 +159,7 @@ class World : private platform::DeviceFiles,
   // Declared before the devices, so it outlives them and is checked last.
   DepartureLog departures_;
   std::vector<std::unique_ptr<SimDevice>> devices_;
+  MachineLayout machine_;
   std::map<platform::DeviceHandle, OpenHandle> handles_;
   std::map<platform::InterfaceSet, OpenSetEntry> sets_;
   platform::DeviceHandle nextHandle_ = 0x100;

@@ -33,6 +33,14 @@ bool World::InterfacePath(platform::InterfaceSet set, const platform::Guid& inte
   return true;
 }
 
+// A device whose detail cannot be read keeps its place in the set.
+bool World::HasInterface(platform::InterfaceSet set, const platform::Guid& interfaceClass,
+                         std::uint32_t index) {
+  std::lock_guard lock(mutex_);
+  const auto it = sets_.find(set);
+  return it != sets_.end() && it->second.interfaceClass == interfaceClass && index < it->second.devices.size();
+}
+
 void World::CloseSet(platform::InterfaceSet set) {
   std::lock_guard lock(mutex_);
   sets_.erase(set);

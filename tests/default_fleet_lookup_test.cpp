@@ -14,6 +14,7 @@
 #include "serial_library/usb_location.h"
 #include "sim/fleet.h"
 #include "sim/library_world.h"
+#include "sim/service_manager.h"
 #include "sim/virtual_clock.h"
 #include "tests/support/library_entry_points.h"
 
@@ -90,6 +91,46 @@ TEST(DefaultFleetLookup, SpooledPrinterGoesThroughTheChannelApiAndTheOthersDirec
     const std::string n = std::to_string(calls);
     EXPECT_EQ(f.around->Report(), "channel API: " + n + " loads, " + n + " frees, " + n + " ZQInitialize, " + n +
                                       " ZQRelease, 0 loaded; departures: 0\n");
+  }
+}
+
+// Today's machine of the default fleet: two printers on the USBHUB3 root
+// hub, the others behind a hub, one of them a composite device's function.
+// Each printer-class printer answers as itself. While the spooler service
+// runs, a caller of the library reaches the printer behind the spooler
+// printer through the channel API; once the program has stopped it, every
+// printer by its device file.
+TEST(DefaultFleetLookup, EveryPrinterAnswersAsItselfWithTheSpoolerRunningOrStopped) {
+  const struct {
+    const char* device;
+    const char* serial;
+    int model;
+    bool behindSpoolerPrinter;
+  } printers[] = {
+      {"rk-l5200", "4E4C5041000000A001", 0, false},       {"rk-l880", "4E4C5041000000B002", 1, false},
+      {"rk-l5200s", "4E4C5041000000D004", 0, true},       {"rk-l5200-combo", "4E4C5041000000E005", 0, false},
+  };
+  for (const bool running : {true, false}) {
+    SCOPED_TRACE(running ? "spooler running" : "spooler stopped");
+    DefaultFleetLibrary f;
+    sim::ServiceManager services(f.clock, &f.world.Departures());
+    if (!running) services.Spooler().SetState(sim::ServiceState::Stopped);
+    f.around->Spooler().FollowService(
+        [&services] { return services.Spooler().State() == sim::ServiceState::Running; });
+    std::size_t throughApi = 0;
+    for (const auto& p : printers) {
+      SCOPED_TRACE(p.device);
+      const std::string path = f.world.PrinterClass(p.device).InterfacePath();
+      char text[64] = {};
+      int length = 0;
+      ASSERT_EQ(kGetSerial(path.c_str(), text, sizeof text, &length, p.model), MORVALIB_OK);
+      EXPECT_STREQ(text, p.serial);
+      throughApi += running && p.behindSpoolerPrinter ? 1 : 0;
+      EXPECT_EQ(f.Api().LoadsTotal(), throughApi);
+    }
+    int length = 0;
+    EXPECT_EQ(kGetSerial(f.world.PrinterClass("rk-l880-plain").InterfacePath().c_str(), nullptr, 0, &length, 1),
+              MORVALIB_E_NO_PACKET);
   }
 }
 

@@ -51,6 +51,13 @@ bool Win32DeviceInterfaces::InterfacePath(InterfaceSet set, const Guid& interfac
   return true;
 }
 
+bool Win32DeviceInterfaces::HasInterface(InterfaceSet set, const Guid& interfaceClass, std::uint32_t index) {
+  const GUID guid = ToGuid(interfaceClass);
+  SP_DEVICE_INTERFACE_DATA data{};
+  data.cbSize = sizeof data;
+  return SetupDiEnumDeviceInterfaces(ToSet(set), nullptr, &guid, index, &data) != FALSE;
+}
+
 void Win32DeviceInterfaces::CloseSet(InterfaceSet set) {
   if (set == kInvalidInterfaceSet) return;
   SetupDiDestroyDeviceInfoList(ToSet(set));

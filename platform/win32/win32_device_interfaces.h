@@ -9,6 +9,7 @@ class Win32DeviceInterfaces final : public DeviceInterfaces {
   InterfaceSet OpenSet(const Guid& interfaceClass) override;
   bool InterfacePath(InterfaceSet set, const Guid& interfaceClass, std::uint32_t index,
                      std::string* path) override;
+  bool HasInterface(InterfaceSet set, const Guid& interfaceClass, std::uint32_t index) override;
   void CloseSet(InterfaceSet set) override;
 };
 

@@ -5,6 +5,8 @@
 #include <winspool.h>
 // clang-format on
 
+#include <cstring>
+
 namespace nolpa::platform::win32 {
 
 namespace {
@@ -14,6 +16,16 @@ std::string Text(const char* text) { return text != nullptr ? std::string(text) 
 PrinterDriverInfo FromNative(const DRIVER_INFO_2A& info) {
   return {Text(info.pName), Text(info.pDriverPath), Text(info.pDataFile)};
 }
+
+// The environment argument: null for the caller's own.
+char* EnvironmentArgument(const std::string& environment) {
+  return environment.empty() ? nullptr : const_cast<char*>(environment.c_str());
+}
+
+// The print server's value naming its drivers' environment.
+constexpr char kArchitectureValue[] = "Architecture";
+// "Windows NT x86", "Windows x64", "Windows IA64" and the like.
+constexpr DWORD kMaxEnvironment = 64;
 
 // DWORD elements keep the structures the spooler writes aligned.
 std::vector<DWORD> Buffer(DWORD bytes) { return std::vector<DWORD>((bytes + sizeof(DWORD) - 1) / sizeof(DWORD)); }
@@ -34,26 +46,42 @@ std::vector<std::string> Win32PrintSpooler::LocalPrinterNames() {
   return names;
 }
 
-bool Win32PrintSpooler::PrinterDriver(const std::string& printerName, PrinterDriverInfo* driver) {
+std::string Win32PrintSpooler::Environment() {
+  HANDLE server = nullptr;
+  if (!OpenPrinterA(nullptr, &server, nullptr)) return {};
+  char text[kMaxEnvironment] = {};
+  DWORD type = 0;
+  DWORD needed = 0;
+  const DWORD result = GetPrinterDataA(server, const_cast<char*>(kArchitectureValue), &type,
+                                       reinterpret_cast<BYTE*>(text), sizeof text, &needed);
+  ClosePrinter(server);
+  if (result != ERROR_SUCCESS || type != REG_SZ || needed > sizeof text) return {};
+  return std::string(text, strnlen(text, needed));
+}
+
+bool Win32PrintSpooler::PrinterDriver(const std::string& printerName, const std::string& environment,
+                                      PrinterDriverInfo* driver) {
   HANDLE printer = nullptr;
   if (!OpenPrinterA(const_cast<char*>(printerName.c_str()), &printer, nullptr)) return false;
+  char* const env = EnvironmentArgument(environment);
   DWORD needed = 0;
-  GetPrinterDriverA(printer, nullptr, 2, nullptr, 0, &needed);
+  GetPrinterDriverA(printer, env, 2, nullptr, 0, &needed);
   std::vector<DWORD> buffer = Buffer(needed);
   const bool ok = needed >= sizeof(DRIVER_INFO_2A) &&
-                  GetPrinterDriverA(printer, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed);
+                  GetPrinterDriverA(printer, env, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed);
   ClosePrinter(printer);
   if (ok) *driver = FromNative(*reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data()));
   return ok;
 }
 
-std::vector<PrinterDriverInfo> Win32PrintSpooler::InstalledDrivers() {
+std::vector<PrinterDriverInfo> Win32PrintSpooler::InstalledDrivers(const std::string& environment) {
+  char* const env = EnvironmentArgument(environment);
   DWORD needed = 0;
   DWORD count = 0;
-  EnumPrinterDriversA(nullptr, nullptr, 2, nullptr, 0, &needed, &count);
+  EnumPrinterDriversA(nullptr, env, 2, nullptr, 0, &needed, &count);
   if (needed == 0) return {};
   std::vector<DWORD> buffer = Buffer(needed);
-  if (!EnumPrinterDriversA(nullptr, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
+  if (!EnumPrinterDriversA(nullptr, env, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
     return {};
   const auto* drivers = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
   std::vector<PrinterDriverInfo> installed;

@@ -1,6 +1,6 @@
 #pragma once
 // The real print spooler: EnumPrintersA, OpenPrinterA / GetPrinterDriverA /
-// ClosePrinter, EnumPrinterDriversA.
+// ClosePrinter, EnumPrinterDriversA, GetPrinterDataA on the print server.
 #include "platform/print_spooler.h"
 
 namespace nolpa::platform::win32 {
@@ -8,8 +8,10 @@ namespace nolpa::platform::win32 {
 class Win32PrintSpooler final : public PrintSpooler {
  public:
   std::vector<std::string> LocalPrinterNames() override;
-  bool PrinterDriver(const std::string& printerName, PrinterDriverInfo* driver) override;
-  std::vector<PrinterDriverInfo> InstalledDrivers() override;
+  std::string Environment() override;
+  bool PrinterDriver(const std::string& printerName, const std::string& environment,
+                     PrinterDriverInfo* driver) override;
+  std::vector<PrinterDriverInfo> InstalledDrivers(const std::string& environment) override;
 };
 
 }  // namespace nolpa::platform::win32

@@ -20,9 +20,10 @@ HKEY ToKey(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
 
 static_assert(sizeof(RegistryKey) == sizeof(HKEY));
 
-RegistryKey Win32Registry::OpenMachineKey(const std::string& subKey) {
+RegistryKey Win32Registry::OpenMachineKey(const std::string& subKey, RegistryView view) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return kNoRegistryKey;
+  const REGSAM access = view == RegistryView::Bits64 ? KEY_READ | KEY_WOW64_64KEY : KEY_READ;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &key) != ERROR_SUCCESS) return kNoRegistryKey;
   return reinterpret_cast<RegistryKey>(key);
 }
 

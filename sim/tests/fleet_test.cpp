@@ -83,7 +83,12 @@ TEST(SimFleetTest, DefaultFleetHoldsOnePrinterOfEachKind) {
     models.push_back(text.substr(mdl + 4, text.find(';', mdl) - mdl - 4));
     world->Files().Close(h);
   }
-  EXPECT_EQ(models, (std::vector<std::string>{"RK-L5200", "RK-L5200S", "RK-L880", "RK-L880", "QF-90 Office"}));
+  EXPECT_EQ(models,
+            (std::vector<std::string>{"RK-L5200", "RK-L5200S", "RK-L880", "RK-L880", "QF-90 Office", "RK-L5200"}));
+  // Today's machine: 64-bit Windows, an xHCI controller run by USBHUB3.
+  EXPECT_TRUE(world->Machine().windows64);
+  ASSERT_EQ(world->Machine().hostControllers.size(), 1u);
+  EXPECT_EQ(world->Machine().hostControllers[0].drivers, kXhciDrivers);
   // One of the library's printers sits behind a spooler printer, the others not.
   for (const auto& [name, seated] : {std::pair{"rk-l5200", false}, {"rk-l5200s", true}, {"rk-l880", false}})
     EXPECT_EQ(world->PrinterClass(name).Seat().has_value(), seated) << name;

@@ -64,17 +64,17 @@ TEST(SpoolerSeats, SetTheSpoolerUpAsTheLibraryReadsIt) {
   platform::PrintSpooler& printers = spooler.Spooler();
   EXPECT_EQ(printers.LocalPrinterNames(), (std::vector<std::string>{"Line A", "Line B"}));
   platform::PrinterDriverInfo driver;
-  ASSERT_TRUE(printers.PrinterDriver("Line B", &driver));
+  ASSERT_TRUE(printers.PrinterDriver("Line B", "", &driver));
   EXPECT_EQ(driver.driverPath, "C:\\drv\\3\\NLLINE.DLL") << "the first seat describes the shared driver";
-  EXPECT_TRUE(printers.InstalledDrivers().empty());
+  EXPECT_TRUE(printers.InstalledDrivers("").empty());
 
   platform::Registry& registry = spooler.Registry();
   const platform::RegistryKey port =
-      registry.OpenMachineKey("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Line A");
+      registry.OpenMachineKey("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Line A", platform::RegistryView::Own);
   EXPECT_EQ(registry.ReadString(port, "Port", 64), "NLP007");
   registry.CloseKey(port);
   // The first seat's driver has no "ZQAPI32": the key is not there at all.
-  EXPECT_EQ(registry.OpenMachineKey(std::string(kChannelApiDriverKey) + "Nolpa Line"), platform::kNoRegistryKey);
+  EXPECT_EQ(registry.OpenMachineKey(std::string(kChannelApiDriverKey) + "Nolpa Line", platform::RegistryView::Own), platform::kNoRegistryKey);
 
   platform::SystemFolders& system = spooler.System();
   EXPECT_EQ(system.IniString("C:\\drv\\3\\NLLINE.INI", kDriverInfoSection, "ZQAPII", 128), "");

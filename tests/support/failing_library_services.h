@@ -60,12 +60,16 @@ class FailingPrintSpooler final : public platform::PrintSpooler {
   std::vector<std::string> LocalPrinterNames() override {
     return c_.Fails("PrintSpooler::EnumPrinters") ? std::vector<std::string>{} : inner_.LocalPrinterNames();
   }
-  bool PrinterDriver(const std::string& printerName, platform::PrinterDriverInfo* driver) override {
-    return c_.Fails("PrintSpooler::GetPrinterDriver") ? false : inner_.PrinterDriver(printerName, driver);
+  std::string Environment() override {
+    return c_.Fails("PrintSpooler::GetPrinterData") ? std::string() : inner_.Environment();
   }
-  std::vector<platform::PrinterDriverInfo> InstalledDrivers() override {
+  bool PrinterDriver(const std::string& printerName, const std::string& environment,
+                     platform::PrinterDriverInfo* driver) override {
+    return c_.Fails("PrintSpooler::GetPrinterDriver") ? false : inner_.PrinterDriver(printerName, environment, driver);
+  }
+  std::vector<platform::PrinterDriverInfo> InstalledDrivers(const std::string& environment) override {
     return c_.Fails("PrintSpooler::EnumPrinterDrivers") ? std::vector<platform::PrinterDriverInfo>{}
-                                                         : inner_.InstalledDrivers();
+                                                         : inner_.InstalledDrivers(environment);
   }
 
  private:
@@ -76,8 +80,8 @@ class FailingPrintSpooler final : public platform::PrintSpooler {
 class FailingRegistry final : public platform::Registry {
  public:
   FailingRegistry(platform::Registry& inner, FaultCounter& c) : inner_(inner), c_(c) {}
-  platform::RegistryKey OpenMachineKey(const std::string& subKey) override {
-    return c_.Fails("Registry::OpenMachineKey") ? platform::kNoRegistryKey : inner_.OpenMachineKey(subKey);
+  platform::RegistryKey OpenMachineKey(const std::string& subKey, platform::RegistryView view) override {
+    return c_.Fails("Registry::OpenMachineKey") ? platform::kNoRegistryKey : inner_.OpenMachineKey(subKey, view);
   }
   platform::RegistryKey OpenInterfaceKey(platform::InterfaceSet set, const platform::Guid& g,
                                          std::uint32_t index) override {

@@ -112,6 +112,9 @@ class FailingDeviceInterfaces final : public platform::DeviceInterfaces {
                      std::string* path) override {
     return c_.Fails("DeviceInterfaces::InterfacePath") ? false : inner_.InterfacePath(set, g, index, path);
   }
+  bool HasInterface(platform::InterfaceSet set, const platform::Guid& g, std::uint32_t index) override {
+    return c_.Fails("DeviceInterfaces::HasInterface") ? false : inner_.HasInterface(set, g, index);
+  }
   void CloseSet(platform::InterfaceSet set) override { inner_.CloseSet(set); }
 
  private:

@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "sim/virtual_clock.h"
+#include "sim/world.h"
 #include "tests/wine/programs.h"
 #include "tests/wine/sim_state.h"
 #include "tests/wine/window_driver.h"
@@ -82,6 +85,24 @@ TEST(CommandLineRun, SetIsSeenByTheNextProcessAndRefusesACopyMeanwhile) {
   EXPECT_GE(elapsedMs, 5000) << "the code was read back before the wait";
 
   EXPECT_EQ(RunSim("/c " + arguments, state), std::optional<DWORD>(0));
+}
+
+// The default fleet's first RK-L880 shares the USBHUB3 root hub with the
+// RK-L5200: a set of its code lands on it and on no other printer. The new
+// number is pending until the printer restarts, so the read-back differs
+// (3).
+TEST(CommandLineRun, SetOnAPrinterClassPrinterLandsOnThatPrinterOnly) {
+  SimState state;
+  const std::string code = "0123456789ABCDEF08";
+  EXPECT_EQ(RunSim("/s " + code + " RK-L880", state), std::optional<DWORD>(3));
+  sim::VirtualClock clock;
+  std::string error;
+  const std::unique_ptr<sim::World> world = sim::OpenPersistentWorld(state.Path(), clock, &error);
+  ASSERT_NE(world, nullptr) << error;
+  for (const char* device : {"rk-l5200", "rk-l5200s", "rk-l880", "rk-l880-plain", "rk-l5200-combo", "other-make"}) {
+    const auto pending = world->PrinterClass(device).Peripheral().Commands().PendingSerial();
+    EXPECT_EQ(pending.value_or("(none)"), std::string(device) == "rk-l880" ? code : "(none)") << device;
+  }
 }
 
 TEST(CommandLineRun, RefusedSetShowsItsErrorAndEndsWithThree) {

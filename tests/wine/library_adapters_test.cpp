@@ -18,7 +18,7 @@ namespace {
 
 TEST(RegistryAdapter, ReadsMachineStringsAndDwordsByType) {
   Win32Registry registry;
-  const RegistryKey key = registry.OpenMachineKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
+  const RegistryKey key = registry.OpenMachineKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", RegistryView::Own);
   ASSERT_NE(key, kNoRegistryKey);
   const auto version = registry.ReadString(key, "CurrentVersion", 32);
   ASSERT_TRUE(version);
@@ -27,7 +27,18 @@ TEST(RegistryAdapter, ReadsMachineStringsAndDwordsByType) {
   EXPECT_FALSE(registry.ReadDword(key, "CurrentVersion")) << "a string is no 32-bit value";
   EXPECT_FALSE(registry.ReadString(key, "No Such Value", 32));
   registry.CloseKey(key);
-  EXPECT_EQ(registry.OpenMachineKey("SOFTWARE\\No Such Vendor\\No Such Key"), kNoRegistryKey);
+  EXPECT_EQ(registry.OpenMachineKey("SOFTWARE\\No Such Vendor\\No Such Key", RegistryView::Own), kNoRegistryKey);
+}
+
+// The key every Windows has is in both views (one and the same on 32-bit
+// Windows); a missing one in neither.
+TEST(RegistryAdapter, SixtyFourBitViewOpensAsTheOwnOneDoes) {
+  Win32Registry registry;
+  const RegistryKey key = registry.OpenMachineKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", RegistryView::Bits64);
+  ASSERT_NE(key, kNoRegistryKey);
+  EXPECT_TRUE(registry.ReadString(key, "CurrentVersion", 32));
+  registry.CloseKey(key);
+  EXPECT_EQ(registry.OpenMachineKey("SOFTWARE\\No Such Vendor\\No Such Key", RegistryView::Bits64), kNoRegistryKey);
 }
 
 TEST(RegistryAdapter, InterfaceKeyBeyondTheSetIsNone) {
@@ -67,10 +78,13 @@ TEST(SystemFoldersAdapter, SystemFolderVersionFilesAndIniValues) {
 TEST(PrintSpoolerAdapter, UnknownPrinterHasNoDriver) {
   Win32PrintSpooler spooler;
   PrinterDriverInfo driver{"kept", "", ""};
-  EXPECT_FALSE(spooler.PrinterDriver("No Such Printer 7F3A", &driver));
+  EXPECT_FALSE(spooler.PrinterDriver("No Such Printer 7F3A", "", &driver));
+  EXPECT_FALSE(spooler.PrinterDriver("No Such Printer 7F3A", "Windows NT x86", &driver));
   EXPECT_EQ(driver.name, "kept");
   // Whatever the spooler lists, every installed driver has a driver file.
-  for (const PrinterDriverInfo& installed : spooler.InstalledDrivers()) EXPECT_FALSE(installed.driverPath.empty());
+  for (const PrinterDriverInfo& installed : spooler.InstalledDrivers("")) EXPECT_FALSE(installed.driverPath.empty());
+  // The environment named is the one a 32-bit caller gets without naming one.
+  EXPECT_EQ(spooler.InstalledDrivers("Windows NT x86").size(), spooler.InstalledDrivers("").size());
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "platform/win32/win32_device_files.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/morvalib_sim.h"
+#include "sim/fleet.h"
+#include "sim/library_world.h"
 #include "sim/usb_topology.h"
 #include "sim/world.h"
 #include "tests/wine/programs.h"
@@ -181,6 +183,51 @@ TEST(SimulatorLibrary, ReadsASimulatedPrintersSerialNumberWithin150Ms) {
   EXPECT_STREQ(buffer, "4E4C5041000000A001");
   EXPECT_EQ(length, 19);
   EXPECT_EQ(world.OpenHandles(), 0u);
+}
+
+// A program of its own that calls the simulator flavour while the spooler
+// runs: on the default fleet's machine it reaches the printer behind the
+// spooler printer through the channel API (the stand-in, bound in this
+// process), and its neighbours on the USBHUB3 hubs by their device files,
+// each with its own serial number.
+TEST(SimulatorLibrary, AnOutsideCallerReachesTheSpooledPrinterThroughTheChannelApi) {
+  platform::win32::Win32Clock clock;
+  sim::World world(clock);
+  sim::LoadFleet(world, sim::DefaultFleetJson());
+  sim::LibraryWorld around(world);
+  LoadedLibrary library(kSimLibrary);  // unloaded before the world goes
+  ASSERT_NE(library.Module(), nullptr);
+  const auto attach = library.Bind<AttachSimulatedWorldFn>("AttachSimulatedWorld");
+  const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
+  ASSERT_TRUE(attach && getSerial);
+  const morvalib::LibraryServices services{.files = &world.Files(),
+                                           .clock = &clock,
+                                           .deviceTree = &around.Usb().Tree(),
+                                           .hubFiles = &around.Usb().HubFiles(),
+                                           .spooler = &around.Spooler().Spooler(),
+                                           .registry = &around.Spooler().Registry(),
+                                           .interfaces = &around.Usb().Interfaces(),
+                                           .system = &around.Spooler().System(),
+                                           .modules = &around.ChannelApi().Modules()};
+  ASSERT_EQ(attach(&services), MORVALIB_OK);
+  const struct {
+    const char* device;
+    const char* serial;
+    std::size_t loadsAfter;
+  } printers[] = {{"rk-l5200s", "4E4C5041000000D004", 1},
+                  {"rk-l5200", "4E4C5041000000A001", 1},
+                  {"rk-l5200-combo", "4E4C5041000000E005", 1}};
+  for (const auto& p : printers) {
+    SCOPED_TRACE(p.device);
+    char buffer[64] = {};
+    int length = 0;
+    EXPECT_EQ(getSerial(world.PrinterClass(p.device).InterfacePath().c_str(), buffer, 64, &length, 0), MORVALIB_OK);
+    EXPECT_STREQ(buffer, p.serial);
+    EXPECT_EQ(around.ChannelApi().LoadsTotal(), p.loadsAfter);
+  }
+  EXPECT_EQ(around.ChannelApi().LoadedModules(), 0u);
+  EXPECT_EQ(world.OpenHandles(), 0u);
+  EXPECT_TRUE(world.Departures().Unexpected().empty()) << around.Report();
 }
 
 }  // namespace

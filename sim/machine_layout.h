@@ -1,0 +1,76 @@
+#pragma once
+// The machine a fleet's printer-class printers are attached to: the Windows
+// it runs (32- or 64-bit), the host controllers with their root hubs, the
+// external hubs on given ports, and the socket of each printer, with the
+// driver service that runs every controller and hub. A world without host
+// controllers gets the simple bus LibraryWorld lays out from its printers
+// alone.
+//
+//   layout.hostControllers.push_back({.name = "xhci", .ports = 4, .drivers = kXhciDrivers});
+//   layout.hubs.push_back({.name = "desk", .hub = "xhci", .port = 4, .ports = 4});
+//   layout.sockets["rk-l5200"] = {.hub = "desk", .port = 2};
+//   BuildUsbTopology(layout, world, usb);  // usb_topology.h
+#include <map>
+#include <string>
+#include <vector>
+
+namespace nolpa::sim {
+
+// The driver services that run a host controller and the hubs below it:
+// the older USB 2 stack ("usbuhci", "usbhub"), an xHCI controller on
+// Windows 8 and later ("USBXHCI", "USBHUB3" for its root hub and every hub
+// below), or a vendor's USB 3 stack on Windows 7 ("iusb3xhc", "iusb3hub").
+struct HostControllerDrivers {
+  std::string controllerService = "usbuhci";
+  std::string hubService = "usbhub";
+  // A USB 3 root hub: its instance identifier is "USB\ROOT_HUB30\...".
+  bool usb3 = false;
+  friend bool operator==(const HostControllerDrivers&, const HostControllerDrivers&) = default;
+};
+
+// An xHCI controller as Windows 8 and later run it: USBHUB3 for its root
+// hub and every hub below.
+inline const HostControllerDrivers kXhciDrivers{"USBXHCI", "USBHUB3", true};
+
+struct UsbHostControllerLayout {
+  std::string name;  // names its root hub for hubs and sockets
+  int number = 0;    // "\\.\HCD<number>"
+  int ports = 4;     // of its root hub
+  HostControllerDrivers drivers{};
+  friend bool operator==(const UsbHostControllerLayout&, const UsbHostControllerLayout&) = default;
+};
+
+struct UsbHubLayout {
+  std::string name;
+  std::string hub;  // the hub or host controller (its root hub) it is plugged into
+  int port = 0;
+  int ports = 4;
+  std::string service{};  // empty: the service of the hub it hangs on
+  friend bool operator==(const UsbHubLayout&, const UsbHubLayout&) = default;
+};
+
+// Where a printer-class printer is plugged in. A composite printer is a
+// function of a composite device ("usbccgp") on that port; printers that
+// name the same composite socket are functions of one device.
+struct UsbSocket {
+  std::string hub;
+  int port = 0;
+  bool composite = false;
+  friend bool operator==(const UsbSocket&, const UsbSocket&) = default;
+};
+
+struct MachineLayout {
+  // 64-bit Windows: two registry views, and a spooler whose drivers are of
+  // the environment "Windows x64".
+  bool windows64 = false;
+  std::vector<UsbHostControllerLayout> hostControllers;
+  std::vector<UsbHubLayout> hubs;
+  std::map<std::string, UsbSocket> sockets;  // by printer-class device name
+
+  bool HasBus() const { return !hostControllers.empty(); }
+  // True when `name` is a host controller's or a hub's name.
+  bool NamesHub(const std::string& name) const;
+  friend bool operator==(const MachineLayout&, const MachineLayout&) = default;
+};
+
+}  // namespace nolpa::sim
