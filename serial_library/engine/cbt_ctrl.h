@@ -131,7 +131,8 @@ class CCBTCtrl {
   // fit the packet size is refused before anything is sent. Once the reply
   // is whole the exchange has succeeded, whatever the closing of the
   // channel gives. After any other failure the channel is closed once (not
-  // after a write cut short, nor when the printer refused to open it).
+  // after a write cut short, nor when the open request never went out or
+  // the printer refused it).
   EngineStatus ControlExchange(std::span<const std::uint8_t> command, Bytes& reply,
                                const WholeReply& whole = EndsWithClosingByte);
 
