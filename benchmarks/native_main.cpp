@@ -34,7 +34,8 @@ int main() {
     Scenario run;
   } figures[] = {{"write_virtual_ms", &nolpa::bench::BenchWorld::CommandWrite},
                  {"commtest_virtual_ms", &nolpa::bench::BenchWorld::CommunicationTest},
-                 {"serial_virtual_ms", &nolpa::bench::BenchWorld::SerialNumberRead}};
+                 {"serial_virtual_ms", &nolpa::bench::BenchWorld::SerialNumberRead},
+                 {"serial_stale_virtual_ms", &nolpa::bench::BenchWorld::SerialNumberReadAfterStaleReplies}};
   int failures = 0;
   for (const auto& figure : figures) {
     const std::string error = (world.*figure.run)(meter);

@@ -1,6 +1,7 @@
 #include "benchmarks/scenarios.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "discovery/device_list.h"
 #include "discovery/vendor_driver.h"
@@ -125,6 +126,15 @@ std::string BenchWorld::SerialNumberRead(Meter& meter) {
   if (result != MORVALIB_OK) return "GetUSBSerialNumber gave " + std::to_string(result);
   if (std::string(serial) != kClassSerial) return "GetUSBSerialNumber read " + std::string(serial);
   return {};
+}
+
+std::string BenchWorld::SerialNumberReadAfterStaleReplies(Meter& meter) {
+  const std::vector<std::uint8_t> stale = {
+      0x02, 0x02, 0x00, 0x0B, 0x00, 0x00, 't',  'p',  ':',  ';',  0x0C,  // a late answer
+      0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x82, 0x00, 0x02, 0x02,        // its close
+      0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x88, 0x00};                   // its Exit
+  parts_->world.PrinterClass("bench-class").Channel().QueueReply(stale, parts_->clock.NowMs(), {});
+  return SerialNumberRead(meter);
 }
 
 }  // namespace nolpa::bench

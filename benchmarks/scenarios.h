@@ -41,6 +41,10 @@ class BenchWorld {
   // the library's hub table dropped first, so each call traces the bus anew
   // as the first call after loading does.
   std::string SerialNumberRead(Meter& meter);
+  // The same, with an earlier call's late answer, close and Exit replies
+  // still waiting in the printer: what the library reads away and passes
+  // over before its own reply.
+  std::string SerialNumberReadAfterStaleReplies(Meter& meter);
 
  private:
   struct Parts;

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "serial_library/morvalib.h"
+#include "serial_library/printer_commands.h"
 
 namespace nolpa::morvalib {
 
@@ -48,11 +49,12 @@ int TRKPRN::WriteData(int, const std::uint8_t* bytes, int count, int* written) {
   *written = 0;
   if (handle_ == platform::kInvalidDeviceHandle || engine_ || framingLost_ || bytes == nullptr || count < 0)
     return 0;
-  std::uint32_t done = 0;
-  const bool ok = files_.Write(handle_, bytes, static_cast<std::uint32_t>(count), &done);
-  if (done > 0 && done < static_cast<std::uint32_t>(count)) framingLost_ = true;
-  *written = static_cast<int>(done);
-  return ok && done == static_cast<std::uint32_t>(count) ? 1 : 0;
+  std::size_t sent = 0;
+  const bool whole = serial_library::WriteWhole(
+      files_, handle_, std::span(bytes, static_cast<std::size_t>(count)), &sent);
+  if (sent > 0 && !whole) framingLost_ = true;
+  *written = static_cast<int>(sent);
+  return whole ? 1 : 0;
 }
 
 int TRKPRN::ReadData(std::uint8_t* buffer, int size, int* count) {
@@ -77,19 +79,20 @@ int TRKPRN::SetParams(const OpenParams& params) {
   return 1;
 }
 
+// Read as the program's USB Printer Class route reads it: the length bytes
+// are skipped, not believed, so a printer the route lists is never refused
+// here for what its length field says.
 int TRKPRN::GetDeviceId(int size, char* buffer) {
   if (handle_ == platform::kInvalidDeviceHandle || buffer == nullptr || size <= kLengthPrefix)
     return MORVALIB_E_BUFFER;
   std::uint32_t returned = 0;
   const bool ok = files_.IoControl(handle_, kIoctlGet1284Id, nullptr, 0, buffer,
                                    static_cast<std::uint32_t>(size), &returned);
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer);
-  const std::uint32_t announced = returned >= kLengthPrefix ? (std::uint32_t{bytes[0]} << 8) | bytes[1] : 0;
-  if (!ok || returned > static_cast<std::uint32_t>(size) || announced < kLengthPrefix) {
+  if (!ok || returned > static_cast<std::uint32_t>(size) || returned < kLengthPrefix) {
     buffer[0] = '\0';  // no stale bytes for a caller that reads on
     return MORVALIB_E_BUFFER;
   }
-  const std::uint32_t text = std::min(returned, announced) - kLengthPrefix;
+  const std::uint32_t text = returned - kLengthPrefix;
   std::memmove(buffer, buffer + kLengthPrefix, text);
   buffer[text] = '\0';
   return 0;
@@ -114,8 +117,8 @@ int TRKPRN::SendControl(int, const std::uint8_t* bytes, int count, int* sent) {
   heldReply_.clear();
   if (!engine_ || bytes == nullptr || count < 0) return 0;
   serial_library::Bytes reply;
-  const auto status =
-      engine_->ControlExchange(std::span(bytes, static_cast<std::size_t>(count)), reply);
+  const auto status = engine_->ControlExchange(std::span(bytes, static_cast<std::size_t>(count)),
+                                              reply, &ReplyIsWhole);
   if (!status.ok()) return 0;
   heldReply_ = std::move(reply);
   *sent = count;

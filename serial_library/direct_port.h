@@ -34,7 +34,8 @@ class TRKPRN final : public TRKCCC {
   TRKPRN(platform::DeviceFiles& files, platform::Clock& clock, DeviceFinder find);
   // Open opens `devicePath`, wherever the printer is plugged in.
   TRKPRN(platform::DeviceFiles& files, platform::Clock& clock, std::string devicePath);
-  // Ends packet mode (Exit) when the engine runs, then closes the device.
+  // Ends packet mode (Exit) whenever the engine sent the entry string, then
+  // closes the device.
   ~TRKPRN() override;
 
   // Finds the device file at the port's UsbLocation and opens it for
@@ -42,8 +43,9 @@ class TRKPRN final : public TRKCCC {
   // 10 ms until 1,500 ms have passed. 1 when open; 0 at once when no
   // device file is found.
   int Open() override;
-  // One write of the whole count on the device file, outside packet mode
-  // only. 1 when every byte was taken.
+  // The whole count on the device file, outside packet mode only: a write
+  // that takes part is followed by one for the rest. 1 when every byte was
+  // taken.
   int WriteData(int channel, const std::uint8_t* bytes, int count, int* written) override;
   // One read on the device file, outside packet mode only; `*count` 0 when
   // nothing waits. 1 when the read call succeeded.
@@ -54,17 +56,22 @@ class TRKPRN final : public TRKCCC {
   // longer than an OpenParams holds.
   int SetParams(const OpenParams& params) override;
   // The device ID as the class driver returns it into `buffer`, moved down
-  // over its two big-endian length bytes and ended with a NUL, never taking
-  // a byte beyond the count the driver returned (nor beyond the length the
-  // prefix gives). 0 on success, -2 otherwise.
+  // over its two big-endian length bytes and ended with a NUL after the
+  // count the driver returned (the length the bytes announce is not
+  // believed). 0 on success; -2 when the request fails or returns fewer
+  // than the two length bytes.
   int GetDeviceId(int size, char* buffer) override;
   // Entry string and Init through a new engine; 0 in packet mode. When
-  // either fails the engine is stopped and dropped again: -1.
+  // either fails the engine is stopped (Exit, when the entry string went
+  // out, so the printer is back in its plain mode for the data path) and
+  // dropped again: -1.
   int StartPacketMode() override;
   void StopPacketMode() override;
   int IsPacketMode() override;
-  // One whole control exchange in the engine; its reply is held for
-  // ReceiveControl. 1 on success, `*sent` then the whole count.
+  // One whole control exchange in the engine, its reply read whole (over
+  // several packets where the printer splits it; whole by ReplyIsWhole or
+  // the end-of-message flag) and held for ReceiveControl. 1 on success,
+  // `*sent` then the whole count.
   int SendControl(int channel, const std::uint8_t* bytes, int count, int* sent) override;
   // Hands out the held reply as printer_port.h says (`*count` its whole
   // length, at most `size` bytes copied) and drops what was copied. 1
@@ -89,7 +96,10 @@ class TRKPRN final : public TRKCCC {
   platform::DeviceHandle handle_ = platform::kInvalidDeviceHandle;
   std::unique_ptr<serial_library::CPortIO> io_;
   std::unique_ptr<serial_library::CCBTCtrl> engine_;
-  std::vector<std::uint8_t> heldReply_;  // at most kMaxControlReply bytes
+  // At most kMaxControlReply bytes: a reply longer than the caller's buffer
+  // is held whole, so that its length can be told and it can be asked for
+  // again with a buffer that fits.
+  std::vector<std::uint8_t> heldReply_;
   // A write went out in part: the printer would read the next bytes as the
   // rest of the cut one, so nothing more is written on this handle.
   bool framingLost_ = false;

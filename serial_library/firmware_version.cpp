@@ -23,6 +23,8 @@ constexpr int kDataStatusSize = 1024;
 constexpr int kReadChunk = 1020;
 constexpr std::size_t kLptStatusSize = 64;
 constexpr std::uint8_t kFormFeed = 0x0C;
+// The most a read-away drops before the request goes out.
+constexpr std::size_t kReadAwayLimit = 64 * 1024;
 
 std::string Bytes(const std::uint8_t* data, int count) {
   return std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(count));
@@ -58,6 +60,16 @@ bool WriteRemoteStatusRequest(TRKCCC& port) {
                         &written) == 1;
 }
 
+// Drops what the printer sent before this call asked anything (the answer
+// to an earlier call's second request, above all), so that it is never
+// taken for this call's answer. Reads only what is there: no pause.
+void ReadAwayData(TRKCCC& port) {
+  std::array<std::uint8_t, kReadChunk> scrap{};
+  int count = 0;
+  for (std::size_t dropped = 0; dropped < kReadAwayLimit; dropped += static_cast<std::size_t>(count))
+    if (port.ReadData(scrap.data(), kReadChunk, &count) != 1 || count <= 0 || count > kReadChunk) return;
+}
+
 // The status over the data path of a port without the packet protocol.
 std::string DataPathStatus(TRKCCC& port) {
   if (port.PortKind() == kChannelApiPortKind) {
@@ -67,7 +79,9 @@ std::string DataPathStatus(TRKCCC& port) {
     return count > 0 ? Bytes(status.data(), std::min(count, kDataStatusSize)) : std::string();
   }
   if (!IsComplete(Services())) return {};
-  if (!DeviceReportsReady(port) || !WriteRemoteStatusRequest(port)) return {};
+  if (!DeviceReportsReady(port)) return {};
+  ReadAwayData(port);
+  if (!WriteRemoteStatusRequest(port)) return {};
   Services().clock->SleepMs(kStatusSettleMs);
   std::string reply = ReadDataPathReply(port);
   // The request is sent a second time once the answer is in.
@@ -93,7 +107,9 @@ std::string ReadDataPathReply(TRKCCC& port) {
       clock.SleepMs(1);
     }
     reply += static_cast<char>(ring[static_cast<std::size_t>(next++)]);
-    if (static_cast<std::uint8_t>(reply.back()) == kFormFeed) return reply;
+    if (static_cast<std::uint8_t>(reply.back()) == kFormFeed &&
+        ReplyIsWhole(std::span(reinterpret_cast<const std::uint8_t*>(reply.data()), reply.size())))
+      return reply;
   }
   return {};
 }

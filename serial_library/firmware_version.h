@@ -23,8 +23,10 @@ int ReadFirmwareVersion(const PortOpener& open, const char* devicePath, char* bu
                         int* length);
 
 // The status reply of a direct port without the packet protocol, read from
-// the data path up to and including its 0x0C; empty on a failed or missing
-// read, a time-out or 1,024 bytes without 0x0C.
+// the data path up to and including its closing 0x0C (for a "@BDC ST2"
+// status, the 0x0C after its whole field list: ReplyIsWhole); empty on a
+// failed or missing read, a time-out or 1,024 bytes without that byte.
+// While nothing is there it pauses 1 ms between reads.
 std::string ReadDataPathReply(TRKCCC& port);
 
 }  // namespace nolpa::morvalib

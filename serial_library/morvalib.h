@@ -33,12 +33,19 @@
  * The library finds the printer by the USB socket the device path leads to,
  * traced through every hub on the way whatever hub driver runs it (with two
  * root hubs and no other hub than one on port 3 of the second, a printer on
- * port 2 of that hub is at "233020"): through the maker's channel API when a spooler printer with
- * that API sits on the socket and the spooler runs, else by opening the
+ * port 2 of that hub is at "233020"): through the maker's channel API
+ * when a spooler printer with that API sits on the socket and the spooler
+ * runs, else by opening the
  * printer-class device file itself. Where several printer-class devices
  * share the socket (functions of one composite device), the device path's
  * own device is opened, never another. A device that cannot be traced, or
- * is not among those at its socket, gives MORVALIB_E_NO_PRINTER. */
+ * is not among those at its socket, gives MORVALIB_E_NO_PRINTER.
+ *
+ * Replies are handed out whole or not at all: a reply the printer sends in
+ * several packets is read to its end, and a part is never reported as the
+ * whole. Each call leaves the printer out of the packet protocol, whatever
+ * failed; what an earlier call left unread is passed over, never taken for
+ * this call's answer. */
 #ifndef MORVALIB_H
 #define MORVALIB_H
 
@@ -55,14 +62,16 @@ extern "C" {
 #define MORVALIB_OK 0
 #define MORVALIB_E_ARGUMENT (-1)     /* a required argument is null or empty */
 #define MORVALIB_E_BUFFER (-2)       /* buffer null or too small: the length holds the size needed */
-#define MORVALIB_E_SEND (-3)         /* the command could not be sent */
+#define MORVALIB_E_SEND (-3)         /* the command could not be sent, or (on a printer reached by
+                                        its device file, where sending and receiving are one
+                                        exchange) no whole reply came back */
 #define MORVALIB_E_RECEIVE (-4)      /* the reply could not be received */
 #define MORVALIB_E_REPLY_FORM (-5)   /* the serial-number reply is not in the expected form */
 #define MORVALIB_E_NOT_ACKED (-6)    /* the printer did not acknowledge the write */
 #define MORVALIB_E_MEMORY (-8)       /* out of memory */
 #define MORVALIB_E_NO_PRINTER (-9)   /* no printer found or opened for the device path */
 #define MORVALIB_E_NO_PACKET (-10)   /* the printer does not run the packet protocol */
-#define MORVALIB_E_FIRMWARE (-11)    /* the firmware version could not be read */
+#define MORVALIB_E_FIRMWARE (-11)    /* no whole status in a known form came back */
 
 /* devicePath: the printer-class device-interface path as the system's
  * device setup reports it: "\\?\", then the bus name, the vendor and
@@ -78,8 +87,10 @@ extern "C" {
  * when devicePath, command or replyLength is null or commandLength is
  * negative; MORVALIB_E_NO_PRINTER, MORVALIB_E_MEMORY from opening;
  * MORVALIB_E_NO_PACKET when the printer's IEEE 1284 command set lacks
- * "D4" or the protocol does not start; MORVALIB_E_SEND; MORVALIB_E_RECEIVE
- * (also when no memory is left for the reply); MORVALIB_E_BUFFER. */
+ * "D4" or the protocol does not start; MORVALIB_E_SEND (also when the
+ * command does not fit the printer's packet, 58 bytes on the device file,
+ * and when a reply longer than 64 KiB comes); MORVALIB_E_RECEIVE (also
+ * when no memory is left for the reply); MORVALIB_E_BUFFER. */
 int MORVALIB_CALL SendReceiveD4Command(const char* devicePath, const unsigned char* command,
                                        int commandLength, unsigned char* reply, int replySize,
                                        int* replyLength);
@@ -95,19 +106,28 @@ int MORVALIB_CALL GetUSBSerialNumber(const char* devicePath, char* buffer, int b
 
 /* Writes the first 18 characters of serialNumber as the new USB serial
  * number; the printer takes it into use at its next restart (the library
- * does not restart it). MORVALIB_E_ARGUMENT, with nothing sent, when
- * devicePath or serialNumber is null or the text is shorter than 18
- * characters (empty included). MORVALIB_E_NOT_ACKED when the printer does
- * not acknowledge; MORVALIB_E_BUFFER when its reply was longer than 1,024
- * bytes; and the codes of SendReceiveD4Command. */
+ * does not restart it). 0 once the printer acknowledged the number ("OK;"),
+ * whatever the closing of the channel after it gave. MORVALIB_E_ARGUMENT,
+ * with nothing sent, when devicePath or serialNumber is null or the text is
+ * shorter than 18 characters (empty included). MORVALIB_E_NOT_ACKED when
+ * the printer does not acknowledge; MORVALIB_E_BUFFER when its reply was
+ * longer than 1,024 bytes; and the codes of SendReceiveD4Command.
+ * Nothing was written after MORVALIB_E_ARGUMENT, MORVALIB_E_MEMORY,
+ * MORVALIB_E_NO_PRINTER and MORVALIB_E_NO_PACKET: the command never went
+ * out. After MORVALIB_E_SEND, MORVALIB_E_RECEIVE, MORVALIB_E_BUFFER and
+ * MORVALIB_E_NOT_ACKED the command may have reached the printer (a printer
+ * that took it and never answered holds the new number all the same):
+ * restart the printer and read the number back to know. */
 int MORVALIB_CALL SetUSBSerialNumber(const char* devicePath, const char* serialNumber, int model);
 
 /* The printer's firmware version (at most 31 characters; empty when its
  * status carries none) as text. buffer may be null (size query); length is
- * required. Works on printers without the packet protocol too.
- * MORVALIB_E_ARGUMENT when devicePath or length is null;
- * MORVALIB_E_NO_PRINTER, MORVALIB_E_MEMORY from opening;
- * MORVALIB_E_FIRMWARE when no status in a known form arrives;
+ * required. Works on printers without the packet protocol too (the status
+ * is then asked for on the plain data path, after what the printer held
+ * from before is read away). MORVALIB_E_ARGUMENT when devicePath or length
+ * is null; MORVALIB_E_NO_PRINTER, MORVALIB_E_MEMORY from opening;
+ * MORVALIB_E_FIRMWARE when the printer cannot be asked, or no whole status
+ * in a known form arrives (a status without its closing byte is not one);
  * MORVALIB_E_BUFFER. */
 int MORVALIB_CALL GetPrinterFirmwareVersion(const char* devicePath, char* buffer, int bufferSize,
                                             int* length);

@@ -47,6 +47,14 @@ std::string VersionFromKeyedFields(std::string_view fields) {
   return CutText(value.substr(0, end), kMaxFirmwareVersion);
 }
 
+// Where the field list of a "@BDC ST2" status ends, by the length that
+// follows its header; nothing while the length has not come whole.
+std::optional<std::size_t> FieldListEnd(std::span<const std::uint8_t> reply) {
+  const std::size_t at = kFieldStatusHeader.size();
+  if (reply.size() < at + 2) return std::nullopt;
+  return at + 2 + (reply[at] | (reply[at + 1] << 8));
+}
+
 std::string VersionFromFieldList(std::span<const std::uint8_t> rest) {
   if (rest.size() < 2) return {};
   const std::size_t declared = rest[0] | (rest[1] << 8);
@@ -103,9 +111,23 @@ bool IsWriteAcknowledged(std::span<const std::uint8_t> reply) {
 
 std::optional<std::string> DecodeStatusReply(std::span<const std::uint8_t> reply) {
   const std::string_view text = AsText(reply);
-  if (text.starts_with(kStatusHeader)) return VersionFromKeyedFields(text.substr(kStatusHeader.size()));
-  if (text.starts_with(kFieldStatusHeader)) return VersionFromFieldList(reply.subspan(kFieldStatusHeader.size()));
-  return std::nullopt;
+  if (text.starts_with(kStatusHeader)) {
+    const std::size_t end = text.find(static_cast<char>(kFormFeed), kStatusHeader.size());
+    if (end == std::string_view::npos) return std::nullopt;
+    return VersionFromKeyedFields(text.substr(kStatusHeader.size(), end - kStatusHeader.size()));
+  }
+  if (!text.starts_with(kFieldStatusHeader)) return std::nullopt;
+  const auto listEnd = FieldListEnd(reply);
+  if (!listEnd || text.find(static_cast<char>(kFormFeed), *listEnd) == std::string_view::npos)
+    return std::nullopt;
+  return VersionFromFieldList(reply.subspan(kFieldStatusHeader.size()));
+}
+
+bool ReplyIsWhole(std::span<const std::uint8_t> reply) {
+  if (reply.empty() || reply.back() != kFormFeed) return false;
+  if (!AsText(reply).starts_with(kFieldStatusHeader)) return true;
+  const auto listEnd = FieldListEnd(reply);
+  return listEnd && reply.size() > *listEnd;
 }
 
 }  // namespace nolpa::morvalib

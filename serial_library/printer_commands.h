@@ -41,10 +41,16 @@ inline constexpr std::array<std::uint8_t, 5> kStatusCommand = {'s', 't', 0x01, 0
 // protocol): ESC "(R" 8 0 0 "REMOTE1", "ST" 2 0 0 1, ESC 0 0 0.
 extern const std::array<std::uint8_t, 23> kRemoteStatusRequest;
 
-// The firmware version out of a status reply: "@BDC ST" CR LF with an
-// "RV:" field, or "@BDC ST2" CR LF with a field list (type 8). A reply of
+// The firmware version out of a whole status reply: "@BDC ST" CR LF with an
+// "RV:" field before its closing 0x0C, or "@BDC ST2" CR LF with a field
+// list (type 8) of the length it announces, then 0x0C. A whole reply of
 // either form without a usable version field gives an empty text; a reply
-// of neither form gives nothing.
+// of neither form, or one without its closing byte, gives nothing.
 std::optional<std::string> DecodeStatusReply(std::span<const std::uint8_t> reply);
+
+// True when `reply` is a whole answer: its last byte is the closing 0x0C,
+// and a status in the "@BDC ST2" form holds its whole field list before
+// it (the list may itself hold 0x0C bytes).
+bool ReplyIsWhole(std::span<const std::uint8_t> reply);
 
 }  // namespace nolpa::morvalib

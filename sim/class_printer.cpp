@@ -52,14 +52,13 @@ void ClassPrinter::SetSerial(std::string serial) {
   NotifyStateChanged();
 }
 
+// What the printer had queued for the host is lost with its power.
 void ClassPrinter::PowerCycle() {
+  channel_.Clear();
   if (peripheral_.PowerCycle()) NotifyStateChanged();
 }
 
-void ClassPrinter::OnUnplugged() {
-  channel_.Clear();
-  PowerCycle();
-}
+void ClassPrinter::OnUnplugged() { PowerCycle(); }
 
 std::vector<std::uint8_t> ClassPrinter::DeviceIdReply() const {
   const std::size_t textSize = std::min(deviceId_.size(), kMaxDeviceIdText);
@@ -78,16 +77,39 @@ bool ClassPrinter::AnswersToPath(std::string_view path) const {
 }
 
 std::uint32_t ClassPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
-  return channel_.Take(Now(), buffer, size, Faults().channel);
+  const std::uint8_t pieces = Faults().peripheral.readPieces;
+  if (pieces == 0) return channel_.Take(Now(), buffer, size, Faults().channel);
+  if (nextPiece_ == 0 || nextPiece_ > pieces) nextPiece_ = 1;
+  const std::uint32_t taken = channel_.Take(Now(), buffer, std::min<std::uint32_t>(size, nextPiece_),
+                                            Faults().channel);
+  if (taken > 0) ++nextPiece_;
+  return taken;
 }
 
 void ClassPrinter::Write(std::span<const std::uint8_t> data) {
   received_.insert(received_.end(), data.begin(), data.end());
   const std::optional<std::string> pending = peripheral_.Commands().PendingSerial();
   std::vector<std::uint8_t> out;
-  peripheral_.Receive(data, Faults().peripheral, out);
-  if (!out.empty()) channel_.QueueReply(out, Now(), Faults().channel);
+  std::vector<D4Peripheral::Delay> delays;
+  peripheral_.Receive(data, Faults().peripheral, out, &delays);
+  QueueOutput(out, delays);
   if (peripheral_.Commands().PendingSerial() != pending) NotifyStateChanged();
+}
+
+// Each late part, and everything after it, reaches the host its delay later.
+void ClassPrinter::QueueOutput(const std::vector<std::uint8_t>& out,
+                               const std::vector<D4Peripheral::Delay>& delays) {
+  std::uint64_t at = Now();
+  std::size_t from = 0;
+  for (const D4Peripheral::Delay& delay : delays) {
+    if (delay.at > from)
+      channel_.QueueReply(std::vector<std::uint8_t>(out.begin() + from, out.begin() + delay.at), at,
+                          Faults().channel);
+    at += delay.ms;
+    from = delay.at;
+  }
+  if (from < out.size())
+    channel_.QueueReply(std::vector<std::uint8_t>(out.begin() + from, out.end()), at, Faults().channel);
 }
 
 void ClassPrinter::ControlCommand(std::span<const std::uint8_t> command, std::vector<std::uint8_t>& reply) {

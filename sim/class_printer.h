@@ -49,7 +49,8 @@ class ClassPrinter : public SimDevice {
   const std::string& Firmware() const { return peripheral_.Commands().Firmware(); }
   void SetFirmware(std::string firmware) { peripheral_.Commands().SetFirmware(std::move(firmware)); }
   // A serial number written over the control channel takes effect here (and
-  // when the printer is unplugged, which cuts its power).
+  // when the printer is unplugged, which cuts its power); packet mode and
+  // whatever waited for the host are gone. Closing a handle does neither.
   void PowerCycle();
   D4Peripheral& Peripheral() { return peripheral_; }
   // A control-channel command as the channel API passes it on, outside the
@@ -87,7 +88,11 @@ class ClassPrinter : public SimDevice {
   std::uint16_t productId_;
   std::string deviceId_;
   std::optional<SpoolerSeat> seat_;
+  void QueueOutput(const std::vector<std::uint8_t>& out,
+                   const std::vector<D4Peripheral::Delay>& delays);
+
   std::vector<std::uint8_t> received_;
+  std::uint32_t nextPiece_ = 1;  // the size of the next read, with readPieces
   D4Peripheral peripheral_;
   ReplyChannel channel_;
 };

@@ -13,6 +13,8 @@ constexpr std::uint8_t kTransactionSocket = 0x00;
 constexpr std::uint8_t kRevision = 0x10;
 constexpr std::uint8_t kReplyBit = 0x80;
 constexpr std::uint8_t kErrorCommand = 0x7F;
+// Bit 1 of a header's control byte: the last packet of a message.
+constexpr std::uint8_t kEndOfMessage = 0x02;
 
 // Transaction commands and the packet length each one has.
 constexpr std::uint8_t kInit = 0x00;
@@ -84,19 +86,25 @@ struct D4Peripheral::Out {
   D4Peripheral& self;
   const PeripheralFaults& faults;
   std::vector<std::uint8_t>& bytes;
+  std::vector<Delay>* delays;
 
   void Packet(std::uint8_t psid, std::uint8_t ssid, std::uint8_t credit,
-              const std::vector<std::uint8_t>& payload) {
+              const std::vector<std::uint8_t>& payload, std::uint8_t control = 0x00) {
     if (self.silenced_) return;
     bytes.insert(bytes.end(), {psid, ssid});
     PutBe16(bytes, static_cast<std::uint16_t>(kHeaderSize + payload.size()));
-    bytes.insert(bytes.end(), {credit, 0x00});
+    bytes.insert(bytes.end(), {credit, control});
     bytes.insert(bytes.end(), payload.begin(), payload.end());
+  }
+  // What is sent from here on comes late.
+  void Late() {
+    if (delays && faults.lateReply) delays->push_back({bytes.size(), faults.lateReply->ms});
   }
   std::uint8_t TransactionSocket() const {
     return faults.wrongSockets ? kControlSocket : kTransactionSocket;
   }
   void Reply(std::uint8_t command, std::vector<std::uint8_t> fields) {
+    if (self.TakeLate(faults, command)) Late();
     fields.insert(fields.begin(), static_cast<std::uint8_t>(command | kReplyBit));
     Packet(TransactionSocket(), TransactionSocket(), 1, fields);
   }
@@ -118,8 +126,8 @@ void D4Peripheral::Depart(std::string_view kind, std::string detail) {
 }
 
 void D4Peripheral::Receive(std::span<const std::uint8_t> data, const PeripheralFaults& faults,
-                           std::vector<std::uint8_t>& out) {
-  Out o{*this, faults, out};
+                           std::vector<std::uint8_t>& out, std::vector<Delay>* delays) {
+  Out o{*this, faults, out, delays};
   inbox_.insert(inbox_.end(), data.begin(), data.end());
   for (;;) {
     const Mode before = mode_;
@@ -144,14 +152,17 @@ std::size_t D4Peripheral::PlainStep(Bytes rest, Out& o) {
   if (StartsWith(rest, kEntryString)) {
     if (rest.size() < sizeof kEntryString) return 0;
     if (offersPacketProtocol_) {
-      mode_ = Mode::Entered;
+      Enter(o);
       return sizeof kEntryString;
     }
     Depart(departure::kEntryWithoutD4, "taken as print data");
   } else if (StartsWith(rest, kRemoteStatusRequest)) {
     if (rest.size() < sizeof kRemoteStatusRequest) return 0;
     const std::vector<std::uint8_t> status = commands_.StatusReply(o.faults);
-    if (!o.faults.silentCommands) o.bytes.insert(o.bytes.end(), status.begin(), status.end());
+    if (!o.faults.silentCommands) {
+      if (TakeLate(o.faults, std::nullopt)) o.Late();
+      o.bytes.insert(o.bytes.end(), status.begin(), status.end());
+    }
     return sizeof kRemoteStatusRequest;
   } else if (TransactionShaped(rest)) {
     if (rest.size() < 7) return 0;
@@ -170,6 +181,12 @@ std::size_t D4Peripheral::PlainStep(Bytes rest, Out& o) {
 
 void D4Peripheral::PacketSteps(Out& o) {
   while (mode_ != Mode::Plain && inbox_.size() >= kHeaderSize) {
+    // A host that could not know the printer's mode starts afresh.
+    if (inbox_.size() >= sizeof kEntryString && StartsWith(inbox_, kEntryString)) {
+      inbox_.erase(inbox_.begin(), inbox_.begin() + sizeof kEntryString);
+      Enter(o);
+      continue;
+    }
     const std::size_t length = Be16(&inbox_[2]);
     if (length < kHeaderSize) {
       Depart(departure::kTransactionLength, "packet length " + std::to_string(length));
@@ -192,6 +209,7 @@ void D4Peripheral::Transaction(Bytes packet, Out& o) {
     return;
   }
   const std::uint8_t command = packet[kHeaderSize];
+  if (CreditReply(packet)) return;
   if (!TransactionAllowed(command, packet, o)) return;
   const Bytes params = packet.subspan(kHeaderSize + 1);
   if (o.faults.silentFrom && *o.faults.silentFrom == command) silenced_ = true;
@@ -218,7 +236,7 @@ bool D4Peripheral::TransactionAllowed(std::uint8_t command, Bytes packet, Out& o
     Depart(departure::kTransactionLength, "command " + Hex2(command) + ", length " +
                                               std::to_string(packet.size()));
     refusal = "length";
-  } else if (mode_ == Mode::Entered && command != kInit) {
+  } else if (mode_ == Mode::Entered && command != kInit && command != kExit) {
     Depart(departure::kTransactionBeforeInit, "command " + Hex2(command));
     refusal = "before Init";
   }
@@ -262,14 +280,53 @@ void D4Peripheral::Open(Bytes params, Out& o) {
     return o.Reply(kOpenChannel, reply);
   }
   const std::uint16_t limit = std::min(kMaxPacket, o.faults.packetSizeLimit.value_or(kMaxPacket));
+  const std::uint16_t toHostLimit = std::min(limit, o.faults.toHostPacketLimit.value_or(kMaxPacket));
   Channel& channel = channels_[socket];
   channel.toPrinterSize = std::min(Be16(&params[2]), limit);
-  channel.toHostSize = std::min(Be16(&params[4]), limit);
+  channel.toHostSize = std::min(Be16(&params[4]), toHostLimit);
   reply[0] = kResultOk;
   PutBe16(reply, channel.toPrinterSize);
   PutBe16(reply, channel.toHostSize);
   PutBe16(reply, 0);  // no credit until the host asks for it
   o.Reply(kOpenChannel, reply);
+  if (o.faults.unaskedCredit && socket == kControlSocket) GrantUnasked(socket, channel, o);
+}
+
+// A Credit of the printer's own: one more packet the host may send. The
+// host owes it a reply.
+void D4Peripheral::GrantUnasked(std::uint8_t socket, Channel& channel, Out& o) {
+  ++channel.hostCredit;
+  ++creditsUnanswered_;
+  o.Packet(o.TransactionSocket(), o.TransactionSocket(), 1, {kCredit, socket, socket, 0x00, 0x01});
+}
+
+// The host's reply to a Credit the printer started: taken (and nothing
+// answered) while one is outstanding; otherwise not a reply at all.
+bool D4Peripheral::CreditReply(Bytes packet) {
+  constexpr std::size_t kCreditReplyLength = 10;
+  if (packet[kHeaderSize] != (kCredit | kReplyBit) || creditsUnanswered_ == 0 ||
+      packet.size() != kCreditReplyLength || mode_ != Mode::Ready)
+    return false;
+  if (packet[4] != 1 || packet[5] != 0)
+    Depart(departure::kTransactionHeader, "credit " + Hex2(packet[4]) + ", control " + Hex2(packet[5]));
+  --creditsUnanswered_;
+  return true;
+}
+
+bool D4Peripheral::TakeLate(const PeripheralFaults& faults, std::optional<std::uint8_t> transaction) {
+  const std::optional<LateReply>& late = faults.lateReply;
+  if (!late || late->transaction != transaction) return false;
+  if (late->count != 0 && lateGiven_ >= late->count) return false;
+  ++lateGiven_;
+  return true;
+}
+
+// Packet mode begins (again): no channel is open, Init is awaited, and the
+// printer answers the entry string where it is made to.
+void D4Peripheral::Enter(Out& o) {
+  LeavePacketMode();
+  mode_ = Mode::Entered;
+  o.bytes.insert(o.bytes.end(), o.faults.entryAnswer.begin(), o.faults.entryAnswer.end());
 }
 
 void D4Peripheral::Close(Bytes params, Out& o) {
@@ -304,6 +361,7 @@ void D4Peripheral::Exit(Out& o) {
     for (const auto& [socket, channel] : channels_) open += " " + Hex2(socket);
     Depart(departure::kChannelOpenAtExit, "sockets" + open);
   }
+  if (creditsUnanswered_ > 0) Depart(departure::kPrinterTransactionUnanswered, "Credit");
   o.Reply(kExit, {kResultOk});
   LeavePacketMode();
 }
@@ -326,8 +384,14 @@ void D4Peripheral::Data(Bytes packet, Out& o) {
   --channel->hostCredit;
   channel->printerCredit += packet[4];  // credit piggybacked on the header
   const Bytes payload = packet.subspan(kHeaderSize);
-  if (socket == kControlSocket) commands_.Receive(payload, o.faults, channel->outbox);
-  else printed_.insert(printed_.end(), payload.begin(), payload.end());
+  if (socket == kControlSocket) {
+    Message answer;
+    commands_.Receive(payload, o.faults, answer.bytes);
+    answer.late = !answer.bytes.empty() && TakeLate(o.faults, std::nullopt);
+    if (!answer.bytes.empty()) channel->outbox.push_back(std::move(answer));
+  } else {
+    printed_.insert(printed_.end(), payload.begin(), payload.end());
+  }
   Flush(socket, *channel, o);
 }
 
@@ -338,17 +402,24 @@ D4Peripheral::Channel* D4Peripheral::OpenChannelFor(std::uint8_t socket, const c
   return nullptr;
 }
 
-// Sends what the channel holds, one packet per credit the host has given.
+// Sends what the channel holds, one packet per credit the host has given,
+// each within the packet size granted; a packet never holds the end of one
+// answer and the start of the next.
 void D4Peripheral::Flush(std::uint8_t socket, Channel& channel, Out& o) {
   const std::size_t room =
       channel.toHostSize > kHeaderSize ? channel.toHostSize - kHeaderSize : 1;
   const std::uint8_t replySocket =
       o.faults.wrongSockets ? (socket == kControlSocket ? kDataSocket : kControlSocket) : socket;
   while (!channel.outbox.empty() && channel.printerCredit > 0) {
-    const std::size_t n = std::min(room, channel.outbox.size());
-    o.Packet(replySocket, replySocket, 0,
-             std::vector<std::uint8_t>(channel.outbox.begin(), channel.outbox.begin() + n));
-    channel.outbox.erase(channel.outbox.begin(), channel.outbox.begin() + n);
+    Message& answer = channel.outbox.front();
+    if (answer.sent == 0 && answer.late) o.Late();
+    const std::size_t n = std::min(room, answer.bytes.size() - answer.sent);
+    const auto from = answer.bytes.begin() + static_cast<std::ptrdiff_t>(answer.sent);
+    answer.sent += n;
+    const bool last = answer.sent == answer.bytes.size();
+    o.Packet(replySocket, replySocket, 0, std::vector<std::uint8_t>(from, from + static_cast<std::ptrdiff_t>(n)),
+             last && o.faults.endOfMessage ? kEndOfMessage : 0x00);
+    if (last) channel.outbox.pop_front();
     --channel.printerCredit;
   }
 }
@@ -357,6 +428,7 @@ void D4Peripheral::LeavePacketMode() {
   mode_ = Mode::Plain;
   channels_.clear();
   silenced_ = false;
+  creditsUnanswered_ = 0;
   commands_.Reset();
 }
 
@@ -364,10 +436,9 @@ void D4Peripheral::HostClosed() {
   if (InPacketMode()) {
     if (!channels_.empty()) Depart(departure::kChannelOpenAtClose, {});
     Depart(departure::kClosedInPacketMode, {});
-    LeavePacketMode();
-  } else {
-    printed_.insert(printed_.end(), inbox_.begin(), inbox_.end());  // a cut-off request
+    return;
   }
+  printed_.insert(printed_.end(), inbox_.begin(), inbox_.end());  // a cut-off request
   inbox_.clear();
 }
 

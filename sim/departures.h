@@ -83,6 +83,8 @@ inline constexpr char kChannelOpenAtExit[] = "channel open at Exit";
 inline constexpr char kChannelOpenAtClose[] = "channel open at close";
 // The device closed while the printer is still in packet mode.
 inline constexpr char kClosedInPacketMode[] = "closed in packet mode";
+// Exit while a transaction the printer started (a Credit) is unanswered.
+inline constexpr char kPrinterTransactionUnanswered[] = "printer's transaction unanswered";
 // A control-channel command that is unknown or whose length or parameters
 // do not fit it.
 inline constexpr char kMalformedCommand[] = "malformed control command";

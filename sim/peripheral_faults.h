@@ -3,11 +3,24 @@
 // and of its command interpreter. The default is a printer that behaves.
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace nolpa::sim {
 
 // What the printer answers to a serial-number write.
 enum class WriteAnswer { Ok, NotAvailable, Busy };  // "OK;", "NA;", "BUSY;"
+
+// Replies that reach the host later than they would (a printer busy for a
+// while): they, and everything the printer sends after them, wait `ms`.
+struct LateReply {
+  // The transaction (its command byte) whose replies come late; unset: the
+  // answers to commands (on the control channel, and the status answered
+  // on the plain data path).
+  std::optional<std::uint8_t> transaction{};
+  std::uint32_t ms = 6000;
+  // How many replies come late, counted over the printer's life; 0: all.
+  std::uint32_t count = 1;
+};
 
 struct PeripheralFaults {
   // Init with any revision is answered with a refusal.
@@ -29,11 +42,28 @@ struct PeripheralFaults {
   bool silentCommands = false;
   // OpenChannel grants at most this packet size in either direction.
   std::optional<std::uint16_t> packetSizeLimit{};
+  // OpenChannel grants at most this packet size from printer to host (the
+  // host's packets keep the size asked): answers go out in several packets.
+  std::optional<std::uint16_t> toHostPacketLimit{};
+  // The last packet of each answer on a channel carries the end-of-message
+  // flag (bit 1 of the header's control byte).
+  bool endOfMessage = false;
+  // Bytes the printer sends whenever the entry string leads it into packet
+  // mode, such as one packet "00 00 00 08 01 00 D1 00".
+  std::vector<std::uint8_t> entryAnswer{};
+  // Once the control channel is open the printer grants the host one
+  // credit of its own accord (a Credit transaction on socket 0), and waits
+  // for the host's reply to it.
+  bool unaskedCredit = false;
+  std::optional<LateReply> lateReply{};
   WriteAnswer writeAnswer = WriteAnswer::Ok;
   // The status reply in the "@BDC ST2" field-list form.
   bool statusFieldList = false;
   // IOCTL_USBPRINT_GET_LPT_STATUS reports an error: bit 0x08 clear.
   bool lptError = false;
+  // Each read hands out at most 1, 2, ... up to this many bytes in turn
+  // (then 1 again); 0: as many as are due.
+  std::uint8_t readPieces = 0;
 };
 
 }  // namespace nolpa::sim

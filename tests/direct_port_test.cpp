@@ -11,11 +11,14 @@
 #include <vector>
 
 #include "serial_library/direct_port.h"
+#include "serial_library/exchange.h"
+#include "serial_library/printer_commands.h"
+#include "serial_library/serial_number.h"
 #include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "sim/virtual_clock.h"
 #include "tests/support/d4_packets.h"
-#include "tests/support/scripted_device.h"
+#include "tests/support/packet_peer.h"
 
 namespace nolpa::morvalib {
 namespace {
@@ -27,9 +30,9 @@ constexpr platform::DeviceHandle kHandle = 7;
 
 // A printer-class device file: opens that fail until a given time, the
 // class driver's device-ID answer, and a count of opens and closes.
-class ScriptedPrinterFile : public testing::ScriptedDevice {
+class ScriptedPrinterFile : public testing::PacketPeer {
  public:
-  explicit ScriptedPrinterFile(platform::Clock& clock) : ScriptedDevice(clock), clock_(clock) {}
+  explicit ScriptedPrinterFile(platform::Clock& clock) : PacketPeer(clock), clock_(clock) {}
 
   std::optional<std::uint64_t> opensFrom = 0;  // none: never opens
   Bytes idAnswer;                              // what the driver returns for 0x220034
@@ -51,7 +54,7 @@ class ScriptedPrinterFile : public testing::ScriptedDevice {
   }
   bool IoControl(platform::DeviceHandle handle, std::uint32_t code, const void* in, std::uint32_t inSize,
                  void* out, std::uint32_t outSize, std::uint32_t* returned) override {
-    if (!ScriptedDevice::IoControl(handle, code, in, inSize, out, outSize, returned)) return false;
+    if (!PacketPeer::IoControl(handle, code, in, inSize, out, outSize, returned)) return false;
     if (code != kIoctlGet1284Id) return false;
     idBufferSize = outSize;
     *returned = static_cast<std::uint32_t>(std::min<std::size_t>(idAnswer.size(), outSize));
@@ -114,12 +117,20 @@ TEST(DirectPort, OpenIsRetriedEvery10MsUntil1500MsHavePassed) {
   }
 }
 
+Bytes Cat(const Bytes& a, const Bytes& b) {
+  Bytes all = a;
+  all.insert(all.end(), b.begin(), b.end());
+  return all;
+}
+
 Bytes Prefixed(std::uint16_t announced, const std::string& text) {
   Bytes answer{std::uint8_t(announced >> 8), std::uint8_t(announced)};
   answer.insert(answer.end(), text.begin(), text.end());
   return answer;
 }
 
+// The two length bytes are skipped, not believed: the text is what the
+// driver returned after them, as the program's own route reads it.
 TEST(DirectPort, DeviceIdDropsTheLengthBytesAndStopsAtTheReturnedCount) {
   const std::string id = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;";
   const std::string longId = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;DES:" + std::string(600, 'd') + ";";
@@ -132,10 +143,11 @@ TEST(DirectPort, DeviceIdDropsTheLengthBytesAndStopsAtTheReturnedCount) {
       {"short ID: the length begins with 0", Prefixed(id.size() + 2, id + '\0'), 0, id},
       {"long ID: the length begins with 2", Prefixed(longId.size() + 2, longId), 0, longId.substr(0, 510)},
       {"no NUL within the returned bytes", Prefixed(14, "MDL:RK-L5200"), 0, "MDL:RK-L5200"},
-      {"length shorter than the bytes returned", Prefixed(6, "CMD:D4;MDL:X;"), 0, "CMD:"},
+      {"length shorter than the bytes returned", Prefixed(6, "CMD:D4;MDL:X;"), 0, "CMD:D4;MDL:X;"},
+      {"length longer than the bytes returned", Prefixed(400, "CMD:D4;MDL:X;"), 0, "CMD:D4;MDL:X;"},
+      {"length below its own size", Prefixed(1, "CMD:D4;"), 0, "CMD:D4;"},
       {"only the length", Prefixed(2, ""), 0, ""},
       {"one byte", {0x00}, MORVALIB_E_BUFFER, ""},
-      {"length below its own size", Prefixed(1, "CMD:D4;"), MORVALIB_E_BUFFER, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -163,20 +175,23 @@ TEST(DirectPort, DeviceIdDropsTheLengthBytesAndStopsAtTheReturnedCount) {
   EXPECT_TRUE(closed.device.requests.empty());
 }
 
-TEST(DirectPort, FailedStartDropsTheEngineAndSendsNothingMore) {
+// A start that fails still ends with Exit once the entry string went out,
+// so the printer is in its plain mode for the data path.
+TEST(DirectPort, FailedStartEndsWithExitAndDropsTheEngine) {
   struct Case {
     const char* name;
     std::function<void(Rig&)> script;
     std::vector<Bytes> written;
   } const cases[] = {
-      {"Init refused", [](Rig& r) { r.Answer(kInit, InitReply(0x01)); }, {kEntry, kInit}},
-      {"Error packet for Init", [](Rig& r) { r.Answer(kInit, ErrorPacket(0x80)); }, {kEntry, kInit}},
-      {"no answer to Init", [](Rig&) {}, {kEntry, kInit}},
-      {"entry string cut short", [](Rig& r) { r.device.LimitWrite(0, 5); }, {kEntry}},
+      {"Init refused", [](Rig& r) { r.Answer(kInit, InitReply(0x01)); }, {kEntry, kInit, kExit}},
+      {"Error packet for Init", [](Rig& r) { r.Answer(kInit, ErrorPacket(0x80)); }, {kEntry, kInit, kExit}},
+      {"no answer to Init", [](Rig&) {}, {kEntry, kInit, kExit}},
+      {"entry string not taken", [](Rig& r) { r.device.FailWrite(0); }, {kEntry}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig r;
+    r.Answer(kExit, ExitReply());
     c.script(r);
     ASSERT_EQ(r.port->Open(), 1);
     EXPECT_EQ(r.port->StartPacketMode(), -1);
@@ -188,7 +203,7 @@ TEST(DirectPort, FailedStartDropsTheEngineAndSendsNothingMore) {
     int count = 9;
     EXPECT_EQ(r.port->ReceiveControl(reply, 16, &count), 0) << "no engine";
     r.Destroy();
-    EXPECT_EQ(r.device.writes, c.written) << "no Exit for a printer that never confirmed Init";
+    EXPECT_EQ(r.device.writes, c.written);
   }
 }
 
@@ -255,8 +270,9 @@ TEST(DirectPort, DataPathWritesWholeAndReadsWhatWaits) {
   int written = 0;
   EXPECT_EQ(r.port->WriteData(0, request.data(), 5, &written), 1);
   EXPECT_EQ(written, 5);
-  EXPECT_EQ(r.port->WriteData(0, request.data(), 5, &written), 0) << "a short write fails";
-  EXPECT_EQ(written, 2);
+  EXPECT_EQ(r.port->WriteData(0, request.data(), 5, &written), 1) << "a short write is completed";
+  EXPECT_EQ(written, 5);
+  EXPECT_EQ(r.device.writes.back(), Bytes(request.begin() + 2, request.end()));
   std::uint8_t buffer[8];
   int count = 0;
   EXPECT_EQ(r.port->ReadData(buffer, 8, &count), 1);
@@ -268,9 +284,10 @@ TEST(DirectPort, DataPathWritesWholeAndReadsWhatWaits) {
   r.Destroy();
 }
 
-// Once a write went out in part the printer holds the start of something
-// it waits to complete: the firmware query's data-path request, or a second
-// start of packet mode, would be read as its rest. Neither is written.
+// Once a write went out in part and its rest could not follow, the printer
+// holds the start of something it waits to complete: the firmware query's
+// data-path request, or a second start of packet mode, would be read as
+// its rest. Neither is written.
 TEST(DirectPort, AfterAWriteWentOutInPartTheHandleIsNotWrittenAgain) {
   const Bytes request{0x1B, '(', 'R', 0x08, 0x00};
   struct Case {
@@ -297,6 +314,7 @@ TEST(DirectPort, AfterAWriteWentOutInPartTheHandleIsNotWrittenAgain) {
     SCOPED_TRACE(c.name);
     Rig r;
     r.ScriptStart();
+    for (std::size_t stall = 1; stall <= serial_library::kStalledWrites; ++stall) r.device.LimitWrite(stall, 0);
     ASSERT_EQ(r.port->Open(), 1);
     c.cut(r);
     int written = 9;
@@ -304,7 +322,46 @@ TEST(DirectPort, AfterAWriteWentOutInPartTheHandleIsNotWrittenAgain) {
     EXPECT_EQ(written, 0);
     EXPECT_EQ(r.port->StartPacketMode(), -1);
     r.Destroy();
-    EXPECT_EQ(r.device.writes, std::vector<Bytes>{c.firstWrite});
+    EXPECT_EQ(r.device.writes.front(), c.firstWrite);
+    EXPECT_EQ(r.device.writes.size(), 1 + serial_library::kStalledWrites) << "the rest tried, nothing after";
+  }
+}
+
+// A reply longer than the caller's buffer is held whole, so that its length
+// can be told: a write answered with more than 1,024 bytes gives -2, as the
+// header says, and the exchange tells the whole length.
+TEST(DirectPort, AReplyLongerThanTheBufferIsToldByItsLength) {
+  Bytes answer = {'t', 'p', ':', '0', '0', 'F', '0', ':', 'O', 'K', ';'};
+  answer.resize(1100, ' ');
+  answer.push_back(0x0C);
+  const auto command = SerialWriteCommand(0, "0123456789ABCDEF02");
+  for (const bool write : {true, false}) {
+    SCOPED_TRACE(write ? "SetUSBSerialNumber" : "the exchange with no buffer");
+    Rig r;
+    r.ScriptStart();
+    r.device.idAnswer = Prefixed(15, "MFG:N;CMD:D4;");
+    r.Answer(kOpenControl, OpenReply(2, 64, 512));
+    r.Answer(kCreditRequest, CreditGrant(1));
+    r.Answer(kClose, SocketReply(0x82));
+    r.Answer(DataPacket(0x02, Bytes(command.begin(), command.end())),
+             DataPacket(0x02, Bytes(answer.begin(), answer.begin() + 506)));
+    r.device.AnswerInTurn(kCredit, {SocketReply(0x83),
+                                    Cat(SocketReply(0x83), DataPacket(0x02, Bytes(answer.begin() + 506,
+                                                                                  answer.begin() + 1012))),
+                                    Cat(SocketReply(0x83), DataPacket(0x02, Bytes(answer.begin() + 1012,
+                                                                                  answer.end())))});
+    const PortOpener open = [&r](const char*, std::unique_ptr<TRKCCC>* port) {
+      *port = std::make_unique<TRKPRN>(r.device, r.clock, kFile);
+      return (*port)->Open() == 1 ? MORVALIB_OK : MORVALIB_E_NO_PRINTER;
+    };
+    if (write) {
+      EXPECT_EQ(WriteSerialNumber(open, kFile, "0123456789ABCDEF02", 0), MORVALIB_E_BUFFER);
+    } else {
+      int length = 0;
+      EXPECT_EQ(ExchangeControl(open, kFile, command.data(), 26, nullptr, 0, &length), MORVALIB_E_BUFFER);
+      EXPECT_EQ(length, 1101);
+    }
+    r.Destroy();
   }
 }
 

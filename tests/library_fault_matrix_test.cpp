@@ -1,12 +1,15 @@
 // The library's four exports under the fault matrix (fault_matrix_runner.h),
 // called as a program calls them, on a printer-class printer reached three
 // ways: by its device file, and through the channel API of a spooler printer
-// whose driver names the API in the registry or in its INI data file. Every
-// request of the lookup (device tree, hub files, interfaces, spooler,
-// registry, system folders, module loading) and every channel-API operation
-// fails in turn. A failure may make an export fail, or send it down the
-// direct port instead; it never makes one report an answer the fault-free
-// run would not give.
+// whose driver names the API in the registry or in its INI data file; by
+// its device file also when the printer holds an earlier call's replies and
+// answers the entry string, and when it sends its replies in small packets
+// and grants credit unasked. Every request of the lookup (device tree, hub
+// files, interfaces, spooler, registry, system folders, module loading) and
+// every channel-API operation fails in turn. A failure may make an export
+// fail, or send it down the direct port instead; it never makes one report
+// an answer the fault-free run would not give, nor leaves the printer in
+// packet mode.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,15 +37,29 @@ constexpr const char* kDriver = testing::kDriverName;
 // The serial-number read command for model 0.
 constexpr unsigned char kReadSerial[] = {'t', 'p', 0x04, 0x00, 0x01, 0x27, 0x03, 0xF0};
 
-enum class Route { DirectPort, ApiByRegistry, ApiByIni };
+enum class Route { DirectPort, ApiByRegistry, ApiByIni, DirectPortStalePrinter, DirectPortSmallPackets };
 
 const char* RouteName(Route route) {
   switch (route) {
     case Route::DirectPort: return "direct port";
     case Route::ApiByRegistry: return "channel API named in the registry";
     case Route::ApiByIni: return "channel API named in the driver INI";
+    case Route::DirectPortStalePrinter: return "direct port, stale replies waiting";
+    case Route::DirectPortSmallPackets: return "direct port, small packets";
   }
   return "";
+}
+
+bool Direct(Route route) {
+  return route == Route::DirectPort || route == Route::DirectPortStalePrinter ||
+         route == Route::DirectPortSmallPackets;
+}
+
+// An earlier call's late answer, close and Exit replies, still queued.
+std::vector<std::uint8_t> StaleReplies() {
+  return {0x02, 0x02, 0x00, 0x0B, 0x00, 0x00, 't', 'p', ':', ';', 0x0C,
+          0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x82, 0x00, 0x02, 0x02,
+          0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x88, 0x00};
 }
 
 // The printer, plugged on the rig's bus, and what lets the library reach it
@@ -53,8 +70,16 @@ void Arrange(FaultRig& r, Route route) {
   config.deviceId = "MFG:M;MDL:RK-L5200;CMD:D4;";
   config.serial = kSerial;
   config.firmware = kFirmware;
-  r.h.world.AddClassPrinter(config);
-  if (route != Route::DirectPort) {
+  sim::ClassPrinter& printer = r.h.world.AddClassPrinter(config);
+  sim::PeripheralFaults& faults = printer.Faults().peripheral;
+  if (route == Route::DirectPortStalePrinter) {
+    printer.Channel().QueueReply(StaleReplies(), r.h.clock.NowMs(), {});
+    faults.entryAnswer = {0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0xD1, 0x00};
+  } else if (route == Route::DirectPortSmallPackets) {
+    faults.toHostPacketLimit = 24;
+    faults.unaskedCredit = true;
+  }
+  if (!Direct(route)) {
     r.spooler.SetSystemDirectory(kSystemFolder);
     r.spooler.AddDriver({.name = kDriver, .driverPath = std::string(kDriverFolder) + "\\NLLINE.DLL",
                          .dataFile = "NLLINE.INI"});
@@ -116,13 +141,17 @@ Path ExportPath(const std::string& name, Route route, std::function<Answer(Fault
           [answer, first, truth, route](FaultRig& r, bool clean) {
             CheckAnswer(*answer, first, truth, clean);
             // Without faults the route arranged is the one taken.
-            if (clean) { EXPECT_EQ(r.api.ChannelsOpenedTotal() > 0, route != Route::DirectPort); }
+            if (clean) { EXPECT_EQ(r.api.ChannelsOpenedTotal() > 0, !Direct(route)); }
+            // Whatever failed, the call left the printer in its plain mode.
+            EXPECT_FALSE(r.h.world.PrinterClass("k").Peripheral().InPacketMode());
+            EXPECT_EQ(morvalib::Live(), morvalib::LiveObjects{});
           }};
 }
 
 std::vector<Path> ExportPaths() {
   std::vector<Path> paths;
-  for (const Route route : {Route::DirectPort, Route::ApiByRegistry, Route::ApiByIni}) {
+  for (const Route route : {Route::DirectPort, Route::ApiByRegistry, Route::ApiByIni,
+                            Route::DirectPortStalePrinter, Route::DirectPortSmallPackets}) {
     paths.push_back(ExportPath(
         "GetUSBSerialNumber", route,
         [](FaultRig&, const char* path) {

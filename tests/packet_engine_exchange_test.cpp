@@ -8,7 +8,7 @@
 #include "serial_library/engine/cbt_ctrl.h"
 #include "sim/virtual_clock.h"
 #include "tests/support/d4_packets.h"
-#include "tests/support/scripted_device.h"
+#include "tests/support/packet_peer.h"
 
 namespace nolpa::serial_library {
 namespace {
@@ -30,36 +30,33 @@ Script ExchangeScript(const Bytes& reply, const Bytes& openReply = OpenReply(2, 
           {kCommandPacket, reply}, {kClose, SocketReply(0x82)}, {kExit, ExitReply()}};
 }
 
-Script NoCreditScript() {
-  Script script = ExchangeScript({});
-  script[4].answer = CreditGrant(0);
-  return script;
-}
-
 // One engine on one scripted peer, on its own virtual clock.
 struct Rig {
   explicit Rig(const Script& script) {
     for (const Step& step : script) peer.AnswerWrite(step.expect, step.answer, step.delayMs);
   }
+  // What was written after the entry string and Init.
+  std::vector<Bytes> AfterInit() const { return {peer.writes.begin() + 2, peer.writes.end()}; }
   sim::VirtualClock clock;
-  testing::ScriptedDevice peer{clock};
+  testing::PacketPeer peer{clock};
   CPortIO io{peer, clock, 7};
   CCBTCtrl engine{io};
 };
 
+const Bytes kAnswer{'t', 'p', ':', '0', '1', 'F', '0', ':', ';', 0x0C};
+
 TEST(PacketEngine, WholeControlExchangeSendsEveryPacketAndPaysOnlyForWaiting) {
-  const Bytes answer{'t', 'p', ':', '0', '1', 'F', '0', ':', ';', 0x0C};
   // The reply to the command comes at once, or 35 ms later: the wait costs
   // four empty reads and their 10 ms pauses, nothing else does.
   for (const auto& [replyDelayMs, spentMs] : {std::pair{0, 0}, std::pair{35, 40}}) {
-    Script script = ExchangeScript(DataPacket(0x02, answer));
+    Script script = ExchangeScript(DataPacket(0x02, kAnswer));
     script[5].delayMs = replyDelayMs;
     Rig r(script);
     ASSERT_TRUE(r.engine.Start().ok());
     Bytes reply;
     const EngineStatus status = r.engine.ControlExchange(kCommand, reply);
     ASSERT_TRUE(status.ok()) << EngineErrorName(status.error);
-    EXPECT_EQ(reply, answer);
+    EXPECT_EQ(reply, kAnswer);
     EXPECT_EQ(r.clock.NowMs(), std::uint64_t(spentMs));
     EXPECT_EQ(r.clock.SleepCalls(), std::uint64_t(spentMs / 10));
     EXPECT_TRUE(r.engine.Stop().ok());
@@ -102,77 +99,90 @@ TEST(PacketEngine, EachTransactionSendsItsPacketAndFailsOnANonZeroResult) {
   }
 }
 
-TEST(PacketEngine, InitWithANonZeroResultLeavesPacketModeUnentered) {
-  Rig r({{kEntry, {}}, {kInit, InitReply(0x02)}});
-  EXPECT_EQ(r.engine.Start().error, EngineError::ResultNotZero);
-  EXPECT_FALSE(r.engine.InPacketMode());
-  Bytes reply;
-  EXPECT_EQ(r.engine.ControlExchange(kCommand, reply).error, EngineError::NotInPacketMode);
-  EXPECT_TRUE(r.engine.Stop().ok());
-  EXPECT_EQ(r.peer.writes.size(), 2u);  // no Exit for a printer that refused Init
+// A command fills the packet size asked (64: 58 bytes and the header) or
+// granted; one byte more is refused before its packet goes out, and before
+// anything at all when it exceeds what was asked.
+TEST(PacketEngine, ACommandThatFillsThePacketIsSentOneByteMoreIsRefused) {
+  struct Case {
+    const char* name;
+    std::size_t length;
+    std::uint16_t granted;
+    EngineError error;
+    std::vector<Bytes> written;  // after Init; the command packet as kCommandPacket
+  } const cases[] = {
+      {"58 bytes in 64", 58, 64, EngineError::None,
+       {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose}},
+      {"59 bytes for 64", 59, 64, EngineError::CommandTooLong, {}},
+      {"10 bytes in a granted 16", 10, 16, EngineError::None,
+       {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose}},
+      {"11 bytes for a granted 16", 11, 16, EngineError::CommandTooLong, {kOpenControl, kClose}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes command(c.length, 'c');
+    const Bytes packet = *BuildDataPacket(0x02, command);
+    Script script = ExchangeScript({}, OpenReply(2, c.granted, 512));
+    script[5] = {packet, DataPacket(0x02, kAnswer)};
+    Rig r(script);
+    ASSERT_TRUE(r.engine.Start().ok());
+    Bytes reply;
+    EXPECT_EQ(r.engine.ControlExchange(command, reply).error, c.error);
+    std::vector<Bytes> written = c.written;
+    for (Bytes& w : written)
+      if (w == kCommandPacket) w = packet;
+    EXPECT_EQ(r.AfterInit(), written);
+    EXPECT_EQ(reply.empty(), c.error != EngineError::None);
+  }
 }
 
-TEST(PacketEngine, SmallerGrantedSizesAreAdoptedAndBindTheCommand) {
-  Rig r(ExchangeScript(DataPacket(0x02, {'x'}), OpenReply(2, 16, 256)));
-  ASSERT_TRUE(r.engine.Start().ok());
-  const Bytes writeCommand(26, 'w');  // 32 bytes as a packet: more than 16
-  Bytes reply;
-  EXPECT_EQ(r.engine.ControlExchange(writeCommand, reply).error, EngineError::CommandTooLong);
-  EXPECT_EQ(r.engine.Sizes(Channel::Control).hostToPrinter, 16);
-  EXPECT_EQ(r.engine.Sizes(Channel::Control).printerToHost, 256);
-  EXPECT_EQ(r.peer.writes.back(), kCreditRequest);  // nothing oversized went out
-}
-
-TEST(PacketEngine, BadRepliesFailTheExchange) {
+TEST(PacketEngine, BadRepliesFailTheExchangeAndHandOutNothing) {
   struct Case {
     const char* name;
     Script script;
     EngineError error;
     const char* errorPacket;
   };
-  const Bytes tooLong(1025, 'a');
+  const Bytes tooLong(251, 'a');  // one byte beyond a 256-byte packet granted
+  Script noCredit = ExchangeScript({});
+  noCredit[4].answer = CreditGrant(0);
   const Case cases[] = {
-      {"data socket", ExchangeScript(DataPacket(0x40, {'x'})), EngineError::WrongSockets, ""},
-      {"other secondary", ExchangeScript({0x02, 0x40, 0, 7, 0, 0, 'x'}), EngineError::WrongSockets, ""},
-      {"other primary", ExchangeScript({0x40, 0x02, 0, 7, 0, 0, 'x'}), EngineError::WrongSockets, ""},
-      {"too long", ExchangeScript(DataPacket(0x02, tooLong)), EngineError::ReplyTooLong, ""},
-      {"length below header", ExchangeScript({0x02, 0x02, 0, 3, 0, 0}), EngineError::Malformed, ""},
-      {"no credit", NoCreditScript(), EngineError::NoCredit, ""},
+      // Another channel's packets and bytes that start no packet are passed
+      // over: the reply never comes.
+      {"data socket", ExchangeScript(DataPacket(0x40, {'x', 0x0C})), EngineError::ReadTimedOut, ""},
+      {"other secondary", ExchangeScript({0x02, 0x40, 0, 7, 0, 0, 0x0C}), EngineError::ReadTimedOut, ""},
+      {"length below header", ExchangeScript({0x02, 0x02, 0, 3, 0, 0}), EngineError::ReadTimedOut, ""},
+      {"no end", ExchangeScript(DataPacket(0x02, {'t', 'p'})), EngineError::ReadTimedOut, ""},
+      {"packet beyond its size", ExchangeScript(DataPacket(0x02, tooLong), OpenReply(2, 64, 256)),
+       EngineError::ReplyTooLong, ""},
+      // Longer than any packet asked for: no packet at all.
+      {"packet beyond the size asked", ExchangeScript(DataPacket(0x02, Bytes(507, 'a'))),
+       EngineError::ReadTimedOut, ""},
+      {"no credit", noCredit, EngineError::NoCredit, ""},
       {"error packet", ExchangeScript(ErrorPacket(0x84)), EngineError::ErrorPacket,
        "ERRORPACKET_CHANNEL_IS_NOT_OPENED"},
-      {"open on other socket", ExchangeScript({}, OpenReply(0x40, 64, 512)),
-       EngineError::WrongSockets, ""},
-      {"open reply cut short", ExchangeScript({}, {0, 0, 0, 8, 1, 0, 0x81, 0}),
-       EngineError::Malformed, ""},
+      {"open on other socket", ExchangeScript({}, OpenReply(0x40, 64, 512)), EngineError::WrongSockets, ""},
+      {"open reply cut short", ExchangeScript({}, {0, 0, 0, 8, 1, 0, 0x81, 0}), EngineError::Malformed, ""},
       {"open refused by error", ExchangeScript({}, ErrorPacket(0x81)), EngineError::ErrorPacket,
        "ERRORPACKET_PACKET_HAS_NO_CREDIT"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     Rig r(c.script);
     ASSERT_TRUE(r.engine.Start().ok());
     Bytes reply{'o', 'l', 'd'};
     const EngineStatus status = r.engine.ControlExchange(kCommand, reply);
-    EXPECT_EQ(status.error, c.error) << c.name << ": " << EngineErrorName(status.error);
+    EXPECT_EQ(status.error, c.error) << EngineErrorName(status.error);
     if (*c.errorPacket) {
-      EXPECT_STREQ(ErrorPacketName(status.errorPacket), c.errorPacket) << c.name;
+      EXPECT_STREQ(ErrorPacketName(status.errorPacket), c.errorPacket);
     }
-    EXPECT_TRUE(reply.empty()) << c.name;
+    EXPECT_TRUE(reply.empty());
   }
-}
-
-TEST(PacketEngine, AReplyOfExactly1024BytesIsTakenWhole) {
-  const Bytes full(1024, 'a');
-  Rig r(ExchangeScript(DataPacket(0x02, full)));
-  ASSERT_TRUE(r.engine.Start().ok());
-  Bytes reply;
-  EXPECT_TRUE(r.engine.ControlExchange(kCommand, reply).ok());
-  EXPECT_EQ(reply, full);
 }
 
 TEST(PacketEngine, ASilentPeerFailsAfter500EmptyReads10msApart) {
   Rig r({{kEntry, {}}});
   EXPECT_EQ(r.engine.Start().error, EngineError::ReadTimedOut);
-  EXPECT_EQ(r.peer.readCalls, 500);
+  EXPECT_EQ(r.peer.readCalls, 501) << "the read-away before the entry string, then 500";
   EXPECT_EQ(r.clock.SleepCalls(), 499u);  // no pause after the last empty read
   EXPECT_EQ(r.clock.NowMs(), 4990u);
   EXPECT_FALSE(r.engine.InPacketMode());
@@ -180,75 +190,80 @@ TEST(PacketEngine, ASilentPeerFailsAfter500EmptyReads10msApart) {
 
 TEST(PacketEngine, AFailedReadFailsAtOnce) {
   Rig r(ExchangeScript({}));
-  r.peer.FailReads(1);
+  r.peer.FailReads(2);  // the read-away's, then the first for Init's reply
   EXPECT_EQ(r.engine.Start().error, EngineError::ReadFailed);
-  EXPECT_EQ(r.peer.readCalls, 1);
+  EXPECT_EQ(r.peer.readCalls, 2);
   EXPECT_EQ(r.clock.NowMs(), 0u);
 }
 
-// A packet that went out in part leaves the printer waiting for its rest:
-// whatever followed (the Exit above all) would be read as that rest, so the
-// exchange fails and nothing more is written, not even at the end.
-TEST(PacketEngine, AfterAPacketWentOutInPartNothingMoreIsWritten) {
+// A write the device took in part is completed with a write of the rest:
+// the printer never holds half a packet. When the rest cannot follow,
+// nothing more is written on the handle, not even the Exit.
+TEST(PacketEngine, AWriteTakenInPartIsCompletedOrEndsAllWriting) {
   struct Case {
     const char* name;
     std::size_t write;  // 0-based, in ExchangeScript's order
     std::uint32_t accepted;
-    bool started;
+    bool restRefused;
   } const cases[] = {
-      {"entry string", 0, 13, false},      {"Init", 1, 4, false},
-      {"OpenChannel", 2, 8, true},         {"Credit", 3, 1, true},
-      {"command data packet", 5, 10, true},
+      {"entry string", 0, 13, false},       {"Init", 1, 4, false},
+      {"command data packet", 5, 10, false}, {"entry string, rest refused", 0, 13, true},
+      {"OpenChannel, rest refused", 2, 8, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Rig r(ExchangeScript(DataPacket(0x02, {'t', 'p', ':', ';', 0x0C})));
+    Rig r(ExchangeScript(DataPacket(0x02, kAnswer)));
     r.peer.LimitWrite(c.write, c.accepted);
-    const EngineStatus start = r.engine.Start();
-    EXPECT_EQ(start.ok(), c.started);
-    if (c.started) {
-      Bytes reply;
-      EXPECT_EQ(r.engine.ControlExchange(kCommand, reply).error, EngineError::WriteFailed);
-      EXPECT_TRUE(reply.empty());
-    }
-    EXPECT_EQ(r.engine.Stop().ok(), !c.started) << "an Exit that could not be sent";
+    for (std::size_t stall = 1; c.restRefused && stall <= kStalledWrites; ++stall)
+      r.peer.LimitWrite(c.write + stall, 0);
+    Bytes reply;
+    const bool started = r.engine.Start().ok();
+    if (started) r.engine.ControlExchange(kCommand, reply);
+    r.engine.Stop();
     EXPECT_FALSE(r.engine.InPacketMode());
-    EXPECT_EQ(r.peer.writes.size(), c.write + 1) << "written after the cut packet";
-    EXPECT_TRUE(r.io.FramingLost());
+    EXPECT_EQ(r.io.FramingLost(), c.restRefused);
+    if (c.restRefused) {
+      EXPECT_EQ(r.peer.writes.size(), c.write + 1 + kStalledWrites) << "written after the cut packet";
+      EXPECT_TRUE(reply.empty());
+    } else {
+      EXPECT_EQ(reply, kAnswer);
+      const Bytes whole = ExchangeScript({})[c.write].expect;
+      EXPECT_EQ(r.peer.writes[c.write + 1], Bytes(whole.begin() + c.accepted, whole.end()));
+      EXPECT_EQ(r.peer.writes.back(), kExit);
+    }
   }
 }
 
-// A read or write call that failed mid-exchange leaves the link in step
-// (a write that took nothing, a reply lost): the channel is closed before
-// the Exit. A refusal or a silence is left to the Exit alone.
-TEST(PacketEngine, AfterAFailedCallTheChannelIsClosedBeforeExit) {
+// After a failed exchange the channel is closed once, unless the printer
+// refused to open it, and Exit follows.
+TEST(PacketEngine, AfterAFailedExchangeTheChannelIsClosedOnceBeforeExit) {
   struct Case {
     const char* name;
-    std::function<void(Rig&)> arrange;  // after Start
+    std::function<void(Rig&, Script&)> arrange;  // the script is loaded after
     EngineError error;
     std::vector<Bytes> written;  // after Init, Exit included
   } const cases[] = {
-      {"open's reply lost", [](Rig& r) { r.peer.FailReads(1); }, EngineError::ReadFailed,
+      {"open's reply lost", [](Rig&, Script&) {}, EngineError::ReadFailed,
        {kOpenControl, kClose, kExit}},
-      {"command packet not taken", [](Rig& r) { r.peer.LimitWrite(5, 0); }, EngineError::WriteFailed,
-       {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose, kExit}},
-      {"credit refused", [](Rig&) {}, EngineError::ResultNotZero, {kOpenControl, kCredit, kExit}},
-      {"close not taken", [](Rig& r) { r.peer.LimitWrite(6, 0); }, EngineError::WriteFailed,
-       {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose, kClose, kExit}},
+      {"open refused", [](Rig&, Script& s) { s[2].answer = OpenReply(2, 64, 512, 0x01); },
+       EngineError::ResultNotZero, {kOpenControl, kExit}},
+      {"credit refused", [](Rig&, Script& s) { s[3].answer = SocketReply(0x83, 0x01); },
+       EngineError::ResultNotZero, {kOpenControl, kCredit, kClose, kExit}},
+      {"command packet not taken", [](Rig& r, Script&) { r.peer.FailWrite(5); },
+       EngineError::WriteFailed, {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose, kExit}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Script script = ExchangeScript(DataPacket(0x02, {'t', 'p', ':', ';', 0x0C}));
-    if (c.error == EngineError::ResultNotZero) script[3].answer = SocketReply(0x83, 0x01);
-    Rig r(script);
+    Script script = ExchangeScript(DataPacket(0x02, kAnswer));
+    Rig r({});
+    c.arrange(r, script);
+    for (const Step& step : script) r.peer.AnswerWrite(step.expect, step.answer);
     ASSERT_TRUE(r.engine.Start().ok());
-    c.arrange(r);
+    if (c.error == EngineError::ReadFailed) r.peer.FailReads(1);
     Bytes reply;
     EXPECT_EQ(r.engine.ControlExchange(kCommand, reply).error, c.error);
     r.engine.Stop();
-    EXPECT_FALSE(r.engine.InPacketMode());
-    const std::vector<Bytes> after(r.peer.writes.begin() + 2, r.peer.writes.end());
-    EXPECT_EQ(after, c.written);
+    EXPECT_EQ(r.AfterInit(), c.written);
   }
 }
 

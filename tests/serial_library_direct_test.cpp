@@ -5,13 +5,17 @@
 // device left open after any call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
+#include "sim/d4_peripheral.h"
 #include "sim/departures.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
@@ -139,34 +143,38 @@ struct Misbehaviour {
   std::function<void(sim::ClassPrinter&)> arrange;
   int readResult;
   int writeResult;
-  std::vector<const char*> departures;  // what the printer notes of the host's forced moves
+  std::vector<const char*> departures{};  // what the printer notes of the host's forced moves
 };
 
+// Whatever the printer does, the library ends the call with Exit and every
+// channel closed: the printer notes no departure of the host.
 TEST_F(LibraryOnPrinters, EachMisbehaviourEndsInItsCodeWithNothingLeftOpen) {
-  using namespace sim::departure;
   const Misbehaviour cases[] = {
       {"Init refused", [](auto& p) { p.Faults().peripheral.refuseRevision = true; }, MORVALIB_E_NO_PACKET,
-       MORVALIB_E_NO_PACKET, {kClosedInPacketMode}},
+       MORVALIB_E_NO_PACKET},
       {"Error packet for Init", [](auto& p) { p.Faults().peripheral.errorCode = 0x80; p.Faults().peripheral.errorOn = 0x00; },
-       MORVALIB_E_NO_PACKET, MORVALIB_E_NO_PACKET, {kClosedInPacketMode}},
+       MORVALIB_E_NO_PACKET, MORVALIB_E_NO_PACKET},
       {"replies on the wrong sockets", [](auto& p) { p.Faults().peripheral.wrongSockets = true; },
-       MORVALIB_E_NO_PACKET, MORVALIB_E_NO_PACKET, {kClosedInPacketMode}},
+       MORVALIB_E_NO_PACKET, MORVALIB_E_NO_PACKET},
       {"Error packet for OpenChannel", [](auto& p) { p.Faults().peripheral.errorCode = 0x84; p.Faults().peripheral.errorOn = 0x01; },
-       MORVALIB_E_SEND, MORVALIB_E_SEND, {}},
-      {"no credit", [](auto& p) { p.Faults().peripheral.noCredit = true; }, MORVALIB_E_SEND, MORVALIB_E_SEND,
-       {kChannelOpenAtExit}},
+       MORVALIB_E_SEND, MORVALIB_E_SEND},
+      {"no credit", [](auto& p) { p.Faults().peripheral.noCredit = true; }, MORVALIB_E_SEND, MORVALIB_E_SEND},
       {"packets too small for the command", [](auto& p) { p.Faults().peripheral.packetSizeLimit = 12; },
-       MORVALIB_E_SEND, MORVALIB_E_SEND, {kChannelOpenAtExit}},
+       MORVALIB_E_SEND, MORVALIB_E_SEND},
       {"commands never answered", [](auto& p) { p.Faults().peripheral.silentCommands = true; }, MORVALIB_E_SEND,
-       MORVALIB_E_SEND, {kChannelOpenAtExit}},
+       MORVALIB_E_SEND},
       {"silent from OpenChannel on", [](auto& p) { p.Faults().peripheral.silentFrom = 0x01; }, MORVALIB_E_SEND,
-       MORVALIB_E_SEND, {kChannelOpenAtExit}},
+       MORVALIB_E_SEND},
+      // The number is written once the printer acknowledged it; the channel
+      // the printer would not close is left to the Exit.
+      {"Error packet for CloseChannel", [](auto& p) { p.Faults().peripheral.errorCode = 0x84; p.Faults().peripheral.errorOn = 0x02; },
+       MORVALIB_OK, MORVALIB_OK, {sim::departure::kChannelOpenAtExit}},
       {"write busy", [](auto& p) { p.Faults().peripheral.writeAnswer = sim::WriteAnswer::Busy; }, MORVALIB_OK,
-       MORVALIB_E_NOT_ACKED, {}},
+       MORVALIB_E_NOT_ACKED},
       {"write not available", [](auto& p) { p.Faults().peripheral.writeAnswer = sim::WriteAnswer::NotAvailable; },
-       MORVALIB_OK, MORVALIB_E_NOT_ACKED, {}},
+       MORVALIB_OK, MORVALIB_E_NOT_ACKED},
       {"another model's printer", [](auto& p) { p.SetDeviceId(kL880Id); }, MORVALIB_E_REPLY_FORM,
-       MORVALIB_E_NOT_ACKED, {}},
+       MORVALIB_E_NOT_ACKED},
   };
   for (const Misbehaviour& c : cases) {
     SCOPED_TRACE(c.name);
@@ -189,9 +197,123 @@ TEST_F(LibraryOnPrinters, EachMisbehaviourEndsInItsCodeWithNothingLeftOpen) {
     // A printer that takes the write but never answers has the new number
     // all the same; the caller is told the exchange failed.
     EXPECT_EQ(printer.Peripheral().Commands().PendingSerial().has_value(),
-              std::string(c.name) == "commands never answered");
+              c.writeResult == MORVALIB_OK || std::string(c.name) == "commands never answered");
     for (const auto& d : world.Departures().Unexpected()) ADD_FAILURE() << sim::DescribeDeparture(d);
     world.Departures().Clear();
+  }
+}
+
+// A printer keeps its state across handles, may answer late, split its
+// replies, answer the entry string or start a transaction of its own. After
+// at most one call that meets it (and may fail), every call of every export
+// gets the right answer, and leaves the printer out of packet mode.
+TEST_F(LibraryOnPrinters, PrintersThatKeepTheirStateAreServedCallAfterCall) {
+  struct Case {
+    const char* name;
+    std::function<void(sim::World&, sim::ClassPrinter&)> arrange;
+    bool firstMayFail = false;
+    std::vector<const char*> departures{};
+  };
+  auto peripheral = [](std::function<void(sim::PeripheralFaults&)> set) {
+    return [set](sim::World&, sim::ClassPrinter& p) { set(p.Faults().peripheral); };
+  };
+  auto late = [&](std::optional<std::uint8_t> transaction) {
+    return peripheral([transaction](auto& f) { f.lateReply = sim::LateReply{transaction, 6000, 1}; });
+  };
+  const std::string id = std::string(kL5200Id);
+  const Case cases[] = {
+      {"a command's answer late once", late(std::nullopt), true},
+      {"Init's reply late once", late(0x00), true},
+      {"OpenChannel's reply late once", late(0x01), true},
+      {"Exit's reply late once", late(0x08), true},
+      {"left in packet mode by another host",
+       [](sim::World& w, sim::ClassPrinter& p) {
+         const platform::DeviceHandle h = w.Files().Open(p.InterfacePath());
+         std::vector<std::uint8_t> start(std::begin(sim::kEntryString), std::end(sim::kEntryString));
+         start.insert(start.end(), {0, 0, 0, 8, 1, 0, 0x00, 0x10});
+         std::uint32_t done = 0;
+         w.Files().Write(h, start.data(), static_cast<std::uint32_t>(start.size()), &done);
+         w.Files().Close(h);
+       },
+       false, {sim::departure::kClosedInPacketMode}},
+      {"an answer to the entry string", peripheral([](auto& f) { f.entryAnswer = {0, 0, 0, 8, 1, 0, 0xD1, 0}; })},
+      {"24-byte packets to the host", peripheral([](auto& f) { f.toHostPacketLimit = 24; })},
+      {"24-byte packets, the end flagged",
+       peripheral([](auto& f) { f.toHostPacketLimit = 24; f.endOfMessage = true; })},
+      {"7-byte packets to the host, field-list status",
+       peripheral([](auto& f) { f.toHostPacketLimit = 7; f.statusFieldList = true; })},
+      {"credit granted unasked", peripheral([](auto& f) { f.unaskedCredit = true; })},
+      {"a device ID whose length field is wrong",
+       [id](sim::World&, sim::ClassPrinter& p) {
+         std::vector<std::uint8_t> answer{0x00, 0x01};
+         answer.insert(answer.end(), id.begin(), id.end());
+         p.Faults().ioctl.push_back({.code = 0x220034, .action = sim::IoctlFault::Action::Raw, .bytes = answer});
+       }},
+  };
+  const unsigned char status[] = {'s', 't', 0x01, 0x00, 0x01};
+  unsigned index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    char serial[19];
+    std::snprintf(serial, sizeof serial, "4E4C5041000000B0%02u", index++ % 100);  // a path of its own
+    sim::ClassPrinter& printer = Add(c.name, kL5200Id, serial, "3.41");
+    const std::string path = printer.InterfacePath();
+    for (const char* kind : c.departures) world_.Departures().Expect(kind);
+    c.arrange(world_, printer);
+    const int first = ReadSerial(printer, 0);
+    if (!c.firstMayFail) {
+      EXPECT_EQ(first, MORVALIB_OK);
+    }
+    ExpectNothingLeft(printer);
+    for (int round = 0; round < 5; ++round) {
+      SCOPED_TRACE("round " + std::to_string(round));
+      std::string text;
+      EXPECT_EQ(ReadSerial(printer, 0, &text), MORVALIB_OK);
+      EXPECT_EQ(text, serial);
+      EXPECT_EQ(ReadFirmware(printer, &text), MORVALIB_OK);
+      EXPECT_EQ(text, "3.41");
+      unsigned char reply[256] = {};
+      int replyLength = 0;
+      EXPECT_EQ(kSendReceive(path.c_str(), status, 5, reply, 256, &replyLength), MORVALIB_OK);
+      EXPECT_EQ(std::vector<std::uint8_t>(reply, reply + replyLength),
+                printer.Peripheral().Commands().StatusReply(printer.Faults().peripheral));
+      EXPECT_EQ(kSetSerial(path.c_str(), "0123456789ABCDEF02", 0), MORVALIB_OK);
+      ExpectNothingLeft(printer);
+    }
+  }
+}
+
+// The firmware query on a printer without the packet protocol, its answer
+// read in pieces of 1 to 7 bytes: each query gives the version, the request
+// is written twice, and what an earlier query (or anything before) left in
+// the printer is read away, so nothing piles up.
+TEST_F(LibraryOnPrinters, RepeatedFirmwareQueriesOnAPlainPrinterNeverPileUp) {
+  const std::vector<std::uint8_t> request = {0x1B, '(', 'R', 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E',
+                                             '1', 'S', 'T', 0x02, 0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
+  for (const bool fieldList : {false, true}) {
+    SCOPED_TRACE(fieldList ? "field-list status" : "text status");
+    sim::ClassPrinter& printer = Add(fieldList ? "list" : "text", kPlainId, fieldList ? "4E4C5041000000C004" : "4E4C5041000000C005", "3.20");
+    printer.Faults().peripheral.readPieces = 7;
+    printer.Faults().peripheral.statusFieldList = fieldList;
+    const std::string stale = "@BDC ST\r\nST:04;RV:2.1";  // an answer cut short long ago
+    printer.Channel().QueueReply({stale.begin(), stale.end()}, clock_.NowMs(), {});
+    std::size_t pendingAfterFirst = 0;
+    for (int query = 1; query <= 5; ++query) {
+      std::string version;
+      EXPECT_EQ(ReadFirmware(printer, &version), MORVALIB_OK) << "query " << query;
+      EXPECT_EQ(version, "3.20") << "query " << query;
+      const auto& received = printer.Received();
+      std::size_t requests = 0;
+      for (auto at = received.begin(); (at = std::search(at, received.end(), request.begin(), request.end())) !=
+                                       received.end();
+           ++at)
+        ++requests;
+      EXPECT_EQ(requests, 2u * query) << "the request goes out a second time after the answer";
+      if (query == 1) pendingAfterFirst = printer.Channel().Pending();
+      EXPECT_EQ(printer.Channel().Pending(), pendingAfterFirst) << "query " << query;
+      ExpectNothingLeft(printer);
+    }
+    EXPECT_GT(pendingAfterFirst, 0u) << "the answer to the second request";
   }
 }
 

@@ -55,22 +55,39 @@ TEST(LibraryReplies, SerialReplyForms) {
   for (const auto& [reply, expected] : cases) EXPECT_EQ(DecodeSerialReply(AsBytes(reply)), expected) << reply;
 }
 
+// A status is taken only whole: with its closing 0x0C, after the whole field
+// list its length announces (which may itself hold 0x0C bytes).
 TEST(LibraryReplies, StatusReplyForms) {
   const std::string fields = std::string("@BDC ST2\r\n\x0B\x00", 12) + "\x01\x02xy" + "\x08\x05" + "2.01a";
-  const std::pair<std::string, std::optional<std::string>> cases[] = {
-      {"@BDC ST\r\nST:00;RV:1.20;\x0C", "1.20"},
-      {"@BDC ST\r\nST:00;\x0C", ""},                                       // no version field
-      {"@BDC ST\r\nRV:" + std::string(31, '9') + ";", std::string(31, '9')},
-      {"@BDC ST\r\nRV:" + std::string(32, '9') + ";", ""},               // too long: not copied
-      {"@BDC ST\r\nRV:1.20", ""},                                          // never ended
-      {fields, "2.01a"},
-      {std::string("@BDC ST2\r\n\x04\x00", 12) + "\x01\x02xy" + "\x08\x05" + "2.01a", ""},  // beyond the length
-      {std::string("@BDC ST2\r\n\x30\x00\x08\x28", 14) + std::string(40, 'v'), std::string(31, 'v')},
-      {std::string("@BDC ST2\r\n\x10\x00\x08\x09", 14) + "1.0", "1.0"},    // field cut short by the reply
-      {"@BDC XX\r\nRV:1.20;", std::nullopt},
-      {"", std::nullopt},
+  // A version field holding 0x0C, then another field: 12 bytes of list.
+  const std::string formFeedInside = std::string("@BDC ST2\r\n\x0C\x00", 12) + "\x08\x04" + "1.0\x0C" + "\x01\x04xxxx";
+  const struct {
+    std::string reply;
+    std::optional<std::string> version;
+    bool whole;
+  } cases[] = {
+      {"@BDC ST\r\nST:00;RV:1.20;\x0C", "1.20", true},
+      {"@BDC ST\r\nST:00;\x0C", "", true},                                     // no version field
+      {"@BDC ST\r\nRV:" + std::string(31, '9') + ";\x0C", std::string(31, '9'), true},
+      {"@BDC ST\r\nRV:" + std::string(32, '9') + ";\x0C", "", true},          // too long: not copied
+      {"@BDC ST\r\nRV:1.20\x0C", "", true},                                     // never ended
+      {"@BDC ST\r\nRV:1.20;", std::nullopt, false},                             // no closing byte
+      {"@BDC ST\r\nST:04;RV:2.1", std::nullopt, false},                         // cut short
+      {fields + "\x0C", "2.01a", true},
+      {fields, std::nullopt, false},
+      {std::string("@BDC ST2\r\n\x04\x00", 12) + "\x01\x02xy" + "\x08\x05" + "2.01a\x0C", "", true},  // beyond the length
+      {std::string("@BDC ST2\r\n\x2A\x00\x08\x28", 14) + std::string(40, 'v') + "\x0C", std::string(31, 'v'), true},
+      {std::string("@BDC ST2\r\n\x10\x00\x08\x09", 14) + "1.0\x0C", std::nullopt, false},  // list cut short
+      {formFeedInside.substr(0, 18), std::nullopt, false},                         // ends at the 0x0C inside
+      {formFeedInside + "\x0C", "1.0\x0C", true},
+      {std::string("@BDC ST2\r\n\x0C", 11), std::nullopt, false},                 // half a length
+      {"@BDC XX\r\nRV:1.20;\x0C", std::nullopt, true},
+      {"", std::nullopt, false},
   };
-  for (const auto& [reply, expected] : cases) EXPECT_EQ(DecodeStatusReply(AsBytes(reply)), expected) << reply;
+  for (const auto& c : cases) {
+    EXPECT_EQ(DecodeStatusReply(AsBytes(c.reply)), c.version) << c.reply;
+    EXPECT_EQ(ReplyIsWhole(AsBytes(c.reply)), c.whole) << c.reply;
+  }
 }
 
 class LibraryFirmware : public ::testing::Test {
@@ -144,6 +161,28 @@ TEST_F(LibraryFirmware, DataPathReplyIsReadUpToItsFormFeedWithinTheByteWait) {
 
   printer.dataChunks = {std::string(1020, 'x'), std::string(10, 'x') + "\x0C"};  // 1,024 bytes and no 0x0C
   EXPECT_EQ(ReadDataPathReply(port), "");
+}
+
+// The reply ends at its 1,024th byte at the latest, and the reader pauses
+// 1 ms whenever nothing is there.
+TEST_F(LibraryFirmware, DataPathReplyIsBoundedAndPolledEveryMillisecond) {
+  ScriptedPrinter printer;
+  ScriptedPort port(printer);
+  const std::string head = "@BDC ST\r\nRV:1;";
+  for (const std::size_t closingAt : {1024u, 1025u}) {
+    const std::string reply = head + std::string(closingAt - 1 - head.size(), ' ') + "\x0C";
+    printer.dataChunks = {reply.substr(0, 1020), reply.substr(1020)};
+    EXPECT_EQ(ReadDataPathReply(port), closingAt <= 1024 ? reply : "") << "0x0C as byte " << closingAt;
+  }
+  printer.dataChunks = {"", "", "", "", "", "@BDC ST\r\nRV:1;\x0C"};
+  const std::uint64_t start = clock_.NowMs();
+  const std::uint64_t sleeps = clock_.SleepCalls();
+  EXPECT_EQ(ReadDataPathReply(port), "@BDC ST\r\nRV:1;\x0C");
+  EXPECT_EQ(clock_.NowMs() - start, 5u) << "five empty reads, 1 ms after each";
+  EXPECT_EQ(clock_.SleepCalls() - sleeps, 5u);
+  const std::string list = std::string("@BDC ST2\r\n\x04\x00\x08\x02", 14) + "1\x0C";
+  printer.dataChunks = {list, "\x0C", "after"};
+  EXPECT_EQ(ReadDataPathReply(port), list + "\x0C") << "a 0x0C inside the field list does not end it";
 }
 
 }  // namespace

@@ -108,6 +108,14 @@ Bytes BuildCreditRequest(std::uint8_t socket, std::uint16_t credit,
 
 Bytes BuildExit() { return FinishPacket(Transaction(Command::Exit)); }
 
+Bytes BuildCreditReply(std::uint8_t primarySocket, std::uint8_t secondarySocket,
+                       std::uint8_t result) {
+  Bytes packet = Transaction(Command::Credit);
+  packet.back() |= kReplyBit;
+  packet.insert(packet.end(), {result, primarySocket, secondarySocket});
+  return FinishPacket(std::move(packet));
+}
+
 std::optional<Bytes> BuildDataPacket(std::uint8_t socket,
                                      std::span<const std::uint8_t> payload) {
   if (payload.size() > std::numeric_limits<std::uint16_t>::max() - kHeaderSize)
@@ -135,6 +143,14 @@ std::optional<std::uint16_t> ParseCreditGranted(std::span<const std::uint8_t> pa
   const auto body = TransactionBody(packet, ReplyByte(Command::CreditRequest), 12);
   if (body.empty()) return std::nullopt;
   return GetBe16(body, 10);
+}
+
+std::optional<PeerCredit> ParsePeerCredit(std::span<const std::uint8_t> packet) {
+  constexpr std::size_t kCreditLength = 11;
+  const auto body =
+      TransactionBody(packet, static_cast<std::uint8_t>(Command::Credit), kCreditLength);
+  if (body.size() != kCreditLength) return std::nullopt;
+  return PeerCredit{body[7], body[8], GetBe16(body, 9)};
 }
 
 bool IsErrorPacket(std::span<const std::uint8_t> packet) {

@@ -28,6 +28,13 @@ enum class Command : std::uint8_t {
 };
 inline constexpr std::uint8_t kReplyBit = 0x80;
 
+// The header's control byte: bit 0 marks out-of-band data, bit 1 the end of
+// a message (set by the sender on the last packet of a message that spans
+// several); the other bits are reserved and zero.
+inline constexpr std::uint8_t kOutOfBand = 0x01;
+inline constexpr std::uint8_t kEndOfMessage = 0x02;
+inline constexpr std::uint8_t kDefinedControlBits = kOutOfBand | kEndOfMessage;
+
 struct PacketHeader {
   std::uint8_t primarySocket = 0;
   std::uint8_t secondarySocket = 0;
@@ -49,6 +56,10 @@ Bytes BuildCredit(std::uint8_t socket, std::uint16_t credit);
 Bytes BuildCreditRequest(std::uint8_t socket, std::uint16_t credit,
                          std::uint16_t maximumOutstanding);
 Bytes BuildExit();
+// The host's reply to a Credit the printer started: its result and the
+// channel's sockets as the printer named them.
+Bytes BuildCreditReply(std::uint8_t primarySocket, std::uint8_t secondarySocket,
+                       std::uint8_t result);
 // A data packet on `socket` (primary and secondary alike), header credit 0
 // (no credit handed over with it) and control 0. Nullopt when the payload
 // does not fit the 16-bit length.
@@ -77,6 +88,16 @@ std::optional<OpenChannelReply> ParseOpenChannelReply(
 // The credit a CreditRequest reply grants (result, sockets, credit BE16);
 // nullopt when the reply is not one or is too short to hold the credit.
 std::optional<std::uint16_t> ParseCreditGranted(std::span<const std::uint8_t> packet);
+
+// A Credit the printer started on socket 0 (not a reply): the channel's
+// sockets and the credit it grants the host. Nullopt unless the packet is
+// one, 11 bytes long as the standard lays it out.
+struct PeerCredit {
+  std::uint8_t primarySocket = 0;
+  std::uint8_t secondarySocket = 0;
+  std::uint16_t credit = 0;
+};
+std::optional<PeerCredit> ParsePeerCredit(std::span<const std::uint8_t> packet);
 
 // The kinds of Error packet. The printer's error code selects the kind:
 // 0x80 to 0x87 in the order below (the IEEE 1284.4 codes: bad packet length,

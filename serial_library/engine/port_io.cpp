@@ -1,6 +1,24 @@
 #include "serial_library/engine/port_io.h"
 
+#include <algorithm>
+#include <array>
+
 namespace nolpa::serial_library {
+
+bool WriteWhole(platform::DeviceFiles& files, platform::DeviceHandle handle,
+                std::span<const std::uint8_t> bytes, std::size_t* sent) {
+  *sent = 0;
+  int stalled = 0;
+  while (*sent < bytes.size() && stalled < kStalledWrites) {
+    const auto rest = static_cast<std::uint32_t>(bytes.size() - *sent);
+    std::uint32_t done = 0;
+    const bool ok = files.Write(handle, bytes.data() + *sent, rest, &done);
+    *sent += std::min(done, rest);  // a driver that claims more took the rest
+    if (!ok) break;
+    stalled = done == 0 ? stalled + 1 : 0;
+  }
+  return *sent == bytes.size();
+}
 
 CPortIO::CPortIO(platform::DeviceFiles& files, platform::Clock& clock,
                  platform::DeviceHandle handle)
@@ -8,11 +26,10 @@ CPortIO::CPortIO(platform::DeviceFiles& files, platform::Clock& clock,
 
 bool CPortIO::WriteAll(std::span<const std::uint8_t> bytes) {
   if (framingLost_) return false;
-  std::uint32_t done = 0;
-  const auto size = static_cast<std::uint32_t>(bytes.size());
-  const bool ok = files_.Write(handle_, bytes.data(), size, &done);
-  if (done > 0 && done < size) framingLost_ = true;
-  return ok && done == size;
+  std::size_t sent = 0;
+  const bool whole = WriteWhole(files_, handle_, bytes, &sent);
+  if (sent > 0 && !whole) framingLost_ = true;
+  return whole;
 }
 
 ReadOutcome CPortIO::ReadExactly(std::span<std::uint8_t> buffer, int* emptyReadsLeft,
@@ -30,6 +47,18 @@ ReadOutcome CPortIO::ReadExactly(std::span<std::uint8_t> buffer, int* emptyReads
     clock_.SleepMs(pauseMs);
   }
   return ReadOutcome::Done;
+}
+
+std::size_t CPortIO::ReadAway(std::size_t limit) {
+  std::array<std::uint8_t, 512> scrap{};
+  std::size_t dropped = 0;
+  while (dropped < limit) {
+    const auto ask = static_cast<std::uint32_t>(std::min(scrap.size(), limit - dropped));
+    std::uint32_t got = 0;
+    if (!files_.Read(handle_, scrap.data(), ask, &got) || got == 0 || got > ask) break;
+    dropped += got;
+  }
+  return dropped;
 }
 
 }  // namespace nolpa::serial_library

@@ -85,6 +85,37 @@ std::vector<SwitchCase> SwitchCases() {
               {kCreditOne, Cat({kCreditOk, DataPacket(0x02, Bytes(kReadReply.begin() + 26,
                                                                    kReadReply.end()))})}}})},
   };
+  const Bytes status = Text("@BDC ST\r\nST:04;RV:5.10;\x0C");  // 25 bytes
+  Bytes lastStatusPacket = DataPacket(0x02, status);
+  lastStatusPacket[5] = 0x02;  // end of message
+  cases.push_back({"18-byte payloads to the host", [](PeripheralFaults& f) { f.toHostPacketLimit = 24; },
+                   Join({kEnterAndInit,
+                         {{kOpenControl, {0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02, 0x00, 0x40,
+                                          0x00, 0x18, 0x00, 0x00}},
+                          {kCreditOne, kCreditOk},
+                          {kCreditRequest, kCreditRequestOk},
+                          {DataPacket(0x02, kStatus), DataPacket(0x02, Bytes(status.begin(), status.begin() + 18))},
+                          {kCreditOne, Cat({kCreditOk, DataPacket(0x02, Bytes(status.begin() + 18, status.end()))})},
+                          {kCreditOne, kCreditOk}}})});
+  cases.push_back({"end of message flagged", [](PeripheralFaults& f) { f.endOfMessage = true; },
+                   Join({kOpenWithCredit, {{DataPacket(0x02, kStatus), lastStatusPacket}}})});
+  cases.push_back({"entry string answered", [](PeripheralFaults& f) { f.entryAnswer = {0xAA, 0xBB}; },
+                   {{kEntry, {0xAA, 0xBB}}, {kInit, kInitOk}}});
+  cases.push_back({"credit granted unasked", [](PeripheralFaults& f) { f.unaskedCredit = true; },
+                   Join({kEnterAndInit,
+                         {{kOpenControl, Cat({kOpenControlOk, {0x00, 0x00, 0x00, 0x0B, 0x01, 0x00, 0x03, 0x02,
+                                                                0x02, 0x00, 0x01}})},
+                          {{0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x83, 0x00, 0x02, 0x02}, {}},
+                          {DataPacket(0x02, kStatus), {}},  // sent on the printer's credit
+                          {kCloseControl, kCloseControlOk},
+                          {kExit, kExitOk}}})});
+  cases.push_back({"Exit before Init", [](PeripheralFaults& f) { f.refuseRevision = true; },
+                   {{kEntry, {}},
+                    {kInit, {0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x80, 0x02, 0x10}},
+                    {kExit, kExitOk},
+                    {kRemoteStatus, status}}});
+  cases.push_back({"entry string again in packet mode", [](PeripheralFaults&) {},
+                   Join({kOpenWithCredit, {{kEntry, {}}, {kInit, kInitOk}, {kExit, kExitOk}}})});
   // An Error packet of each kind in place of the OpenChannel reply.
   for (const std::uint8_t code : {0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x90}) {
     cases.push_back({"error " + std::to_string(code) + " on OpenChannel",
@@ -179,15 +210,31 @@ TEST_F(SimPeripheralFaultTest, NotesWhatACorrectHostWouldNotSend) {
   }
 }
 
-TEST_F(SimPeripheralFaultTest, NotesADeviceClosedInPacketModeAndLeavesIt) {
+// A printer is told nothing when a handle closes: packet mode, the open
+// channel and an answer nobody read are there for the next handle, until
+// Exit. The close is noted: the host left the printer so.
+TEST_F(SimPeripheralFaultTest, NotesADeviceClosedInPacketModeAndKeepsItsState) {
   world.Departures().Expect(departure::kClosedInPacketMode);
   world.Departures().Expect(departure::kChannelOpenAtClose);
   OpenControl();
+  WriteAll(world, handle, DataPacket(0x02, kStatus));
   world.Files().Close(handle);
   EXPECT_EQ(world.Departures().Count(departure::kChannelOpenAtClose), 1u);
   EXPECT_EQ(world.Departures().Count(departure::kClosedInPacketMode), 1u);
+  EXPECT_TRUE(printer->Peripheral().InPacketMode());
   handle = world.Files().Open(printer->InterfacePath());
-  EXPECT_EQ(Send(kRemoteStatus), Text("@BDC ST\r\nST:04;RV:5.10;\x0C"));
+  EXPECT_EQ(ReadDue(world, handle), DataPacket(0x02, Text("@BDC ST\r\nST:04;RV:5.10;\x0C")));
+  CloseAndExit();
+}
+
+TEST_F(SimPeripheralFaultTest, NotesAnExitThatLeavesItsCreditUnanswered) {
+  world.Departures().Expect(departure::kPrinterTransactionUnanswered);
+  printer->Faults().peripheral.unaskedCredit = true;
+  EXPECT_EQ(Send(Cat({kEntry, kInit})), kInitOk);
+  EXPECT_EQ(Send(kOpenControl), Cat({kOpenControlOk, {0x00, 0x00, 0x00, 0x0B, 0x01, 0x00, 0x03, 0x02, 0x02, 0x00, 0x01}}));
+  EXPECT_EQ(Send(kCloseControl), kCloseControlOk);
+  EXPECT_EQ(Send(kExit), kExitOk);
+  EXPECT_EQ(world.Departures().Count(departure::kPrinterTransactionUnanswered), 1u);
 }
 
 // Whatever a hostile host sends, the printer's output in packet mode is a

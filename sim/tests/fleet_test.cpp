@@ -123,7 +123,9 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
   first->PrinterClass("rk-l880").SetSerial("00000000000000ABCD");
   first->PrinterClass("rk-l880").Peripheral().Commands().SetPendingSerial("00000000000000DCBA");
   first->PrinterClass("rk-l880").Faults().peripheral = {
-      .refuseRevision = true, .wrongSockets = true, .noCredit = true, .silentCommands = true};
+      .refuseRevision = true, .wrongSockets = true, .noCredit = true, .silentCommands = true,
+      .toHostPacketLimit = 24, .endOfMessage = true, .entryAnswer = {0, 0, 0, 8, 1, 0, 0xD1, 0},
+      .unaskedCredit = true, .lateReply = LateReply{0x01, 7000, 2}, .readPieces = 5};
   first->PrinterClass("rk-l5200").Faults().peripheral = {
       .errorCode = 0x84, .errorOn = 0x01, .silentFrom = 0x04, .packetSizeLimit = 64,
       .writeAnswer = WriteAnswer::Busy, .statusFieldList = true, .lptError = true};
@@ -138,6 +140,11 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
   EXPECT_EQ(second->PrinterClass("rk-l880").Peripheral().Commands().PendingSerial(),
             "00000000000000DCBA");
   EXPECT_EQ(second->PrinterClass("rk-l5200").Faults().peripheral.packetSizeLimit, 64);
+  const PeripheralFaults& kept = second->PrinterClass("rk-l880").Faults().peripheral;
+  EXPECT_EQ(kept.lateReply->transaction, 0x01);
+  EXPECT_EQ(kept.lateReply->count, 2u);
+  EXPECT_EQ(kept.entryAnswer.size(), 8u);
+  EXPECT_EQ(kept.readPieces, 5);
   ASSERT_EQ(first->Devices().size(), second->Devices().size());
   for (std::size_t i = 0; i < first->Devices().size(); ++i) {
     SCOPED_TRACE(first->Devices()[i]->Name());
@@ -209,7 +216,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadFleet{"TinyPackets",
                  R"({"devices": [{"name": "a", "kind": "printer-class",
                                   "faults": {"peripheral": {"packetSizeLimit": 6}}}]})",
-                 "packetSizeLimit"}),
+                 "packetSizeLimit"},
+        BadFleet{"TinyPacketsToTheHost",
+                 R"({"devices": [{"name": "a", "kind": "printer-class",
+                                  "faults": {"peripheral": {"toHostPacketLimit": 6}}}]})",
+                 "toHostPacketLimit"},
+        BadFleet{"LateReplyField",
+                 R"({"devices": [{"name": "a", "kind": "printer-class",
+                                  "faults": {"peripheral": {"lateReply": {"delay": 5}}}}]})",
+                 "delay"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimFleetTest, FaultsFromAFleetTakeEffect) {

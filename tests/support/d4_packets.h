@@ -41,5 +41,15 @@ inline Bytes DataPacket(std::uint8_t socket, const Bytes& payload) {
   return packet;
 }
 inline Bytes ErrorPacket(std::uint8_t code) { return {0, 0, 0, 10, 1, 0, 0x7F, 0x02, 0x02, code}; }
+// A data packet whose header carries the end-of-message flag (control bit 1).
+inline Bytes LastDataPacket(std::uint8_t socket, const Bytes& payload) {
+  Bytes packet = DataPacket(socket, payload);
+  packet[5] = 0x02;
+  return packet;
+}
+// A Credit the printer starts on its own: one more packet on the control
+// channel; and the host's reply to it.
+inline const Bytes kPeerCredit{0, 0, 0, 11, 1, 0, 0x03, 0x02, 0x02, 0x00, 0x01};
+inline const Bytes kPeerCreditReply{0, 0, 0, 10, 1, 0, 0x83, 0x00, 0x02, 0x02};
 
 }  // namespace nolpa::testing::d4

@@ -76,24 +76,19 @@ inline int FailuresSoFar() {
 // A session cut by its own fault cannot always be ended in order. The
 // printer-command write sends no closing packet after a write that failed
 // or went out short (the write sequence ends at once). The library's
-// engine sends no Exit when the Init reply is lost (the printer may never
-// have entered packet mode) or the Exit itself fails, and after a write
-// that went out in part it writes nothing more on the handle. A channel cut
-// by a failed read or write is closed before the Exit. But a reply lost to
-// a failed read stays queued at the printer: the next call's Init takes it
-// for its own, the OpenChannel reply is then misread, and that channel is
-// left to the Exit. Anything else the fault leaves behind is a departure.
+// engine ends every packet-mode session with Exit and closes its channel
+// first, but a read that fails in the middle of a packet loses what the
+// packet said: a Credit the printer started then goes unanswered. Anything
+// else the fault leaves behind is a departure.
 inline bool SessionCutShort(const sim::Departure& d, const std::string& injected) {
   struct Tolerated {
     const char* injected;
     std::vector<const char*> kinds;
   };
   static const Tolerated kTolerated[] = {
-      {"DeviceFiles::Read", {sim::departure::kClosedInPacketMode, sim::departure::kChannelOpenAtExit}},
-      {"DeviceFiles::Write", {sim::departure::kSessionOpenAtClose, sim::departure::kClosedInPacketMode}},
-      {FaultCounter::kShortWrite,
-       {sim::departure::kSessionOpenAtClose, sim::departure::kClosedInPacketMode,
-        sim::departure::kChannelOpenAtClose}},
+      {"DeviceFiles::Read", {sim::departure::kPrinterTransactionUnanswered}},
+      {"DeviceFiles::Write", {sim::departure::kSessionOpenAtClose}},
+      {FaultCounter::kShortWrite, {sim::departure::kSessionOpenAtClose}},
   };
   for (const Tolerated& t : kTolerated) {
     if (injected != t.injected) continue;
