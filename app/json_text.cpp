@@ -1,5 +1,6 @@
 #include "app/json_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace nolpa::app {
@@ -51,11 +52,22 @@ void AppendEscaped(std::string& out, unsigned char c) {
   out += escape;
 }
 
+// Characters a JSON string holds as they are, one byte each.
+bool PlainAscii(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x20 && byte < 0x7F && c != '"' && c != '\\';
+}
+
 }  // namespace
 
-std::string JsonString(std::string_view utf8) {
-  std::string out = "\"";
+void AppendJsonString(std::string& out, std::string_view utf8) {
+  out += '"';
   while (!utf8.empty()) {
+    // Runs of plain ASCII characters go over whole.
+    const auto plain = static_cast<std::size_t>(std::find_if_not(utf8.begin(), utf8.end(), PlainAscii) - utf8.begin());
+    out.append(utf8.substr(0, plain));
+    utf8.remove_prefix(plain);
+    if (utf8.empty()) break;
     const auto c = static_cast<unsigned char>(utf8[0]);
     if (c < 0x20 || c == 0x7F || c == '"' || c == '\\') {
       AppendEscaped(out, c);
@@ -71,17 +83,25 @@ std::string JsonString(std::string_view utf8) {
     out.append(utf8.substr(0, length));
     utf8.remove_prefix(length);
   }
-  return out + "\"";
+  out += '"';
+}
+
+std::string JsonString(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() + 2);
+  AppendJsonString(out, utf8);
+  return out;
 }
 
 void JsonObject::Name(std::string_view name) {
-  if (!members_.empty()) members_ += ",";
-  members_ += JsonString(name) + ":";
+  if (!members_.empty()) members_ += ',';
+  AppendJsonString(members_, name);
+  members_ += ':';
 }
 
 JsonObject& JsonObject::Text(std::string_view name, std::string_view utf8) {
   Name(name);
-  members_ += JsonString(utf8);
+  AppendJsonString(members_, utf8);
   return *this;
 }
 

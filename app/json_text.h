@@ -15,6 +15,8 @@ namespace nolpa::app {
 // continuation byte, a cut or overlong sequence, a surrogate, a code point
 // above U+10FFFF) becomes \uFFFD; every other character is kept as it is.
 std::string JsonString(std::string_view utf8);
+// The same, appended to `out`.
+void AppendJsonString(std::string& out, std::string_view utf8);
 
 // One JSON object, its members in the order they are added.
 class JsonObject {

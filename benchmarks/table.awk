@@ -37,7 +37,7 @@ END {
   printf "tracing the bus anew. CPU share: over 5 emptyings together (the system counts\n"
   printf "processor time in 10 ms ticks). List: the window program's Find and the console's\n"
   printf "list (that Find, the USB locations, the JSON) on the default fleet, alternately,\n"
-  printf "the best of 5 runs of 25 rounds each.\n"
+  printf "the best of 5 runs of 100 rounds each.\n"
   if (value["find_wine_devices"] + 0 > 0)
     printf "Find listed %d device(s): figure 3 is not a Find of an empty system.\n", value["find_wine_devices"]
   printf "%d figure(s) missed the goal.\n", missed

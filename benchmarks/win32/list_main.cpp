@@ -2,7 +2,7 @@
 // default fleet in this process under Wine: the simulated printers, the
 // library linked in, the real clock. The window program's Find is the
 // form's Find button; the list is the same Find followed by what list adds
-// (the USB locations, the JSON document). Both alternate, 25 rounds each
+// (the USB locations, the JSON document). Both alternate, 100 rounds each
 // after a warm-up, five times; prints "figure NAME VALUE" lines with each
 // side's best median.
 #include <cstdio>
@@ -90,28 +90,46 @@ struct FleetProgram {
   std::unique_ptr<ui::TMainForm> form;
 };
 
+// One Find as the window program's Find button runs it.
+double FindMs(FleetProgram& program) {
+  const double start = bench::CounterMs();
+  program.form->Button1Click();
+  return bench::CounterMs() - start;
+}
+
+// The console's list: the same Find, then the locations and the document.
+double ListMs(FleetProgram& program, std::size_t* listed) {
+  const double start = bench::CounterMs();
+  program.form->Button1Click();
+  const std::string json = app::console::ListJson(
+      app::console::ListedPrinters(*program.form->DeviceList, &program.around.Usb().Tree()), program.encoding);
+  const double elapsed = bench::CounterMs() - start;
+  *listed = json.size() > 2 ? program.form->DeviceList->Count() : 0;
+  return elapsed;
+}
+
 }  // namespace
 
 int main() {
   FleetProgram program;
-  constexpr int kRounds = 25;
+  constexpr int kRounds = 100;
   constexpr int kRuns = 5;
   double bestFind = 0, bestList = 0;
-  std::size_t listed = 0, found = 0;
+  std::size_t listed = 0;
   for (int run = 0; run < kRuns; ++run) {
     std::vector<double> find, list;
     for (int round = 0; round <= kRounds; ++round) {
-      double start = bench::CounterMs();
-      program.form->Button1Click();
-      const double findMs = bench::CounterMs() - start;
-      found = program.form->DeviceList->Count();
-      start = bench::CounterMs();
-      program.form->Button1Click();
-      const std::string json = app::console::ListJson(
-          app::console::ListedPrinters(*program.form->DeviceList, &program.around.Usb().Tree()), program.encoding);
-      const double listMs = bench::CounterMs() - start;
-      listed = program.form->DeviceList->Count();
-      if (round == 0 || json.size() < 2) continue;  // the warm-up
+      // Each goes first in every other round, so neither gains from the
+      // other having warmed what they share.
+      double findMs = 0, listMs = 0;
+      if (round % 2 == 0) {
+        findMs = FindMs(program);
+        listMs = ListMs(program, &listed);
+      } else {
+        listMs = ListMs(program, &listed);
+        findMs = FindMs(program);
+      }
+      if (round == 0) continue;  // the warm-up
       find.push_back(findMs);
       list.push_back(listMs);
     }
@@ -122,5 +140,5 @@ int main() {
   std::printf("figure fleet_find_wine_ms %.2f\n", bestFind);
   std::printf("figure list_wine_ms %.2f\n", bestList);
   std::printf("figure list_wine_devices %u\n", static_cast<unsigned>(listed));
-  return found > 0 && listed == found ? 0 : 1;
+  return listed > 0 ? 0 : 1;
 }

@@ -21,6 +21,7 @@
 #include "sim/fleet.h"
 #include "tests/wine/console_process.h"
 #include "tests/wine/programs.h"
+#include "tests/wine/machine_state.h"
 #include "tests/wine/sim_state.h"
 
 namespace nolpa::wine_tests {
@@ -33,23 +34,8 @@ constexpr DWORD kRunTimeoutMs = 60000;
 
 using nlohmann::json;
 
-std::string WorkFolder() {
-  char temp[MAX_PATH];
-  GetTempPathA(sizeof temp, temp);
-  return std::string(temp) + "NOLPAID";
-}
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-DWORD SpoolerState() {
-  SERVICE_STATUS status{};
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE service = manager ? OpenServiceA(manager, "spooler", SERVICE_QUERY_STATUS) : nullptr;
-  if (service == nullptr || !QueryServiceStatus(service, &status)) status.dwCurrentState = 0;
-  if (service) CloseServiceHandle(service);
-  if (manager) CloseServiceHandle(manager);
-  return status.dwCurrentState;
-}
 
 // What the default fleet's printers are listed as, in Find's order: the
 // printers of the maker's driver, then its COM ports, then the printer-class
