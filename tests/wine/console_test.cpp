@@ -172,9 +172,9 @@ std::string FileBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// The simulator's marks: the variable naming its state file, the export
-// the channel-API stand-in calls back, the library flavour's extra export,
-// and the stand-in's resource.
+// The simulator's marks: its default fleet, the variable naming its state
+// file, the export the channel-API stand-in calls back, the library
+// flavour's extra export, and the stand-in's resource.
 TEST(ConsoleCompanion, ProductionBuildCarriesNoSimulatorCode) {
   const struct {
     const char* program;
@@ -187,7 +187,8 @@ TEST(ConsoleCompanion, ProductionBuildCarriesNoSimulatorCode) {
     SCOPED_TRACE(c.program);
     const std::string bytes = FileBytes(ProgramPath(c.program));
     ASSERT_FALSE(bytes.empty());
-    for (const char* mark : {"NOLPA_SIM_STATE", "SimChannelApiExport", "AttachSimulatedWorld"})
+    for (const char* mark : {"NOLPA simulator default fleet", "NOLPA_SIM_STATE", "SimChannelApiExport",
+                             "AttachSimulatedWorld"})
       EXPECT_EQ(bytes.find(mark) != std::string::npos, c.simulator) << mark;
     HMODULE module = LoadLibraryExA(ProgramPath(c.program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
