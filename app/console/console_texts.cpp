@@ -117,6 +117,14 @@ constexpr std::array<Entry, 44> kTexts = {{
 }};
 // clang-format on
 
+// Say() finds a text at its enumerator's place.
+constexpr bool InEnumOrder() {
+  for (std::size_t i = 0; i < kTexts.size(); ++i)
+    if (static_cast<std::size_t>(kTexts[i].id) != i) return false;
+  return kTexts.size() == static_cast<std::size_t>(Text::NoPrinters) + 1;
+}
+static_assert(InEnumOrder());
+
 }  // namespace
 
 std::string Say(Text text, bool japanese, const std::vector<std::string>& values) {
