@@ -202,6 +202,43 @@ TEST(ConsoleCompanion, ProductionBuildCarriesNoSimulatorCode) {
   }
 }
 
+// The INI file beside a program, removed again afterwards.
+class IniBeside {
+ public:
+  IniBeside(const char* program, const std::string& text) : path_(ProgramPath(program)) {
+    path_ = path_.substr(0, path_.rfind('.')) + ".ini";
+    std::ofstream(path_, std::ios::binary) << text;
+  }
+  ~IniBeside() { DeleteFileA(path_.c_str()); }
+
+ private:
+  std::string path_;
+};
+
+TEST(ConsoleCompanion, BothProgramsLogTheirWritesWhereTheirIniFileSays) {
+  SimState state;
+  const std::string log = state.Path() + ".audit";
+  const IniBeside window("NOLPAID-sim.exe", "[Audit]\r\nLog=" + log + "\r\n");
+  const IniBeside console(kSimConsole, "[Audit]\r\nLog=" + log + "\r\n");
+  ConsoleProcess set(ProgramPath("NOLPAID-sim.exe"), "/s NOLPA-0046 VX-410 Receipt", state.Env());
+  EXPECT_EQ(set.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0));
+  ConsoleProcess refused(ProgramPath(kSimConsole), "set BAD/CODE", state.Env());
+  EXPECT_EQ(refused.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(3)) << refused.Error();
+  std::ifstream in(log, std::ios::binary);
+  std::vector<json> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line, nullptr, false));
+  DeleteFileA(log.c_str());
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["program"], "NOLPAID");
+  EXPECT_EQ(lines[0]["newIdCode"], "NOLPA-0046");
+  EXPECT_EQ(lines[0]["result"], "written");
+  EXPECT_EQ(lines[0]["exitCode"], nullptr);
+  EXPECT_EQ(lines[1]["program"], "NOLPAIDC");
+  EXPECT_EQ(lines[1]["oldIdCode"], "NOLPA-0046");
+  EXPECT_EQ(lines[1]["result"], "refused");
+  EXPECT_EQ(lines[1]["exitCode"], 3);
+}
+
 TEST(ConsoleCompanionJapanese, MessagesAreUtf8WhenRedirected) {
   SimState state;
   ConsoleProcess run(ProgramPath(kSimConsole), "check X --product none", state.Env());
