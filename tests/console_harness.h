@@ -149,12 +149,7 @@ class RigHost final : public app::console::ConsoleHost {
 }  // namespace detail
 
 inline int ConsoleRig::Run(const std::vector<std::string>& arguments) {
-  app::console::ConsoleEnvironment env;
-  env.streams = &streams;
-  env.signals = &signals;
-  env.logFiles = &logs;
-  env.encoding = &encoding;
-  env.system = &h.system;
+  app::console::ConsoleEnvironment env(streams, signals, logs, encoding, h.system);
   env.simulatorBuild = simulatorBuild;
   env.anotherCopyRunning = [this] { return anotherCopy; };
   env.openHost = [this](const app::console::Options&) -> std::unique_ptr<app::console::ConsoleHost> {

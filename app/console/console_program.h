@@ -35,12 +35,16 @@ class ConsoleHost {
 };
 
 struct ConsoleEnvironment {
-  platform::ConsoleStreams* streams = nullptr;
-  platform::ConsoleSignals* signals = nullptr;
-  platform::LogFiles* logFiles = nullptr;
-  platform::TextEncoding* encoding = nullptr;
+  ConsoleEnvironment(platform::ConsoleStreams& streams, platform::ConsoleSignals& signals,
+                     platform::LogFiles& logFiles, platform::TextEncoding& encoding, platform::SystemInfo& system)
+      : streams(&streams), signals(&signals), logFiles(&logFiles), encoding(&encoding), system(&system) {}
+
+  platform::ConsoleStreams* streams;
+  platform::ConsoleSignals* signals;
+  platform::LogFiles* logFiles;
+  platform::TextEncoding* encoding;
   // The user's language before the form decides it (usage messages).
-  platform::SystemInfo* system = nullptr;
+  platform::SystemInfo* system;
   bool simulatorBuild = false;  // only a simulator build takes --fleet
   // The one-copy rule: true when another copy of either program runs.
   std::function<bool()> anotherCopyRunning;

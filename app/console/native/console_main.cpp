@@ -157,12 +157,7 @@ int main(int argc, char** argv) {
   platform::posix::PosixLogFiles logs;
   platform::posix::Windows1252Encoding encoding;
   app::console::LocaleSystemInfo system;
-  app::console::ConsoleEnvironment environment;
-  environment.streams = &streams;
-  environment.signals = &signals;
-  environment.logFiles = &logs;
-  environment.encoding = &encoding;
-  environment.system = &system;
+  app::console::ConsoleEnvironment environment(streams, signals, logs, encoding, system);
   environment.simulatorBuild = true;
   environment.anotherCopyRunning = &app::console::AnotherCopyRunning;
   environment.openHost = [](const app::console::Options& options) -> std::unique_ptr<app::console::ConsoleHost> {

@@ -46,12 +46,7 @@ int main(int argc, char** argv) {
   platform::win32::Win32LogFiles logs;
   platform::win32::Win32TextEncoding encoding;
   platform::win32::Win32SystemInfo system;
-  app::console::ConsoleEnvironment environment;
-  environment.streams = &streams;
-  environment.signals = &signals;
-  environment.logFiles = &logs;
-  environment.encoding = &encoding;
-  environment.system = &system;
+  app::console::ConsoleEnvironment environment(streams, signals, logs, encoding, system);
   environment.simulatorBuild = app::console::kSimulatorFlavour;
   environment.anotherCopyRunning = &app::AnotherCopyRunning;
   environment.openHost = [](const app::console::Options& options) -> std::unique_ptr<app::console::ConsoleHost> {
