@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/device_files.h"
 #include "platform/device_interfaces.h"
+#include "platform/device_tree.h"
 #include "platform/dos_devices.h"
 #include "platform/modules.h"
 
@@ -25,6 +26,9 @@ class DeviceWorld {
     static_cast<void>(modules);
     static_cast<void>(library);
   }
+  // The device tree its printer-class printers hang in (the console's USB
+  // locations); null: the system's own.
+  virtual platform::DeviceTree* UsbDeviceTree() { return nullptr; }
 };
 
 // The flavour's world; `clock` is the real clock and outlives the world.

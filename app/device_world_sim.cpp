@@ -86,6 +86,7 @@ class SimulatedDeviceWorld final : public DeviceWorld {
   platform::DeviceFiles& Files() override { return world_->Files(); }
   platform::DeviceInterfaces& Interfaces() override { return world_->Interfaces(); }
   platform::DosDevices& DosDevices() override { return world_->DosDevices(); }
+  platform::DeviceTree* UsbDeviceTree() override { return &around_.Usb().Tree(); }
 
   // The library carried by this program is the simulator flavour: without
   // this world it would find no printer at all. It loads the channel API

@@ -2,6 +2,7 @@
 
 #include "app/run_command_line.h"
 #include "app/win32_platform.h"
+#include "app/window_audit.h"
 #include "discovery/standard_routes.h"
 #include "ident/spooler_control.h"
 #include "ui/main_form.h"
@@ -16,11 +17,12 @@ int RunProgram(const CommandLineValues& values) {
   Win32Platform platform;
   ui::win32::ApplicationWindow application;
   const platform::Platform services = platform.Services();
+  WindowAudit audit(*services.program);
   // The printer-class route reads the window's library fields at each probe.
   ui::TMainForm form(ui::FormServices{
       services, discovery::StandardRoutes(services, [&form] { return form.SerialLibrary(); }),
       [services](int mode) { return ident::ControlSpooler(services, mode); },
-      [&platform](platform::ModuleHandle library) { platform.LibraryLoaded(library); }});
+      [&platform](platform::ModuleHandle library) { platform.LibraryLoaded(library); }, audit.Get()});
   ui::win32::MainWindow window(form, application.Handle());
   platform.SetMessageOwner(window.Handle());
 

@@ -40,6 +40,8 @@ class Win32Platform {
   }
   // The serial-number library was loaded and bound (FormServices::libraryLoaded).
   void LibraryLoaded(platform::ModuleHandle library) { world_->LibraryLoaded(modules_, library); }
+  // The simulated flavour's device tree; null in the real one.
+  platform::DeviceTree* UsbDeviceTree() { return world_->UsbDeviceTree(); }
   // Message boxes become modal to this window (an HWND) once it exists.
   void SetMessageOwner(void* window) { messageBoxes_.SetOwner(window); }
 

@@ -13,7 +13,12 @@ if(WIN32)
   add_executable(nolpa_bench_enumerate EXCLUDE_FROM_ALL ${NOLPA_BENCH_DIR}/win32/enumerate_main.cpp)
   target_compile_definitions(nolpa_bench_enumerate PRIVATE ${NOLPA_WIN32_DEFINES})
   target_link_libraries(nolpa_bench_enumerate PRIVATE setupapi)
-  foreach(target nolpa_bench_sim nolpa_bench_find nolpa_bench_enumerate)
+  # The console companion's list against the window program's Find, on the
+  # default fleet with the library linked in.
+  add_executable(nolpa_bench_list EXCLUDE_FROM_ALL ${NOLPA_BENCH_DIR}/win32/list_main.cpp
+    $<TARGET_OBJECTS:morvalib_objects>)
+  target_link_libraries(nolpa_bench_list PRIVATE nolpa_sim nolpa_win32 nolpa_core)
+  foreach(target nolpa_bench_sim nolpa_bench_find nolpa_bench_enumerate nolpa_bench_list)
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
     target_link_options(${target} PRIVATE ${NOLPA_STATIC_LINK})
   endforeach()

@@ -9,12 +9,20 @@ foreach(target nolpa_core nolpa_sim morvalib_objects)
   target_compile_options(${target} PRIVATE ${SANITIZE})
 endforeach()
 
+# The console companion against the simulator, for writing line scripts
+# without printers (build/native/nolpaidc).
+set(NOLPA_POSIX_SOURCES ${CMAKE_SOURCE_DIR}/platform/posix/posix_console.cpp)
+add_executable(nolpaidc ${CMAKE_SOURCE_DIR}/app/console/native/console_main.cpp ${NOLPA_POSIX_SOURCES})
+target_compile_options(nolpaidc PRIVATE ${SANITIZE})
+target_link_options(nolpaidc PRIVATE ${SANITIZE})
+target_link_libraries(nolpaidc PRIVATE morvalib nolpa_sim nolpa_core)
+
 find_package(GTest REQUIRED)
 enable_testing()
 file(GLOB TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/*.cpp
   ${CMAKE_SOURCE_DIR}/sim/tests/*.cpp)
-add_executable(nolpa_tests ${TEST_SOURCES})
+add_executable(nolpa_tests ${TEST_SOURCES} ${NOLPA_POSIX_SOURCES})
 target_compile_options(nolpa_tests PRIVATE ${SANITIZE})
 target_link_options(nolpa_tests PRIVATE ${SANITIZE})
 target_link_libraries(nolpa_tests PRIVATE morvalib nolpa_sim nolpa_core GTest::gmock GTest::gtest_main)

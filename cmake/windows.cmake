@@ -98,6 +98,28 @@ target_sources(NOLPAID-sim PRIVATE ${CHANNEL_API_RC})
 set_source_files_properties(${CHANNEL_API_RC} PROPERTIES OBJECT_DEPENDS ${CHANNEL_API_IMAGE})
 add_dependencies(NOLPAID-sim ChannelApi-sim)
 
+# The console companion, once per device world: NOLPAIDC.exe and
+# NOLPAIDC-sim.exe, console programs over the same form, world and library.
+set(NOLPA_CONSOLE_SOURCES
+  ${CMAKE_SOURCE_DIR}/app/console/win32/console_main.cpp
+  ${CMAKE_SOURCE_DIR}/app/single_instance.cpp
+  ${CMAKE_SOURCE_DIR}/resources/nolpaidc.rc)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/nolpaidc.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/nolpaidc.manifest)
+function(nolpa_console target world_source flavour_source)
+  add_executable(${target} ${NOLPA_CONSOLE_SOURCES} ${world_source}
+    ${CMAKE_SOURCE_DIR}/app/console/win32/${flavour_source})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${target})
+  target_link_options(${target} PRIVATE ${NOLPA_STATIC_LINK})
+  target_link_libraries(${target} PRIVATE nolpa_win32 ${ARGN})
+endfunction()
+nolpa_console(NOLPAIDC ${CMAKE_SOURCE_DIR}/app/device_world_real.cpp flavour_real.cpp nolpa_core)
+nolpa_console(NOLPAIDC-sim ${CMAKE_SOURCE_DIR}/app/device_world_sim.cpp flavour_sim.cpp nolpa_sim nolpa_core)
+target_sources(NOLPAIDC-sim PRIVATE ${CMAKE_SOURCE_DIR}/app/sim_channel_api_host.cpp ${CHANNEL_API_RC})
+add_dependencies(NOLPAIDC-sim ChannelApi-sim)
+nolpa_embed_library(NOLPAIDC Morvalib)
+nolpa_embed_library(NOLPAIDC-sim Morvalib-sim)
+
 # The tests that run the Windows binaries under Wine.
 enable_testing()
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/wine ${CMAKE_BINARY_DIR}/tests-wine)

@@ -12,10 +12,13 @@ namespace nolpa::platform {
 // Opaque device node (a DEVINST): valid while the device stays present.
 using DevNode = std::uint32_t;
 
-// The registry properties of a node the library reads.
+// The registry properties of a node the library and the console read.
 enum class NodeProperty {
   Service,  // CM_DRP_SERVICE: the name of the node's driver service ("usbhub")
   Driver,   // CM_DRP_DRIVER: the node's driver key name ("{class guid}\0003")
+  // CM_DRP_LOCATION_INFORMATION: where a USB device is plugged in, as the
+  // USB hub driver names it ("Port_#0002.Hub_#0003").
+  LocationInformation,
 };
 
 class DeviceTree {

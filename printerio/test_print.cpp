@@ -5,15 +5,15 @@
 
 namespace nolpa::printerio {
 
-void SendTestPrint(const platform::Platform& platform, const std::string& devicePath,
+bool SendTestPrint(const platform::Platform& platform, const std::string& devicePath,
                    bool printerClassRoute) {
   platform::ScopedDevice device(*platform.files, platform.files->Open(devicePath));
   // A printer-class printer takes no raw text on this handle.
-  if (!device.Valid() || printerClassRoute) return;
+  if (!device.Valid() || printerClassRoute) return false;
   ByteChannel channel(*platform.files, *platform.clock, device.Get());
   channel.ApplyChannelTimeouts();
-  // Nothing is reported: the operator sees the page or does not.
-  channel.WriteAll(kTestLine);
+  // The window reports nothing: the operator sees the page or does not.
+  return channel.WriteAll(kTestLine);
 }
 
 }  // namespace nolpa::printerio

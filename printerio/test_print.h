@@ -17,7 +17,9 @@ inline constexpr std::array<std::uint8_t, 26> kTestLine = {
 // write; on the USB Printer Class route it only opens and closes the device.
 // Silent: a device that cannot be opened, refuses the time-outs or does not
 // take the line is left as it is. The device is closed before returning.
-void SendTestPrint(const platform::Platform& platform, const std::string& devicePath,
+// True when the device took the whole line (the window shows nothing either
+// way; the console companion reports it).
+bool SendTestPrint(const platform::Platform& platform, const std::string& devicePath,
                    bool printerClassRoute);
 
 }  // namespace nolpa::printerio

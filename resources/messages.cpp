@@ -10,7 +10,7 @@ constexpr auto ERR = MessageIcon::Error;
 constexpr auto INF = MessageIcon::Information;
 
 // clang-format off
-constexpr std::array<MessageText, 12> kMessages = {{
+constexpr std::array<MessageText, 14> kMessages = {{
   {MessageId::CannotCommunicate, ERR,
    "デバイスと通信できません。",
    "Can not communicate with the device."},
@@ -51,6 +51,12 @@ constexpr std::array<MessageText, 12> kMessages = {{
   {MessageId::CommTestSucceeded, INF,
    "通信テストに成功しました。",
    "The communication test succeeded."},
+  {MessageId::AuditLogUnavailable, ERR,
+   "監査ログを開けません。書き込みは行いませんでした。",
+   "The audit log cannot be opened. Nothing was written."},
+  {MessageId::AuditLogNotWritten, ERR,
+   "書き込みを監査ログに記録できませんでした。",
+   "The write could not be recorded in the audit log."},
 }};
 // clang-format on
 }  // namespace

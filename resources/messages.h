@@ -17,6 +17,9 @@ enum class MessageId {
   WriteSucceeded,
   WriteFailed,
   CommTestSucceeded,
+  // The audit log of ID writes (INI key Log of section Audit).
+  AuditLogUnavailable,
+  AuditLogNotWritten,
 };
 
 struct MessageText {

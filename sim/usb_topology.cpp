@@ -193,10 +193,31 @@ bool UsbTopology::Property(platform::DevNode node, platform::NodeProperty proper
                            std::string* value) {
   const UsbNode* n = PresentNode(node);
   if (!n) return false;
+  if (property == platform::NodeProperty::LocationInformation) {
+    *value = LocationInformation(node - kFirstDevNode);
+    return !value->empty();
+  }
   const std::string& text = property == platform::NodeProperty::Service ? n->service : n->driverKey;
   if (text.empty() || text.size() + 1 > kMaxPropertyText) return false;
   *value = text;
   return true;
+}
+
+// The hub driver numbers its hubs, root hubs included, from 1 in the order
+// they came; a device directly on a hub port is at "Port_#p.Hub_#h". A
+// function of a composite device, or a hub's own root, has no such text.
+std::string UsbTopology::LocationInformation(UsbNodeId id) const {
+  const UsbNode& hub = nodes_[nodes_[id].parent];
+  if (id == kTreeRoot || hub.ports == 0) return {};
+  int hubNumber = 0;
+  for (UsbNodeId other = 0; other <= nodes_[id].parent; ++other) hubNumber += nodes_[other].ports > 0 ? 1 : 0;
+  for (const auto& [port, held] : hub.onPort) {
+    if (held != id) continue;
+    char text[40];
+    std::snprintf(text, sizeof text, "Port_#%04d.Hub_#%04d", port, hubNumber);
+    return text;
+  }
+  return {};
 }
 
 platform::InterfaceSet UsbTopology::OpenSet(const platform::Guid& interfaceClass) {

@@ -133,6 +133,7 @@ class UsbTopology : private platform::DeviceTree,
   // hub has no such free port.
   UsbNodeId PlugInto(UsbNodeId hub, int port, UsbNode device);
   bool Present(UsbNodeId id) const;
+  std::string LocationInformation(UsbNodeId id) const;
   const UsbNode* PresentNode(platform::DevNode node) const;
   std::string NextDriverKey();
   void NoteDeparture(const char* kind, std::string detail) const;

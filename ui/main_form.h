@@ -12,6 +12,7 @@
 #include "discovery/device_list.h"
 #include "discovery/printer_class.h"
 #include "discovery/routes.h"
+#include "ident/write_attempt.h"
 #include "ident/write_procedure.h"
 #include "platform/device_files.h"
 #include "platform/platform.h"
@@ -32,6 +33,9 @@ struct FormServices {
   // Called once the library is loaded and its entry points bound, with its
   // handle; not called when it could not be loaded. Empty: nothing is done.
   std::function<void(platform::ModuleHandle library)> libraryLoaded = {};
+  // The trail of ID writes: asked before each Write and told its outcome.
+  // Null: no trail is kept.
+  ident::WriteAudit* writeAudit = nullptr;
 };
 
 class TMainForm {

@@ -27,7 +27,9 @@ bool Win32DeviceTree::Parent(DevNode node, DevNode* parent) {
 }
 
 bool Win32DeviceTree::Property(DevNode node, NodeProperty property, std::string* value) {
-  const ULONG which = property == NodeProperty::Service ? CM_DRP_SERVICE : CM_DRP_DRIVER;
+  const ULONG which = property == NodeProperty::Service  ? CM_DRP_SERVICE
+                      : property == NodeProperty::Driver ? CM_DRP_DRIVER
+                                                         : CM_DRP_LOCATION_INFORMATION;
   char buffer[kMaxPropertyText] = {};
   ULONG type = 0;
   ULONG length = sizeof buffer;

@@ -17,8 +17,8 @@ std::wstring Widen(const std::string& text) {
   return wide;
 }
 
-// This process's environment with `extra` laid over it, as a block for
-// CreateProcessW.
+}  // namespace
+
 std::wstring EnvironmentBlock(const Environment& extra) {
   std::wstring block;
   wchar_t* current = GetEnvironmentStringsW();
@@ -33,6 +33,8 @@ std::wstring EnvironmentBlock(const Environment& extra) {
   for (const auto& [name, value] : extra) block += Widen(name) + L"=" + Widen(value) + L'\0';
   return block + L'\0';
 }
+
+namespace {
 
 struct WindowSearch {
   DWORD processId;

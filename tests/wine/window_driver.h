@@ -16,6 +16,10 @@ namespace nolpa::wine_tests {
 // Variables added to (or replacing those of) this process's environment.
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+// This process's environment with `extra` laid over it, as a block for
+// CreateProcessW.
+std::wstring EnvironmentBlock(const Environment& extra);
+
 // One launched program; terminated at destruction if it is still running.
 class ProgramRun {
  public:

@@ -13,16 +13,12 @@
 #include <string>
 
 #include "tests/wine/program_fixture.h"
+#include "tests/wine/machine_state.h"
 #include "tests/wine/sim_state.h"
 
 namespace nolpa::wine_tests {
 namespace {
 
-std::string WorkFolder() {
-  char temp[MAX_PATH];
-  GetTempPathA(sizeof temp, temp);
-  return std::string(temp) + "NOLPAID";
-}
 std::string LibraryFile() { return WorkFolder() + "\\Morvalib.dll"; }
 
 std::string ReadBytes(const std::string& path) {
@@ -34,7 +30,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // True when the process has a module loaded from the work folder's library.
 bool LoadsLibraryFromWorkFolder(DWORD processId) {
@@ -50,15 +45,6 @@ bool LoadsLibraryFromWorkFolder(DWORD processId) {
   return found;
 }
 
-DWORD SpoolerState() {
-  SERVICE_STATUS status{};
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE service = manager ? OpenServiceA(manager, "spooler", SERVICE_QUERY_STATUS) : nullptr;
-  if (service == nullptr || !QueryServiceStatus(service, &status)) status.dwCurrentState = 0;
-  if (service) CloseServiceHandle(service);
-  if (manager) CloseServiceHandle(manager);
-  return status.dwCurrentState;
-}
 
 class WorkFolderTest : public ProgramTest {
  protected:

@@ -1,0 +1,141 @@
+#include "app/console/console_texts.h"
+
+#include <array>
+
+namespace nolpa::app::console {
+
+namespace {
+
+struct Entry {
+  Text id;
+  const char* japanese;
+  const char* english;
+};
+
+// clang-format off
+constexpr std::array<Entry, 44> kTexts = {{
+  {Text::Usage,
+   "使い方: NOLPAIDC コマンド [オプション]\n"
+   "  list                          接続されたプリンターを検索順に一覧表示\n"
+   "  check 識別コード             選んだプリンターの識別コードを比較\n"
+   "  set 識別コード | --date      選んだプリンターに識別コードを書き込み、読み戻す\n"
+   "  test-comm                     通信テスト\n"
+   "  test-print                    テスト印字\n"
+   "オプション:\n"
+   "  --product 製品名 | --index N  プリンターの選択 (製品名は大文字小文字を区別しない; N は 0 から)\n"
+   "  --name 識別名                 set: 識別名も書き込む (省略時は変更なし)\n"
+   "  --date                        set: 日時による識別コードを書き込む\n"
+   "  --allow-duplicate             set: 同じ USB ベンダー・製品の別プリンターと同じ識別コードも許す\n"
+   "  --json | --csv                結果を JSON (list は CSV も) で出力\n"
+   "  --log ファイル                書き込みごとに 1 行を監査ログに追記\n"
+   "  --fleet ファイル              シミュレーター版: 状態ファイル\n"
+   "  --help, --version\n"
+   "終了コード: 0 一致, 1 プリンターなし, 2 再検索で見つからない, 3 不一致・拒否・失敗,\n"
+   "  4 エラー・中断, 5 再起動後に有効, 6 重複, 7 コマンドラインの誤り, -1 別のコピーが実行中\n",
+   "Usage: NOLPAIDC COMMAND [OPTIONS]\n"
+   "  list                          list the attached printers in Find's order\n"
+   "  check CODE                    compare the chosen printer's ID code with CODE\n"
+   "  set CODE | --date             write an ID code into the chosen printer and read it back\n"
+   "  test-comm                     run the communication test on the chosen printer\n"
+   "  test-print                    send the test line to the chosen printer\n"
+   "Options:\n"
+   "  --product TEXT | --index N    choose the printer (whole product text, case ignored;\n"
+   "                                N counts from 0); default: the first printer\n"
+   "  --name NAME                   set: write this ID name too (default: unchanged)\n"
+   "  --date                        set: write the date-based ID code\n"
+   "  --allow-duplicate             set: allow a code another printer of the same USB\n"
+   "                                vendor and product holds\n"
+   "  --json | --csv                print the result as JSON (list: or CSV)\n"
+   "  --log FILE                    append one line per write attempt to this audit log\n"
+   "  --fleet FILE                  simulator builds: the simulated printers' state file\n"
+   "  --help, --version\n"
+   "Exit codes: 0 matches, 1 no printer, 2 not listed again, 3 differs, refused or failed,\n"
+   "  4 error or interrupted, 5 applied at the printer's next restart, 6 duplicate,\n"
+   "  7 command line not understood, -1 another copy is running\n"},
+  {Text::SeeHelp, "コマンドの一覧は NOLPAIDC --help で表示されます。", "Run NOLPAIDC --help for the commands."},
+  {Text::NoCommand, "コマンドがありません。", "No command given."},
+  {Text::UnknownCommand, "不明なコマンドです: {1}", "Unknown command: {1}"},
+  {Text::UnknownOption, "不明なオプションです: {1}", "Unknown option: {1}"},
+  {Text::MissingValue, "{1} には値が必要です。", "{1} needs a value."},
+  {Text::RepeatedOption, "{1} が二度指定されています。", "{1} is given twice."},
+  {Text::BadIndex, "--index には 0 以上の数を指定してください: {1}", "--index needs a number from 0: {1}"},
+  {Text::ExtraArgument, "余分な引数です: {1}", "Unexpected argument: {1}"},
+  {Text::MissingCode, "識別コード (set では --date も可) を指定してください。",
+   "Give the ID code (or, for set, --date)."},
+  {Text::CodeAndDate, "識別コードと --date は同時に指定できません。", "Give the ID code or --date, not both."},
+  {Text::NotForCommand, "{1} はこのコマンドでは使えません。", "{1} does not go with this command."},
+  {Text::ProductAndIndex, "--product と --index は同時に指定できません。", "Give --product or --index, not both."},
+  {Text::JsonAndCsv, "--json と --csv は同時に指定できません。", "Give --json or --csv, not both."},
+  {Text::FleetNotHere, "--fleet はシミュレーター版でのみ使えます。", "--fleet is for the simulator builds only."},
+  {Text::AnotherCopy, "NOLPAID または NOLPAIDC の別のコピーが実行中です。何も行いませんでした。",
+   "Another copy of NOLPAID or NOLPAIDC is running. Nothing was done."},
+  {Text::LogCannotOpen, "監査ログ {1} を開けません。何も行いませんでした。",
+   "The audit log {1} cannot be opened. Nothing was done."},
+  {Text::LogNotWritten, "監査ログ {1} に書き込めません。この書き込みは記録されていません。",
+   "The audit log {1} could not be written: this write attempt is not recorded."},
+  {Text::NoPrinter, "プリンターが見つかりません。", "No printer found."},
+  {Text::NoPrinterOfProduct, "製品名 \"{1}\" のプリンターが見つかりません。", "No printer of product \"{1}\" found."},
+  {Text::NoPrinterAtIndex, "番号 {1} のプリンターはありません (見つかったのは {2} 台)。",
+   "No printer at index {1} ({2} found)."},
+  {Text::Duplicate,
+   "識別コード {1} は同じ USB ベンダー・製品のプリンター {2} ({3}) が既に使っています。"
+   "書き込む場合は --allow-duplicate を指定してください。何も書き込みませんでした。",
+   "ID code {1} is held already by printer {2} ({3}) of the same USB vendor and product. "
+   "Nothing was written; --allow-duplicate writes it all the same."},
+  {Text::NameNotUsed, "USB Printer Class のプリンターには識別名がありません。--name は使われません。",
+   "USB Printer Class printers have no ID name: --name is not used."},
+  {Text::SpoolerNotStopped, "印刷スプーラーを停止できませんでした (管理者として実行していますか)。",
+   "The print spooler could not be stopped (is the program run as administrator?)."},
+  {Text::Interrupted, "中断しました。印刷スプーラーを再開し、作業フォルダーを削除しました。",
+   "Interrupted. The print spooler was started again and the work folder removed."},
+  {Text::RunFailed, "エラーで終了しました: {1}", "The run ended with an error: {1}"},
+  {Text::ProgressSpoolerStop, "印刷スプーラーを停止しています...", "Stopping the print spooler..."},
+  {Text::ProgressSpoolerStart, "印刷スプーラーを開始しています...", "Starting the print spooler..."},
+  {Text::ProgressFind, "プリンターを検索しています...", "Looking for printers..."},
+  {Text::ProgressBusy, "プリンターと通信しています...", "Talking to the printer..."},
+  {Text::ProgressRescan, "{1} 秒後にプリンターを再検索します ({2}/{3})...",
+   "Looking for the printer again in {1} s ({2} of {3})..."},
+  {Text::CheckMatches, "一致: {1} の識別コードは {2} です。", "Matches: {1} holds ID code {2}."},
+  {Text::CheckDiffers, "不一致: {1} の識別コードは {2} で、{3} ではありません。",
+   "Differs: {1} holds ID code {2}, not {3}."},
+  {Text::SetWritten, "書き込みました: {1} の識別コードは {2} です。", "Written: {1} now holds ID code {2}."},
+  {Text::SetPending,
+   "書き込みました。{1} はプリンターの電源を入れ直すと識別コード {2} になります (現在は {3})。",
+   "Written, pending: {1} takes ID code {2} at its next restart (it reports {3} until then)."},
+  {Text::SetUnchanged, "変更なし: {1} は既にこの値です。何も書き込みませんでした。",
+   "Unchanged: {1} holds these values already. Nothing was written."},
+  {Text::SetRefused, "拒否されました: {1}", "Refused: {1}"},
+  {Text::SetFailed, "失敗しました: {1}", "Failed: {1}"},
+  {Text::SetDiffers, "読み戻した識別コードは {1} で、{2} ではありません。", "Read back ID code {1}, not {2}."},
+  {Text::SetGone, "書き込み後、3 回の再検索で {1} が見つかりませんでした。",
+   "{1} was not listed again in the three rescans after the write."},
+  {Text::TestPrintNotForClass, "USB Printer Class のプリンターにはテスト印字できません。",
+   "Test Print does not reach USB Printer Class printers."},
+  {Text::TestPrintSent, "テスト印字を送りました: {1}", "Test line sent to {1}."},
+  {Text::TestPrintFailed, "テスト印字を送れませんでした: {1}", "The test line could not be sent to {1}."},
+  {Text::NoPrinters, "プリンターはありません。", "No printers."},
+}};
+// clang-format on
+
+// Say() finds a text at its enumerator's place.
+constexpr bool InEnumOrder() {
+  for (std::size_t i = 0; i < kTexts.size(); ++i)
+    if (static_cast<std::size_t>(kTexts[i].id) != i) return false;
+  return kTexts.size() == static_cast<std::size_t>(Text::NoPrinters) + 1;
+}
+static_assert(InEnumOrder());
+
+}  // namespace
+
+std::string Say(Text text, bool japanese, const std::vector<std::string>& values) {
+  const Entry& entry = kTexts[static_cast<std::size_t>(text)];
+  std::string out = japanese ? entry.japanese : entry.english;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::string mark = "{" + std::to_string(i + 1) + "}";
+    for (std::size_t at = out.find(mark); at != std::string::npos; at = out.find(mark, at + values[i].size()))
+      out.replace(at, mark.size(), values[i]);
+  }
+  return out;
+}
+
+}  // namespace nolpa::app::console

@@ -1,0 +1,57 @@
+// NOLPAIDC.exe (and NOLPAIDC-sim.exe): the console companion's Windows entry
+// point. The printers' side is the window program's own: the same device
+// world of the flavour it is linked with, the same real window-side
+// adapters, the same library it carries; no window is ever made.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/console/console_program.h"
+#include "app/console/win32/console_flavour.h"
+#include "app/single_instance.h"
+#include "app/win32_platform.h"
+#include "platform/win32/win32_console_signals.h"
+#include "platform/win32/win32_console_streams.h"
+#include "platform/win32/win32_device_tree.h"
+#include "platform/win32/win32_log_files.h"
+#include "platform/win32/win32_system_info.h"
+#include "platform/win32/win32_text_encoding.h"
+
+namespace nolpa::app::console {
+namespace {
+
+class Win32Host final : public ConsoleHost {
+ public:
+  platform::Platform Services() override { return platform_.Services(); }
+  platform::DeviceTree* UsbTree() override {
+    platform::DeviceTree* simulated = platform_.UsbDeviceTree();
+    return simulated != nullptr ? simulated : &systemTree_;
+  }
+  void LibraryLoaded(platform::ModuleHandle library) override { platform_.LibraryLoaded(library); }
+
+ private:
+  Win32Platform platform_;
+  platform::win32::Win32DeviceTree systemTree_;
+};
+
+}  // namespace
+}  // namespace nolpa::app::console
+
+// The arguments come in the ANSI code page, as device texts do, so a
+// product name compares with the product text byte for byte.
+int main(int argc, char** argv) {
+  using namespace nolpa;
+  platform::win32::Win32ConsoleStreams streams;
+  platform::win32::Win32ConsoleSignals signals;
+  platform::win32::Win32LogFiles logs;
+  platform::win32::Win32TextEncoding encoding;
+  platform::win32::Win32SystemInfo system;
+  app::console::ConsoleEnvironment environment(streams, signals, logs, encoding, system);
+  environment.simulatorBuild = app::console::kSimulatorFlavour;
+  environment.anotherCopyRunning = &app::AnotherCopyRunning;
+  environment.openHost = [](const app::console::Options& options) -> std::unique_ptr<app::console::ConsoleHost> {
+    if (options.fleet) app::console::UseStateFile(*options.fleet);
+    return std::make_unique<app::console::Win32Host>();
+  };
+  return app::console::RunConsole(environment, std::vector<std::string>(argv + 1, argv + argc));
+}
