@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/console/console_options.h"
+#include "app/console/window_settings.h"
+#include "ui/library_loader.h"
 
 namespace nolpa {
 namespace {
@@ -97,6 +99,24 @@ TEST(ConsoleOptions, RefusesWhatItCannotReadNamingTheWord) {
     EXPECT_EQ(parsed.error, c.error);
     EXPECT_EQ(parsed.word, c.word);
   }
+}
+
+TEST(ConsoleSettings, TheWindowProgramsIniFileBesideTheConsoleIsRead) {
+  const struct {
+    const char* console;
+    const char* window;
+  } cases[] = {
+      {"C:\\Line\\NOLPAIDC.exe", "C:\\Line\\NOLPAID.exe"},
+      {"C:\\Line\\NOLPAIDC-sim.exe", "C:\\Line\\NOLPAID-sim.exe"},
+      {"C:\\Line\\nolpaidc.EXE", "C:\\Line\\nolpaid.EXE"},
+      {"/opt/nolpa/nolpaidc", "/opt/nolpa/nolpaid"},
+      {"C:\\NOLPAIDC\\tool.exe", "C:\\NOLPAIDC\\tool.exe"},  // only the file's own name counts
+      {"C:\\Line\\NOLPAIDCX.exe", "C:\\Line\\NOLPAIDCX.exe"},
+      {"C:\\Line\\NOLPAI.exe", "C:\\Line\\NOLPAI.exe"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(app::console::WindowProgramPath(c.console), c.window) << c.console;
+  EXPECT_EQ(ui::IniFilePath(app::console::WindowProgramPath("C:\\Line\\NOLPAIDC.exe")), "C:\\Line\\NOLPAID.ini");
 }
 
 }  // namespace

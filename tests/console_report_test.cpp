@@ -58,7 +58,8 @@ TEST(ConsoleReport, ListJsonIsTheWindowProgramsFind) {
       R"("speed":"High Speed","board":"Onboard USB(1) Series","deviceVersion":"1.0",)"
       R"("devicePath":)" + app::JsonString(firstPath) + R"(,"usbLocation":null},)"))
       << rig.streams.output;
-  EXPECT_EQ(listed[5]["usbLocation"], "Port_#0001.Hub_#0002");
+  EXPECT_EQ(listed[5]["usbLocation"], "Port_#0001.Hub_#0001");
+  EXPECT_EQ(listed[9]["usbLocation"], "Port_#0003.Hub_#0002");  // a composite device's function
   EXPECT_EQ(listed[5]["usbVersion"], nullptr);
 }
 
@@ -69,14 +70,14 @@ TEST(ConsoleReport, CsvAndTableListTheSamePrinters) {
   ConsoleRig tableRig;
   ASSERT_EQ(tableRig.Run({"list"}), 0);
   const auto table = tableRig.OutputLines();
-  ASSERT_EQ(csv.size(), 10u);  // the header and nine printers
+  ASSERT_EQ(csv.size(), 11u);  // the header and ten printers
   EXPECT_EQ(csv[0], "index,route,product,idCode,idName,infoLine2,usbVersion,speed,board,deviceVersion,devicePath,"
                     "usbLocation");
   EXPECT_TRUE(csv[1].starts_with("0,vendor,VX-410 Receipt,VX410A000117,Front desk,\"USB2.0 High Speed, Onboard"))
       << csv[1];
-  // The header, nine printers, and a path line under each of the four
+  // The header, ten printers, and a path line under each of the five
   // printer-class ones.
-  ASSERT_EQ(table.size(), 14u);
+  ASSERT_EQ(table.size(), 16u);
   EXPECT_TRUE(table[0].starts_with("Index  Route")) << table[0];
   EXPECT_NE(table[1].find("VX-410 Receipt"), std::string::npos);
 }

@@ -40,7 +40,7 @@ const ExitCase kExitCases[] = {
     {"check ignores case", {"check", "vx410a000117"}, 0, nullptr, nullptr},
     {"check, another code", {"check", "VX410A000118"}, 3, "onboard-usb", "VX410A000117"},
     {"check, no such product", {"check", "X", "--product", "VX-999"}, 1, nullptr, nullptr},
-    {"check, no such index", {"check", "X", "--index", "9"}, 1, nullptr, nullptr},
+    {"check, no such index", {"check", "X", "--index", "10"}, 1, nullptr, nullptr},
     {"check, by index", {"check", "VX300C000932", "--index", "4"}, 0, nullptr, nullptr},
     {"check, printer class", {"check", "4E4C5041000000A001", "--product", "rk-l5200"}, 0, nullptr, nullptr},
     {"set, onboard USB", {"set", "NEW-0001", "--product", "vx-410 receipt"}, 0, "onboard-usb", "NEW-0001"},

@@ -5,6 +5,7 @@
 
 #include "app/audit_log.h"
 #include "app/console/console_run.h"
+#include "app/console/window_settings.h"
 #include "discovery/standard_routes.h"
 #include "ident/spooler_control.h"
 
@@ -59,6 +60,7 @@ class Session {
   ConsoleMessageBoxes boxes_;
   bool japanese_ = false;
   ProgressObserver progress_;
+  std::unique_ptr<WindowProgramSettings> settings_;
   std::unique_ptr<AuditLog> log_;
   std::unique_ptr<HeldWriteAudit> audit_;
   std::unique_ptr<ui::TMainForm> form_;
@@ -96,6 +98,8 @@ void Session::CleanUp() {
 int Session::Run() {
   platform::Platform platform = host_.Services();
   platform.messageBoxes = &boxes_;
+  settings_ = std::make_unique<WindowProgramSettings>(*platform.program);
+  platform.program = settings_.get();
   // The form's own decision, made before the form exists for the log's message.
   japanese_ = platform.system->UserDefaultLangId() == kJapaneseLangId;
   if (!OpenLog(platform)) return kRunFailed;  // before anything is touched

@@ -74,10 +74,12 @@ std::string InstanceIdFromPath(std::string_view devicePath) {
 std::string UsbLocationOf(platform::DeviceTree* tree, std::string_view devicePath) {
   const std::string instance = InstanceIdFromPath(devicePath);
   platform::DevNode node = 0;
+  if (tree == nullptr || instance.empty() || !tree->LocateNode(instance, &node)) return {};
+  // A function of a composite device ("USB\VID_v&PID_p&MI_nn\...") has no
+  // socket of its own: it sits on the socket of the composite device above.
+  if (instance.find("&MI_") != std::string::npos && !tree->Parent(node, &node)) return {};
   std::string location;
-  if (tree == nullptr || instance.empty() || !tree->LocateNode(instance, &node) ||
-      !tree->Property(node, platform::NodeProperty::LocationInformation, &location))
-    return {};
+  if (!tree->Property(node, platform::NodeProperty::LocationInformation, &location)) return {};
   return location;
 }
 

@@ -34,8 +34,8 @@ std::optional<UsbIds> UsbIdsOf(const platform::Platform& platform, const discove
 std::string InstanceIdFromPath(std::string_view devicePath);
 
 // Where the device behind `devicePath` is plugged in, as the system's
-// device tree says ("Port_#0002.Hub_#0003"); empty when it cannot tell or
-// there is no tree.
+// device tree says ("Port_#0002.Hub_#0003"; a composite device's function
+// gives its parent's); empty when it cannot tell or there is no tree.
 std::string UsbLocationOf(platform::DeviceTree* tree, std::string_view devicePath);
 
 }  // namespace nolpa::app::console

@@ -215,11 +215,12 @@ class IniBeside {
   std::string path_;
 };
 
-TEST(ConsoleCompanion, BothProgramsLogTheirWritesWhereTheirIniFileSays) {
+// The console keeps no settings file of its own: it reads the window
+// program's beside it.
+TEST(ConsoleCompanion, BothProgramsLogTheirWritesWhereTheWindowProgramsIniFileSays) {
   SimState state;
   const std::string log = state.Path() + ".audit";
   const IniBeside window("NOLPAID-sim.exe", "[Audit]\r\nLog=" + log + "\r\n");
-  const IniBeside console(kSimConsole, "[Audit]\r\nLog=" + log + "\r\n");
   ConsoleProcess set(ProgramPath("NOLPAID-sim.exe"), "/s NOLPA-0046 VX-410 Receipt", state.Env());
   EXPECT_EQ(set.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0));
   ConsoleProcess refused(ProgramPath(kSimConsole), "set BAD/CODE", state.Env());

@@ -6,7 +6,7 @@
 // simulator's virtual clock: waits (the emptying, the rescans, the
 // spooler) take no real time, and the calendar starts at the real local
 // time. The library is linked in; its work folder, the spooler and the INI
-// file are simulated too (NOLPAIDC.ini beside the program is read into
+// file are simulated too (NOLPAID.ini beside the program is read into
 // it). Each run appends to "<state file>.log" what its world noted.
 #include <fcntl.h>
 #include <sys/file.h>
@@ -35,10 +35,10 @@
 namespace nolpa::app::console {
 namespace {
 
-// Where the simulated host says the program lies; its INI file is
-// NOLPAIDC.ini there.
+// Where the simulated host says the program lies; the window program's INI
+// file beside it, NOLPAID.ini, is the one it reads.
 constexpr char kSimulatedProgram[] = "C:\\Program Files\\NOLPA\\NOLPAIDC.exe";
-constexpr char kSimulatedIni[] = "C:\\Program Files\\NOLPA\\NOLPAIDC.ini";
+constexpr char kSimulatedIni[] = "C:\\Program Files\\NOLPA\\NOLPAID.ini";
 
 std::string ProgramFolder() {
   char path[4096];
@@ -125,7 +125,7 @@ class NativeHost final : public ConsoleHost {
     services.modules = &around_->ChannelApi().Modules();
     morvalib::InstallServices(services);
     host_.SetExecutablePath(kSimulatedProgram);
-    std::ifstream ini(ProgramFolder() + "NOLPAIDC.ini", std::ios::binary);
+    std::ifstream ini(ProgramFolder() + "NOLPAID.ini", std::ios::binary);
     if (ini) host_.SetIniFile(kSimulatedIni, std::string(std::istreambuf_iterator<char>(ini), {}));
   }
 
