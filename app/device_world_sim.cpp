@@ -1,7 +1,8 @@
 // NOLPAID-sim.exe: the simulated printers of a state file, which keeps what
 // they are sent between runs. The file is named by NOLPA_SIM_STATE, or lies
 // beside the program as NOLPAID-sim.json; the folder "<state file>.system"
-// stands for the system folder. Each run appends to
+// stands for the system folder. NOLPA_SIM_BYTE_CHANNEL may put the printers'
+// byte channel on a real device (sim_byte_channel.h). Each run appends to
 // "<state file>.log" how the channel API was used and every departure from
 // the protocols the world noted.
 #include <windows.h>
@@ -11,7 +12,9 @@
 #include <string>
 
 #include "app/device_world.h"
+#include "app/sim_byte_channel.h"
 #include "app/sim_channel_api_host.h"
+#include "platform/win32/win32_modules.h"
 #include "serial_library/morvalib_sim.h"
 #include "sim/library_world.h"
 #include "sim/world.h"
@@ -45,7 +48,9 @@ class SimulatedDeviceWorld final : public DeviceWorld {
       : world_(std::move(world)), around_(*world_, SimulatedSystemFolder(statePath)), logPath_(statePath + ".log") {
     notWritten_ = InstallChannelApiFiles(around_.ChannelApiFiles(), around_.Spooler().System().SystemDirectory());
     SetChannelApiHost(&around_.ChannelApi());
-    library_.files = &world_->Files();
+    if (const std::string channel = ByteChannelPathFromEnvironment(); !channel.empty())
+      redirected_ = std::make_unique<RedirectedByteChannel>(world_->Files(), channel);
+    library_.files = &Files();
     library_.clock = &clock;
     library_.deviceTree = &around_.Usb().Tree();
     library_.hubFiles = &around_.Usb().HubFiles();
@@ -61,16 +66,18 @@ class SimulatedDeviceWorld final : public DeviceWorld {
     for (const std::string& path : notWritten_) log << "channel API file not written: " << path << "\r\n";
     log << around_.Report();
   }
-  platform::DeviceFiles& Files() override { return world_->Files(); }
+  platform::DeviceFiles& Files() override {
+    return redirected_ != nullptr ? *redirected_ : world_->Files();
+  }
   platform::DeviceInterfaces& Interfaces() override { return world_->Interfaces(); }
   platform::DosDevices& DosDevices() override { return world_->DosDevices(); }
 
   // The library carried by this program is the simulator flavour: without
   // this world it would find no printer at all. It loads the channel API
-  // with the program's real module loader, so the stand-in file written
-  // above is loaded and bound for real.
+  // with a real module loader, the one the production library uses, so the
+  // stand-in file written above is loaded and bound for real.
   void LibraryLoaded(platform::Modules& modules, platform::ModuleHandle library) override {
-    library_.modules = &modules;
+    library_.modules = &channelApiModules_;
     const auto attach =
         reinterpret_cast<AttachSimulatedWorldFn>(modules.Export(library, "AttachSimulatedWorld"));
     if (attach != nullptr) attach(&library_);
@@ -79,8 +86,11 @@ class SimulatedDeviceWorld final : public DeviceWorld {
  private:
   std::unique_ptr<sim::World> world_;
   sim::LibraryWorld around_;
+  // The printers' byte channel on a real device, when a test asks for it.
+  std::unique_ptr<RedirectedByteChannel> redirected_;
   std::string logPath_;
   std::vector<std::string> notWritten_;
+  platform::win32::Win32Modules channelApiModules_{platform::win32::Win32Modules::Kind::DriverCompanion};
   // Outlives the library: the program frees it before its world ends.
   morvalib::LibraryServices library_;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <span>
 
+#include "platform/waking_request.h"
 #include "serial_library/morvalib.h"
 
 namespace nolpa::morvalib {
@@ -81,8 +82,8 @@ int TRKPRN::GetDeviceId(int size, char* buffer) {
   if (handle_ == platform::kInvalidDeviceHandle || buffer == nullptr || size <= kLengthPrefix)
     return MORVALIB_E_BUFFER;
   std::uint32_t returned = 0;
-  const bool ok = files_.IoControl(handle_, kIoctlGet1284Id, nullptr, 0, buffer,
-                                   static_cast<std::uint32_t>(size), &returned);
+  const bool ok = platform::IoControlWaking(files_, clock_, handle_, kIoctlGet1284Id, nullptr, 0,
+                                           buffer, static_cast<std::uint32_t>(size), &returned);
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer);
   const std::uint32_t announced = returned >= kLengthPrefix ? (std::uint32_t{bytes[0]} << 8) | bytes[1] : 0;
   if (!ok || returned > static_cast<std::uint32_t>(size) || announced < kLengthPrefix) {

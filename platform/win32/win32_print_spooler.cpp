@@ -1,9 +1,6 @@
 #include "platform/win32/win32_print_spooler.h"
 
-// clang-format off
-#include <windows.h>
-#include <winspool.h>
-// clang-format on
+#include "platform/win32/system_libraries.h"
 
 namespace nolpa::platform::win32 {
 
@@ -21,12 +18,14 @@ std::vector<DWORD> Buffer(DWORD bytes) { return std::vector<DWORD>((bytes + size
 }  // namespace
 
 std::vector<std::string> Win32PrintSpooler::LocalPrinterNames() {
+  const auto enumPrinters = Spooler().enumPrinters;
+  if (enumPrinters == nullptr) return {};
   DWORD needed = 0;
   DWORD count = 0;
-  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+  enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
   if (needed == 0) return {};
   std::vector<DWORD> buffer = Buffer(needed);
-  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
+  if (!enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
     return {};
   const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
   std::vector<std::string> names;
@@ -35,25 +34,30 @@ std::vector<std::string> Win32PrintSpooler::LocalPrinterNames() {
 }
 
 bool Win32PrintSpooler::PrinterDriver(const std::string& printerName, PrinterDriverInfo* driver) {
+  const SpoolerCalls& spooler = Spooler();
+  if (spooler.openPrinter == nullptr || spooler.getPrinterDriver == nullptr || spooler.closePrinter == nullptr)
+    return false;
   HANDLE printer = nullptr;
-  if (!OpenPrinterA(const_cast<char*>(printerName.c_str()), &printer, nullptr)) return false;
+  if (!spooler.openPrinter(const_cast<char*>(printerName.c_str()), &printer, nullptr)) return false;
   DWORD needed = 0;
-  GetPrinterDriverA(printer, nullptr, 2, nullptr, 0, &needed);
+  spooler.getPrinterDriver(printer, nullptr, 2, nullptr, 0, &needed);
   std::vector<DWORD> buffer = Buffer(needed);
   const bool ok = needed >= sizeof(DRIVER_INFO_2A) &&
-                  GetPrinterDriverA(printer, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed);
-  ClosePrinter(printer);
+                  spooler.getPrinterDriver(printer, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed);
+  spooler.closePrinter(printer);
   if (ok) *driver = FromNative(*reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data()));
   return ok;
 }
 
 std::vector<PrinterDriverInfo> Win32PrintSpooler::InstalledDrivers() {
+  const auto enumDrivers = Spooler().enumPrinterDrivers;
+  if (enumDrivers == nullptr) return {};
   DWORD needed = 0;
   DWORD count = 0;
-  EnumPrinterDriversA(nullptr, nullptr, 2, nullptr, 0, &needed, &count);
+  enumDrivers(nullptr, nullptr, 2, nullptr, 0, &needed, &count);
   if (needed == 0) return {};
   std::vector<DWORD> buffer = Buffer(needed);
-  if (!EnumPrinterDriversA(nullptr, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
+  if (!enumDrivers(nullptr, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
     return {};
   const auto* drivers = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
   std::vector<PrinterDriverInfo> installed;

@@ -1,6 +1,7 @@
 #pragma once
 // The real print spooler: EnumPrintersA, OpenPrinterA / GetPrinterDriverA /
-// ClosePrinter, EnumPrinterDriversA.
+// ClosePrinter, EnumPrinterDriversA, from the system folder's winspool.drv
+// (system_libraries.h).
 #include "platform/print_spooler.h"
 
 namespace nolpa::platform::win32 {

@@ -14,6 +14,7 @@
 
 #include "tests/wine/program_fixture.h"
 #include "tests/wine/sim_state.h"
+#include "tests/wine/spooler_state.h"
 
 namespace nolpa::wine_tests {
 namespace {
@@ -48,16 +49,6 @@ bool LoadsLibraryFromWorkFolder(DWORD processId) {
     found = lstrcmpiA(module.szExePath, LibraryFile().c_str()) == 0;
   CloseHandle(snapshot);
   return found;
-}
-
-DWORD SpoolerState() {
-  SERVICE_STATUS status{};
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE service = manager ? OpenServiceA(manager, "spooler", SERVICE_QUERY_STATUS) : nullptr;
-  if (service == nullptr || !QueryServiceStatus(service, &status)) status.dwCurrentState = 0;
-  if (service) CloseServiceHandle(service);
-  if (manager) CloseServiceHandle(manager);
-  return status.dwCurrentState;
 }
 
 class WorkFolderTest : public ProgramTest {
