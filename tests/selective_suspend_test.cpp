@@ -121,7 +121,9 @@ TEST(SelectiveSuspend, TheLibraryRetriesItsOwnDeviceIdRequest) {
     const int result =
         testing::kGetSerial(r.Printer().InterfacePath().c_str(), serial, sizeof serial, &length, 0);
     EXPECT_EQ(result == MORVALIB_OK, c.read) << result;
-    if (c.read) EXPECT_STREQ(serial, "4E4C5041000000A001");
+    if (c.read) {
+      EXPECT_STREQ(serial, "4E4C5041000000A001");
+    }
     EXPECT_EQ(r.Answered(), c.answered);
     EXPECT_EQ(r.h.world.OpenHandles(), 0u);
   }

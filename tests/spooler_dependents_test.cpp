@@ -4,6 +4,8 @@
 // the program goes on with the spooler running.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ident/spooler_control.h"
 #include "sim/service_manager.h"
 #include "tests/sim_harness.h"
@@ -40,10 +42,15 @@ TEST(SpoolerDependents, ARunningDependentKeepsTheSpoolerRunning) {
     EXPECT_EQ(ident::ControlSpooler(p, kStop), c.result);
     EXPECT_EQ(services.Spooler().State(), c.spooler);
     ASSERT_EQ(services.Count(ServiceCallKind::Control), 1u);
-    for (const auto& call : services.Calls())
-      if (call.kind == ServiceCallKind::Control) EXPECT_EQ(call.error, c.error);
+    for (const auto& call : services.Calls()) {
+      if (call.kind == ServiceCallKind::Control) {
+        EXPECT_EQ(call.error, c.error);
+      }
+    }
     EXPECT_EQ(services.OpenHandles(), 0u);
-    if (c.result == 0) EXPECT_EQ(clock.SleepCalls(), 0u) << "a refusal ends at once";
+    if (c.result == 0) {
+      EXPECT_EQ(clock.SleepCalls(), 0u) << "a refusal ends at once";
+    }
   }
 }
 
@@ -51,7 +58,15 @@ TEST(SpoolerDependents, TheProgramGoesOnWithTheSpoolerRunning) {
   testing::SimHarness h;
   h.services.AddService("Fax", ServiceState::Running).dependsOn = {"spooler"};
   h.AddVendor("vx", u"A1", u"Line 1");
-  ui::TMainForm& form = h.Show();
+  // The program's own spooler control, as the running program wires it.
+  std::vector<int> results;
+  ui::TMainForm& form = h.Make([&](ui::FormServices& s) {
+    s.controlSpooler = [&h, &results](int mode) {
+      results.push_back(ident::ControlSpooler(h.Platform(), mode));
+      return results.back();
+    };
+  });
+  form.FormShow();
   // Found and shown as always, without a word about the spooler.
   ASSERT_EQ(form.ComboBox1.Items().size(), 1u);
   EXPECT_EQ(form.Edit1.Text(), "A1");
@@ -61,6 +76,7 @@ TEST(SpoolerDependents, TheProgramGoesOnWithTheSpoolerRunning) {
 
   form.FormClose();
   // At close the spooler is already running: nothing to start.
+  EXPECT_EQ(results, (std::vector<int>{0, 1}));
   EXPECT_EQ(h.services.Count(ServiceCallKind::Start), 0u);
   EXPECT_EQ(h.services.Spooler().State(), ServiceState::Running);
   EXPECT_EQ(h.services.OpenHandles(), 0u);

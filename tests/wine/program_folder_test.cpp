@@ -111,7 +111,18 @@ class ProgramFolderTest : public ProgramTest {
   SimState state_;
 };
 
+// True when `text` has characters the ANSI code page cannot hold: the
+// ANSI calls would see "?" in their place.
+bool OutsideAnsiCodePage(const wchar_t* text) {
+  char narrow[256];
+  BOOL lost = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, narrow, sizeof narrow, nullptr, &lost);
+  return lost != FALSE;
+}
+
 TEST_F(ProgramFolderTest, FoldersNamedInAnotherScriptWork) {
+  ASSERT_TRUE(OutsideAnsiCodePage(kProgramFolderName));
+  ASSERT_TRUE(OutsideAnsiCodePage(kTempFolderName));
   scratch_ = std::make_unique<Scratch>(L"nolpa-wide-");
   const std::wstring programFolder = scratch_->Folder(kProgramFolderName);
   const std::wstring temp = scratch_->Folder(kTempFolderName) + L"\\";

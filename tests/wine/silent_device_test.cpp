@@ -63,7 +63,9 @@ TEST_F(SilentDevice, ReadsReturnNoByteWithinTheBoundTheirTimeoutsAsk) {
   };
   for (const ReadCase& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.timeouts) EXPECT_FALSE(files_.SetTimeouts(handle_, *c.timeouts)) << "a pipe took serial time-outs";
+    if (c.timeouts) {
+      EXPECT_FALSE(files_.SetTimeouts(handle_, *c.timeouts)) << "a pipe took serial time-outs";
+    }
     char byte = 0;
     std::uint32_t done = 99;
     bool ok = false;
