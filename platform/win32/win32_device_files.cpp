@@ -42,19 +42,25 @@ void Win32DeviceFiles::Advance(DeviceHandle handle, std::uint32_t count, bool ab
   if (abandoned) found->second.stuck = true;
 }
 
+RequestOutcome Win32DeviceFiles::Transfer(DeviceHandle handle, BoundedRequest request,
+                                          std::uint32_t (*bound)(const std::optional<CommTimeouts>&,
+                                                                 std::uint32_t)) {
+  const HandleState state = StateOf(handle);
+  if (state.stuck) return RequestOutcome{};
+  request.offset = state.position;
+  request.boundMs = bound(state.timeouts, request.type == RequestType::Read ? request.outSize : request.inSize);
+  const RequestOutcome outcome = RunBoundedRequest(ToHandle(handle), request);
+  Advance(handle, outcome.count, outcome.abandoned);
+  return outcome;
+}
+
 bool Win32DeviceFiles::Read(DeviceHandle handle, void* buffer, std::uint32_t size,
                             std::uint32_t* done) {
-  *done = 0;
-  const HandleState state = StateOf(handle);
-  if (state.stuck) return false;
   BoundedRequest request;
   request.type = RequestType::Read;
   request.out = buffer;
   request.outSize = size;
-  request.offset = state.position;
-  request.boundMs = ReadBoundMs(state.timeouts, size);
-  const RequestOutcome outcome = RunBoundedRequest(ToHandle(handle), request);
-  Advance(handle, outcome.count, outcome.abandoned);
+  const RequestOutcome outcome = Transfer(handle, request, &ReadBoundMs);
   *done = outcome.count;
   // A read that reached its bound hands back what came, as a read whose
   // time-outs expired does; so does one at the end of a file.
@@ -63,17 +69,11 @@ bool Win32DeviceFiles::Read(DeviceHandle handle, void* buffer, std::uint32_t siz
 
 bool Win32DeviceFiles::Write(DeviceHandle handle, const void* data, std::uint32_t size,
                              std::uint32_t* done) {
-  *done = 0;
-  const HandleState state = StateOf(handle);
-  if (state.stuck) return false;
   BoundedRequest request;
   request.type = RequestType::Write;
   request.in = data;
   request.inSize = size;
-  request.offset = state.position;
-  request.boundMs = WriteBoundMs(state.timeouts, size);
-  const RequestOutcome outcome = RunBoundedRequest(ToHandle(handle), request);
-  Advance(handle, outcome.count, outcome.abandoned);
+  const RequestOutcome outcome = Transfer(handle, request, &WriteBoundMs);
   *done = outcome.count;
   // A write cut off at its bound failed, whatever part of it went out.
   return outcome.ok && !outcome.cutOff;

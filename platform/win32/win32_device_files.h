@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/device_files.h"
+#include "platform/win32/bounded_request.h"
 
 namespace nolpa::platform::win32 {
 
@@ -37,6 +38,10 @@ class Win32DeviceFiles final : public DeviceFiles {
   };
   // A handle this object did not open (a hub's) has the default state.
   HandleState StateOf(DeviceHandle handle);
+  // Runs a read or a write at the handle's position, bounded by `bound` of
+  // its time-outs; a stuck handle's request fails at once.
+  RequestOutcome Transfer(DeviceHandle handle, BoundedRequest request,
+                          std::uint32_t (*bound)(const std::optional<CommTimeouts>&, std::uint32_t));
   void Advance(DeviceHandle handle, std::uint32_t count, bool abandoned);
 
   std::mutex mutex_;
