@@ -18,14 +18,6 @@ struct InFlight {
   std::vector<std::uint8_t> output;
 };
 
-// The event every request of this thread waits on; a new one after a request
-// was abandoned with it.
-HANDLE& ThreadEvent() {
-  thread_local HANDLE event = nullptr;
-  if (event == nullptr) event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  return event;
-}
-
 BOOL Issue(HANDLE handle, const BoundedRequest& request, InFlight& flight) {
   OVERLAPPED* overlapped = &flight.overlapped;
   switch (request.type) {
@@ -58,15 +50,17 @@ std::unique_ptr<InFlight> Prepare(const BoundedRequest& request, HANDLE event) {
 
 RequestOutcome RunBoundedRequest(HANDLE handle, const BoundedRequest& request) {
   RequestOutcome outcome;
-  HANDLE& event = ThreadEvent();
+  // An event of the request's own: a request made from a handler of a sent
+  // message, inside another one's wait, never wakes the other.
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (event == nullptr) {
     outcome.error = GetLastError();
     return outcome;
   }
-  ResetEvent(event);
   std::unique_ptr<InFlight> flight = Prepare(request, event);
   if (!Issue(handle, request, *flight) && GetLastError() != ERROR_IO_PENDING) {
     outcome.error = GetLastError();
+    CloseHandle(event);
     return outcome;
   }
   if (!WaitResponsively(event, request.boundMs)) {
@@ -75,7 +69,6 @@ RequestOutcome RunBoundedRequest(HANDLE handle, const BoundedRequest& request) {
     if (!WaitResponsively(event, kCancelGraceMs)) {
       // The driver still holds the buffers and the event: leave both to it.
       static_cast<void>(flight.release());
-      event = nullptr;
       outcome.abandoned = true;
       outcome.error = ERROR_TIMEOUT;
       return outcome;
@@ -88,6 +81,7 @@ RequestOutcome RunBoundedRequest(HANDLE handle, const BoundedRequest& request) {
   outcome.count = count;
   if (request.out != nullptr && count > 0)
     std::memcpy(request.out, flight->output.data(), count < request.outSize ? count : request.outSize);
+  CloseHandle(event);
   return outcome;
 }
 
