@@ -55,11 +55,13 @@ class SilentPipe {
     return open;
   }
   // Starts sending `bytes` down the latest connection; they go as soon as
-  // the client reads. False when there is no connection or one is sending.
+  // the client reads. False when there is no connection or it is still
+  // sending what it was given before.
   bool Send(const std::string& bytes) {
     const std::lock_guard lock(mutex_);
-    if (connections_.empty() || connections_.back().sending) return false;
+    if (connections_.empty()) return false;
     Connection& c = connections_.back();
+    if (c.sending && !HasOverlappedIoCompleted(&c.sent)) return false;
     c.bytes = bytes;
     c.sending = true;
     const BOOL done = WriteFile(c.pipe, c.bytes.data(), static_cast<DWORD>(c.bytes.size()), nullptr, &c.sent);
