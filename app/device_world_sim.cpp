@@ -3,7 +3,9 @@
 // beside the program as NOLPAID-sim.json; the folder "<state file>.system"
 // stands for the system folder. The simulated spooler answers while the
 // machine's own (Wine's) spooler service runs, which the program stops at
-// start-up, as the real spooler does. Each run appends to
+// start-up, as the real spooler does. NOLPA_SIM_BYTE_CHANNEL may put the
+// printers' byte channel on a real device (sim_byte_channel.h). Each run
+// appends to
 // "<state file>.log" how the channel API was used and every departure from
 // the protocols the world noted.
 #include <windows.h>
@@ -13,7 +15,9 @@
 #include <string>
 
 #include "app/device_world.h"
+#include "app/sim_byte_channel.h"
 #include "app/sim_channel_api_host.h"
+#include "platform/win32/win32_modules.h"
 #include "platform/win32/win32_service_manager.h"
 #include "serial_library/morvalib_sim.h"
 #include "sim/library_world.h"
@@ -64,7 +68,9 @@ class SimulatedDeviceWorld final : public DeviceWorld {
     around_.Spooler().FollowService(&SpoolerServiceRuns);
     installed_ = InstallChannelApiFiles(around_.ChannelApiFiles(), around_.Spooler().System().SystemDirectory());
     SetChannelApiHost(&around_.ChannelApi());
-    library_.files = &world_->Files();
+    if (const std::string channel = ByteChannelPathFromEnvironment(); !channel.empty())
+      redirected_ = std::make_unique<RedirectedByteChannel>(world_->Files(), channel);
+    library_.files = &Files();
     library_.clock = &clock;
     library_.deviceTree = &around_.Usb().Tree();
     library_.hubFiles = &around_.Usb().HubFiles();
@@ -83,17 +89,19 @@ class SimulatedDeviceWorld final : public DeviceWorld {
       log << "channel API file not removed: " << path << "\r\n";
     log << around_.Report();
   }
-  platform::DeviceFiles& Files() override { return world_->Files(); }
+  platform::DeviceFiles& Files() override {
+    return redirected_ != nullptr ? *redirected_ : world_->Files();
+  }
   platform::DeviceInterfaces& Interfaces() override { return world_->Interfaces(); }
   platform::DosDevices& DosDevices() override { return world_->DosDevices(); }
   platform::DeviceTree* UsbDeviceTree() override { return &around_.Usb().Tree(); }
 
   // The library carried by this program is the simulator flavour: without
   // this world it would find no printer at all. It loads the channel API
-  // with the program's real module loader, so the stand-in file written
-  // above is loaded and bound for real.
+  // with a real module loader, the one the production library uses, so the
+  // stand-in file written above is loaded and bound for real.
   void LibraryLoaded(platform::Modules& modules, platform::ModuleHandle library) override {
-    library_.modules = &modules;
+    library_.modules = &channelApiModules_;
     const auto attach =
         reinterpret_cast<AttachSimulatedWorldFn>(modules.Export(library, "AttachSimulatedWorld"));
     if (attach != nullptr) attach(&library_);
@@ -102,8 +110,11 @@ class SimulatedDeviceWorld final : public DeviceWorld {
  private:
   std::unique_ptr<sim::World> world_;
   sim::LibraryWorld around_;
+  // The printers' byte channel on a real device, when a test asks for it.
+  std::unique_ptr<RedirectedByteChannel> redirected_;
   std::string logPath_;
   InstalledChannelApiFiles installed_;
+  platform::win32::Win32Modules channelApiModules_{platform::win32::Win32Modules::Kind::DriverCompanion};
   // Outlives the library: the program frees it before its world ends.
   morvalib::LibraryServices library_;
 };

@@ -8,9 +8,14 @@
 #include "app/program.h"
 #include "app/run_command_line.h"
 #include "app/single_instance.h"
+#include "platform/win32/kernel_calls.h"
 #include "ui/win32/exception_box.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+  // Before anything loads a library: whatever this elevated process loads
+  // from now on comes from the system folder, never from the program's own
+  // folder (a download folder, where anyone may have put a library).
+  nolpa::platform::win32::RestrictDllSearchToSystemFolder();
   if (nolpa::app::AnotherCopyRunning()) {
     nolpa::app::ActivateRunningCopy();
     return -1;

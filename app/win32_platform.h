@@ -52,7 +52,7 @@ class Win32Platform {
   platform::win32::Win32ServiceManager serviceManager_;
   platform::win32::Win32TextCompare textCompare_;
   platform::win32::Win32HostFiles hostFiles_;
-  platform::win32::Win32Modules modules_;
+  platform::win32::Win32Modules modules_{platform::win32::Win32Modules::Kind::ProgramLibrary};
   platform::win32::Win32ProgramFiles program_;
   std::unique_ptr<DeviceWorld> world_;
 };

@@ -29,7 +29,10 @@ target_include_directories(nolpa_sim SYSTEM PUBLIC ${NOLPA_JSON_INCLUDE})
 file(GLOB WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
 add_library(nolpa_win32 STATIC ${WIN32_PLATFORM_SOURCES})
 target_compile_definitions(nolpa_win32 PUBLIC ${NOLPA_WIN32_DEFINES})
-target_link_libraries(nolpa_win32 PUBLIC nolpa_core setupapi advapi32 winspool)
+# The printing, setup and configuration-manager libraries are loaded at run
+# time from the system folder (platform/win32/system_libraries.h), never
+# imported by name: an import by name is looked for in the program's folder.
+target_link_libraries(nolpa_win32 PUBLIC nolpa_core advapi32)
 
 # The window binding: HWNDs mirrored from TMainForm.
 file(GLOB WIN32_UI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/win32/*.cpp)
@@ -80,7 +83,8 @@ endfunction()
 
 nolpa_program(NOLPAID ${CMAKE_SOURCE_DIR}/app/device_world_real.cpp nolpa_core)
 nolpa_program(NOLPAID-sim ${CMAKE_SOURCE_DIR}/app/device_world_sim.cpp nolpa_sim nolpa_core)
-target_sources(NOLPAID-sim PRIVATE ${CMAKE_SOURCE_DIR}/app/sim_channel_api_host.cpp)
+target_sources(NOLPAID-sim PRIVATE ${CMAKE_SOURCE_DIR}/app/sim_channel_api_host.cpp
+  ${CMAKE_SOURCE_DIR}/app/sim_byte_channel.cpp)
 nolpa_embed_library(NOLPAID Morvalib)
 nolpa_embed_library(NOLPAID-sim Morvalib-sim)
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/scoped.h"
+#include "platform/waking_request.h"
 
 namespace nolpa::discovery {
 
@@ -20,11 +21,11 @@ std::size_t BoundedLength(const char* text, std::size_t max) {
 }
 
 // The device's model text; empty when the request is refused.
-std::string ReadModelText(platform::DeviceFiles& files, platform::DeviceHandle device) {
+std::string ReadModelText(const platform::Platform& platform, platform::DeviceHandle device) {
   std::vector<std::uint8_t> reply(kDeviceIdBufferSize);
   std::uint32_t returned = 0;
-  if (!files.IoControl(device, kGet1284Id, nullptr, 0, reply.data(), kDeviceIdBufferSize,
-                       &returned))
+  if (!platform::IoControlWaking(*platform.files, *platform.clock, device, kGet1284Id, nullptr, 0,
+                                 reply.data(), kDeviceIdBufferSize, &returned))
     return {};
   reply.resize(std::min(returned, kDeviceIdBufferSize));
   return ModelFromDeviceId(reply);
@@ -76,7 +77,7 @@ bool ProbePrinterClassDevice(const platform::Platform& platform, const SerialLib
     return false;
   platform::ScopedDevice device(*platform.files, platform.files->Open(path));
   if (!device.Valid()) return false;
-  const std::string model = ReadModelText(*platform.files, device.Get());
+  const std::string model = ReadModelText(platform, device.Get());
   if (!IsLibraryModel(model, library.addDeviceModels)) return false;
   std::string serial = ReadSerialNumber(library, path, model);
   list.Append({path, model, std::move(serial), "", "", kPrinterClassMarker});

@@ -1,7 +1,9 @@
 #pragma once
 // Device files: the one byte channel and control-request path to a printer.
 // Real implementation: CreateFileA / ReadFile / WriteFile / DeviceIoControl /
-// SetCommTimeouts / CloseHandle. The simulator implements the same contract.
+// SetCommTimeouts / CloseHandle, each request overlapped and cancelled when
+// it outlasts its bound (device_call_bounds.h). The simulator implements the
+// same contract.
 #include <cstdint>
 #include <string>
 
@@ -22,6 +24,11 @@ struct CommTimeouts {
   std::uint32_t writeTotalTimeoutConstant;
 };
 
+// How a control request ended. NotReady is the device's "not ready"
+// (ERROR_NOT_READY): a USB device woken from selective suspend may answer its
+// first request so, and the next one normally.
+enum class ControlResult { Done, Failed, NotReady };
+
 class DeviceFiles {
  public:
   virtual ~DeviceFiles() = default;
@@ -31,26 +38,39 @@ class DeviceFiles {
   // such device, or it is held open by someone else).
   virtual DeviceHandle Open(const std::string& path) = 0;
 
-  // One synchronous read of at most `size` bytes. Returns the call's success;
-  // `*done` receives the bytes read (0 when none was waiting). Never blocks
-  // beyond the handle's time-outs.
+  // One read of at most `size` bytes. Returns the call's success; `*done`
+  // receives the bytes read (0 when none was waiting). Never blocks beyond
+  // the handle's time-outs (ReadBoundMs, whether or not the driver took
+  // them); a read that reaches its bound ends with the bytes that came.
   virtual bool Read(DeviceHandle handle, void* buffer, std::uint32_t size,
                     std::uint32_t* done) = 0;
 
-  // One synchronous write. Returns the call's success; `*done` receives the
-  // number of bytes the device took, which may be fewer than `size`.
+  // One write. Returns the call's success; `*done` receives the number of
+  // bytes the device took, which may be fewer than `size`. A write still
+  // pending at its bound (WriteBoundMs) is cancelled and fails.
   virtual bool Write(DeviceHandle handle, const void* data, std::uint32_t size,
                      std::uint32_t* done) = 0;
 
-  // DeviceIoControl without overlapped I/O. `in`/`out` may be null with a
-  // size of 0. Returns true when the driver accepted the request; `*returned`
-  // receives the count of output bytes it filled in.
+  // DeviceIoControl. `in`/`out` may be null with a size of 0. Returns true
+  // when the driver accepted the request; `*returned` receives the count of
+  // output bytes it filled in. A request still pending after
+  // kControlBoundMs is cancelled and fails.
   virtual bool IoControl(DeviceHandle handle, std::uint32_t code,
                          const void* in, std::uint32_t inSize, void* out,
                          std::uint32_t outSize, std::uint32_t* returned) = 0;
 
+  // IoControl that also tells a device that is not ready from other
+  // failures. Without that knowledge (this default) every failure is Failed.
+  virtual ControlResult Control(DeviceHandle handle, std::uint32_t code, const void* in,
+                                std::uint32_t inSize, void* out, std::uint32_t outSize,
+                                std::uint32_t* returned) {
+    return IoControl(handle, code, in, inSize, out, outSize, returned) ? ControlResult::Done
+                                                                         : ControlResult::Failed;
+  }
+
   // SetCommTimeouts. Handles that are not serial ports refuse it; callers
-  // ignore the result.
+  // ignore the result. The time-outs bound this handle's reads and writes
+  // either way.
   virtual bool SetTimeouts(DeviceHandle handle, const CommTimeouts& timeouts) = 0;
 
   // CloseHandle. Closing kInvalidDeviceHandle does nothing.

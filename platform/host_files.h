@@ -1,9 +1,11 @@
 #pragma once
 // Files and folders on the host: the temporary folder, where the program
 // writes the serial-number library out and removes it again.
-// Real implementation: GetTempPathA, CreateDirectoryA, CreateFileA /
-// WriteFile / ReadFile / CloseHandle, SetFileAttributesA, DeleteFileA,
-// RemoveDirectoryA. The simulator implements the same contract in memory.
+// Paths are UTF-8, so that a folder named in any script (a user name outside
+// the system's ANSI code page) is reached as it is.
+// Real implementation: GetTempPathW, CreateDirectoryW, CreateFileW /
+// WriteFile / ReadFile / CloseHandle, SetFileAttributesW, DeleteFileW,
+// RemoveDirectoryW. The simulator implements the same contract in memory.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -21,10 +23,10 @@ class HostFiles {
  public:
   virtual ~HostFiles() = default;
 
-  // GetTempPathA(size, buffer): the user's temporary folder with its
-  // trailing backslash. Returns the number of characters copied, NUL not
-  // counted, when the path fits in `size` bytes with its NUL; otherwise the
-  // size needed (NUL counted) and nothing is copied; 0 on failure.
+  // The user's temporary folder with its trailing backslash, in UTF-8.
+  // Returns the number of bytes copied, NUL not counted, when the path fits
+  // in `size` bytes with its NUL; otherwise the size needed (NUL counted)
+  // and nothing is copied; 0 on failure.
   virtual std::uint32_t TempPath(char* buffer, std::uint32_t size) = 0;
 
   // CreateDirectoryA with default security. False when it fails, an

@@ -1,6 +1,9 @@
 #pragma once
 // Loadable modules: a library file loaded by its path and its exports bound
-// by name. Real implementation: LoadLibraryA, GetProcAddress, FreeLibrary.
+// by name. Real implementation: LoadLibraryExW or LoadLibraryExA,
+// GetProcAddress, FreeLibrary; which text the path is in, and where the
+// library's own imports are looked for, belongs to the loader the caller was
+// given (platform/win32/win32_modules.h).
 #include <cstdint>
 #include <string>
 
@@ -17,8 +20,9 @@ class Modules {
  public:
   virtual ~Modules() = default;
 
-  // LoadLibraryA(path): loads the file at the full path `path`. Returns 0
-  // when the file is missing or not a library this system can load.
+  // Loads the file at the full path `path`. Returns 0 when the file is
+  // missing or not a library this system can load (an import it needs
+  // missing among the folders it may come from included).
   virtual ModuleHandle Load(const std::string& path) = 0;
 
   // GetProcAddress(module, name): the export `name` of a loaded module, or

@@ -19,9 +19,10 @@ class UsbHubFiles {
   // kInvalidDeviceHandle when there is no such controller or hub.
   virtual DeviceHandle Open(const std::string& path) = 0;
 
-  // DeviceIoControl without overlapped I/O. `in`/`out` may be null with a
-  // size of 0. True when the driver accepted the request; `*returned`
-  // receives the count of output bytes it filled in.
+  // DeviceIoControl. `in`/`out` may be null with a size of 0. True when the
+  // driver accepted the request; `*returned` receives the count of output
+  // bytes it filled in. A request still pending after kControlBoundMs
+  // (device_call_bounds.h) is cancelled and fails.
   virtual bool IoControl(DeviceHandle handle, std::uint32_t code, const void* in,
                          std::uint32_t inSize, void* out, std::uint32_t outSize,
                          std::uint32_t* returned) = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <span>
 
+#include "platform/waking_request.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/printer_commands.h"
 
@@ -86,8 +87,8 @@ int TRKPRN::GetDeviceId(int size, char* buffer) {
   if (handle_ == platform::kInvalidDeviceHandle || buffer == nullptr || size <= kLengthPrefix)
     return MORVALIB_E_BUFFER;
   std::uint32_t returned = 0;
-  const bool ok = files_.IoControl(handle_, kIoctlGet1284Id, nullptr, 0, buffer,
-                                   static_cast<std::uint32_t>(size), &returned);
+  const bool ok = platform::IoControlWaking(files_, clock_, handle_, kIoctlGet1284Id, nullptr, 0,
+                                           buffer, static_cast<std::uint32_t>(size), &returned);
   if (!ok || returned > static_cast<std::uint32_t>(size) || returned < kLengthPrefix) {
     buffer[0] = '\0';  // no stale bytes for a caller that reads on
     return MORVALIB_E_BUFFER;

@@ -11,6 +11,14 @@
  * may keep its own handle to the same device open meanwhile. Calls from two
  * threads at once are not supported: make every call from one thread.
  *
+ * Waiting: every device request ends within its bound whatever the driver
+ * does (a read at once, or within the serial time-outs' wait for a first
+ * byte; a write within 2,000 ms; a control request within 5,000 ms). While
+ * a call waits, messages that other threads or programs send to the calling
+ * thread's windows are handled, so a window calling from its own thread
+ * stays responsive; posted messages stay in the queue. A printer that never
+ * answers makes a call fail within seconds, not hang.
+ *
  * Results: 0 on success, else one of the MORVALIB_E_ codes below; a code
  * means the same in every function that returns it. A required argument
  * that is null gives MORVALIB_E_ARGUMENT before any device is touched.

@@ -51,6 +51,14 @@ std::uint32_t BytesTaken(FaultSet& faults, std::uint32_t size) {
   return taken;
 }
 
+bool NotReadyDue(FaultSet& faults, std::uint64_t nowMs) {
+  if (!faults.suspend) return false;
+  SuspendFault& s = *faults.suspend;
+  const bool asleep = !s.lastRequestMs || nowMs - *s.lastRequestMs >= s.idleMs;
+  s.lastRequestMs = nowMs;
+  return asleep;
+}
+
 bool UnplugDue(FaultSet& faults, RequestKind kind, std::uint32_t code) {
   if (!faults.unplug || kind == RequestKind::Close) return false;
   UnplugFault& u = *faults.unplug;

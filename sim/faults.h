@@ -51,6 +51,15 @@ struct UnplugFault {
   std::uint32_t seen = 0;
 };
 
+// A USB device idle in selective suspend: a read, write or control request
+// that reaches it `idleMs` or more after its last one (or as its first one
+// since the world was made) fails with "not ready" and wakes it; the requests
+// that follow are answered until it is idle that long again.
+struct SuspendFault {
+  std::uint32_t idleMs = 0;
+  std::optional<std::uint64_t> lastRequestMs{};
+};
+
 // A printer that never falls silent: `byte` every `periodMs` while it is
 // being read, starting one period after the first read of an open handle.
 struct Heartbeat {
@@ -80,6 +89,7 @@ struct FaultSet {
   bool refuseOpen = false;          // the device exists but every open fails
   bool failInterfaceDetail = false; // enumerated, but its path cannot be read
   bool refuseTimeouts = false;      // a serial port that refuses SetTimeouts
+  std::optional<SuspendFault> suspend{};  // "not ready" after idle
   ChannelFaults channel{};
   PeripheralFaults peripheral{};  // printer-class printers
 };
@@ -90,6 +100,10 @@ const IoctlFault* NextIoctlFault(FaultSet& faults, std::uint32_t code);
 
 // Counts a write of `size` bytes and returns how many bytes it takes.
 std::uint32_t BytesTaken(FaultSet& faults, std::uint32_t size);
+
+// Notes a read, write or control request at `nowMs`; true when it finds the
+// device suspended and must fail with "not ready".
+bool NotReadyDue(FaultSet& faults, std::uint64_t nowMs);
 
 // Counts a request that was answered; true when the device must now vanish.
 bool UnplugDue(FaultSet& faults, RequestKind kind, std::uint32_t code);

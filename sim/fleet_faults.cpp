@@ -149,7 +149,7 @@ void ChannelFaultsJson(const ChannelFaults& c, Json& j) {
 FaultSet ReadFaults(const Json& j) {
   CheckKeys(j,
             {"ioctl", "writes", "unplug", "unplugAtMs", "refuseOpen", "failInterfaceDetail",
-             "refuseTimeouts", "silent", "latencyMs", "byteGapMs", "gapBeforeByte", "chatter",
+             "refuseTimeouts", "notReadyAfterIdleMs", "silent", "latencyMs", "byteGapMs", "gapBeforeByte", "chatter",
              "flowControl", "flowControlEvery", "heartbeat", "queryAnswer", "infoAnswers",
              "peripheral"},
             "faults");
@@ -168,6 +168,8 @@ FaultSet ReadFaults(const Json& j) {
   if (const Json* v = Field(j, "failInterfaceDetail"))
     f.failInterfaceDetail = ReadBool(*v, "failInterfaceDetail");
   if (const Json* v = Field(j, "refuseTimeouts")) f.refuseTimeouts = ReadBool(*v, "refuseTimeouts");
+  if (const Json* v = Field(j, "notReadyAfterIdleMs"))
+    f.suspend = SuspendFault{static_cast<std::uint32_t>(ReadNumber(*v, "notReadyAfterIdleMs", kMax32))};
   ReadChannelFaults(j, f.channel);
   if (const Json* v = Field(j, "peripheral")) f.peripheral = ReadPeripheralFaults(*v);
   return f;
@@ -196,6 +198,7 @@ Json FaultsJson(const FaultSet& f) {
   if (f.refuseOpen) j["refuseOpen"] = true;
   if (f.failInterfaceDetail) j["failInterfaceDetail"] = true;
   if (f.refuseTimeouts) j["refuseTimeouts"] = true;
+  if (f.suspend) j["notReadyAfterIdleMs"] = f.suspend->idleMs;
   ChannelFaultsJson(f.channel, j);
   if (Json p = PeripheralFaultsJson(f.peripheral); !p.empty()) j["peripheral"] = p;
   return j;

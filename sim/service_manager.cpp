@@ -78,8 +78,9 @@ bool SimService::Query(ServiceState* state) {
 
 // The real manager refuses a stop to a service that is not running
 // (ERROR_SERVICE_NOT_ACTIVE, or cannot accept the control while pending).
-bool SimService::Stop() {
-  if (refuseStop.Hits(stops_++) || State() != ServiceState::Running) return false;
+bool SimService::Stop(bool dependentsRunning) {
+  if (refuseStop.Hits(stops_++) || dependentsRunning || State() != ServiceState::Running)
+    return false;
   Follow(stopScripts, defaultStop);
   return true;
 }
@@ -194,12 +195,22 @@ bool ServiceManager::QueryState(platform::ServiceHandle service, std::uint32_t* 
   return ok;
 }
 
+bool ServiceManager::DependentsRunning(const SimService& service) const {
+  return std::any_of(services_.begin(), services_.end(), [&service](const auto& other) {
+    return other->State() == ServiceState::Running &&
+           std::any_of(other->dependsOn.begin(), other->dependsOn.end(),
+                       [&service](const std::string& name) { return SameName(name, service.Name()); });
+  });
+}
+
 bool ServiceManager::SendControl(platform::ServiceHandle service, std::uint32_t control) {
   Handle* handle = Live(service, true);
   if (control != kControlStop) Note(departure::kServiceControl, Hex(control));
-  const bool ok = handle != nullptr && control == kControlStop &&
-                  (handle->access & kStopRight) != 0 && handle->service->Stop();
+  const bool allowed = handle != nullptr && control == kControlStop && (handle->access & kStopRight) != 0;
+  const bool blocked = allowed && DependentsRunning(*handle->service);
+  const bool ok = allowed && handle->service->Stop(blocked);
   Record(ServiceCallKind::Control, service, control, ok);
+  if (blocked) calls_.back().error = kDependentServicesRunning;
   return ok;
 }
 

@@ -42,6 +42,11 @@ inline constexpr char kServiceControl[] = "service control other than stop";
 inline constexpr char kServiceHandleLeaked[] = "service handle left open";
 }  // namespace departure
 
+// ERROR_DEPENDENT_SERVICES_RUNNING: a stop refused because a running service
+// depends on this one (on Windows 10 and 11 the fax service depends on the
+// spooler).
+inline constexpr std::uint32_t kDependentServicesRunning = 1051;
+
 // dwCurrentState values; the simulator's own copy.
 enum class ServiceState : std::uint32_t {
   Stopped = 1,
@@ -84,6 +89,10 @@ class SimService {
   ServiceScript defaultStop{{ServiceState::StopPending, 0}, {ServiceState::Stopped, 1500}};
   ServiceScript defaultStart{{ServiceState::StartPending, 0}, {ServiceState::Running, 1500}};
 
+  // The services this one needs: while this one runs, a stop of any of them
+  // is refused with kDependentServicesRunning.
+  std::vector<std::string> dependsOn;
+
   // Faults: OpenService refuses every access; queries, stop controls or
   // starts that fail (ERROR_ACCESS_DENIED and the like).
   bool denyOpen = false;
@@ -99,7 +108,8 @@ class SimService {
  private:
   friend class ServiceManager;
   bool Query(ServiceState* state);
-  bool Stop();
+  // `dependentsRunning`: a service that depends on this one runs.
+  bool Stop(bool dependentsRunning);
   bool Begin();
   void Follow(std::deque<ServiceScript>& scripts, const ServiceScript& fallback);
 
@@ -130,6 +140,7 @@ struct ServiceCall {
   platform::ServiceHandle handle = platform::kNoServiceHandle;  // given or returned
   std::uint32_t value = 0;  // access asked for, control code, or state reported
   bool ok = false;
+  std::uint32_t error = 0;  // a refusal's system error, where the simulator names one
 };
 
 class ServiceManager final : public platform::ServiceManager {
@@ -176,6 +187,8 @@ class ServiceManager final : public platform::ServiceManager {
 
   // The open handle of the wanted kind, or null after noting why not.
   Handle* Live(platform::ServiceHandle handle, bool wantService);
+  // True when a running service lists `service` among those it depends on.
+  bool DependentsRunning(const SimService& service) const;
   void Note(std::string_view kind, std::string detail);
   void Record(ServiceCallKind kind, platform::ServiceHandle handle, std::uint32_t value, bool ok);
   platform::ServiceHandle Hand(Handle handle);

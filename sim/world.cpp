@@ -214,7 +214,9 @@ bool World::Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uin
   CheckOverlap(handle, device);
   RecordedRequest r = Begin(any, RequestKind::Read, handle);
   r.size = size;
-  if (device && (buffer || size == 0)) {
+  if (device && NotReadyDue(device->Faults(), clock_.NowMs())) {
+    r.ok = false;
+  } else if (device && (buffer || size == 0)) {
     r.out.resize(size);
     r.count = device->Read(r.out.data(), size);
     r.out.resize(r.count);
@@ -239,7 +241,9 @@ bool World::Write(DeviceHandle handle, const void* data, std::uint32_t size,
   r.size = size;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   if (bytes) r.in.assign(bytes, bytes + size);
-  if (device && (bytes || size == 0)) {
+  if (device && NotReadyDue(device->Faults(), clock_.NowMs())) {
+    r.ok = false;
+  } else if (device && (bytes || size == 0)) {
     r.count = BytesTaken(device->Faults(), size);
     device->Write(std::span<const std::uint8_t>(r.in.data(), r.count));
     if (done) *done = r.count;
@@ -274,7 +278,14 @@ std::vector<std::uint8_t> World::AnswerIoctl(SimDevice& device, std::uint32_t co
 bool World::IoControl(DeviceHandle handle, std::uint32_t code, const void* in,
                       std::uint32_t inSize, void* out, std::uint32_t outSize,
                       std::uint32_t* returned) {
+  return Control(handle, code, in, inSize, out, outSize, returned) == platform::ControlResult::Done;
+}
+
+platform::ControlResult World::Control(DeviceHandle handle, std::uint32_t code, const void* in,
+                                       std::uint32_t inSize, void* out, std::uint32_t outSize,
+                                       std::uint32_t* returned) {
   std::lock_guard lock(mutex_);
+  bool notReady = false;
   BeforeRequest(true);
   if (returned) *returned = 0;
   SimDevice* any = nullptr;
@@ -289,6 +300,9 @@ bool World::IoControl(DeviceHandle handle, std::uint32_t code, const void* in,
                       static_cast<const std::uint8_t*>(in) + inSize);
   if (device && !device->AcceptsRequest(code, r.in, r.outSize)) {
     r.ok = false;
+  } else if (device && NotReadyDue(device->Faults(), clock_.NowMs())) {
+    r.ok = false;
+    notReady = true;
   } else if (device) {
     r.out = AnswerIoctl(*device, code, r.in, r.ok);
     if (r.out.size() > r.size) r.out.resize(r.size);  // cut to the caller's buffer
@@ -298,7 +312,8 @@ bool World::IoControl(DeviceHandle handle, std::uint32_t code, const void* in,
   }
   const bool ok = r.ok;
   Finish(device, std::move(r));
-  return ok;
+  if (ok) return platform::ControlResult::Done;
+  return notReady ? platform::ControlResult::NotReady : platform::ControlResult::Failed;
 }
 
 bool World::SetTimeouts(DeviceHandle handle, const platform::CommTimeouts& timeouts) {

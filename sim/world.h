@@ -114,6 +114,9 @@ class World : private platform::DeviceFiles,
   bool IoControl(platform::DeviceHandle handle, std::uint32_t code, const void* in,
                  std::uint32_t inSize, void* out, std::uint32_t outSize,
                  std::uint32_t* returned) override;
+  platform::ControlResult Control(platform::DeviceHandle handle, std::uint32_t code,
+                                  const void* in, std::uint32_t inSize, void* out,
+                                  std::uint32_t outSize, std::uint32_t* returned) override;
   bool SetTimeouts(platform::DeviceHandle handle,
                    const platform::CommTimeouts& timeouts) override;
   void Close(platform::DeviceHandle handle) override;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/responsive_wait.h"
+
 namespace nolpa::platform::win32 {
 
 std::uint64_t Win32Clock::NowMs() {
@@ -15,7 +17,10 @@ std::uint64_t Win32Clock::NowMs() {
   return ticks / perSecond * 1000 + ticks % perSecond * 1000 / perSecond;
 }
 
-void Win32Clock::SleepMs(std::uint32_t ms) { Sleep(ms); }
+// A pause on the user-interface thread (the emptying of a channel, the
+// spooler's polls, the rescans of a command-line set) still answers the
+// messages other programs send to the window.
+void Win32Clock::SleepMs(std::uint32_t ms) { WaitResponsively(nullptr, ms); }
 
 LocalTime Win32Clock::LocalNow() {
   SYSTEMTIME t;

@@ -1,6 +1,7 @@
 #pragma once
 // The real clock: QueryPerformanceCounter (present on every Windows the
-// program supports, unlike GetTickCount64), Sleep and GetLocalTime.
+// program supports, unlike GetTickCount64), a pause that handles sent
+// messages (responsive_wait.h) and GetLocalTime.
 #include "platform/clock.h"
 
 namespace nolpa::platform::win32 {

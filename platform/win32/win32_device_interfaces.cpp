@@ -1,11 +1,7 @@
 #include "platform/win32/win32_device_interfaces.h"
 
-// clang-format off
-#include <windows.h>
-#include <setupapi.h>
-// clang-format on
-
 #include "platform/win32/native_guid.h"
+#include "platform/win32/system_libraries.h"
 
 #include <cstring>
 #include <vector>
@@ -21,28 +17,31 @@ HDEVINFO ToSet(InterfaceSet set) { return reinterpret_cast<HDEVINFO>(set); }
 static_assert(sizeof(InterfaceSet) == sizeof(HDEVINFO));
 
 InterfaceSet Win32DeviceInterfaces::OpenSet(const Guid& interfaceClass) {
+  const SetupCalls& setup = Setup();
+  if (setup.getClassDevs == nullptr) return kInvalidInterfaceSet;
   const GUID guid = ToGuid(interfaceClass);
-  HDEVINFO set = SetupDiGetClassDevsA(&guid, nullptr, nullptr,
-                                      DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  HDEVINFO set = setup.getClassDevs(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
   return reinterpret_cast<InterfaceSet>(set);
 }
 
 bool Win32DeviceInterfaces::InterfacePath(InterfaceSet set, const Guid& interfaceClass,
                                           std::uint32_t index, std::string* path) {
+  const SetupCalls& setup = Setup();
+  if (setup.enumDeviceInterfaces == nullptr || setup.getDeviceInterfaceDetail == nullptr) return false;
   const GUID guid = ToGuid(interfaceClass);
   SP_DEVICE_INTERFACE_DATA data{};
   data.cbSize = sizeof data;
-  if (!SetupDiEnumDeviceInterfaces(ToSet(set), nullptr, &guid, index, &data)) return false;
+  if (!setup.enumDeviceInterfaces(ToSet(set), nullptr, &guid, index, &data)) return false;
 
   DWORD required = 0;
-  SetupDiGetDeviceInterfaceDetailA(ToSet(set), &data, nullptr, 0, &required, nullptr);
+  setup.getDeviceInterfaceDetail(ToSet(set), &data, nullptr, 0, &required, nullptr);
   if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return false;
 
   // DWORD elements keep the detail structure aligned.
   std::vector<DWORD> buffer((required + sizeof(DWORD) - 1) / sizeof(DWORD));
   auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
   detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-  if (!SetupDiGetDeviceInterfaceDetailA(ToSet(set), &data, detail, required, nullptr, nullptr))
+  if (!setup.getDeviceInterfaceDetail(ToSet(set), &data, detail, required, nullptr, nullptr))
     return false;
   // The path ends at its NUL, within the bytes the call was given.
   const char* text = detail->DevicePath;
@@ -52,15 +51,17 @@ bool Win32DeviceInterfaces::InterfacePath(InterfaceSet set, const Guid& interfac
 }
 
 bool Win32DeviceInterfaces::HasInterface(InterfaceSet set, const Guid& interfaceClass, std::uint32_t index) {
+  const auto enumInterfaces = Setup().enumDeviceInterfaces;
+  if (enumInterfaces == nullptr) return false;
   const GUID guid = ToGuid(interfaceClass);
   SP_DEVICE_INTERFACE_DATA data{};
   data.cbSize = sizeof data;
-  return SetupDiEnumDeviceInterfaces(ToSet(set), nullptr, &guid, index, &data) != FALSE;
+  return enumInterfaces(ToSet(set), nullptr, &guid, index, &data) != FALSE;
 }
 
 void Win32DeviceInterfaces::CloseSet(InterfaceSet set) {
-  if (set == kInvalidInterfaceSet) return;
-  SetupDiDestroyDeviceInfoList(ToSet(set));
+  if (set == kInvalidInterfaceSet || Setup().destroyDeviceInfoList == nullptr) return;
+  Setup().destroyDeviceInfoList(ToSet(set));
 }
 
 }  // namespace nolpa::platform::win32

@@ -1,5 +1,6 @@
 #pragma once
-// The real device-interface enumeration (SetupAPI).
+// The real device-interface enumeration: SetupAPI of the system folder
+// (system_libraries.h).
 #include "platform/device_interfaces.h"
 
 namespace nolpa::platform::win32 {

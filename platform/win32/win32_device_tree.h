@@ -1,5 +1,6 @@
 #pragma once
-// The real device tree (configuration manager).
+// The real device tree: the configuration manager of the system folder
+// (system_libraries.h).
 #include "platform/device_tree.h"
 
 namespace nolpa::platform::win32 {

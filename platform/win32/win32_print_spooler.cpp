@@ -1,9 +1,6 @@
 #include "platform/win32/win32_print_spooler.h"
 
-// clang-format off
-#include <windows.h>
-#include <winspool.h>
-// clang-format on
+#include "platform/win32/system_libraries.h"
 
 #include <cstring>
 
@@ -33,12 +30,14 @@ std::vector<DWORD> Buffer(DWORD bytes) { return std::vector<DWORD>((bytes + size
 }  // namespace
 
 std::vector<std::string> Win32PrintSpooler::LocalPrinterNames() {
+  const auto enumPrinters = Spooler().enumPrinters;
+  if (enumPrinters == nullptr) return {};
   DWORD needed = 0;
   DWORD count = 0;
-  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+  enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
   if (needed == 0) return {};
   std::vector<DWORD> buffer = Buffer(needed);
-  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
+  if (!enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
     return {};
   const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
   std::vector<std::string> names;
@@ -47,41 +46,49 @@ std::vector<std::string> Win32PrintSpooler::LocalPrinterNames() {
 }
 
 std::string Win32PrintSpooler::Environment() {
+  const SpoolerCalls& spooler = Spooler();
+  if (spooler.openPrinter == nullptr || spooler.getPrinterData == nullptr || spooler.closePrinter == nullptr)
+    return {};
   HANDLE server = nullptr;
-  if (!OpenPrinterA(nullptr, &server, nullptr)) return {};
+  if (!spooler.openPrinter(nullptr, &server, nullptr)) return {};
   char text[kMaxEnvironment] = {};
   DWORD type = 0;
   DWORD needed = 0;
-  const DWORD result = GetPrinterDataA(server, const_cast<char*>(kArchitectureValue), &type,
-                                       reinterpret_cast<BYTE*>(text), sizeof text, &needed);
-  ClosePrinter(server);
+  const DWORD result = spooler.getPrinterData(server, const_cast<char*>(kArchitectureValue), &type,
+                                              reinterpret_cast<BYTE*>(text), sizeof text, &needed);
+  spooler.closePrinter(server);
   if (result != ERROR_SUCCESS || type != REG_SZ || needed > sizeof text) return {};
   return std::string(text, strnlen(text, needed));
 }
 
 bool Win32PrintSpooler::PrinterDriver(const std::string& printerName, const std::string& environment,
                                       PrinterDriverInfo* driver) {
+  const SpoolerCalls& spooler = Spooler();
+  if (spooler.openPrinter == nullptr || spooler.getPrinterDriver == nullptr || spooler.closePrinter == nullptr)
+    return false;
   HANDLE printer = nullptr;
-  if (!OpenPrinterA(const_cast<char*>(printerName.c_str()), &printer, nullptr)) return false;
+  if (!spooler.openPrinter(const_cast<char*>(printerName.c_str()), &printer, nullptr)) return false;
   char* const env = EnvironmentArgument(environment);
   DWORD needed = 0;
-  GetPrinterDriverA(printer, env, 2, nullptr, 0, &needed);
+  spooler.getPrinterDriver(printer, env, 2, nullptr, 0, &needed);
   std::vector<DWORD> buffer = Buffer(needed);
   const bool ok = needed >= sizeof(DRIVER_INFO_2A) &&
-                  GetPrinterDriverA(printer, env, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed);
-  ClosePrinter(printer);
+                  spooler.getPrinterDriver(printer, env, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed);
+  spooler.closePrinter(printer);
   if (ok) *driver = FromNative(*reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data()));
   return ok;
 }
 
 std::vector<PrinterDriverInfo> Win32PrintSpooler::InstalledDrivers(const std::string& environment) {
+  const auto enumDrivers = Spooler().enumPrinterDrivers;
+  if (enumDrivers == nullptr) return {};
   char* const env = EnvironmentArgument(environment);
   DWORD needed = 0;
   DWORD count = 0;
-  EnumPrinterDriversA(nullptr, env, 2, nullptr, 0, &needed, &count);
+  enumDrivers(nullptr, env, 2, nullptr, 0, &needed, &count);
   if (needed == 0) return {};
   std::vector<DWORD> buffer = Buffer(needed);
-  if (!EnumPrinterDriversA(nullptr, env, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
+  if (!enumDrivers(nullptr, env, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
     return {};
   const auto* drivers = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
   std::vector<PrinterDriverInfo> installed;

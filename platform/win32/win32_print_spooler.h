@@ -1,6 +1,7 @@
 #pragma once
 // The real print spooler: EnumPrintersA, OpenPrinterA / GetPrinterDriverA /
-// ClosePrinter, EnumPrinterDriversA, GetPrinterDataA on the print server.
+// ClosePrinter, EnumPrinterDriversA, GetPrinterDataA on the print server,
+// from the system folder's winspool.drv (system_libraries.h).
 #include "platform/print_spooler.h"
 
 namespace nolpa::platform::win32 {

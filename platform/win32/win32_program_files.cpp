@@ -2,11 +2,15 @@
 
 #include <windows.h>
 
+#include "platform/win32/text_conversion.h"
+
 namespace nolpa::platform::win32 {
 
 namespace {
 // The value buffer of an INI read, NUL included.
 constexpr DWORD kIniValueSize = 2048;
+// The longest path of the system's wide calls, NUL included.
+constexpr DWORD kLongestPath = 32768;
 }  // namespace
 
 bool Win32ProgramFiles::RcDataResource(const char* name, std::vector<std::uint8_t>* bytes) {
@@ -21,18 +25,24 @@ bool Win32ProgramFiles::RcDataResource(const char* name, std::vector<std::uint8_
 }
 
 std::string Win32ProgramFiles::ExecutablePath() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  if (length == 0 || length >= sizeof path) return {};
-  return std::string(path, length);
+  // Long enough for any path the system gives a module.
+  std::wstring path(kLongestPath, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, path.data(), kLongestPath);
+  if (length == 0 || length >= kLongestPath) return {};
+  return WideToUtf8(path.substr(0, length));
 }
 
 std::string Win32ProgramFiles::IniString(const std::string& file, const std::string& section,
                                          const std::string& key, const std::string& fallback) {
-  char value[kIniValueSize];
-  const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(),
-                                                value, kIniValueSize, file.c_str());
-  return std::string(value, length);
+  wchar_t value[kIniValueSize];
+  const DWORD length =
+      GetPrivateProfileStringW(AnsiToWide(section).c_str(), AnsiToWide(key).c_str(),
+                               AnsiToWide(fallback).c_str(), value, kIniValueSize,
+                               Utf8ToWide(file).c_str());
+  std::string text = WideToAnsi(std::wstring(value, length));
+  // A value in a double-byte code page may come to more bytes than characters.
+  if (text.size() > kIniValueSize - 1) text.resize(kIniValueSize - 1);
+  return text;
 }
 
 }  // namespace nolpa::platform::win32

@@ -1,11 +1,7 @@
 #include "platform/win32/win32_registry.h"
 
-// clang-format off
-#include <windows.h>
-#include <setupapi.h>
-// clang-format on
-
 #include "platform/win32/native_guid.h"
+#include "platform/win32/system_libraries.h"
 
 #include <cstring>
 #include <vector>
@@ -28,12 +24,14 @@ RegistryKey Win32Registry::OpenMachineKey(const std::string& subKey, RegistryVie
 }
 
 RegistryKey Win32Registry::OpenInterfaceKey(InterfaceSet set, const Guid& interfaceClass, std::uint32_t index) {
+  const SetupCalls& setup = Setup();
+  if (setup.enumDeviceInterfaces == nullptr || setup.openDeviceInterfaceRegKey == nullptr) return kNoRegistryKey;
   const GUID guid = ToGuid(interfaceClass);
   HDEVINFO devices = reinterpret_cast<HDEVINFO>(set);
   SP_DEVICE_INTERFACE_DATA data{};
   data.cbSize = sizeof data;
-  if (!SetupDiEnumDeviceInterfaces(devices, nullptr, &guid, index, &data)) return kNoRegistryKey;
-  HKEY key = SetupDiOpenDeviceInterfaceRegKey(devices, &data, 0, KEY_READ);
+  if (!setup.enumDeviceInterfaces(devices, nullptr, &guid, index, &data)) return kNoRegistryKey;
+  HKEY key = setup.openDeviceInterfaceRegKey(devices, &data, 0, KEY_READ);
   if (key == INVALID_HANDLE_VALUE || key == nullptr) return kNoRegistryKey;
   return reinterpret_cast<RegistryKey>(key);
 }

@@ -8,7 +8,8 @@ namespace nolpa::platform::win32 {
 class Win32UsbHubFiles final : public UsbHubFiles {
  public:
   DeviceHandle Open(const std::string& path) override;
-  // The same DeviceIoControl and CloseHandle as a printer's device file.
+  // The same bounded DeviceIoControl and CloseHandle as a printer's device
+  // file.
   bool IoControl(DeviceHandle handle, std::uint32_t code, const void* in, std::uint32_t inSize,
                  void* out, std::uint32_t outSize, std::uint32_t* returned) override {
     return files_.IoControl(handle, code, in, inSize, out, outSize, returned);

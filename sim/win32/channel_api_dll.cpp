@@ -1,5 +1,5 @@
 // The channel-API stand-in as a real library file, for NOLPAID-sim.exe: the
-// serial-number library loads it with LoadLibraryA and binds its nine C
+// serial-number library loads it with LoadLibraryExA and binds its nine C
 // exports by name, as it would the maker's channel API. The file holds no
 // printer of its own: each call goes, through the three functions the
 // program exports (app/sim_channel_api_host.h), to the stand-in of the

@@ -77,7 +77,7 @@ class BindingTest : public ::testing::Test {
   platform::win32::Win32SystemInfo system_;
   platform::win32::Win32MessageBoxes boxes_;
   platform::win32::Win32HostFiles hostFiles_;
-  platform::win32::Win32Modules modules_;
+  platform::win32::Win32Modules modules_{platform::win32::Win32Modules::Kind::ProgramLibrary};
   platform::win32::Win32ProgramFiles program_;
   ApplicationWindow application_;
   std::unique_ptr<TMainForm> form_;

@@ -103,7 +103,7 @@ TEST_F(HostAdapters, HeldLibraryLoadsBindsAndFrees) {
   const FileHold hold = files_.HoldFile(path);
   ASSERT_NE(hold, kNoFileHold);
 
-  Win32Modules modules;
+  Win32Modules modules(Win32Modules::Kind::ProgramLibrary);
   const ModuleHandle module = modules.Load(path);
   files_.ReleaseFile(hold);
   ASSERT_NE(module, 0u);

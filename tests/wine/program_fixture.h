@@ -15,8 +15,12 @@ class ProgramTest : public ::testing::Test {
  protected:
   // Starts the program and waits until its first Find has run.
   void Start(const char* exeName, const std::string& arguments = "", const Environment& env = {}) {
-    run_ = std::make_unique<ProgramRun>(ProgramPath(exeName), arguments, env);
-    ASSERT_TRUE(run_->Started()) << ProgramPath(exeName);
+    StartAt(ProgramPath(exeName), arguments, env);
+  }
+  // The same for a program file anywhere (a UTF-8 path).
+  void StartAt(const std::string& exePath, const std::string& arguments = "", const Environment& env = {}) {
+    run_ = std::make_unique<ProgramRun>(exePath, arguments, env);
+    ASSERT_TRUE(run_->Started()) << exePath;
     HWND window = run_->WaitForWindow("TMainForm", kStartTimeoutMs);
     ASSERT_NE(window, nullptr) << "no main window";
     ASSERT_TRUE(run_->WaitIdle(window, kStartTimeoutMs)) << "the first Find did not end";

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "ui/win32/idle_query.h"
+
 namespace nolpa::wine_tests {
 
 namespace {
@@ -109,10 +111,15 @@ std::optional<DWORD> ProgramRun::WaitForExit(DWORD timeoutMs) const {
 
 bool ProgramRun::WaitIdle(HWND window, DWORD timeoutMs) const {
   WaitForInputIdle(process_, timeoutMs);
-  // A sent message is answered only from the message loop, so the reply
-  // means the handler that ran before it has returned.
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+  // The window answers sent messages while an action waits too; the idle
+  // query tells a message loop's answer from such a one.
+  const UINT query = ui::win32::IdleQueryMessage();
+  return WaitUntil(
+      [&] {
+        DWORD_PTR idle = 0;
+        return SendMessageTimeoutW(window, query, 0, 0, SMTO_NORMAL, timeoutMs, &idle) != 0 && idle == 1;
+      },
+      timeoutMs);
 }
 
 HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs) {

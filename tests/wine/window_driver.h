@@ -35,8 +35,8 @@ class ProgramRun {
   HWND WaitForWindow(const char* className, DWORD timeoutMs) const;
   // The exit code, or nothing when it still runs after the time-out.
   std::optional<DWORD> WaitForExit(DWORD timeoutMs) const;
-  // Waits until the program is idle in its message loop; false when it is
-  // still busy after the time-out.
+  // Waits until the program is idle in its message loop (or a message
+  // box's); false when it is still busy after the time-out.
   bool WaitIdle(HWND window, DWORD timeoutMs) const;
 
  private:

@@ -30,7 +30,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-
 // True when the process has a module loaded from the work folder's library.
 bool LoadsLibraryFromWorkFolder(DWORD processId) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
@@ -44,7 +43,6 @@ bool LoadsLibraryFromWorkFolder(DWORD processId) {
   CloseHandle(snapshot);
   return found;
 }
-
 
 class WorkFolderTest : public ProgramTest {
  protected:

@@ -2,11 +2,13 @@
 
 #include <stdexcept>
 
+#include "platform/win32/responsive_wait.h"
 #include "platform/win32/text_conversion.h"
 #include "ui/layout.h"
 #include "ui/win32/control_factory.h"
 #include "ui/win32/control_mirror.h"
 #include "ui/win32/exception_box.h"
+#include "ui/win32/idle_query.h"
 
 namespace nolpa::ui::win32 {
 
@@ -106,10 +108,16 @@ void MainWindow::BusyChanged(bool busy) {
 }
 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == IdleQueryMessage()) return platform::win32::HandlingSentMessageInWait() ? 0 : 1;
   switch (message) {
     case WM_COMMAND: {
       const int index = LOWORD(wParam) - kControlIdBase;
       if (lParam == 0 || index < 0 || index >= kControlCount) return 0;
+      // While an action waits on a device, messages other programs send are
+      // answered but start nothing: a click or a selection sent meanwhile
+      // would run a handler inside the one that waits. An edit's new text is
+      // still taken in, so the model keeps what the control shows.
+      if (platform::win32::HandlingSentMessageInWait() && HIWORD(wParam) != EN_CHANGE) return 0;
       HandlerScope scope(*this);
       OnCommand(static_cast<ControlId>(index), HIWORD(wParam));
       return 0;
@@ -234,7 +242,9 @@ void MainWindow::OnActivate(bool active) {
 }
 
 void MainWindow::OnClose() {
-  if (handlerDepth_ > 0) {
+  // A close sent while a device call waits (a command-line run has no
+  // handler around its waits) is never carried out in the middle of it.
+  if (handlerDepth_ > 0 || platform::win32::HandlingSentMessageInWait()) {
     closePending_ = true;
     return;
   }
