@@ -10,6 +10,7 @@
 #include "app/console/win32/console_flavour.h"
 #include "app/single_instance.h"
 #include "app/win32_platform.h"
+#include "platform/win32/kernel_calls.h"
 #include "platform/win32/win32_console_signals.h"
 #include "platform/win32/win32_console_streams.h"
 #include "platform/win32/win32_device_tree.h"
@@ -41,6 +42,9 @@ class Win32Host final : public ConsoleHost {
 // product name compares with the product text byte for byte.
 int main(int argc, char** argv) {
   using namespace nolpa;
+  // As the window program: every library loaded from now on comes from the
+  // system folder, never from the folder the console was started from.
+  platform::win32::RestrictDllSearchToSystemFolder();
   platform::win32::Win32ConsoleStreams streams;
   platform::win32::Win32ConsoleSignals signals;
   platform::win32::Win32LogFiles logs;
