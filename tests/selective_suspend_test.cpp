@@ -50,11 +50,12 @@ struct Rig {
     for (const auto& r : DeviceIdRequests()) answered.push_back(r.ok);
     return answered;
   }
-  std::string IdCodeListed() const {
-    const auto& items = h.form->ComboBox1.Items();
-    const auto it = std::find(items.begin(), items.end(), "RK-L5200");
-    if (it == items.end()) return "(not listed)";
-    return h.form->DeviceList->Record(static_cast<std::size_t>(it - items.begin())).idCode;
+  // By its device path: the fleet holds a second printer of the same model.
+  std::string IdCodeListed() {
+    const std::string path = Printer().InterfacePath();
+    for (std::size_t i = 0; i < h.form->DeviceList->Count(); ++i)
+      if (h.form->DeviceList->Record(i).devicePath == path) return h.form->DeviceList->Record(i).idCode;
+    return "(not listed)";
   }
 
   testing::SimHarness h;
