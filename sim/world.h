@@ -143,7 +143,7 @@ class World : private platform::DeviceFiles,
   SimDevice* LiveDevice(platform::DeviceHandle handle, SimDevice** anyDevice);
   RecordedRequest Begin(const SimDevice* device, RequestKind kind,
                         platform::DeviceHandle handle) const;
-  void Finish(SimDevice* device, RecordedRequest request);
+  void Finish(SimDevice* device, RecordedRequest&& request);
   std::vector<std::uint8_t> AnswerIoctl(SimDevice& device, std::uint32_t code,
                                         std::span<const std::uint8_t> in, bool& ok);
 
