@@ -1,9 +1,9 @@
 #pragma once
 // Files and folders on the host: the temporary folder, where the program
 // writes the serial-number library out and removes it again.
-// Real implementation: GetTempPathA, CreateDirectoryA, CreateFileA /
-// WriteFile / ReadFile / CloseHandle, SetFileAttributesA, DeleteFileA,
-// RemoveDirectoryA. The simulator implements the same contract in memory.
+// Real implementation: GetTempPathA, CreateDirectoryA, GetFileAttributesA,
+// CreateFileA / WriteFile / ReadFile / CloseHandle, SetFileAttributesA,
+// DeleteFileA, RemoveDirectoryA. The simulator implements the same contract in memory.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -30,6 +30,12 @@ class HostFiles {
   // CreateDirectoryA with default security. False when it fails, an
   // existing folder included.
   virtual bool CreateFolder(const std::string& path) = 0;
+
+  // GetFileAttributesA: true when `path` itself (not what it leads to) is a
+  // reparse point (FILE_ATTRIBUTE_REPARSE_POINT, 0x400): a junction, a
+  // symbolic link or a mount point. False when it is none, or when the query
+  // fails (nothing at `path`).
+  virtual bool IsReparsePoint(const std::string& path) = 0;
 
   // Creates a new file (CREATE_NEW), writes all of `bytes` and closes it,
   // denying any sharing meanwhile. No attributes are set. False when

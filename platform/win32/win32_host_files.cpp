@@ -14,6 +14,11 @@ bool Win32HostFiles::CreateFolder(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }
 
+bool Win32HostFiles::IsReparsePoint(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool Win32HostFiles::CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
