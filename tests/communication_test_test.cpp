@@ -321,12 +321,24 @@ TEST(CommTest, PrinterClassPrinterThatCannotBeOpenedIsNotAskedFor) {
   gScript = nullptr;
 }
 
-TEST(BusyState, FindWriteAndCommTestAreBusyWhileTheyBlockAndIdleAfterAnyEnd) {
+// The wait cursor shows over every step that blocks the thread: the
+// start-up with its spooler stop (up to some 22 s) and first Find, Write
+// with its Find, Test Print, and the close with its spooler start; never
+// over a message box.
+TEST(BusyState, EveryStepThatBlocksIsBusyAndNoBoxIs) {
   SimHarness h;
   AddPrinter(h, false);
-  auto& form = h.Show();
+  std::vector<std::pair<int, bool>> spooler;  // each mode asked for, and whether busy then
+  auto& form = h.Make([&](ui::FormServices& s) {
+    s.controlSpooler = [&](int mode) {
+      spooler.push_back({mode, h.observer.busy});
+      return 1;
+    };
+  });
   h.boxes.busyFlag = &h.observer.busy;
-  EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false}));  // the first Find
+  form.FormShow();
+  EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false}));
+  EXPECT_EQ(spooler, (std::vector<std::pair<int, bool>>{{1, true}}));
 
   h.observer.busyChanges.clear();
   form.Edit1.TextFromUser("NEW");
@@ -336,8 +348,17 @@ TEST(BusyState, FindWriteAndCommTestAreBusyWhileTheyBlockAndIdleAfterAnyEnd) {
   EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false, true, false}));
 
   h.observer.busyChanges.clear();
-  form.Button5Click();  // short: not an action that blocks
-  EXPECT_TRUE(h.observer.busyChanges.empty());
+  bool busyWhilePrinting = false;
+  h.world.SetBeforeRequestHook([&] { busyWhilePrinting = h.observer.busy; });
+  form.Button5Click();
+  EXPECT_TRUE(busyWhilePrinting);
+  EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false}));
+  EXPECT_EQ(h.world.Vendor("p").Printed(), "VARDU NOLPAID Test Print\n");
+
+  h.observer.busyChanges.clear();
+  form.FormClose();
+  EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false}));
+  EXPECT_EQ(spooler, (std::vector<std::pair<int, bool>>{{1, true}, {0, true}}));
 }
 
 TEST(BusyState, ProbeSeesTheFormBusyAndAnExceptionEndsIt) {
