@@ -122,7 +122,8 @@ TEST(CommTest, AcceptedAnswersOfUnusualShape) {
 }
 
 // What goes wrong, which requests reach the printer after the reset, what
-// the record keeps, and how long the test takes.
+// the record keeps of what it held (kEarlier) and of what the test learnt
+// before the failure, and how long the test takes.
 struct FailureCase {
   const char* what;
   std::function<void(sim::VendorPrinter&)> fault;
@@ -130,6 +131,9 @@ struct FailureCase {
   std::string kept;
   std::uint64_t minMs, maxMs;
 };
+
+// Information line 1 as an earlier test left it.
+constexpr char kEarlier[] = "EARLIER FW  SER-0";
 
 TEST(CommTest, EveryFailureShowsOneMessageKeepsWhatWasLearntAndSkipsTheDisplay) {
   auto answer = [](char request, InfoAnswer a) {
@@ -141,9 +145,13 @@ TEST(CommTest, EveryFailureShowsOneMessageKeepsWhatWasLearntAndSkipsTheDisplay) 
   const std::vector<Bytes> all = {kReset, kAskModel, kAskFirmware, kAskSerial};
   const FailureCase cases[] = {
       {"silent printer: the emptying and one request", [](auto& p) { p.Faults().channel.silent = true; },
-       uptoModel, "", 4000, 4050},
-      {"model request ignored", answer('C', InfoAnswer::Ignore), uptoModel, "", 4000, 4050},
-      {"status byte for the model: fails at once", answer('C', InfoAnswer::OneByteStatus), uptoModel, "",
+       uptoModel, kEarlier, 4000, 4050},
+      {"model request ignored", answer('C', InfoAnswer::Ignore), uptoModel, kEarlier, 4000, 4050},
+      {"status byte for the model: fails at once", answer('C', InfoAnswer::OneByteStatus), uptoModel, kEarlier,
+       2000, 2050},
+      {"a block of another kind for the model", answer('C', InfoAnswer::OtherBlock), uptoModel, kEarlier, 2000,
+       2050},
+      {"a block of another kind for the serial number", answer('D', InfoAnswer::OtherBlock), all, "MODEL FW",
        2000, 2050},
       {"firmware request ignored", answer('A', InfoAnswer::Ignore), uptoFirmware, "MODEL", 4000, 4050},
       {"status byte for the firmware", answer('A', InfoAnswer::OneByteStatus), uptoFirmware, "MODEL",
@@ -151,15 +159,16 @@ TEST(CommTest, EveryFailureShowsOneMessageKeepsWhatWasLearntAndSkipsTheDisplay) 
       {"serial number block without its NUL", answer('D', InfoAnswer::NoTerminator), all, "MODEL FW",
        4000, 4050},
       {"reset not taken in full", [](auto& p) { p.Faults().writes.push_back({.nth = 1, .take = 15}); },
-       resetOnly, "", 0, 5},
+       resetOnly, kEarlier, 0, 5},
       {"printer that never falls silent", [](auto& p) { p.Faults().channel.heartbeat = sim::Heartbeat{}; },
-       resetOnly, "", 10000, 10050},
+       resetOnly, kEarlier, 10000, 10050},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     SimHarness h;
     c.fault(AddPrinter(h, false));
     auto& form = h.Show();
+    form.DeviceList->Set(0, discovery::InfoLine1, kEarlier);
     form.Edit1.TextFromUser(kTyped);
     h.world.Recorder().Clear();
     const auto start = h.clock.NowMs();
