@@ -1,5 +1,6 @@
 #include "app/run_command_line.h"
 
+#include <exception>
 #include <optional>
 
 namespace nolpa::app {
@@ -63,16 +64,29 @@ std::int32_t CarryOutCommandLineRun(ui::TMainForm& form, const CommandLineValues
   form.BatchIdCode = values.idCode;
   form.BatchProductName = values.productName;
   form.BatchMode = values.mode;
+  std::exception_ptr runFailure;
   try {
     RunCommandLine(form);
   } catch (...) {
-    reportException();
+    runFailure = std::current_exception();
     form.BatchExitCode = kRunFailed;
   }
+  // The clean-up comes before any box: a box waits for an operator, and a
+  // line that kills the process meanwhile must not leave the spooler
+  // stopped or the library on disk.
+  std::exception_ptr cleanUpFailure;
   try {
     form.FormClose();
   } catch (...) {
-    reportException();
+    cleanUpFailure = std::current_exception();
+  }
+  for (const std::exception_ptr& failure : {runFailure, cleanUpFailure}) {
+    if (!failure) continue;
+    try {
+      std::rethrow_exception(failure);
+    } catch (...) {
+      reportException();
+    }
   }
   return form.BatchExitCode;
 }

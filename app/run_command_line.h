@@ -33,11 +33,12 @@ std::int32_t RunCommandLine(ui::TMainForm& form);
 // A whole command-line run as the entry point carries it out: the values
 // into BatchIdCode, BatchProductName and BatchMode, RunCommandLine, then the
 // clean-up of closing the window (FormClose), so that the machine is left as
-// an interactive run leaves it. An exception that ends the run is handed to
-// `reportException` (called inside the catch block) and the exit code becomes
-// kRunFailed: a failed run must never read as a match. An exception from the
-// clean-up is reported the same way and leaves the exit code as it was.
-// Returns the exit code.
+// an interactive run leaves it. An exception that ends the run makes the exit
+// code kRunFailed (a failed run must never read as a match) and is handed to
+// `reportException` only once the clean-up is done (called inside a catch
+// block of that exception). An exception from the clean-up is reported the
+// same way, after the run's, and leaves the exit code as it was. Returns the
+// exit code.
 std::int32_t CarryOutCommandLineRun(ui::TMainForm& form, const CommandLineValues& values,
                                     const std::function<void()>& reportException);
 

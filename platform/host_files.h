@@ -3,9 +3,10 @@
 // writes the serial-number library out and removes it again.
 // Paths are UTF-8, so that a folder named in any script (a user name outside
 // the system's ANSI code page) is reached as it is.
-// Real implementation: GetTempPathW, CreateDirectoryW, CreateFileW /
-// WriteFile / ReadFile / CloseHandle, SetFileAttributesW, DeleteFileW,
-// RemoveDirectoryW. The simulator implements the same contract in memory.
+// Real implementation: GetTempPathW, CreateDirectoryW, GetFileAttributesW,
+// CreateFileW / WriteFile / ReadFile / CloseHandle, SetFileAttributesW,
+// DeleteFileW, RemoveDirectoryW. The simulator implements the same contract
+// in memory.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -32,6 +33,12 @@ class HostFiles {
   // CreateDirectoryA with default security. False when it fails, an
   // existing folder included.
   virtual bool CreateFolder(const std::string& path) = 0;
+
+  // GetFileAttributesA: true when `path` itself (not what it leads to) is a
+  // reparse point (FILE_ATTRIBUTE_REPARSE_POINT, 0x400): a junction, a
+  // symbolic link or a mount point. False when it is none, or when the query
+  // fails (nothing at `path`).
+  virtual bool IsReparsePoint(const std::string& path) = 0;
 
   // Creates a new file (CREATE_NEW), writes all of `bytes` and closes it,
   // denying any sharing meanwhile. No attributes are set. False when

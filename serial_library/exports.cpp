@@ -14,11 +14,12 @@ namespace {
 using namespace nolpa::morvalib;
 
 // Each call makes the process-wide lock for its length: the channel-API
-// port's calls into the API take it.
+// port's calls into the API take it. Made inside the try, so that not even
+// its allocation can let an exception out to a C caller.
 template <typename Body>
 int Guarded(Body body) {
-  const ProcessLockScope lock;
   try {
+    const ProcessLockScope lock;
     return body(PortOpener(&OpenPrinterPort));
   } catch (const std::bad_alloc&) {
     return MORVALIB_E_MEMORY;

@@ -213,8 +213,9 @@ int ChannelApiStandIn::AvailableChannels(int byName, const char* printer, unsign
   // A channel of the printer's own first; the control channel is listed
   // unusable (value 0) unless the printer runs the packet protocol.
   const bool control = target->Peripheral().OffersPacketProtocol() && !active_->noControlChannel;
-  const std::pair<std::uint32_t, std::uint16_t> entries[] = {
+  std::vector<std::pair<std::uint32_t, std::uint16_t>> entries = {
       {kOtherChannel, 1}, {kZqControlChannel, control ? 2 : 0}, {kZqDataChannel, 3}};
+  if (!active_->channelList.empty()) entries = active_->channelList;
   std::vector<std::uint8_t> list;
   for (const auto& [type, value] : entries) {
     PutLittleEndian(list, type, 4);

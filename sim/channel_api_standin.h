@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/modules.h"
@@ -48,6 +49,10 @@ struct ChannelApiBehaviour {
   int statusResult = 0;
   // The channel list offers no usable control channel.
   bool noControlChannel = false;
+  // The channel list given instead of the printer's own: (type, value)
+  // entries in order, value 0 marking a channel that cannot be used. Empty:
+  // the printer's own list.
+  std::vector<std::pair<std::uint32_t, std::uint16_t>> channelList{};
   // Asked with the operation's name ("ZQSend") at every call once the
   // library is loaded; true makes that call fail with kZqFailed. ZQRelease
   // and ZQCloseChannel still do their work: their result is only advisory.

@@ -52,6 +52,9 @@ inline constexpr char kFileHoldLeaked[] = "file hold leaked";
 // A COM port above COM32 was queried or opened: the program examines COM1
 // to COM32 only, whatever driver a higher port belongs to.
 inline constexpr char kPortAboveCom32[] = "port above COM32 examined";
+// A port above COM9 opened by its bare name ("COM10"): Windows finds it only
+// as "\\.\COM10", so the open fails.
+inline constexpr char kBarePortAboveCom9[] = "port above COM9 opened without \\\\.\\";
 // --- The packet-protocol side of a printer-class printer ---
 // A 1284.4 transaction packet sent before the entry string.
 inline constexpr char kPacketBeforeEntry[] = "packet before entry string";

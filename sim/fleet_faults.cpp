@@ -52,6 +52,7 @@ constexpr InfoAnswerName kInfoAnswerNames[] = {
     {InfoAnswer::Ignore, "ignore"},
     {InfoAnswer::OneByteStatus, "one-byte-status"},
     {InfoAnswer::NoTerminator, "no-terminator"},
+    {InfoAnswer::OtherBlock, "other-block"},
 };
 // The requests whose answers can be switched, by their letter.
 constexpr char kInfoRequests[] = "CAD";

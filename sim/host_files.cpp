@@ -30,6 +30,22 @@ std::string HostPathKey(const std::string& path) {
   return key;
 }
 
+std::string HostSystem::Key(const std::string& path, bool followLast) const {
+  std::string key = HostPathKey(path);
+  // A junction inside a junction's target is followed too; a loop of them
+  // ends after a few hops, as the system's own limit ends it.
+  for (int hops = 0; hops < 8; ++hops) {
+    const auto through = std::find_if(junctions_.begin(), junctions_.end(), [&](const auto& j) {
+      const std::string& at = j.first;
+      if (key == at) return followLast;
+      return key.size() > at.size() && key.compare(0, at.size(), at) == 0 && key[at.size()] == '\\';
+    });
+    if (through == junctions_.end()) break;
+    key = through->second + key.substr(through->first.size());
+  }
+  return key;
+}
+
 HostSystem::HostSystem() {
   images_.push_back({DefaultLibraryImage(), {}});
   resources_["FILE1"] = DefaultLibraryImage();
@@ -87,11 +103,11 @@ bool HostSystem::WritableFolderFor(const std::string& key) const {
 }
 
 bool HostSystem::FileExists(const std::string& path) const {
-  return files_.count(HostPathKey(path)) != 0;
+  return files_.count(Key(path)) != 0;
 }
 
 bool HostSystem::FolderExists(const std::string& path) const {
-  return folders_.count(HostPathKey(path)) != 0;
+  return folders_.count(Key(path)) != 0;
 }
 
 const std::vector<std::uint8_t>& HostSystem::Content(const std::string& key) const {
@@ -100,13 +116,13 @@ const std::vector<std::uint8_t>& HostSystem::Content(const std::string& key) con
 }
 
 std::vector<std::uint8_t> HostSystem::FileBytes(const std::string& path) const {
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path);
   return files_.count(key) == 0 ? std::vector<std::uint8_t>{} : Content(key);
 }
 
 bool HostSystem::AnotherProcessLinks(const std::string& path, const std::string& target) {
-  const std::string key = HostPathKey(path);
-  const std::string targetKey = HostPathKey(target);
+  const std::string key = Key(path);
+  const std::string targetKey = Key(target);
   if (files_.count(key) != 0 || files_.count(targetKey) == 0) return false;
   for (std::string folder = ParentKey(key); !folder.empty(); folder = ParentKey(folder))
     folders_.insert(folder);
@@ -115,16 +131,17 @@ bool HostSystem::AnotherProcessLinks(const std::string& path, const std::string&
 }
 
 std::uint32_t HostSystem::Attributes(const std::string& path) const {
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path, false);
   if (const auto it = files_.find(key); it != files_.end()) return it->second.attributes;
   if (folders_.count(key) == 0) return 0;
+  if (junctions_.count(key) != 0) return kAttributeDirectory | kAttributeReparsePoint;
   const auto it = folderAttributes_.find(key);
   return it == folderAttributes_.end() ? kAttributeDirectory : it->second;
 }
 
 bool HostSystem::AnotherProcessWrites(const std::string& path, std::vector<std::uint8_t> bytes,
                                       std::uint32_t attributes) {
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path);
   if (Held(key) || InUseAsModule(key)) return false;
   for (std::string folder = ParentKey(key); !folder.empty(); folder = ParentKey(folder))
     folders_.insert(folder);
@@ -133,9 +150,19 @@ bool HostSystem::AnotherProcessWrites(const std::string& path, std::vector<std::
 }
 
 bool HostSystem::AnotherProcessDeletes(const std::string& path) {
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path);
   if (Held(key) || InUseAsModule(key)) return false;
   return files_.erase(key) != 0;
+}
+
+bool HostSystem::AnotherProcessPlantsJunction(const std::string& path, const std::string& target) {
+  const std::string key = Key(path, false);
+  const std::string targetKey = Key(target);
+  if (folders_.count(key) != 0 || files_.count(key) != 0) return false;
+  for (std::string folder = targetKey; !folder.empty(); folder = ParentKey(folder)) folders_.insert(folder);
+  folders_.insert(key);
+  junctions_[key] = targetKey;
+  return true;
 }
 
 std::uint32_t HostSystem::TempPath(char* buffer, std::uint32_t size) {
@@ -152,16 +179,21 @@ std::uint32_t HostSystem::TempPath(char* buffer, std::uint32_t size) {
 
 bool HostSystem::CreateFolder(const std::string& path) {
   const std::size_t call = Record("CreateFolder", path);
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path, false);
   if (folders_.count(key) != 0 || files_.count(key) != 0 || !WritableFolderFor(key))
     return Done(call, false);
   folders_.insert(key);
   return Done(call, true);
 }
 
+bool HostSystem::IsReparsePoint(const std::string& path) {
+  const std::size_t call = Record("IsReparsePoint", path);
+  return Done(call, junctions_.count(Key(path, false)) != 0);
+}
+
 bool HostSystem::CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
   const std::size_t call = Record("CreateNewFile", path);
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path);
   if (!WritableFolderFor(key) || folders_.count(key) != 0 || files_.count(key) != 0)
     return Done(call, false);
   files_[key] = {path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), kAttributeArchive};
@@ -170,7 +202,7 @@ bool HostSystem::CreateNewFile(const std::string& path, std::span<const std::uin
 
 platform::FileHold HostSystem::HoldFile(const std::string& path) {
   const std::size_t call = Record("HoldFile", path);
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path);
   if (files_.count(key) == 0) {
     Done(call, false);
     return platform::kNoFileHold;
@@ -208,20 +240,21 @@ void HostSystem::ReleaseFile(platform::FileHold hold) {
 
 bool HostSystem::SetNormalAttributes(const std::string& path) {
   const std::size_t call = Record("SetNormalAttributes", path);
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path, false);
   if (auto it = files_.find(key); it != files_.end()) {
     it->second.attributes = kAttributeNormal;
     return Done(call, true);
   }
   if (folders_.count(key) == 0) return Done(call, false);
-  // A folder keeps its directory bit whatever it is set to.
+  // A folder keeps its directory bit whatever it is set to, a junction its
+  // reparse bit (Attributes reports both).
   folderAttributes_[key] = kAttributeDirectory;
   return Done(call, true);
 }
 
 bool HostSystem::RemoveFile(const std::string& path) {
   const std::size_t call = Record("RemoveFile", path);
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path);
   const auto it = files_.find(key);
   if (it == files_.end() || Held(key) || InUseAsModule(key) ||
       (it->second.attributes & kAttributeReadOnly) != 0)
@@ -232,8 +265,13 @@ bool HostSystem::RemoveFile(const std::string& path) {
 
 bool HostSystem::RemoveFolder(const std::string& path) {
   const std::size_t call = Record("RemoveFolder", path);
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path, false);
   if (folders_.count(key) == 0) return Done(call, false);
+  // Removing a junction removes the link, never what it leads to.
+  if (junctions_.erase(key) != 0) {
+    folders_.erase(key);
+    return Done(call, true);
+  }
   const auto inside = [&key](const std::string& other) { return ParentKey(other) == key; };
   if (std::any_of(files_.begin(), files_.end(), [&](const auto& f) { return inside(f.first); }) ||
       std::any_of(folders_.begin(), folders_.end(), inside))

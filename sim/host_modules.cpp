@@ -82,7 +82,7 @@ LibraryExports& HostSystem::AddLibraryImage(std::vector<std::uint8_t> bytes) {
 
 platform::ModuleHandle HostSystem::Load(const std::string& path) {
   const std::size_t call = Record("Load", path);
-  const std::string key = HostPathKey(path);
+  const std::string key = Key(path);
   const auto file = files_.find(key);
   if (file == files_.end()) {
     Done(call, false);

@@ -33,6 +33,8 @@ inline constexpr std::uint32_t kAttributeArchive = 0x20;
 inline constexpr std::uint32_t kAttributeNormal = 0x80;
 inline constexpr std::uint32_t kAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kAttributeReadOnly = 0x01;
+// FILE_ATTRIBUTE_REPARSE_POINT: a junction or symbolic link.
+inline constexpr std::uint32_t kAttributeReparsePoint = 0x400;
 
 // The behaviour behind a library image's exports. An empty function answers
 // -9 (no printer found). Names in `missing` are not exported at all.
@@ -49,8 +51,8 @@ struct LibraryExports {
 };
 
 // One call the program made, as the host saw it: the operation ("TempPath",
-// "CreateFolder", "CreateNewFile", "HoldFile", "ReadHeldFile", "ReleaseFile",
-// "SetNormalAttributes", "RemoveFile", "RemoveFolder", "Load", "Export",
+// "CreateFolder", "IsReparsePoint", "CreateNewFile", "HoldFile", "ReadHeldFile",
+// "ReleaseFile", "SetNormalAttributes", "RemoveFile", "RemoveFolder", "Load", "Export",
 // "Free", "RcDataResource", "ExecutablePath", "IniString") and its path,
 // name or key.
 struct HostCall {
@@ -115,6 +117,10 @@ class HostSystem : private platform::HostFiles,
   bool AnotherProcessLinks(const std::string& path, const std::string& target);
   // Another process deletes the file; false when that is denied.
   bool AnotherProcessDeletes(const std::string& path);
+  // Another process makes the folder `path` a junction to the folder
+  // `target` (which it creates when missing): every path through `path`
+  // then leads into `target`. False when `path` exists already.
+  bool AnotherProcessPlantsJunction(const std::string& path, const std::string& target);
 
   // What is open or loaded now: 0 and 0 after a clean close.
   std::size_t OpenHolds() const { return holds_.size(); }
@@ -141,6 +147,7 @@ class HostSystem : private platform::HostFiles,
   // platform::HostFiles
   std::uint32_t TempPath(char* buffer, std::uint32_t size) override;
   bool CreateFolder(const std::string& path) override;
+  bool IsReparsePoint(const std::string& path) override;
   bool CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) override;
   platform::FileHold HoldFile(const std::string& path) override;
   bool ReadHeldFile(platform::FileHold hold, std::uint32_t limit,
@@ -166,6 +173,9 @@ class HostSystem : private platform::HostFiles,
   bool Held(const std::string& key) const;
   bool InUseAsModule(const std::string& key) const;
   bool WritableFolderFor(const std::string& key) const;
+  // The key `path` leads to: its folders followed through junctions; the
+  // last part too when `followLast`.
+  std::string Key(const std::string& path, bool followLast = true) const;
   // The bytes of the file at `key`, through a link.
   const std::vector<std::uint8_t>& Content(const std::string& key) const;
 
@@ -183,6 +193,7 @@ class HostSystem : private platform::HostFiles,
   std::set<std::string> folders_;  // keys
   std::map<std::string, std::uint32_t> folderAttributes_;
   std::set<std::string> unwritable_;
+  std::map<std::string, std::string> junctions_;  // folder key -> target key
   std::map<std::string, File> files_;
   std::map<platform::FileHold, std::string> holds_;
   platform::FileHold nextHold_ = 0x700;

@@ -187,6 +187,14 @@ void PrinterProtocol::AppendInfoAnswer(std::uint8_t n, const std::string& text,
       AppendTextBlock(text, sink.replies);
       sink.replies.pop_back();
       break;
+    case InfoAnswer::OtherBlock: {
+      // A reply reader takes it for a block all the same: 0x15 & 0x91 is 0x11.
+      constexpr std::uint8_t kOtherBlockHeader = 0x15;
+      const std::size_t start = sink.replies.size();
+      AppendTextBlock(text, sink.replies);
+      sink.replies[start] = kOtherBlockHeader;
+      break;
+    }
   }
 }
 

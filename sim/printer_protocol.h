@@ -41,6 +41,7 @@ enum class InfoAnswer {
   Ignore,         // no answer at all
   OneByteStatus,  // the status byte 0x12 instead of the block
   NoTerminator,   // the block 5F text without its closing 00
+  OtherBlock,     // a block of another kind: 15 text 00
 };
 
 // How a host's reply reader treats a reply by its first byte b.

@@ -55,7 +55,7 @@ std::string DescribeRequest(const RecordedRequest& r) {
   return "?";
 }
 
-void RequestRecorder::Add(RecordedRequest request) {
+void RequestRecorder::Add(RecordedRequest&& request) {
   if (enabled_) requests_.push_back(std::move(request));
 }
 

@@ -35,7 +35,7 @@ class RequestRecorder {
   void SetEnabled(bool enabled) { enabled_ = enabled; }
   bool Enabled() const { return enabled_; }
 
-  void Add(RecordedRequest request);
+  void Add(RecordedRequest&& request);
   void Clear() { requests_.clear(); }
 
   const std::vector<RecordedRequest>& Requests() const { return requests_; }

@@ -78,7 +78,8 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 int ComPortNumber(std::string_view name, bool allowDevicePrefix) {
-  if (allowDevicePrefix && name.substr(0, 4) == "\\\\.\\") name.remove_prefix(4);
+  const bool prefixed = allowDevicePrefix && name.substr(0, 4) == "\\\\.\\";
+  if (prefixed) name.remove_prefix(4);
   if (name.size() < 4 || name.size() > 6 || !SameName(name.substr(0, 3), "COM")) return 0;
   int n = 0;
   for (char c : name.substr(3)) {
@@ -86,7 +87,10 @@ int ComPortNumber(std::string_view name, bool allowDevicePrefix) {
     n = n * 10 + (c - '0');
   }
   // "COM03" is not the name of port 3.
-  return name[3] == '0' ? 0 : n;
+  if (name[3] == '0') return 0;
+  // A device path may name COM1 to COM9 bare; Windows opens a higher port
+  // only as "\\.\COMn".
+  return allowDevicePrefix && !prefixed && n > kHighestBarePort ? 0 : n;
 }
 
 void SimDevice::Unplug() {

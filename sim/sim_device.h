@@ -48,7 +48,11 @@ std::string MakeInterfacePath(std::uint16_t vendorId, std::uint16_t productId,
 // ASCII case-insensitive equality, as the object manager compares names.
 bool SameName(std::string_view a, std::string_view b);
 
-// The port number of "COMn" (or "\\.\COMn" when `allowDevicePrefix`), else 0.
+// The highest port a device path may name without "\\.\" ("COM9").
+inline constexpr int kHighestBarePort = 9;
+
+// The port number of "COMn", else 0. With `allowDevicePrefix` the name is a
+// device path to open: "\\.\COMn", or "COMn" bare up to COM9 only.
 int ComPortNumber(std::string_view name, bool allowDevicePrefix);
 
 class SimDevice {

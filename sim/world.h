@@ -148,13 +148,14 @@ class World : private platform::DeviceFiles,
   // to end, so its handle is idle while the library's is open.
   void CheckOverlap(platform::DeviceHandle handle, const SimDevice* device) const;
   // Notes kPortAboveCom32 when `name` ("COMn", or "\\.\COMn" when
-  // `devicePath`) is a port above COM32.
+  // `devicePath`) is a port above COM32, and kBarePortAboveCom9 when the
+  // device path `name` is a bare "COMn" above COM9.
   void CheckPortExamined(std::string_view name, bool devicePath);
   // The handle's device when the handle is open and the device still there.
   SimDevice* LiveDevice(platform::DeviceHandle handle, SimDevice** anyDevice);
   RecordedRequest Begin(const SimDevice* device, RequestKind kind,
                         platform::DeviceHandle handle) const;
-  void Finish(SimDevice* device, RecordedRequest request);
+  void Finish(SimDevice* device, RecordedRequest&& request);
   std::vector<std::uint8_t> AnswerIoctl(SimDevice& device, std::uint32_t code,
                                         std::span<const std::uint8_t> in, bool& ok);
 

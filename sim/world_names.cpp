@@ -48,12 +48,17 @@ void World::CloseSet(platform::InterfaceSet set) {
 
 void World::CheckPortExamined(std::string_view name, bool devicePath) {
   constexpr int kHighestPortExamined = 32;
-  const int port = ComPortNumber(name, devicePath);
-  if (port <= kHighestPortExamined) return;
-  std::string who(name);
-  for (auto& d : devices_)
-    if (d->ComPort() == port) who = d->Name();
-  departures_.Note({clock_.NowMs(), who, departure::kPortAboveCom32, std::string(name)});
+  // The departure is the device's on that port, or the name's when none is.
+  const auto note = [&](int port, const char* kind) {
+    std::string who(name);
+    for (auto& d : devices_)
+      if (d->ComPort() == port) who = d->Name();
+    departures_.Note({clock_.NowMs(), who, kind, std::string(name)});
+  };
+  if (const int bare = ComPortNumber(name, false); devicePath && bare > kHighestBarePort)
+    note(bare, departure::kBarePortAboveCom9);
+  if (const int port = ComPortNumber(name, devicePath); port > kHighestPortExamined)
+    note(port, departure::kPortAboveCom32);
 }
 
 bool World::QueryTarget(const std::string& name, std::string* firstTarget) {

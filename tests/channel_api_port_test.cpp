@@ -2,6 +2,7 @@
 // and the library's serial-number and firmware functions through it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "serial_library/channel_api_port.h"
@@ -153,6 +154,42 @@ TEST(ChannelApiPort, SendFailsWithoutAUsableChannelAndLeavesNoneOpen) {
     EXPECT_EQ(sent, 0);
     EXPECT_EQ(port->OpenChannelHandle(), -1);
     EXPECT_EQ(h.api.OpenChannels(), 0u);
+  }
+}
+
+// The channel opened is the first entry of the wanted type whose value is
+// not 0; an entry of that type marked 0 before it is passed over, and a type
+// listed only with 0 is never opened.
+TEST(ChannelApiPort, FirstUsableEntryOfTheTypeIsTaken) {
+  constexpr std::uint32_t kOther = 0x10020001;
+  using List = std::vector<std::pair<std::uint32_t, std::uint16_t>>;
+  struct Case {
+    const char* name;
+    List list;
+    bool data;    // WriteData instead of SendControl
+    bool opened;  // a channel of that type was opened and the bytes sent
+  } const cases[] = {
+      {"control marked 0, then usable", {{kOther, 1}, {sim::kZqControlChannel, 0}, {sim::kZqControlChannel, 4}}, false,
+       true},
+      {"data marked 0, then usable", {{sim::kZqDataChannel, 0}, {sim::kZqControlChannel, 2}, {sim::kZqDataChannel, 3}},
+       true, true},
+      {"control only marked 0", {{kOther, 1}, {sim::kZqControlChannel, 0}, {sim::kZqDataChannel, 3}}, false, false},
+      {"usable entries of other types only", {{kOther, 1}, {sim::kZqControlChannel, 2}}, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ChannelApiHarness h;
+    h.AddPrinter("a", "First", 1, "1201");
+    h.api.AddLibrary(std::string(testing::kSystemFolder) + "\\ZQAPI2.DLL").channelList = c.list;
+    auto port = h.OpenPort("First");
+    int sent = 0;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(kSerialRead.data());
+    EXPECT_EQ(c.data ? port->WriteData(0, bytes, 8, &sent) : port->SendControl(0, bytes, 8, &sent), c.opened ? 1 : 0);
+    EXPECT_EQ(sent, c.opened ? 8 : 0);
+    EXPECT_EQ(h.api.ChannelsOpenedTotal(), c.opened ? 1u : 0u);
+    const auto opens = std::count(h.api.Calls().begin(), h.api.Calls().end(),
+                                  c.data ? "ZQOpenChannel(data)" : "ZQOpenChannel(control)");
+    EXPECT_EQ(opens, c.opened ? 1 : 0);
   }
 }
 

@@ -122,7 +122,8 @@ TEST(CommTest, AcceptedAnswersOfUnusualShape) {
 }
 
 // What goes wrong, which requests reach the printer after the reset, what
-// the record keeps, and how long the test takes.
+// the record keeps of what it held (kEarlier) and of what the test learnt
+// before the failure, and how long the test takes.
 struct FailureCase {
   const char* what;
   std::function<void(sim::VendorPrinter&)> fault;
@@ -130,6 +131,9 @@ struct FailureCase {
   std::string kept;
   std::uint64_t minMs, maxMs;
 };
+
+// Information line 1 as an earlier test left it.
+constexpr char kEarlier[] = "EARLIER FW  SER-0";
 
 TEST(CommTest, EveryFailureShowsOneMessageKeepsWhatWasLearntAndSkipsTheDisplay) {
   auto answer = [](char request, InfoAnswer a) {
@@ -141,9 +145,13 @@ TEST(CommTest, EveryFailureShowsOneMessageKeepsWhatWasLearntAndSkipsTheDisplay) 
   const std::vector<Bytes> all = {kReset, kAskModel, kAskFirmware, kAskSerial};
   const FailureCase cases[] = {
       {"silent printer: the emptying and one request", [](auto& p) { p.Faults().channel.silent = true; },
-       uptoModel, "", 4000, 4050},
-      {"model request ignored", answer('C', InfoAnswer::Ignore), uptoModel, "", 4000, 4050},
-      {"status byte for the model: fails at once", answer('C', InfoAnswer::OneByteStatus), uptoModel, "",
+       uptoModel, kEarlier, 4000, 4050},
+      {"model request ignored", answer('C', InfoAnswer::Ignore), uptoModel, kEarlier, 4000, 4050},
+      {"status byte for the model: fails at once", answer('C', InfoAnswer::OneByteStatus), uptoModel, kEarlier,
+       2000, 2050},
+      {"a block of another kind for the model", answer('C', InfoAnswer::OtherBlock), uptoModel, kEarlier, 2000,
+       2050},
+      {"a block of another kind for the serial number", answer('D', InfoAnswer::OtherBlock), all, "MODEL FW",
        2000, 2050},
       {"firmware request ignored", answer('A', InfoAnswer::Ignore), uptoFirmware, "MODEL", 4000, 4050},
       {"status byte for the firmware", answer('A', InfoAnswer::OneByteStatus), uptoFirmware, "MODEL",
@@ -151,15 +159,16 @@ TEST(CommTest, EveryFailureShowsOneMessageKeepsWhatWasLearntAndSkipsTheDisplay) 
       {"serial number block without its NUL", answer('D', InfoAnswer::NoTerminator), all, "MODEL FW",
        4000, 4050},
       {"reset not taken in full", [](auto& p) { p.Faults().writes.push_back({.nth = 1, .take = 15}); },
-       resetOnly, "", 0, 5},
+       resetOnly, kEarlier, 0, 5},
       {"printer that never falls silent", [](auto& p) { p.Faults().channel.heartbeat = sim::Heartbeat{}; },
-       resetOnly, "", 10000, 10050},
+       resetOnly, kEarlier, 10000, 10050},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     SimHarness h;
     c.fault(AddPrinter(h, false));
     auto& form = h.Show();
+    form.DeviceList->Set(0, discovery::InfoLine1, kEarlier);
     form.Edit1.TextFromUser(kTyped);
     h.world.Recorder().Clear();
     const auto start = h.clock.NowMs();
@@ -321,12 +330,24 @@ TEST(CommTest, PrinterClassPrinterThatCannotBeOpenedIsNotAskedFor) {
   gScript = nullptr;
 }
 
-TEST(BusyState, FindWriteAndCommTestAreBusyWhileTheyBlockAndIdleAfterAnyEnd) {
+// The wait cursor shows over every step that blocks the thread: the
+// start-up with its spooler stop (up to some 22 s) and first Find, Write
+// with its Find, Test Print, and the close with its spooler start; never
+// over a message box.
+TEST(BusyState, EveryStepThatBlocksIsBusyAndNoBoxIs) {
   SimHarness h;
   AddPrinter(h, false);
-  auto& form = h.Show();
+  std::vector<std::pair<int, bool>> spooler;  // each mode asked for, and whether busy then
+  auto& form = h.Make([&](ui::FormServices& s) {
+    s.controlSpooler = [&](int mode) {
+      spooler.push_back({mode, h.observer.busy});
+      return 1;
+    };
+  });
   h.boxes.busyFlag = &h.observer.busy;
-  EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false}));  // the first Find
+  form.FormShow();
+  EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false}));
+  EXPECT_EQ(spooler, (std::vector<std::pair<int, bool>>{{1, true}}));
 
   h.observer.busyChanges.clear();
   form.Edit1.TextFromUser("NEW");
@@ -336,8 +357,17 @@ TEST(BusyState, FindWriteAndCommTestAreBusyWhileTheyBlockAndIdleAfterAnyEnd) {
   EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false, true, false}));
 
   h.observer.busyChanges.clear();
-  form.Button5Click();  // short: not an action that blocks
-  EXPECT_TRUE(h.observer.busyChanges.empty());
+  bool busyWhilePrinting = false;
+  h.world.SetBeforeRequestHook([&] { busyWhilePrinting = h.observer.busy; });
+  form.Button5Click();
+  EXPECT_TRUE(busyWhilePrinting);
+  EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false}));
+  EXPECT_EQ(h.world.Vendor("p").Printed(), "VARDU NOLPAID Test Print\n");
+
+  h.observer.busyChanges.clear();
+  form.FormClose();
+  EXPECT_EQ(h.observer.busyChanges, (std::vector<bool>{true, false}));
+  EXPECT_EQ(spooler, (std::vector<std::pair<int, bool>>{{1, true}, {0, true}}));
 }
 
 TEST(BusyState, ProbeSeesTheFormBusyAndAnExceptionEndsIt) {

@@ -4,7 +4,10 @@
 
 #include <cstdio>
 #include <functional>
+#include <ostream>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "sim/fleet.h"
 #include "tests/support/fault_matrix_runner.h"
@@ -63,7 +66,7 @@ int MORVALIB_CALL RecordingSetSerial(const char* path, const char* serial, int m
 }
 
 // Write through the form: a success shown means the printer holds the values.
-Path WritePath(const char* name, std::uint8_t board) {
+Path WritePath(const char* name, std::uint8_t board, std::size_t shards) {
   return {name,
           [board](FaultRig& r) {
             AddVendor(r, board);
@@ -77,10 +80,10 @@ Path WritePath(const char* name, std::uint8_t board) {
             if (r.Shown(MessageId::WriteSucceeded)) { EXPECT_TRUE(written) << "success shown, not written"; }
             if (clean) { EXPECT_TRUE(r.Shown(MessageId::WriteSucceeded)); }
           },
-          true};
+          true, false, shards};
 }
 
-Path CommTestPath(const char* name, bool onCom) {
+Path CommTestPath(const char* name, bool onCom, std::size_t shards) {
   return {name,
           [onCom](FaultRig& r) {
             onCom ? AddCom(r) : AddVendor(r);
@@ -92,7 +95,7 @@ Path CommTestPath(const char* name, bool onCom) {
             if (r.Shown(MessageId::CommTestSucceeded)) { EXPECT_EQ(r.h.form->Label5.Text(), line); }
             if (clean) { EXPECT_TRUE(r.Shown(MessageId::CommTestSucceeded)); }
           },
-          true};
+          true, false, shards};
 }
 
 // The printer-class route, through the real library.
@@ -122,7 +125,7 @@ void AddLibraryPaths(std::vector<Path>& paths) {
                        EXPECT_TRUE(r.Shown(MessageId::LibraryWriteSucceeded));
                      }
                    },
-                   true, true});
+                   true, true, 5});
   paths.push_back({"Test Comm, printer class",
                    [](FaultRig& r) {
                      AddClass(r);
@@ -186,7 +189,8 @@ void AddQuietPaths(std::vector<Path>& paths) {
                        EXPECT_EQ(r.listedAtClose.size(), 2u);
                        EXPECT_EQ(r.h.services.Spooler().State(), sim::ServiceState::Running);
                      }
-                   }});
+                   },
+                   false, false, 3});
 }
 
 std::vector<Path> FormPaths() {
@@ -202,28 +206,54 @@ std::vector<Path> FormPaths() {
                    [](FaultRig& r, bool clean) {
                      ExpectOnlyTrueCodes(r.ListedCodes(), {"V-CODE", "C-CODE", kClassSerial});
                      if (clean) { EXPECT_EQ(r.h.form->ComboBox1.Items().size(), 3u); }
-                   }});
-  paths.push_back(WritePath("Write by board (NW-J)", sim::kNwjBoard));
-  paths.push_back(WritePath("Write by printer commands", sim::kOnboardUsb1));
-  paths.push_back(CommTestPath("Test Comm, vendor driver", false));
-  paths.push_back(CommTestPath("Test Comm, virtual COM port", true));
+                   },
+                   false, false, 6});
+  // Shards of about a second of work each: the printer exchanges wait out
+  // the reply reader's silences one read at a time, and every one of those
+  // reads is a run of its own.
+  paths.push_back(WritePath("Write by board (NW-J)", sim::kNwjBoard, 3));
+  paths.push_back(WritePath("Write by printer commands", sim::kOnboardUsb1, 20));
+  paths.push_back(CommTestPath("Test Comm, vendor driver", false, 14));
+  paths.push_back(CommTestPath("Test Comm, virtual COM port", true, 14));
   AddLibraryPaths(paths);
   AddQuietPaths(paths);
   return paths;
 }
 
-// One test per path, so that ctest runs them side by side.
-class FaultMatrix : public ::testing::TestWithParam<std::size_t> {};
+// One test per shard of a path, so that ctest runs them side by side and
+// none runs for long on a loaded machine.
+struct MatrixEntry {
+  std::size_t path;
+  testing::Shard shard;
+};
+
+std::vector<MatrixEntry> MatrixEntries() {
+  std::vector<MatrixEntry> entries;
+  const std::vector<Path> paths = FormPaths();
+  for (std::size_t p = 0; p < paths.size(); ++p)
+    for (std::size_t i = 0; i < paths[p].shards; ++i) entries.push_back({p, {i, paths[p].shards}});
+  return entries;
+}
+
+void PrintTo(const MatrixEntry& entry, std::ostream* os) {
+  *os << "path " << entry.path << " shard " << entry.shard.index + 1 << " of " << entry.shard.count;
+}
+
+class FaultMatrix : public ::testing::TestWithParam<MatrixEntry> {};
 
 TEST_P(FaultMatrix, NoFailureIsReportedAsSuccessAndNothingIsHeld) {
-  const Path path = FormPaths().at(GetParam());
-  const Tally t = RunPath(path);
+  const Path path = FormPaths().at(GetParam().path);
+  const Tally t = RunPath(path, GetParam().shard);
   EXPECT_TRUE(t.failing.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, FaultMatrix, ::testing::Range<std::size_t>(0, FormPaths().size()),
-                         [](const ::testing::TestParamInfo<std::size_t>& info) {
-                           return testing::PathTestName(FormPaths().at(info.param).name);
+INSTANTIATE_TEST_SUITE_P(Paths, FaultMatrix, ::testing::ValuesIn(MatrixEntries()),
+                         [](const ::testing::TestParamInfo<MatrixEntry>& info) {
+                           const testing::Shard& shard = info.param.shard;
+                           std::string name = testing::PathTestName(FormPaths().at(info.param.path).name);
+                           if (shard.count > 1)
+                             name += "Shard" + std::to_string(shard.index + 1) + "of" + std::to_string(shard.count);
+                           return name;
                          });
 
 // ControlSpooler on its own: a result of 1 means the spooler is in the

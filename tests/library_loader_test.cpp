@@ -65,7 +65,7 @@ TEST(PrepareWork, WritesChecksLoadsBindsReadsStopsSpoolerThenFinds) {
 
   const std::vector<std::string> expected = {
       "RcDataResource FILE1", "TempPath", "CreateFolder %TEMP%NOLPAID",
-      "RemoveFile %TEMP%NOLPAID\\Morvalib.dll", "CreateNewFile %TEMP%NOLPAID\\Morvalib.dll", "HoldFile %TEMP%NOLPAID\\Morvalib.dll",
+      "IsReparsePoint %TEMP%NOLPAID", "RemoveFile %TEMP%NOLPAID\\Morvalib.dll", "CreateNewFile %TEMP%NOLPAID\\Morvalib.dll", "HoldFile %TEMP%NOLPAID\\Morvalib.dll",
       "ReadHeldFile", "Load %TEMP%NOLPAID\\Morvalib.dll", "ReleaseFile",
       "Export GetUSBSerialNumber", "Export SetUSBSerialNumber",
       "Export GetPrinterFirmwareVersion", "Export SendReceiveD4Command", "libraryLoaded",
@@ -84,7 +84,7 @@ TEST(PrepareWork, WritesChecksLoadsBindsReadsStopsSpoolerThenFinds) {
   log.lines.clear();
   form.FormClose();
   const std::vector<std::string> closing = {
-      "Free", "TempPath", "SetNormalAttributes %TEMP%NOLPAID\\Morvalib.dll",
+      "Free", "TempPath", "IsReparsePoint %TEMP%NOLPAID", "SetNormalAttributes %TEMP%NOLPAID\\Morvalib.dll",
       "SetNormalAttributes %TEMP%NOLPAID", "RemoveFile %TEMP%NOLPAID\\Morvalib.dll",
       "RemoveFolder %TEMP%NOLPAID", "ControlSpooler 0"};
   EXPECT_EQ(log.lines, closing);
@@ -194,6 +194,62 @@ TEST(PrepareWork, FailureBeforeLoadingRaisesAndLeavesTheWindowUsable) {
     form.FormClose();
     EXPECT_EQ(log.lines.back(), "ControlSpooler 0");
   }
+}
+
+// The library path is built in a buffer of 260 bytes with its NUL: one of
+// 259 characters is used, one of 260 refused before anything is created.
+TEST(PrepareWork, LibraryPathFitsItsBufferUpTo259Characters) {
+  const std::size_t fixed = std::strlen("C:\\") + std::strlen("\\NOLPAID\\Morvalib.dll");
+  for (const std::size_t length : {258u, 259u, 260u, 261u}) {
+    SCOPED_TRACE(length);
+    const std::string temp = "C:\\" + std::string(length - fixed, 'T') + "\\";
+    const std::string library = temp + "NOLPAID\\Morvalib.dll";
+    ASSERT_EQ(library.size(), length);
+    SimHarness h;
+    h.host.SetTempPath(temp);
+    ui::TMainForm& form = h.Make();
+    if (length < ui::kPathBufferSize) {
+      form.FormShow();
+      EXPECT_NE(form.LibraryHandle, 0u);
+      EXPECT_EQ(h.host.FileBytes(library), sim::HostSystem::DefaultLibraryImage());
+    } else {
+      EXPECT_THROW(form.FormShow(), std::exception);
+      EXPECT_FALSE(h.host.FolderExists(temp + "NOLPAID"));
+    }
+    form.FormClose();
+    EXPECT_FALSE(h.host.FolderExists(temp + "NOLPAID"));
+  }
+}
+
+// A junction planted where the working folder goes would steer the
+// program's delete and create of the library into the folder it leads to,
+// here the system's: the folder is left alone at start and at close,
+// nothing is loaded, and the window runs on as with an unloadable library.
+TEST(PrepareWork, WorkingFolderThatIsAJunctionIsNeitherWrittenNorEmptied) {
+  const std::string system = "C:\\Windows\\System32";
+  const std::string victim = system + "\\Morvalib.dll";
+  const std::vector<std::uint8_t> precious = {'o', 'l', 'd'};
+  SimHarness h;
+  ASSERT_TRUE(h.host.AnotherProcessWrites(victim, precious));
+  ASSERT_TRUE(h.host.AnotherProcessPlantsJunction(kFolder, system));
+  StepLog log;
+  log.Attach(h);
+  AddClassPrinter(h, "c", "RK-L5200");
+  ui::TMainForm& form = h.Make(log.Hooks());
+  form.FormShow();
+  EXPECT_EQ(form.LibraryHandle, 0u);
+  EXPECT_EQ(form.GetUSBSerialNumber, nullptr);
+  EXPECT_EQ(h.host.ModulesLoadedTotal(), 0u);
+  EXPECT_TRUE(h.boxes.shown.empty());
+  EXPECT_EQ(form.ComboBox1.Items(), std::vector<std::string>{"RK-L5200"});
+  form.FormClose();
+  EXPECT_EQ(h.host.FileBytes(victim), precious);
+  EXPECT_EQ(h.host.Attributes(kFolder), sim::kAttributeDirectory | sim::kAttributeReparsePoint);
+  for (const std::string& line : log.lines) {
+    if (line.find("NOLPAID") == std::string::npos) continue;
+    EXPECT_TRUE(line.starts_with("CreateFolder") || line.starts_with("IsReparsePoint")) << line;
+  }
+  EXPECT_EQ(log.lines.back(), "ControlSpooler 0");
 }
 
 TEST(PrepareWork, UnloadableLibraryLeavesEveryEntryNullAndFindStillLists) {

@@ -9,8 +9,13 @@
 #include "app/command_line.h"
 #include "app/run_command_line.h"
 #include "discovery/standard_routes.h"
+#include "ident/spooler_control.h"
+#include "resources/messages.h"
+#include "serial_library/services.h"
 #include "tests/form_harness.h"
 #include "tests/sim_harness.h"
+#include "tests/support/library_entry_points.h"
+#include "tests/support/usb_bus.h"
 
 namespace nolpa {
 namespace {
@@ -49,10 +54,13 @@ struct BatchRun {
     h.AddVendor("b", u"CODE-B", u"name b");
   }
 
+  // The form with the spooler control the program gives it.
   ui::TMainForm& Make(discovery::Routes routes) {
     platform::Platform p = h.Platform();
     p.clock = &clock;
-    h.form = std::make_unique<ui::TMainForm>(ui::FormServices{p, std::move(routes)});
+    ui::FormServices services{p, std::move(routes)};
+    services.controlSpooler = [p](int mode) { return ident::ControlSpooler(p, mode); };
+    h.form = std::make_unique<ui::TMainForm>(std::move(services));
     h.form->SetObserver(&h.observer);
     return *h.form;
   }
@@ -133,6 +141,7 @@ TEST(CommandLineRun, ExitCodesOnTwoPrinters) {
     }
     EXPECT_TRUE(run.reported.empty());
     EXPECT_EQ(run.h.world.OpenHandles(), 0u);
+    EXPECT_EQ(run.h.services.Spooler().State(), sim::ServiceState::Running);
   }
 }
 
@@ -224,17 +233,51 @@ TEST(CommandLineRun, EmptyProductNameTakesTheFirstDeviceOfAnyRoute) {
   EXPECT_EQ(run.Carry("/c c5"), 0);
 }
 
-TEST(CommandLineRun, ExceptionEndsTheRunWithFourAfterItIsReportedAndCleanedUp) {
-  BatchRun run;
-  discovery::Routes routes = discovery::StandardRoutes(run.h.Platform(), {});
-  routes.printerClass = [](int, discovery::DeviceList&) -> bool {
-    throw std::runtime_error("Cannot create file");
-  };
-  auto& form = run.Make(std::move(routes));
-  EXPECT_EQ(run.Carry("/c CODE-A"), app::kRunFailed);
-  EXPECT_EQ(run.reported, (std::vector<std::string>{"Cannot create file"}));
-  EXPECT_EQ(form.BatchExitCode, app::kRunFailed);
-  EXPECT_EQ(form.DeviceList, nullptr) << "the clean-up did not run";
+// An exception in the run (here at the Nth Find: the first is PrepareWork's,
+// the second a set's first rescan) ends it with 4, and is reported only
+// once the machine is as the run found it: the spooler running again, the
+// library unloaded, its file and folder gone. A line that kills a program
+// waiting at the box must not be left unable to print.
+TEST(CommandLineRun, ExceptionIsReportedWithFourOnlyAfterTheCleanUp) {
+  struct Case {
+    const char* commandLine;
+    int throwingFind;
+  } const cases[] = {{"/c CODE-A", 1}, {"/s NEW-CODE", 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.commandLine);
+    BatchRun run;
+    int finds = 0;
+    discovery::Routes routes = discovery::StandardRoutes(run.h.Platform(), {});
+    routes.printerClass = [&](int index, discovery::DeviceList&) -> bool {
+      if (index == 0 && ++finds == c.throwingFind) throw std::runtime_error("Cannot create file");
+      return false;
+    };
+    auto& form = run.Make(std::move(routes));
+    struct AtReport {
+      sim::ServiceState spooler;
+      bool folder;
+      std::size_t modules;
+    };
+    std::vector<AtReport> seen;
+    const int exitCode = app::CarryOutCommandLineRun(form, app::ParseCommandLine(c.commandLine), [&] {
+      try {
+        throw;
+      } catch (const std::exception& e) {
+        run.reported.push_back(e.what());
+      }
+      seen.push_back({run.h.services.Spooler().State(),
+                      run.h.host.FolderExists(run.h.host.TempPathText() + "NOLPAID"), run.h.host.LoadedModules()});
+    });
+    EXPECT_EQ(exitCode, app::kRunFailed);
+    EXPECT_EQ(form.BatchExitCode, app::kRunFailed);
+    EXPECT_EQ(finds, c.throwingFind);
+    EXPECT_EQ(run.reported, (std::vector<std::string>{"Cannot create file"}));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].spooler, sim::ServiceState::Running) << "the box came with the spooler stopped";
+    EXPECT_FALSE(seen[0].folder) << "the box came with the library's folder still there";
+    EXPECT_EQ(seen[0].modules, 0u) << "the box came with the library loaded";
+    EXPECT_EQ(form.DeviceList, nullptr) << "the clean-up did not run";
+  }
 }
 
 TEST(CommandLineRun, CleanUpRunsAfterTheRunAndKeepsItsExitCode) {
@@ -246,6 +289,62 @@ TEST(CommandLineRun, CleanUpRunsAfterTheRunAndKeepsItsExitCode) {
     EXPECT_EQ(run.Carry(commandLine), exitCode);
     EXPECT_EQ(form.BatchExitCode, exitCode);
     EXPECT_EQ(form.DeviceList, nullptr) << "the clean-up did not run";
+  }
+}
+
+// The run on a printer-class printer, through the real library on a
+// simulated bus, beside the two vendor-driver printers.
+struct PrinterClassBatchRun : BatchRun {
+  static constexpr char kSerial[] = "4E4C5041000000A001";
+  PrinterClassBatchRun() {
+    h.world.AddClassPrinter({.name = "k", .deviceId = "MFG:M;CMD:D4;MDL:RK-L5200;", .serial = kSerial,
+                             .firmware = "5.10"});
+    bus.PlugAll();
+    morvalib::InstallServices(bus.Services(h.world, h.clock));
+    testing::BindLibraryExports(h.host.Library());
+  }
+  ~PrinterClassBatchRun() { morvalib::RemoveServices(); }
+  sim::ClassPrinter& Printer() { return h.world.PrinterClass("k"); }
+  testing::UsbBus bus{h.world};
+};
+
+// The printer takes a new serial number only at its next restart, so a set
+// reads back the old one and ends with 3 although the printer acknowledged
+// it, and shows no box; once the printer has restarted a check finds the
+// new number. The code goes to the printer as given: a 17-character one is
+// refused with the length message, never padded to 18.
+TEST(CommandLineRun, SetOnAPrinterClassPrinterTakesEffectAtItsRestart) {
+  const std::string length = resources::Message(resources::MessageId::IdCodeLength18).english;
+  struct Case {
+    const char* code;
+    const char* errorBox;  // the one box shown, or none
+    const char* pending;   // what the printer holds for its restart, or nothing
+  } const cases[] = {
+      {"0123456789ABCDEF02", nullptr, "0123456789ABCDEF02"},
+      {"0123456789ABCDEF0", length.c_str(), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    PrinterClassBatchRun run;
+    EXPECT_EQ(run.Carry((std::string("/s ") + c.code + " rk-l5200").c_str()), app::kCodeDiffers);
+    EXPECT_EQ(run.clock.rescanWaits, 1);
+    if (c.errorBox == nullptr) {
+      EXPECT_TRUE(run.h.boxes.shown.empty()) << run.h.boxes.shown[0].text;
+    } else {
+      ASSERT_EQ(run.h.boxes.shown.size(), 1u);
+      EXPECT_EQ(run.h.boxes.shown[0].text, c.errorBox);
+    }
+    const auto& pending = run.Printer().Peripheral().Commands().PendingSerial();
+    EXPECT_EQ(pending.value_or("(none)"), c.pending != nullptr ? c.pending : "(none)");
+    EXPECT_EQ(run.Printer().Serial(), PrinterClassBatchRun::kSerial);
+
+    run.Printer().PowerCycle();
+    run.h.form.reset();
+    run.h.boxes.shown.clear();
+    const std::string now = c.pending != nullptr ? c.pending : PrinterClassBatchRun::kSerial;
+    EXPECT_EQ(run.Carry(("/c " + now + " RK-L5200").c_str()), app::kCodeMatches);
+    EXPECT_TRUE(run.h.boxes.shown.empty());
+    EXPECT_EQ(run.h.services.Spooler().State(), sim::ServiceState::Running);
   }
 }
 

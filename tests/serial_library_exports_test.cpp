@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
+#include "tests/support/allocation_failure.h"
 #include "tests/support/library_entry_points.h"
 
 namespace nolpa::morvalib {
@@ -150,6 +152,37 @@ TEST_F(LibraryExports, WithoutServicesNoPrinterIsFound) {
   int length = kUntouched;
   EXPECT_EQ(kGetSerial(PrinterPath().c_str(), nullptr, 0, &length, 0), MORVALIB_E_NO_PRINTER);
   EXPECT_EQ(length, kUntouched);
+}
+
+// Memory running out as an export starts, when it makes the process-wide
+// lock, ends the call with -8 as any shortage does: no exception may reach
+// the C caller, nor any device be touched.
+TEST_F(LibraryExports, MemoryRunningOutAsACallStartsGivesMinusEight) {
+  const std::string path = PrinterPath();
+  const std::vector<std::pair<const char*, std::function<int()>>> calls = {
+      {"GetUSBSerialNumber", [&] { char b[64]; int n = 0; return kGetSerial(path.c_str(), b, 64, &n, 0); }},
+      {"SetUSBSerialNumber", [&] { return kSetSerial(path.c_str(), "4E4C5041000000A002", 0); }},
+      {"GetPrinterFirmwareVersion", [&] { char b[128]; int n = 0; return kGetFirmware(path.c_str(), b, 128, &n); }},
+      {"SendReceiveD4Command",
+       [&] {
+         const unsigned char c[] = {'s', 't', 1, 0, 1};
+         unsigned char r[64];
+         int n = 0;
+         return kSendReceive(path.c_str(), c, 5, r, 64, &n);
+       }},
+  };
+  for (const auto& [name, call] : calls) {
+    SCOPED_TRACE(name);
+    int result = 0;
+    {
+      const testing::AllocationFailure firstFails(1);
+      EXPECT_NO_THROW(result = call());
+      EXPECT_GE(testing::AllocationsSinceArmed(), 1u) << "the call allocated nothing";
+    }
+    EXPECT_EQ(result, MORVALIB_E_MEMORY);
+    EXPECT_EQ(Live(), LiveObjects{});
+  }
+  ExpectNothingTouched();
 }
 
 TEST(LibraryServicesSeam, IncompleteOrForeignServicesAreRefused) {

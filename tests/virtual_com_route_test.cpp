@@ -43,12 +43,14 @@ TEST(VirtualComRoute, OnlyPortsOfTheMakersDriverUpToCom32AreOpened) {
   h.world.AddSerialPort({.name = "lookalike", .comPort = 2, .dosTarget = "\\Device\\kolmxSerial9"});
   h.world.AddVendorPrinter({.name = "other-driver", .kind = sim::DeviceKind::VirtualCom, .comPort = 4,
                             .dosTarget = "\\Device\\UsbSer4"});
+  // Above COM9 a port opens only by its "\\.\" name.
+  h.AddComPrinter("c10", 10, u"D", u"");
   h.AddComPrinter("c32", 32, u"A", u"");
   h.AddComPrinter("c33", 33, u"B", u"");
   h.AddComPrinter("c200", 200, u"C", u"");
   auto& form = h.Show();
 
-  ASSERT_EQ(form.ComboBox1.Items(), (std::vector<std::string>{"VX c32   [COM32]"}));
+  ASSERT_EQ(form.ComboBox1.Items(), (std::vector<std::string>{"VX c10   [COM10]", "VX c32   [COM32]"}));
   for (const char* device : {"modem", "lookalike", "other-driver", "c33", "c200"})
     EXPECT_FALSE(Opened(h, device)) << device;
   std::vector<std::string> expected;

@@ -61,6 +61,10 @@ LoadedLibrary LoadSerialLibrary(const platform::Platform& platform) {
   if (!paths)
     throw std::runtime_error("The temporary folder path is missing or too long for the library");
   platform.hostFiles->CreateFolder(paths->folder);
+  // A junction or link planted in the folder's place would steer this
+  // elevated program's delete and create into a folder of someone else's
+  // choosing: such a folder is left alone, as an unloadable library is.
+  if (platform.hostFiles->IsReparsePoint(paths->folder)) return {};
   // A leftover file is deleted and a new one created rather than written
   // over: what another process left there may be a link to a file of the
   // system, which this elevated program must not overwrite.
@@ -86,6 +90,7 @@ void RemoveSerialLibrary(const platform::Platform& platform, platform::ModuleHan
   const std::optional<WorkingPaths> paths = MakeWorkingPaths(*platform.hostFiles);
   if (!paths) return;
   platform::HostFiles& files = *platform.hostFiles;
+  if (files.IsReparsePoint(paths->folder)) return;
   files.SetNormalAttributes(paths->library);
   files.SetNormalAttributes(paths->folder);
   files.RemoveFile(paths->library);

@@ -46,14 +46,17 @@ struct LoadedLibrary {
 // runs with administrator rights, so the written file is held against
 // writing and deleting and its bytes compared with the resource before it
 // is loaded: a file that differs is never loaded and counts as an
-// unloadable library (handle 0). Throws std::runtime_error when the
-// resource is missing, the temporary folder path is unusable or too long,
-// or the file cannot be created; nothing is loaded then.
+// unloadable library (handle 0). So does a working folder that is a
+// junction or link (a reparse point): nothing is deleted or written through
+// it. Throws std::runtime_error when the resource is missing, the temporary
+// folder path is unusable or too long, or the file cannot be created;
+// nothing is loaded then.
 LoadedLibrary LoadSerialLibrary(const platform::Platform& platform);
 
 // FormClose's part: frees `handle` when it is not 0, then sets the library
 // file and the working folder to normal attributes, deletes the file and
-// removes the folder (only when empty). Every result is ignored.
+// removes the folder (only when empty). Every result is ignored. A working
+// folder that is a reparse point is not touched.
 void RemoveSerialLibrary(const platform::Platform& platform, platform::ModuleHandle handle);
 
 // The program's INI file: its executable path with the extension replaced

@@ -69,8 +69,10 @@ std::optional<std::size_t> TMainForm::SelectedRecord() const {
 void TMainForm::FormShow() { PrepareWork(); }
 
 // A failure to write the library out throws and ends the routine there:
-// nothing is loaded, the spooler keeps running and no Find has run.
+// nothing is loaded, the spooler keeps running and no Find has run. Busy
+// throughout: stopping the spooler alone may block for some 22 s.
 void TMainForm::PrepareWork() {
+  const BusyScope busy(*this);
   DeviceList = std::make_unique<discovery::DeviceList>();
   const LoadedLibrary library = LoadSerialLibrary(services_.platform);
   LibraryHandle = library.handle;
@@ -90,7 +92,9 @@ void TMainForm::FormPaint() {
     button->Repaint();
 }
 
+// Busy throughout, for the spooler start at its end.
 void TMainForm::FormClose() {
+  const BusyScope busy(*this);
   RemoveSerialLibrary(services_.platform, LibraryHandle);
   // The entry points died with the module: nothing may call them now.
   LibraryHandle = 0;

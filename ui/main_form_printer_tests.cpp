@@ -32,6 +32,8 @@ void TMainForm::Button6Click() {
 void TMainForm::Button5Click() {
   const std::optional<std::size_t> selected = SelectedRecord();
   if (!selected) return;
+  // A printer that takes the line slowly holds the thread up to 2 s.
+  const BusyScope busy(*this);
   printerio::SendTestPrint(services_.platform, DeviceList->Get(*selected, discovery::DevicePath),
                            OnPrinterClassRoute());
 }

@@ -25,6 +25,11 @@ bool Win32HostFiles::CreateFolder(const std::string& path) {
   return CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr) != FALSE;
 }
 
+bool Win32HostFiles::IsReparsePoint(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Utf8ToWide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool Win32HostFiles::CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
   HANDLE file = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);

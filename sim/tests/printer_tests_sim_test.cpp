@@ -111,5 +111,27 @@ TEST(SimPortsAboveCom32, AreNotedWhenQueriedOrOpened) {
   EXPECT_EQ(world.Departures().Count(departure::kPortAboveCom32), 2u);
 }
 
+// Windows opens COM1 to COM9 by their bare names too, a higher port only as
+// "\\.\COMn": a bare "COM10" opens nothing and is noted.
+TEST(SimPortNames, ABarePortNameAboveCom9OpensNothing) {
+  VirtualClock clock;
+  World world(clock);
+  world.AddVendorPrinter({.name = "c9", .kind = DeviceKind::VirtualCom, .comPort = 9});
+  world.AddVendorPrinter({.name = "c10", .kind = DeviceKind::VirtualCom, .comPort = 10});
+  world.Departures().Expect(departure::kBarePortAboveCom9);
+  const struct {
+    const char* path;
+    bool opens;
+  } cases[] = {{"COM9", true}, {"\\\\.\\COM9", true}, {"\\\\.\\COM10", true}, {"COM10", false}, {"com10", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const platform::DeviceHandle handle = world.Files().Open(c.path);
+    EXPECT_EQ(handle != platform::kInvalidDeviceHandle, c.opens);
+    if (handle != platform::kInvalidDeviceHandle) world.Files().Close(handle);
+  }
+  ASSERT_EQ(world.Departures().Count(departure::kBarePortAboveCom9), 2u);
+  EXPECT_EQ(world.Departures().All()[0].device, "c10");
+}
+
 }  // namespace
 }  // namespace nolpa::sim

@@ -170,6 +170,9 @@ class FailingHostFiles final : public platform::HostFiles {
   bool CreateFolder(const std::string& path) override {
     return c_.Fails("HostFiles::CreateFolder") ? false : inner_.CreateFolder(path);
   }
+  bool IsReparsePoint(const std::string& path) override {
+    return c_.Fails("HostFiles::IsReparsePoint") ? false : inner_.IsReparsePoint(path);
+  }
   bool CreateNewFile(const std::string& path, std::span<const std::uint8_t> bytes) override {
     return c_.Fails("HostFiles::CreateNewFile") ? false : inner_.CreateNewFile(path, bytes);
   }

@@ -28,6 +28,16 @@ struct Path {
   std::function<void(FaultRig&, bool clean)> check;
   bool restores = false;  // the action ends with the controls' enabled state restored
   bool printerClass = false;
+  // How many shards its faulty runs are dealt over, each a test of its own,
+  // so that no test of a path with many requests runs for long.
+  std::size_t shards = 1;
+};
+
+// One shard of a path's faulty runs: those of injection points n (1, 2, ...)
+// with n % count == index. Every shard makes the clean run to count.
+struct Shard {
+  std::size_t index = 0;
+  std::size_t count = 1;
 };
 
 struct Tally {
@@ -175,11 +185,14 @@ inline void Report(const char* what, const Tally& t) {
 }
 
 // Every request failing in turn, then every device write going out short,
-// but no more than a few failing runs of each kind per path: one fault
-// tends to show at many requests.
-inline Tally RunPath(const Path& path) {
+// but no more than a few failing runs of each kind per path and shard: one
+// fault tends to show at many requests.
+inline Tally RunPath(const Path& path, Shard shard = {}) {
   Tally t;
-  SCOPED_TRACE(path.name);
+  const std::string label =
+      shard.count == 1 ? path.name
+                       : path.name + " " + std::to_string(shard.index + 1) + "/" + std::to_string(shard.count);
+  SCOPED_TRACE(label);
   const Counted count = RunOnce(path, {}, &t.tolerated);
   ++t.runs;
   EXPECT_GT(count.requests, 0u);
@@ -187,6 +200,7 @@ inline Tally RunPath(const Path& path) {
     const std::size_t limit = shortWrite ? count.writes : count.requests;
     const std::size_t failingBefore = t.failing.size();
     for (std::size_t n = 1; n <= limit && t.failing.size() - failingBefore < 3; ++n) {
+      if (n % shard.count != shard.index) continue;
       const int before = FailuresSoFar();
       RunOnce(path, {shortWrite, n}, &t.tolerated);
       ++t.runs;
@@ -194,9 +208,9 @@ inline Tally RunPath(const Path& path) {
       if (FailuresSoFar() != before) t.failing.push_back(n);
     }
   }
-  Report(path.name.c_str(), t);
+  Report(label.c_str(), t);
   MatrixTotals& totals = Totals();
-  ++totals.paths;
+  if (shard.index == 0) ++totals.paths;
   totals.all.runs += t.runs;
   totals.all.injected += t.injected;
   totals.all.shortWrites += t.shortWrites;

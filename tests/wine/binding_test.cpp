@@ -8,6 +8,7 @@
 #include <functional>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_device_files.h"
@@ -29,11 +30,16 @@ namespace {
 
 using wine_tests::MessageBoxSeen;
 
+// How long a test waits for a handler's message box: a deadline, which a
+// box that comes returns from at once.
+constexpr DWORD kBoxTimeoutMs = 30000;
+
 class BindingTest : public ::testing::Test {
  protected:
   // The form and its window over the real adapters; `probe` is the vendor
-  // driver route. The window is never shown, so FormShow does not run.
-  void Build(discovery::Probe probe) {
+  // driver route, `controlSpooler` the spooler control (none when empty).
+  // The window is never shown, so FormShow does not run.
+  void Build(discovery::Probe probe, std::function<int(int mode)> controlSpooler = {}) {
     platform::Platform services;
     services.clock = &clock_;
     services.files = &files_;
@@ -47,7 +53,7 @@ class BindingTest : public ::testing::Test {
     services.program = &program_;
     discovery::Routes routes;
     routes.vendorDriver = std::move(probe);
-    form_ = std::make_unique<TMainForm>(FormServices{services, routes});
+    form_ = std::make_unique<TMainForm>(FormServices{services, routes, std::move(controlSpooler)});
     window_ = std::make_unique<MainWindow>(*form_, application_.Handle());
     boxes_.SetOwner(window_->Handle());
   }
@@ -175,6 +181,32 @@ TEST_F(BindingTest, WaitCursorShowsWhileFindRunsAndTheArrowAfterwards) {
   EXPECT_EQ(GetCursor(), arrow);
 }
 
+// Closing starts the spooler, which may take some 22 s: the wait cursor
+// shows meanwhile, and the arrow once it is done.
+TEST_F(BindingTest, WaitCursorShowsWhileTheSpoolerIsStartedAtClose) {
+  HCURSOR wait = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT));
+  HCURSOR arrow = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  std::vector<int> modes;
+  bool waitWhileStarting = false;
+  Build([](int, discovery::DeviceList&) { return false; },
+        [&](int mode) {
+          modes.push_back(mode);
+          waitWhileStarting = GetCursor() == wait;
+          return 1;
+        });
+  SetCursor(arrow);
+  SendMessageW(Window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(modes, std::vector<int>{0});
+  EXPECT_TRUE(waitWhileStarting);
+  EXPECT_EQ(GetCursor(), arrow);
+  EXPECT_FALSE(IsWindow(Window()));
+  // The close ended the loop that is not running here: its quit must not
+  // end the next test's loop.
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
 TEST_F(BindingTest, ClickOnADisabledButtonReachesNoHandler) {
   Build([](int, discovery::DeviceList&) { return false; });
   // Write with no device would end by enabling the buttons.
@@ -189,7 +221,7 @@ TEST_F(BindingTest, CloseAskedForDuringAnActionWaitsForItsEnd) {
   MessageBoxSeen seen;
   bool openWhileBoxShown = false;
   std::thread answer([&] {
-    HWND box = wine_tests::WaitForMessageBox(GetCurrentProcessId(), 10000);
+    HWND box = wine_tests::WaitForMessageBox(GetCurrentProcessId(), kBoxTimeoutMs);
     if (box == nullptr) return PostMessageW(Window(), WM_CLOSE, 0, 0), void();
     seen = wine_tests::ReadMessageBox(box);
     // As a close from the taskbar would, while the write's message is open.
@@ -210,7 +242,7 @@ TEST_F(BindingTest, ExceptionOutOfAHandlerIsShownAndTheLoopGoesOn) {
   Build([](int, discovery::DeviceList&) -> bool { throw std::runtime_error("probe failed"); });
   MessageBoxSeen seen;
   std::thread answer([&] {
-    HWND box = wine_tests::WaitForMessageBox(GetCurrentProcessId(), 10000);
+    HWND box = wine_tests::WaitForMessageBox(GetCurrentProcessId(), kBoxTimeoutMs);
     // Without a box the loop is ended all the same, so the test cannot hang.
     if (box == nullptr) return PostMessageW(Window(), WM_CLOSE, 0, 0), void();
     seen = wine_tests::ReadMessageBox(box);

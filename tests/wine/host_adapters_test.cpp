@@ -51,6 +51,21 @@ TEST_F(HostAdapters, TempPathEndsInABackslashAndKeepsToTheBuffer) {
   EXPECT_FALSE(files_.CreateFolder(folder_));  // exists already
 }
 
+// A folder link is a reparse point itself, whatever it leads to; a plain
+// folder, a file and nothing at all are not. The link is one the build
+// made (tests/wine/CMakeLists.txt): Wine shows a symbolic link of the
+// Unix side as a reparse point, and makes none of its own.
+TEST_F(HostAdapters, ReparsePointIsToldFromAPlainFolderOrFile) {
+  const std::string file = In("data.bin");
+  ASSERT_TRUE(files_.CreateNewFile(file, Bytes{1}));
+  const std::string link = NOLPA_TEST_FOLDER_LINK;
+  ASSERT_NE(GetFileAttributesA(link.c_str()), INVALID_FILE_ATTRIBUTES) << link;
+  EXPECT_TRUE(files_.IsReparsePoint(link));
+  EXPECT_FALSE(files_.IsReparsePoint(folder_));
+  EXPECT_FALSE(files_.IsReparsePoint(file));
+  EXPECT_FALSE(files_.IsReparsePoint(In("missing")));
+}
+
 TEST_F(HostAdapters, HeldFileCanBeReadButNotWrittenOrDeleted) {
   const std::string path = In("data.bin");
   ASSERT_TRUE(files_.CreateNewFile(path, Bytes{5, 6, 7}));

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_device_files.h"
@@ -125,6 +127,70 @@ TEST_P(LibraryFlavours, EntryPointsRefuseMissingArgumentsAndFindNoPrinter) {
   EXPECT_EQ(length, 0);
 }
 
+// Calls `function` with `count` 32-bit arguments pushed right to left and
+// reports in `*leftOnStack` how many bytes of them were still on the stack
+// when it returned: all of them under the C calling convention, where the
+// caller removes them; none when the callee removed them itself.
+extern "C" int NolpaCallMeasuringStack(const void* function, int count, const std::uint32_t* args,
+                                       int* leftOnStack);
+asm(R"(
+    .text
+    .globl _NolpaCallMeasuringStack
+_NolpaCallMeasuringStack:
+    pushl %ebp
+    movl %esp, %ebp
+    pushl %esi
+    pushl %edi
+    movl 12(%ebp), %ecx
+    movl 16(%ebp), %esi
+    movl %esp, %edi
+1:  testl %ecx, %ecx
+    jz 2f
+    decl %ecx
+    pushl (%esi,%ecx,4)
+    jmp 1b
+2:  call *8(%ebp)
+    movl %edi, %ecx
+    subl %esp, %ecx
+    movl 20(%ebp), %edx
+    movl %ecx, (%edx)
+    movl %edi, %esp
+    popl %edi
+    popl %esi
+    popl %ebp
+    ret
+)");
+
+// The exports' calling convention fixed from the caller's side, apart from
+// the library's own header: a program binding them as C functions removes
+// the arguments itself, so a library whose functions remove them too (a
+// switch of both sides to another convention) fails here.
+TEST_P(LibraryFlavours, ExportsLeaveTheirArgumentsToTheCaller) {
+  LoadedLibrary library(GetParam().library);
+  ASSERT_NE(library.Module(), nullptr);
+  int length = 0;
+  const auto address = [](const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); };
+  // Each call is refused for a null device path before it touches anything.
+  const struct {
+    const char* name;
+    std::vector<std::uint32_t> args;
+  } calls[] = {
+      {"GetUSBSerialNumber", {0, 0, 0, address(&length), 0}},
+      {"SetUSBSerialNumber", {0, address("4E4C5041000000A001"), 0}},
+      {"GetPrinterFirmwareVersion", {0, 0, 0, address(&length)}},
+      {"SendReceiveD4Command", {0, 0, 0, 0, 0, address(&length)}},
+  };
+  for (const auto& call : calls) {
+    SCOPED_TRACE(call.name);
+    const void* function = reinterpret_cast<const void*>(GetProcAddress(library.Module(), call.name));
+    ASSERT_NE(function, nullptr);
+    int left = -1;
+    const int count = static_cast<int>(call.args.size());
+    EXPECT_EQ(NolpaCallMeasuringStack(function, count, call.args.data(), &left), MORVALIB_E_ARGUMENT);
+    EXPECT_EQ(left, 4 * count) << "the function removed its own arguments: not the C calling convention";
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     BothFlavours, LibraryFlavours,
     ::testing::Values(
@@ -156,8 +222,10 @@ TEST(SimulatorLibrary, TakesOnlyACompleteWorld) {
 }
 
 // One serial-number read through the simulator flavour, on the real clock,
-// of a simulated printer that answers at once.
-TEST(SimulatorLibrary, ReadsASimulatedPrintersSerialNumberWithin150Ms) {
+// of a simulated printer that answers at once. Its time is printed, not
+// bounded: a loaded machine may take any time; the native tests bound it on
+// the virtual clock.
+TEST(SimulatorLibrary, ReadsASimulatedPrintersSerialNumber) {
   platform::win32::Win32Clock clock;
   sim::World world(clock);
   const sim::ClassPrinter& printer = world.AddClassPrinter(
@@ -181,7 +249,6 @@ TEST(SimulatorLibrary, ReadsASimulatedPrintersSerialNumberWithin150Ms) {
   const auto elapsedMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   std::printf("GetUSBSerialNumber on a simulated printer: %lld ms\n", static_cast<long long>(elapsedMs));
-  EXPECT_LT(elapsedMs, 150);
   EXPECT_STREQ(buffer, "4E4C5041000000A001");
   EXPECT_EQ(length, 19);
   EXPECT_EQ(world.OpenHandles(), 0u);

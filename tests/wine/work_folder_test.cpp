@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "sim/fleet.h"
 #include "tests/wine/program_fixture.h"
 #include "tests/wine/machine_state.h"
 #include "tests/wine/sim_state.h"
@@ -87,6 +88,30 @@ TEST_F(WorkFolderTest, ACommandLineRunLeavesTheSpoolerRunningAndNoFolder) {
   EXPECT_EQ(run.WaitForExit(kExitTimeoutMs), std::optional<DWORD>(0));
   EXPECT_FALSE(Exists(WorkFolder()));
   EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+// A command-line run that meets an exception (here: the simulator cannot
+// keep what the write changed, for a folder stands where it writes its
+// state file anew) cleans up before it shows the exception box: while the
+// box waits for OK the spooler runs again and the work folder is gone, so a
+// line that kills the program at a time-out leaves the machine able to
+// print.
+TEST_F(WorkFolderTest, AnExceptionIsShownOnlyOnceTheRunHasCleanedUp) {
+  WriteBytes(state_.Path(), std::string(sim::DefaultFleetJson()));
+  const std::string blocker = state_.Path() + ".tmp";
+  ASSERT_TRUE(CreateDirectoryA(blocker.c_str(), nullptr));
+  ProgramRun run(ProgramPath(kSimProgram), "/s NOLPA-0099", state_.Env());
+  ASSERT_TRUE(run.Started());
+  HWND box = WaitForMessageBox(run.ProcessId(), kStartTimeoutMs);
+  if (box != nullptr) {
+    EXPECT_EQ(ReadMessageBox(box).caption, L"NOLPA Identifier Utility");
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING)) << "the box came with the spooler stopped";
+    EXPECT_FALSE(Exists(WorkFolder())) << "the box came with the library's folder still there";
+    DismissMessageBox(box);
+  }
+  EXPECT_EQ(run.WaitForExit(kExitTimeoutMs), std::optional<DWORD>(4));
+  RemoveDirectoryA(blocker.c_str());
+  ASSERT_NE(box, nullptr) << "no exception box";
 }
 
 }  // namespace
