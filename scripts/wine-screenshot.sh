@@ -61,7 +61,9 @@ if [ -n "$window" ]; then
   import -window root "$screenshot"
   if [ "${NOLPA_SCREENSHOT_LIST:-0}" = 1 ]; then
     # The desktop around the window is one colour.
-    convert "$screenshot" -trim +repage "$screenshot"
+    # No time stamps in the file: a picture made again of the same window has
+    # the same bytes.
+    convert "$screenshot" -trim +repage -strip "$screenshot"
   fi
   echo "screenshot: $screenshot"
   # Closing from inside the same desktop, where the program's windows are.
