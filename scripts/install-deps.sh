@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the Wine tests need; quiet when all are there.
+# Installs the Debian packages the build and the Wine tests need, and any
+# package named as an argument (./run --screenshot adds xdotool); quiet when
+# all are there.
 set -euo pipefail
 
 packages=(cmake g++ googletest libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 xvfb xauth
@@ -7,7 +9,7 @@ packages=(cmake g++ googletest libgtest-dev libgmock-dev mingw-w64 wine wine32:i
           clang-14 libclang-rt-14-dev)
 
 missing=()
-for p in "${packages[@]}"; do
+for p in "${packages[@]}" "$@"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi

@@ -3,6 +3,8 @@
 # on the current, virtual, display; saves a screenshot once its main window
 # is up and closes it. Ends with the program's exit code.
 # Usage: wine-screenshot.sh PROGRAM SCREENSHOT [ARGUMENTS...]
+# With NOLPA_SCREENSHOT_LIST=1 (./run --screenshot) the product list is
+# dropped down first and the picture cut to the window.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 program=$1 screenshot=$2
@@ -34,9 +36,35 @@ for _ in $(seq 1 120); do
   kill -0 "$desktop_pid" 2>/dev/null || break
   sleep 0.25
 done
+# Until the screen stays the same for half a second (a Find, the list
+# opening), at most 30 s.
+settle() {
+  local before after
+  before=$(import -window root rgb:- | md5sum)
+  for _ in $(seq 1 60); do
+    sleep 0.5
+    after=$(import -window root rgb:- | md5sum)
+    [ "$after" = "$before" ] && return 0
+    before=$after
+  done
+}
+
 if [ -n "$window" ]; then
   sleep 2  # the first Find
+  if [ "${NOLPA_SCREENSHOT_LIST:-0}" = 1 ]; then
+    settle
+    # Alt+Down on the product list, which has the focus; the pointer is moved
+    # off the list so that the selected printer stays highlighted.
+    xdotool mousemove 0 0 key alt+Down
+    settle
+  fi
   import -window root "$screenshot"
+  if [ "${NOLPA_SCREENSHOT_LIST:-0}" = 1 ]; then
+    # The desktop around the window is one colour.
+    # No time stamps in the file: a picture made again of the same window has
+    # the same bytes.
+    convert "$screenshot" -trim +repage -strip "$screenshot"
+  fi
   echo "screenshot: $screenshot"
   # Closing from inside the same desktop, where the program's windows are.
   wine explorer "$desktop" taskkill /IM "$name" >/dev/null 2>&1 || true
