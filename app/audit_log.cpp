@@ -92,7 +92,7 @@ std::string AuditLogPathFromIni(platform::ProgramFiles& program) {
   const std::string executable = program.ExecutablePath();
   const std::string ini = ui::IniFilePath(executable);
   if (ini.empty()) return {};
-  const std::string path = program.IniString(ini, kAuditSection, kAuditKey, "");
+  std::string path = program.IniString(ini, kAuditSection, kAuditKey, "");
   if (path.empty() || IsAbsolute(path)) return path;
   return executable.substr(0, executable.find_last_of("\\/") + 1) + path;
 }

@@ -41,7 +41,7 @@ std::string StateFilePath() {
 // state file, never the machine's, so that the stand-in written for a driver
 // that names "ZQAPI2.DLL" can never replace a real channel API there.
 std::string SimulatedSystemFolder(const std::string& statePath) {
-  const std::string folder = statePath + ".system";
+  std::string folder = statePath + ".system";
   CreateDirectoryA(folder.c_str(), nullptr);
   return folder;
 }

@@ -11,7 +11,7 @@
 #include "platform/win32/kernel_calls.h"
 #include "ui/win32/exception_box.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {  // Windows' own parameter names
   // Before anything loads a library: whatever this elevated process loads
   // from now on comes from the system folder, never from the program's own
   // folder (a download folder, where anyone may have put a library).
@@ -21,7 +21,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     return -1;
   }
   const nolpa::app::CommandLineValues values =
-      nolpa::app::ParseCommandLine(commandLine != nullptr ? commandLine : "");
+      nolpa::app::ParseCommandLine(lpCmdLine != nullptr ? lpCmdLine : "");
   try {
     return nolpa::app::RunProgram(values);
   } catch (...) {

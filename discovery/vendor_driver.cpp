@@ -87,7 +87,7 @@ std::optional<DeviceStrings> ReadDeviceStrings(platform::DeviceFiles& files,
     if (remaining < 0) break;  // reaches past what the driver returned
     std::string text = DescriptorText(reply.data(), position, len);
     if (number == 1) strings.product = std::move(text);
-    if (number == 2) strings.idCode = std::move(text);
+    else if (number == 2) strings.idCode = std::move(text);
     position += len;
   }
   strings.idName = ReadIdName(files, handle);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the Wine tests need, and any
-# package named as an argument (./run --screenshot adds xdotool); quiet when
+# package named as an argument (./run --screenshot adds xdotool, ./lint clang-tidy-14); quiet when
 # all are there.
 set -euo pipefail
 

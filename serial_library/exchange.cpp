@@ -27,7 +27,7 @@ bool PacketModeCheck(TRKCCC& port) {
   if (key == std::string_view::npos) return false;
   const std::string_view value = text.substr(key + kCommandSetKey.size());
   const std::size_t end = value.find(';');
-  if (end == std::string_view::npos || end > kMaxCommandSet) return false;
+  if (end > kMaxCommandSet) return false;  // no ';' gives npos, above any bound
   if (value.substr(0, end).find(kPacketProtocol) == std::string_view::npos) return false;
   return port.StartPacketMode() == 0;
 }

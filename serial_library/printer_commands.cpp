@@ -43,7 +43,7 @@ std::string VersionFromKeyedFields(std::string_view fields) {
   if (key == std::string_view::npos) return {};
   const std::string_view value = fields.substr(key + kVersionKey.size());
   const std::size_t end = value.find(';');
-  if (end == std::string_view::npos || end > kMaxFirmwareVersion) return {};
+  if (end > kMaxFirmwareVersion) return {};  // no ';' gives npos, above any bound
   return CutText(value.substr(0, end), kMaxFirmwareVersion);
 }
 

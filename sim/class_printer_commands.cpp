@@ -107,7 +107,8 @@ void ClassPrinterCommands::RunSerial(std::span<const std::uint8_t> params,
   }
   const std::string_view prefix = read ? "tp:01F0:" : "tp:00F0:";
   Append(replies, prefix);
-  if (!std::equal(model_.begin(), model_.end(), params.begin() + 1)) {
+  // Two refusals answer alike: another model's command and a refused write.
+  if (!std::equal(model_.begin(), model_.end(), params.begin() + 1)) {  // NOLINT(bugprone-branch-clone)
     Answer(replies, "NA;");  // meant for another model
   } else if (read) {
     Answer(replies, HexOf(serial_) + ";");
@@ -121,7 +122,7 @@ void ClassPrinterCommands::RunSerial(std::span<const std::uint8_t> params,
   }
 }
 
-void ClassPrinterCommands::Malformed(std::string_view name, std::string detail,
+void ClassPrinterCommands::Malformed(std::string_view name, const std::string& detail,
                                      std::vector<std::uint8_t>& replies) {
   if (departureSink_) departureSink_(departure::kMalformedCommand, HexOf(name) + ": " + detail);
   Append(replies, name);

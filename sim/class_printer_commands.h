@@ -66,7 +66,7 @@ class ClassPrinterCommands {
            const PeripheralFaults& faults, std::vector<std::uint8_t>& replies);
   void RunSerial(std::span<const std::uint8_t> params, const PeripheralFaults& faults,
                  std::vector<std::uint8_t>& replies);
-  void Malformed(std::string_view name, std::string detail, std::vector<std::uint8_t>& replies);
+  void Malformed(std::string_view name, const std::string& detail, std::vector<std::uint8_t>& replies);
 
   std::string serial_;
   std::string firmware_;

@@ -33,7 +33,7 @@ std::u16string ReadUnits(const Json& value, const char* field);  // text or code
 std::vector<std::uint8_t> ReadBytes(const Json& value, const char* field);  // "04 03 09 04"
 
 // Cells as [[address, value], ...], added to `board`.
-void ReadBoardMemory(const Json& value, BoardMemory& board);
+void ReadBoardMemory(const Json& j, BoardMemory& board);
 
 std::string HexNumber(std::uint32_t value, int digits);  // "0x0200"
 Json ByteStringJson(const std::string& bytes);
@@ -47,20 +47,20 @@ const char* ActionName(IoctlFault::Action action);
 
 // The fleet's "machine" object, read into `machine` (its sockets stay), and
 // written back; a printer-class printer's "socket".
-void ReadMachine(const Json& value, MachineLayout& machine);
+void ReadMachine(const Json& j, MachineLayout& machine);
 Json MachineJson(const MachineLayout& machine);
-UsbSocket ReadSocket(const Json& value);
+UsbSocket ReadSocket(const Json& j);
 Json SocketJson(const UsbSocket& socket);
 // Refuses a loaded machine whose sockets name no hub, or whose bus cannot
 // be built (a port taken or missing, say).
 void CheckMachine(World& world);
 
 // A printer-class printer's "spooler" object.
-SpoolerSeat ReadSpoolerSeat(const Json& value);
+SpoolerSeat ReadSpoolerSeat(const Json& j);
 Json SpoolerSeatJson(const SpoolerSeat& seat);
 
-FaultSet ReadFaults(const Json& value);
-PeripheralFaults ReadPeripheralFaults(const Json& value);
+FaultSet ReadFaults(const Json& j);
+PeripheralFaults ReadPeripheralFaults(const Json& j);
 Json PeripheralFaultsJson(const PeripheralFaults& faults);  // empty when all off
 // Only the switches that differ from a fault-free device; empty when none.
 Json FaultsJson(const FaultSet& faults);

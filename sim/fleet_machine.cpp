@@ -24,7 +24,7 @@ int ReadPortCount(const Json& j, const char* key, int fallback) {
 std::string RequiredName(const Json& j, const char* key, const std::string& what) {
   const Json* v = Field(j, key);
   if (v == nullptr) throw FleetError(what + ": \"" + key + "\" missing");
-  const std::string name = ReadString(*v, key);
+  std::string name = ReadString(*v, key);
   if (name.empty()) throw FleetError(what + ": \"" + key + "\" is empty");
   return name;
 }

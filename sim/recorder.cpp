@@ -76,7 +76,7 @@ std::vector<std::string> RequestRecorder::Transcript(std::string_view device, bo
   for (const auto& r : requests_) {
     if (!device.empty() && r.device != device) continue;
     std::string line = DescribeRequest(r);
-    if (device.empty()) line = r.device + ": " + line;
+    if (device.empty()) line.insert(0, r.device + ": ");
     if (IsEmptyRead(r) && repeats > 0 && line == previous) {
       ++repeats;
       continue;

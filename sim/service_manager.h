@@ -175,7 +175,7 @@ class ServiceManager final : public platform::ServiceManager {
   bool QueryState(platform::ServiceHandle service, std::uint32_t* state) override;
   bool SendControl(platform::ServiceHandle service, std::uint32_t control) override;
   bool Start(platform::ServiceHandle service) override;
-  bool Close(platform::ServiceHandle handle) override;
+  bool Close(platform::ServiceHandle value) override;
 
  private:
   struct Handle {

@@ -40,7 +40,7 @@ void SpoolerWorld::AddPrinter(const SpoolerPrinterConfig& printer) {
 void SpoolerWorld::AddDriver(const SpoolerDriverConfig& driver) { drivers_.push_back(driver); }
 
 std::string SpoolerWorld::StoredKey(const std::string& key, platform::RegistryView view) {
-  const std::string upper = Upper(key);
+  std::string upper = Upper(key);
   if (!upper.starts_with(kSoftwareKey)) return upper;
   return (view == platform::RegistryView::Bits64 ? kView64 : kView32) + upper;
 }

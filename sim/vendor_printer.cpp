@@ -162,7 +162,7 @@ void VendorPrinter::Write(std::span<const std::uint8_t> data) {
 bool VendorPrinter::KeepPrinted(std::size_t before) {
   const std::string& all = protocol_.Printed();
   if (all.size() <= before) return false;
-  printed_.append(all, before, std::string::npos);
+  printed_.append(all, before);
   if (printed_.size() > kPrintedCapacity) printed_.erase(0, printed_.size() - kPrintedCapacity);
   return true;
 }

@@ -242,7 +242,7 @@ int ScriptedFirmwareVersion(const char* path, char* buffer, int size, int* lengt
   s.bufferZeroed = std::all_of(buffer, buffer + size, [](char c) { return c == 0; });
   s.lengthOnEntry = *length;
   s.handlesOpen = s.world->OpenHandles();
-  std::memcpy(buffer, s.version.data(), std::min<std::size_t>(s.version.size(), size));
+  std::copy_n(s.version.data(), std::min<std::size_t>(s.version.size(), size), buffer);
   *length = static_cast<int>(s.version.size()) + 1;
   return s.result;
 }

@@ -51,6 +51,13 @@ struct DefaultFleetLibrary {
   std::optional<sim::LibraryWorld> around;
 };
 
+// What the channel-API stand-in reports after `n` calls went through it.
+std::string ChannelApiReport(int n) {
+  const std::string k = std::to_string(n);
+  return "channel API: " + k + " loads, " + k + " frees, " + k + " ZQInitialize, " + k +
+         " ZQRelease, 0 loaded; departures: 0\n";
+}
+
 TEST(DefaultFleetLookup, SpooledPrinterGoesThroughTheChannelApiAndTheOthersDirect) {
   const struct {
     const char* device;
@@ -88,9 +95,7 @@ TEST(DefaultFleetLookup, SpooledPrinterGoesThroughTheChannelApiAndTheOthersDirec
     EXPECT_FALSE(channel_api::Loaded());
     EXPECT_EQ(f.Api().OpenChannels(), 0u);
     EXPECT_EQ(f.world.OpenHandles(), 0u);
-    const std::string n = std::to_string(calls);
-    EXPECT_EQ(f.around->Report(), "channel API: " + n + " loads, " + n + " frees, " + n + " ZQInitialize, " + n +
-                                      " ZQRelease, 0 loaded; departures: 0\n");
+    EXPECT_EQ(f.around->Report(), ChannelApiReport(calls));
   }
 }
 

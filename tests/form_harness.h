@@ -55,7 +55,7 @@ struct FormHarness {
 };
 
 // A probe that appends the given records at the given indices.
-inline discovery::Probe ProbeListing(std::vector<std::pair<int, discovery::DeviceRecord>> found,
+inline discovery::Probe ProbeListing(const std::vector<std::pair<int, discovery::DeviceRecord>>& found,
                                      std::vector<int>* seen = nullptr) {
   return [found, seen](int index, discovery::DeviceList& list) {
     if (seen != nullptr) seen->push_back(index);

@@ -131,8 +131,8 @@ void CheckAnswer(const Answer& got, const std::shared_ptr<std::string>& first, c
   }
 }
 
-Path ExportPath(const std::string& name, Route route, std::function<Answer(FaultRig&, const char*)> call,
-                std::string truth) {
+Path ExportPath(const std::string& name, Route route, const std::function<Answer(FaultRig&, const char*)>& call,
+                const std::string& truth) {
   auto answer = std::make_shared<Answer>();
   auto first = std::make_shared<std::string>();
   return {name + ", " + RouteName(route),

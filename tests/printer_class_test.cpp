@@ -101,7 +101,7 @@ struct SeenCall {
 // Scripts the library to answer with each printer's serial number, or with
 // `result`, and to note what it was given.
 void ScriptLibrary(SimHarness& h, std::vector<SeenCall>& seen, int result = 0,
-                   std::string answer = {}) {
+                   const std::string& answer = {}) {
   h.host.Library().getUSBSerialNumber = [&h, &seen, result, answer](
                                             const char* path, char* buffer, int size, int* length,
                                             int model) {

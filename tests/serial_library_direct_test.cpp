@@ -214,7 +214,7 @@ TEST_F(LibraryOnPrinters, PrintersThatKeepTheirStateAreServedCallAfterCall) {
     bool firstMayFail = false;
     std::vector<const char*> departures{};
   };
-  auto peripheral = [](std::function<void(sim::PeripheralFaults&)> set) {
+  auto peripheral = [](const std::function<void(sim::PeripheralFaults&)>& set) {
     return [set](sim::World&, sim::ClassPrinter& p) { set(p.Faults().peripheral); };
   };
   auto late = [&](std::optional<std::uint8_t> transaction) {

@@ -95,7 +95,7 @@ class ScriptedPort final : public morvalib::TRKCCC {
     p_.controlReplies.pop_front();
     // As a port does: the whole length, as much of the bytes as fits.
     *count = static_cast<int>(reply.size());
-    std::memcpy(buffer, reply.data(), std::min<std::size_t>(reply.size(), size));
+    std::copy_n(reply.data(), std::min<std::size_t>(reply.size(), size), buffer);
     return 1;
   }
 

@@ -23,6 +23,7 @@ const Bytes kLineBytes = [] {
 
 std::vector<bool> EnabledStates(ui::TMainForm& form) {
   std::vector<bool> states;
+  states.reserve(ui::kControlCount);
   for (int id = 0; id < ui::kControlCount; ++id)
     states.push_back(form.ControlById(static_cast<ui::ControlId>(id)).Enabled());
   return states;

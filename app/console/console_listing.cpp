@@ -112,6 +112,7 @@ std::string PrinterJson(const PrinterEntry& printer, platform::TextEncoding& enc
 
 std::string ListJson(const std::vector<PrinterEntry>& printers, platform::TextEncoding& encoding) {
   std::vector<std::string> objects;
+  objects.reserve(printers.size());
   for (const PrinterEntry& p : printers) objects.push_back(PrinterJson(p, encoding));
   return JsonArray(objects);
 }

@@ -27,7 +27,7 @@ struct InfoParts {
   std::string board;
   std::string deviceVersion;
 };
-std::optional<InfoParts> SplitInfoLine(const std::string& infoLine2);
+std::optional<InfoParts> SplitInfoLine(const std::string& line);
 
 // Every record of `list` in order; the location is asked of `tree` for the
 // printer-class records.

@@ -3,6 +3,7 @@
 #include "platform/win32/native_guid.h"
 #include "platform/win32/system_libraries.h"
 
+#include <cstddef>
 #include <cstring>
 #include <vector>
 

@@ -56,7 +56,7 @@ inline Bytes DataPacket(std::uint8_t socket, const Bytes& payload) {
   return p;
 }
 
-inline Bytes SerialWrite(Bytes model, std::string_view serial) {
+inline Bytes SerialWrite(const Bytes& model, std::string_view serial) {
   return Cat({{'t', 'p', 0x16, 0x00, 0x00}, model, Text(serial)});
 }
 

@@ -48,7 +48,7 @@ struct Printer {
 
   Printer() {
     protocol.SetDepartureSink(
-        [this](std::string_view kind, std::string) { departures.emplace_back(kind); });
+        [this](std::string_view kind, const std::string&) { departures.emplace_back(kind); });
   }
 
   void Send(const Bytes& b) { protocol.Receive(b.data(), b.size(), identity, replies); }

@@ -78,7 +78,9 @@ TEST(ConsoleCompanion, ListJsonParsesAndMatchesTheFleet) {
     EXPECT_EQ(listed[i]["index"], i);
     EXPECT_EQ(listed[i]["product"], expected[i].first);
     EXPECT_EQ(listed[i]["idCode"], expected[i].second);
-    if (listed[i]["route"] == "printer-class") EXPECT_TRUE(listed[i]["usbLocation"].is_string()) << listed[i].dump();
+    if (listed[i]["route"] == "printer-class") {
+      EXPECT_TRUE(listed[i]["usbLocation"].is_string()) << listed[i].dump();
+    }
   }
 }
 

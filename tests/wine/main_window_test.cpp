@@ -58,8 +58,8 @@ TEST_F(RealWindowTest, MainWindowHasItsCaptionFrameAndPlace) {
 
   RECT frame;
   GetWindowRect(window, &frame);
-  EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
-  EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+  EXPECT_NEAR((frame.left + frame.right) / 2.0, GetSystemMetrics(SM_CXSCREEN) / 2.0, 1.0);
+  EXPECT_NEAR((frame.top + frame.bottom) / 2.0, GetSystemMetrics(SM_CYSCREEN) / 2.0, 1.0);
 
   // The application window a second copy looks for owns the main window.
   HWND owner = GetWindow(window, GW_OWNER);

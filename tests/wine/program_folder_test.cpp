@@ -75,7 +75,7 @@ class Scratch {
   Scratch& operator=(const Scratch&) = delete;
 
   std::wstring Folder(const std::wstring& relative) {
-    const std::wstring path = relative.empty() ? root_ : root_ + L"\\" + relative;
+    std::wstring path = relative.empty() ? root_ : root_ + L"\\" + relative;
     CreateDirectoryW(path.c_str(), nullptr);
     folders_.push_back(path);
     return path;

@@ -68,7 +68,7 @@ class SimWindowTest : public ProgramTest {
     std::printf("Test Comm on the simulated printer: %lld ms from click to message\n",
                 static_cast<long long>(elapsedMs));
     EXPECT_GE(elapsedMs, 2000 - 50) << "the channel was not emptied (50 ms for coarse clocks)";
-    const MessageBoxSeen seen = ReadMessageBox(box);
+    MessageBoxSeen seen = ReadMessageBox(box);
     // The buttons stay disabled until the box is answered.
     EXPECT_FALSE(Window().Enabled(ControlId::Button1));
     DismissMessageBox(box);

@@ -53,6 +53,7 @@ void SetComboHeights(HWND combo, int closedHeight) {
 
 std::vector<const ControlLayout*> CreationOrder() {
   std::vector<const ControlLayout*> order;
+  order.reserve(kLayout.size());
   for (const ControlLayout& layout : kLayout) order.push_back(&layout);
   std::stable_sort(order.begin(), order.end(), [](const ControlLayout* a, const ControlLayout* b) {
     const bool aStops = a->tabOrder >= 0;
