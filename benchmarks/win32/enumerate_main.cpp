@@ -6,6 +6,7 @@
 // that warms the system's caches up.
 // clang-format off
 #include <windows.h>
+
 #include <setupapi.h>
 // clang-format on
 

@@ -9,6 +9,7 @@
 // library or export is missing is null, and its adapter then fails.
 // clang-format off
 #include <windows.h>
+
 #include <cfgmgr32.h>
 #include <setupapi.h>
 #include <winspool.h>

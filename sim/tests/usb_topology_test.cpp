@@ -73,6 +73,8 @@ TEST_P(UsbTopologyRequests, AnswerOrRefuse) {
 // The root hub name "USB#ROOT_HUB#4&1A2B0&0#{...}" has 61 characters: its
 // answer needs 4 + 62 * 2 = 128 bytes. The driver key
 // "{36FC9E60-C465-11CF-8056-444553540000}\0005" has 43: 8 + 44 * 2 = 96.
+// One request to a row, as the table is read.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Layouts, UsbTopologyRequests,
     ::testing::Values(
@@ -103,6 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"OtherRequest", false, 0x220410, Bytes(10, 0), 10, false,
                     departure::kUnknownIoctl, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(UsbTopologyTree, NodesParentsAndProperties) {
   VirtualClock clock;

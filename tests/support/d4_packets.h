@@ -9,6 +9,8 @@ namespace nolpa::testing::d4 {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// The packets keep the layout they are read by: one packet to a line.
+// clang-format off
 // The requests.
 inline const Bytes kEntry{0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X', 'V', ' ', '1', '2', '8', '4',
                         '.',  '4',  0x0A, '@',  'Q',  'X', 'V', 0x0A, '@', 'Q', 'X', 'V', 0x0A};
@@ -51,5 +53,6 @@ inline Bytes LastDataPacket(std::uint8_t socket, const Bytes& payload) {
 // channel; and the host's reply to it.
 inline const Bytes kPeerCredit{0, 0, 0, 11, 1, 0, 0x03, 0x02, 0x02, 0x00, 0x01};
 inline const Bytes kPeerCreditReply{0, 0, 0, 10, 1, 0, 0x83, 0x00, 0x02, 0x02};
+// clang-format on
 
 }  // namespace nolpa::testing::d4

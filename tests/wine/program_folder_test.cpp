@@ -4,6 +4,7 @@
 // read); and system libraries planted under their names beside the program,
 // or in the work folder, are never loaded.
 #include <windows.h>
+
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>

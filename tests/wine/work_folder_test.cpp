@@ -4,6 +4,7 @@
 // window, or the end of a command-line run, unloads and deletes the library,
 // removes the folder when nothing else is in it and starts the spooler.
 #include <windows.h>
+
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
