@@ -47,8 +47,8 @@ AuditEntry EntryOf(const ident::WriteAttempt& attempt, std::optional<int> exitCo
   return entry;
 }
 
-std::string AuditLine(const AuditEntry& e, const platform::UtcTime& time, const std::string& program,
-                      platform::TextEncoding& encoding) {
+std::string AuditLine(const AuditEntry& e, const platform::UtcTime& time,
+                      const std::string& program, platform::TextEncoding& encoding) {
   const auto device = [&](const std::string& ansi) { return encoding.AnsiToUtf8(ansi); };
   JsonObject line;
   line.Text("time", IsoTime(time)).Text("program", program).Text("version", kProductVersion);

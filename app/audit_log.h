@@ -31,8 +31,8 @@ struct AuditEntry {
   std::string newIdCode;
   std::optional<std::string> oldIdName;
   std::optional<std::string> newIdName;
-  std::string result;   // ident::ResultName
-  std::string message;  // what the program said about it, in English
+  std::string result;           // ident::ResultName
+  std::string message;          // what the program said about it, in English
   std::optional<int> exitCode;  // the run's, where a run has one
 };
 

@@ -55,18 +55,22 @@ bool SpoolerServiceRuns() {
   platform::win32::Win32ServiceManager services;
   const platform::ScopedServiceHandle manager(services, services.OpenManager(kManagerConnect));
   if (!manager.Valid()) return false;
-  const platform::ScopedServiceHandle spooler(services,
-                                              services.OpenServiceNamed(manager.Get(), "spooler", kQueryStatus));
+  const platform::ScopedServiceHandle spooler(
+      services, services.OpenServiceNamed(manager.Get(), "spooler", kQueryStatus));
   std::uint32_t state = 0;
   return spooler.Valid() && services.QueryState(spooler.Get(), &state) && state == kRunning;
 }
 
 class SimulatedDeviceWorld final : public DeviceWorld {
  public:
-  SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock, const std::string& statePath)
-      : world_(std::move(world)), around_(*world_, SimulatedSystemFolder(statePath)), logPath_(statePath + ".log") {
+  SimulatedDeviceWorld(std::unique_ptr<sim::World> world, platform::Clock& clock,
+                       const std::string& statePath)
+      : world_(std::move(world)),
+        around_(*world_, SimulatedSystemFolder(statePath)),
+        logPath_(statePath + ".log") {
     around_.Spooler().FollowService(&SpoolerServiceRuns);
-    installed_ = InstallChannelApiFiles(around_.ChannelApiFiles(), around_.Spooler().System().SystemDirectory());
+    installed_ = InstallChannelApiFiles(around_.ChannelApiFiles(),
+                                        around_.Spooler().System().SystemDirectory());
     SetChannelApiHost(&around_.ChannelApi());
     if (const std::string channel = ByteChannelPathFromEnvironment(); !channel.empty())
       redirected_ = std::make_unique<RedirectedByteChannel>(world_->Files(), channel);
@@ -84,7 +88,8 @@ class SimulatedDeviceWorld final : public DeviceWorld {
   ~SimulatedDeviceWorld() override {
     SetChannelApiHost(nullptr);
     std::ofstream log(logPath_, std::ios::binary | std::ios::app);
-    for (const std::string& path : installed_.notWritten) log << "channel API file not written: " << path << "\r\n";
+    for (const std::string& path : installed_.notWritten)
+      log << "channel API file not written: " << path << "\r\n";
     for (const std::string& path : RemoveChannelApiFiles(installed_.writtenElsewhere))
       log << "channel API file not removed: " << path << "\r\n";
     log << around_.Report();
@@ -114,7 +119,8 @@ class SimulatedDeviceWorld final : public DeviceWorld {
   std::unique_ptr<RedirectedByteChannel> redirected_;
   std::string logPath_;
   InstalledChannelApiFiles installed_;
-  platform::win32::Win32Modules channelApiModules_{platform::win32::Win32Modules::Kind::DriverCompanion};
+  platform::win32::Win32Modules channelApiModules_{
+      platform::win32::Win32Modules::Kind::DriverCompanion};
   // Outlives the library: the program frees it before its world ends.
   morvalib::LibraryServices library_;
 };
@@ -127,7 +133,8 @@ std::unique_ptr<DeviceWorld> OpenDeviceWorld(platform::Clock& clock) {
   const std::string path = StateFilePath();
   std::string error;
   std::unique_ptr<sim::World> world = sim::OpenPersistentWorld(path, clock, &error);
-  if (world == nullptr) throw std::runtime_error("Cannot open the simulator state " + path + ": " + error);
+  if (world == nullptr)
+    throw std::runtime_error("Cannot open the simulator state " + path + ": " + error);
   return std::make_unique<SimulatedDeviceWorld>(std::move(world), clock, path);
 }
 

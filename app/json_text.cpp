@@ -64,7 +64,8 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
   out += '"';
   while (!utf8.empty()) {
     // Runs of plain ASCII characters go over whole.
-    const auto plain = static_cast<std::size_t>(std::find_if_not(utf8.begin(), utf8.end(), PlainAscii) - utf8.begin());
+    const auto plain = static_cast<std::size_t>(
+        std::find_if_not(utf8.begin(), utf8.end(), PlainAscii) - utf8.begin());
     out.append(utf8.substr(0, plain));
     utf8.remove_prefix(plain);
     if (utf8.empty()) break;

@@ -22,7 +22,8 @@ int RunProgram(const CommandLineValues& values) {
   ui::TMainForm form(ui::FormServices{
       services, discovery::StandardRoutes(services, [&form] { return form.SerialLibrary(); }),
       [services](int mode) { return ident::ControlSpooler(services, mode); },
-      [&platform](platform::ModuleHandle library) { platform.LibraryLoaded(library); }, audit.Get()});
+      [&platform](platform::ModuleHandle library) { platform.LibraryLoaded(library); },
+      audit.Get()});
   ui::win32::MainWindow window(form, application.Handle());
   platform.SetMessageOwner(window.Handle());
 

@@ -16,7 +16,8 @@ std::optional<discovery::DeviceRecord> FirstMatchingDevice(ui::TMainForm& form, 
   if (!form.DeviceList) return std::nullopt;
   for (std::size_t i = 0; i < form.DeviceList->Count(); ++i) {
     discovery::DeviceRecord record = form.DeviceList->Record(i);
-    if (form.BatchProductName.empty() || SameText(form, form.BatchProductName, record.productText)) {
+    if (form.BatchProductName.empty() ||
+        SameText(form, form.BatchProductName, record.productText)) {
       if (index != nullptr) *index = static_cast<int>(i);
       return record;
     }

@@ -11,11 +11,11 @@
 namespace nolpa::app {
 
 // BatchExitCode values.
-inline constexpr std::int32_t kCodeMatches = 0;   // the device holds BatchIdCode
-inline constexpr std::int32_t kNoDevice = 1;      // none found, or none of that product
-inline constexpr std::int32_t kDeviceGone = 2;    // set: not found again after the write
-inline constexpr std::int32_t kCodeDiffers = 3;   // another code (also a failed write)
-inline constexpr std::int32_t kRunFailed = 4;     // an exception ended the run
+inline constexpr std::int32_t kCodeMatches = 0;  // the device holds BatchIdCode
+inline constexpr std::int32_t kNoDevice = 1;     // none found, or none of that product
+inline constexpr std::int32_t kDeviceGone = 2;   // set: not found again after the write
+inline constexpr std::int32_t kCodeDiffers = 3;  // another code (also a failed write)
+inline constexpr std::int32_t kRunFailed = 4;    // an exception ended the run
 
 // The write is read back after this wait, up to this many times.
 inline constexpr std::uint32_t kRescanWaitMs = 5000;

@@ -35,9 +35,9 @@ class RedirectedByteChannel final : public platform::DeviceFiles {
                  std::uint32_t* returned) override {
     return simulated_.IoControl(handle, code, in, inSize, out, outSize, returned);
   }
-  platform::ControlResult Control(platform::DeviceHandle handle, std::uint32_t code,
-                                  const void* in, std::uint32_t inSize, void* out,
-                                  std::uint32_t outSize, std::uint32_t* returned) override {
+  platform::ControlResult Control(platform::DeviceHandle handle, std::uint32_t code, const void* in,
+                                  std::uint32_t inSize, void* out, std::uint32_t outSize,
+                                  std::uint32_t* returned) override {
     return simulated_.Control(handle, code, in, inSize, out, outSize, returned);
   }
   bool SetTimeouts(platform::DeviceHandle handle, const platform::CommTimeouts& timeouts) override;

@@ -15,8 +15,9 @@ constexpr char kResource[] = "SIMCHANNELAPI";
 sim::ChannelApiStandIn* host = nullptr;
 
 bool FileHolds(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   std::vector<std::uint8_t> held(bytes.size() + 1);
   DWORD read = 0;
@@ -26,12 +27,13 @@ bool FileHolds(const std::string& path, const std::vector<std::uint8_t>& bytes) 
 }
 
 bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, bool replace) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                            replace ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
-                  written == bytes.size();
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
+      written == bytes.size();
   CloseHandle(file);
   if (!ok) DeleteFileA(path.c_str());
   return ok;
@@ -46,7 +48,8 @@ bool CarriedImage(std::vector<std::uint8_t>* image) {
 
 void SetChannelApiHost(sim::ChannelApiStandIn* standIn) { host = standIn; }
 
-InstalledChannelApiFiles InstallChannelApiFiles(const std::vector<std::string>& paths, const std::string& ownFolder) {
+InstalledChannelApiFiles InstallChannelApiFiles(const std::vector<std::string>& paths,
+                                                const std::string& ownFolder) {
   std::vector<std::uint8_t> image;
   const bool carried = CarriedImage(&image);
   InstalledChannelApiFiles result;
@@ -54,8 +57,10 @@ InstalledChannelApiFiles InstallChannelApiFiles(const std::vector<std::string>& 
     // The world joins its system-folder files onto exactly this folder.
     const bool own = !ownFolder.empty() && path.starts_with(ownFolder + "\\");
     if (carried && FileHolds(path, image)) continue;
-    if (!carried || !WriteWhole(path, image, own)) result.notWritten.push_back(path);
-    else if (!own) result.writtenElsewhere.push_back(path);
+    if (!carried || !WriteWhole(path, image, own))
+      result.notWritten.push_back(path);
+    else if (!own)
+      result.writtenElsewhere.push_back(path);
   }
   return result;
 }
@@ -74,13 +79,15 @@ std::vector<std::string> RemoveChannelApiFiles(const std::vector<std::string>& w
 // Called by the stand-in file's DllMain, and on each of its calls: the
 // module is loaded and freed for real, the calls go to the world's stand-in.
 extern "C" __declspec(dllexport) int SimChannelApiLoaded(const char* path) {
-  return nolpa::app::host != nullptr && path != nullptr && nolpa::app::host->ModuleLoaded(path) ? 1 : 0;
+  return nolpa::app::host != nullptr && path != nullptr && nolpa::app::host->ModuleLoaded(path) ? 1
+                                                                                                : 0;
 }
 
 extern "C" __declspec(dllexport) void SimChannelApiFreed(void) {
   if (nolpa::app::host != nullptr) nolpa::app::host->ModuleFreed();
 }
 
-extern "C" __declspec(dllexport) nolpa::platform::ExportedFunction SimChannelApiExport(const char* name) {
+extern "C" __declspec(dllexport) nolpa::platform::ExportedFunction
+    SimChannelApiExport(const char* name) {
   return nolpa::app::host != nullptr ? nolpa::app::host->ExportNamed(name) : nullptr;
 }

@@ -30,7 +30,8 @@ struct InstalledChannelApiFiles {
 // already. A file in `ownFolder` (the simulator's) is replaced; anywhere
 // else (a driver's folder the fleet names) only a missing file is written,
 // so a file the simulator did not make is never overwritten.
-InstalledChannelApiFiles InstallChannelApiFiles(const std::vector<std::string>& paths, const std::string& ownFolder);
+InstalledChannelApiFiles InstallChannelApiFiles(const std::vector<std::string>& paths,
+                                                const std::string& ownFolder);
 
 // Removes the files InstallChannelApiFiles wrote outside its own folder
 // (`written`), each only while it still holds the carried file's bytes.

@@ -10,9 +10,9 @@
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_host_files.h"
 #include "platform/win32/win32_message_boxes.h"
-#include "platform/win32/win32_service_manager.h"
 #include "platform/win32/win32_modules.h"
 #include "platform/win32/win32_program_files.h"
+#include "platform/win32/win32_service_manager.h"
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_compare.h"
 

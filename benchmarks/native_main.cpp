@@ -32,10 +32,11 @@ int main() {
   const struct {
     const char* name;
     Scenario run;
-  } figures[] = {{"write_virtual_ms", &nolpa::bench::BenchWorld::CommandWrite},
-                 {"commtest_virtual_ms", &nolpa::bench::BenchWorld::CommunicationTest},
-                 {"serial_virtual_ms", &nolpa::bench::BenchWorld::SerialNumberRead},
-                 {"serial_stale_virtual_ms", &nolpa::bench::BenchWorld::SerialNumberReadAfterStaleReplies}};
+  } figures[] = {
+      {"write_virtual_ms", &nolpa::bench::BenchWorld::CommandWrite},
+      {"commtest_virtual_ms", &nolpa::bench::BenchWorld::CommunicationTest},
+      {"serial_virtual_ms", &nolpa::bench::BenchWorld::SerialNumberRead},
+      {"serial_stale_virtual_ms", &nolpa::bench::BenchWorld::SerialNumberReadAfterStaleReplies}};
   int failures = 0;
   for (const auto& figure : figures) {
     const std::string error = (world.*figure.run)(meter);

@@ -50,8 +50,10 @@ BenchWorld::BenchWorld(platform::Clock& clock) : parts_(std::make_unique<Parts>(
   vendor.idName = u"Bench";
   vendor.usb.product = u"VX Bench";
   parts_->world.AddVendorPrinter(vendor);
-  const sim::ClassPrinter& printer = parts_->world.AddClassPrinter(
-      {.name = "bench-class", .deviceId = kClassDeviceId, .serial = kClassSerial, .firmware = "1.20"});
+  const sim::ClassPrinter& printer = parts_->world.AddClassPrinter({.name = "bench-class",
+                                                                    .deviceId = kClassDeviceId,
+                                                                    .serial = kClassSerial,
+                                                                    .firmware = "1.20"});
   parts_->classPath = printer.InterfacePath();
   parts_->bus.PlugAll();
   morvalib::InstallServices(parts_->bus.Services(parts_->world, clock));
@@ -121,7 +123,8 @@ std::string BenchWorld::SerialNumberRead(Meter& meter) {
   char serial[64] = {};
   int length = 0;
   meter.Start();
-  const int result = ::GetUSBSerialNumber(parts_->classPath.c_str(), serial, sizeof serial, &length, 0);
+  const int result =
+      ::GetUSBSerialNumber(parts_->classPath.c_str(), serial, sizeof serial, &length, 0);
   meter.Stop();
   if (result != MORVALIB_OK) return "GetUSBSerialNumber gave " + std::to_string(result);
   if (std::string(serial) != kClassSerial) return "GetUSBSerialNumber read " + std::string(serial);

@@ -15,7 +15,8 @@ namespace {
 // unit such as U+0100 ends them, and what is shown is what is checked.
 std::string NarrowUnits(const std::uint8_t* data, int units) {
   std::string text;
-  for (int i = 0; i < units && data[2 * i] != 0; ++i) text.push_back(static_cast<char>(data[2 * i]));
+  for (int i = 0; i < units && data[2 * i] != 0; ++i)
+    text.push_back(static_cast<char>(data[2 * i]));
   return text;
 }
 
@@ -62,9 +63,7 @@ const char* BoardText(std::uint8_t status0) {
   return kOtherBoard;
 }
 
-std::uint16_t Le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 }  // namespace
 
@@ -86,8 +85,10 @@ std::optional<DeviceStrings> ReadDeviceStrings(platform::DeviceFiles& files,
     remaining -= len;
     if (remaining < 0) break;  // reaches past what the driver returned
     std::string text = DescriptorText(reply.data(), position, len);
-    if (number == 1) strings.product = std::move(text);
-    else if (number == 2) strings.idCode = std::move(text);
+    if (number == 1)
+      strings.product = std::move(text);
+    else if (number == 2)
+      strings.idCode = std::move(text);
     position += len;
   }
   strings.idName = ReadIdName(files, handle);

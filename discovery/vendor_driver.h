@@ -18,7 +18,7 @@ inline constexpr platform::Guid kVendorInterfaceClass = {
 inline constexpr char kVendorPathSuffix[] = "\\RK";
 
 // Read requests: no input, METHOD_BUFFERED, FILE_ANY_ACCESS, device type 0x22.
-inline constexpr std::uint32_t kGetDeviceDescriptor = 0x222040;  // 18 bytes
+inline constexpr std::uint32_t kGetDeviceDescriptor = 0x222040;   // 18 bytes
 inline constexpr std::uint32_t kGetStringDescriptors = 0x222048;  // up to 1024 bytes
 inline constexpr std::uint32_t kGetStatusBlock = 0x2220C0;        // 4 bytes
 inline constexpr std::uint32_t kGetIdName = 0x2220CC;             // up to 512 bytes

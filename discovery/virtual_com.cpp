@@ -27,8 +27,8 @@ bool ProbeVirtualComPort(const platform::Platform& platform, int index, DeviceLi
   const auto infoLine = FormatUsbInfoLine(*platform.files, device.Get());
   if (!infoLine) return false;
 
-  list.Append({devicePath, strings->product + kPortNameSeparator + portName + "]",
-               strings->idCode, strings->idName, "", *infoLine});
+  list.Append({devicePath, strings->product + kPortNameSeparator + portName + "]", strings->idCode,
+               strings->idName, "", *infoLine});
   return true;
 }
 

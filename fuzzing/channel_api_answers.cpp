@@ -41,7 +41,8 @@ int Sized(unsigned char* buffer, int* size) {
     return input->Byte() & 1 ? ZQ_E_SIZE : Result();
   }
   FUZZ_CHECK(*size > 0);
-  const auto bytes = input->Take(static_cast<std::size_t>(*size) <= input->Left() ? *size : input->Left());
+  const auto bytes =
+      input->Take(static_cast<std::size_t>(*size) <= input->Left() ? *size : input->Left());
   if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
   *size = Size();
   return Result();
@@ -68,7 +69,8 @@ class FuzzModules final : public platform::Modules {
     const std::string n = name;
     if (n == "ZQInitialize") return reinterpret_cast<platform::ExportedFunction>(&ZqInitialize);
     if (n == "ZQRelease") return reinterpret_cast<platform::ExportedFunction>(&ZqRelease);
-    if (n == "ZQGetAvailableChannel") return reinterpret_cast<platform::ExportedFunction>(&ZqAvailable);
+    if (n == "ZQGetAvailableChannel")
+      return reinterpret_cast<platform::ExportedFunction>(&ZqAvailable);
     if (n == "ZQOpenChannel") return reinterpret_cast<platform::ExportedFunction>(&ZqOpen);
     if (n == "ZQCloseChannel") return reinterpret_cast<platform::ExportedFunction>(&ZqClose);
     if (n == "ZQReceive") return reinterpret_cast<platform::ExportedFunction>(&ZqReceive);
@@ -94,7 +96,8 @@ struct Setting {
                                      .modules = &modules};
   Setting() {
     spooler.SetSystemDirectory("C:\\WINDOWS\\system32");
-    spooler.AddDriver({.name = "Nolpa Line", .driverPath = "C:\\drivers\\NLLINE.DLL", .dataFile = "NLLINE.INI"});
+    spooler.AddDriver(
+        {.name = "Nolpa Line", .driverPath = "C:\\drivers\\NLLINE.DLL", .dataFile = "NLLINE.INI"});
     spooler.SetMachineString("Software\\VARDU\\QTR7\\Driver\\Nolpa Line", "ZQAPI32", "ZQAPI2.DLL");
     spooler.AddPrinter({.name = kPrinter, .port = "USB001", .driver = "Nolpa Line"});
     spooler.AddFile(kLibrary);
@@ -113,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(id->size() <= static_cast<std::size_t>(api::kMaxSizedBuffer));
     }
     if (const auto channels = api::AvailableChannels(kPrinter))
-      FUZZ_CHECK(channels->size() <= static_cast<std::size_t>(api::kMaxSizedBuffer) / ZQ_CHANNEL_ENTRY_SIZE);
+      FUZZ_CHECK(channels->size() <=
+                 static_cast<std::size_t>(api::kMaxSizedBuffer) / ZQ_CHANNEL_ENTRY_SIZE);
     const int channel = api::OpenChannel(kPrinter, ZQ_CHANNEL_CONTROL);
     const std::uint8_t command[] = {'s', 't'};
     api::Send(channel, command, 2);

@@ -3,8 +3,8 @@
 // fleet that loads is written back, and what is written loads again to the
 // same text. The loaded fleet also serves as the state another writer
 // stored: taking it in changes nothing.
-#include "fuzzing/support/fuzz_input.h"
 #include "sim/fleet.h"
+#include "fuzzing/support/fuzz_input.h"
 #include "sim/virtual_clock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,14 +1,14 @@
 // The packet codec's parsers of what the printer sends: the header, the
 // replies to each transaction, and Error packets. The input is one packet.
-#include "fuzzing/support/fuzz_input.h"
 #include "serial_library/engine/packet_codec.h"
+#include "fuzzing/support/fuzz_input.h"
 
 namespace {
 
 using namespace nolpa::serial_library;
 
-constexpr Command kCommands[] = {Command::Init,          Command::OpenChannel, Command::CloseChannel,
-                                 Command::Credit,        Command::CreditRequest, Command::Exit,
+constexpr Command kCommands[] = {Command::Init,   Command::OpenChannel,   Command::CloseChannel,
+                                 Command::Credit, Command::CreditRequest, Command::Exit,
                                  Command::Error};
 
 std::size_t DeclaredLength(std::span<const std::uint8_t> packet) {

@@ -101,7 +101,8 @@ void CheckExchange(const EngineStatus& status, const Bytes& reply) {
 }
 
 bool EndsWith(const Bytes& bytes, const Bytes& tail) {
-  return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
+  return bytes.size() >= tail.size() &&
+         std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
 }
 
 }  // namespace
@@ -120,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       CheckExchange(engine.ControlExchange(serialCommand, reply), reply);
       if (const auto serial = nolpa::morvalib::DecodeSerialReply(reply))
         FUZZ_CHECK(serial->size() <= reply.size() / 2);
-      CheckExchange(engine.ControlExchange(nolpa::morvalib::kStatusCommand, reply, &nolpa::morvalib::ReplyIsWhole),
+      CheckExchange(engine.ControlExchange(nolpa::morvalib::kStatusCommand, reply,
+                                           &nolpa::morvalib::ReplyIsWhole),
                     reply);
       nolpa::morvalib::DecodeStatusReply(reply);
     }

@@ -42,9 +42,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s TARGET PATH...\n", argv[0]);
     return 2;
   }
-  const auto* target = std::find_if(std::begin(nolpa::fuzz::kReplayTargets),
-                                    std::end(nolpa::fuzz::kReplayTargets),
-                                    [&](const auto& t) { return std::strcmp(t.name, argv[1]) == 0; });
+  const auto* target =
+      std::find_if(std::begin(nolpa::fuzz::kReplayTargets), std::end(nolpa::fuzz::kReplayTargets),
+                   [&](const auto& t) { return std::strcmp(t.name, argv[1]) == 0; });
   if (target == std::end(nolpa::fuzz::kReplayTargets)) {
     std::fprintf(stderr, "no fuzz target named %s\n", argv[1]);
     return 2;

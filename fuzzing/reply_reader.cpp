@@ -4,8 +4,8 @@
 // and EmptyChannel's limit in tenths of a second (0: the default). Then
 // bursts follow: a pause in tens of ms after the previous one, a count
 // (up to 32) and the bytes that arrive together.
-#include "fuzzing/support/fuzz_input.h"
 #include "printerio/reply_reader.h"
+#include "fuzzing/support/fuzz_input.h"
 #include "tests/support/scripted_device.h"
 
 namespace {
@@ -19,23 +19,16 @@ constexpr int kMaxReplies = 64;
 
 void CheckReply(ReplyKind kind, int count, const ReplyBuffer& buffer) {
   switch (kind) {
-    case ReplyNone:
-      FUZZ_CHECK(count == 0);
-      return;
+    case ReplyNone: FUZZ_CHECK(count == 0); return;
     case ReplyOneByte:
-    case ReplyOther:
-      FUZZ_CHECK(count == 1);
-      break;
-    case ReplyFourByte:
-      FUZZ_CHECK(count == 4);
-      break;
+    case ReplyOther: FUZZ_CHECK(count == 1); break;
+    case ReplyFourByte: FUZZ_CHECK(count == 4); break;
     case ReplyBlock:
       FUZZ_CHECK(count >= 2 && count <= static_cast<int>(kReplyBufferSize));
       FUZZ_CHECK(buffer[count - 1] == 0x00);
       for (int i = 0; i + 1 < count; ++i) FUZZ_CHECK(buffer[i] != 0x00);
       break;
-    default:
-      FUZZ_CHECK(!"unknown reply kind");
+    default: FUZZ_CHECK(!"unknown reply kind");
   }
   FUZZ_CHECK(ClassifyReplyByte(buffer[0]) == kind);
   for (int i = 1; i < count; ++i) FUZZ_CHECK(buffer[i] != 0x11 && buffer[i] != 0x13);

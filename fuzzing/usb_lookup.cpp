@@ -86,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzHubDriver driver(input);
   CheckName(morvalib::RootHubName(driver, 9));
-  if (const auto ports = morvalib::HubPortCount(driver, 9)) FUZZ_CHECK(*ports >= 0 && *ports <= 255);
+  if (const auto ports = morvalib::HubPortCount(driver, 9))
+    FUZZ_CHECK(*ports >= 0 && *ports <= 255);
   driver.askedPort = 1 + input.Byte();
   CheckName(morvalib::PortDriverKey(driver, 9, driver.askedPort));
   return 0;

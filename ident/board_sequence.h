@@ -34,8 +34,7 @@ struct BoardLocation {
 // 16-bit unit with a zero high byte) followed by a 16-bit checksum of the
 // length byte, the 3 and the character bytes. The empty text is the single
 // location (base, 0x00FF). Requires text.size() <= kMaxBoardTextLength.
-std::vector<BoardLocation> BoardStringImage(std::uint16_t base,
-                                            std::string_view text);
+std::vector<BoardLocation> BoardStringImage(std::uint16_t base, std::string_view text);
 
 // Selects the board address the next WriteBoardValue goes to. True when the
 // driver accepted the request.
@@ -48,16 +47,14 @@ bool WriteBoardValue(platform::DeviceFiles& files, platform::DeviceHandle board,
 
 // Tells the board that the write is complete: the board takes the written
 // images into use only then, so a refused finish means nothing changed.
-bool FinishBoardWrite(platform::DeviceFiles& files,
-                      platform::DeviceHandle board);
+bool FinishBoardWrite(platform::DeviceFiles& files, platform::DeviceHandle board);
 
 // Writes the image of `text` at `base`, each location as SetBoardAddress
 // then WriteBoardValue. Stops at the first refused request with false,
 // leaving the locations before it written. A text longer than
 // kMaxBoardTextLength is refused with false before any request.
-bool WriteBoardString(platform::DeviceFiles& files,
-                      platform::DeviceHandle board, std::uint16_t base,
-                      std::string_view text);
+bool WriteBoardString(platform::DeviceFiles& files, platform::DeviceHandle board,
+                      std::uint16_t base, std::string_view text);
 
 // Writes both identifiers in full (changed or not): the ID code at
 // kIdCodeBase, the ID name at kIdNameBase, then FinishBoardWrite. False at
@@ -65,8 +62,7 @@ bool WriteBoardString(platform::DeviceFiles& files,
 // is refused. If either text is
 // longer than kMaxBoardTextLength, returns false before any request, so the
 // board is left untouched.
-bool WriteIdByBoard(platform::DeviceFiles& files,
-                    platform::DeviceHandle boardHandle, std::string_view idCode,
-                    std::string_view idName);
+bool WriteIdByBoard(platform::DeviceFiles& files, platform::DeviceHandle boardHandle,
+                    std::string_view idCode, std::string_view idName);
 
 }  // namespace nolpa::ident

@@ -15,8 +15,7 @@ namespace nolpa::ident {
 // The reset that starts the sequence; the communication test sends it too.
 using printerio::kResetSequence;
 // Asks for the one byte that the opening and closing packets carry.
-inline constexpr std::array<std::uint8_t, 3> kIdentificationQuery = {0x1D, 0x49,
-                                                                     0x01};
+inline constexpr std::array<std::uint8_t, 3> kIdentificationQuery = {0x1D, 0x49, 0x01};
 // Record keys: the digit characters 9 and 8.
 inline constexpr std::uint8_t kIdCodeKey = 0x39;
 inline constexpr std::uint8_t kIdNameKey = 0x38;
@@ -46,9 +45,8 @@ std::array<std::uint8_t, 10> ClearCommand(std::uint8_t key);
 // that will not fall silent; the closing packet is then not sent. A new
 // value longer than kMaxCommandTextLength is refused before anything is sent.
 // Takes at least 2000 ms (the silence that ends the emptying).
-bool WriteIdByCommands(printerio::ByteChannel& channel,
-                       std::string_view newCode, std::string_view newName,
-                       std::string_view storedCode,
+bool WriteIdByCommands(printerio::ByteChannel& channel, std::string_view newCode,
+                       std::string_view newName, std::string_view storedCode,
                        std::string_view storedName);
 
 }  // namespace nolpa::ident

@@ -10,8 +10,8 @@ using resources::MessageId;
 std::string DateIdCode(const platform::LocalTime& t, bool printerClassRoute) {
   char text[64];
   if (printerClassRoute) {
-    std::snprintf(text, sizeof text, "%04d%02d%d%02d%02d%02d%02d%03d", t.year, t.month,
-                  t.dayOfWeek, t.day, t.hour, t.minute, t.second, t.millisecond);
+    std::snprintf(text, sizeof text, "%04d%02d%d%02d%02d%02d%02d%03d", t.year, t.month, t.dayOfWeek,
+                  t.day, t.hour, t.minute, t.second, t.millisecond);
   } else {
     std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);

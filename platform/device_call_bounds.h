@@ -57,8 +57,7 @@ inline std::uint32_t ReadBoundMs(const std::optional<CommTimeouts>& timeouts, st
     return kImmediateReadGraceMs;
   if (anyGap && t.readTotalTimeoutMultiplier == kMax && t.readTotalTimeoutConstant != kMax)
     return Capped(std::uint64_t{t.readTotalTimeoutConstant} + kImmediateReadGraceMs);
-  const std::uint64_t total =
-      Total(t.readTotalTimeoutMultiplier, size, t.readTotalTimeoutConstant);
+  const std::uint64_t total = Total(t.readTotalTimeoutMultiplier, size, t.readTotalTimeoutConstant);
   return total == 0 ? kLongestDeviceWaitMs : Capped(total + kImmediateReadGraceMs);
 }
 

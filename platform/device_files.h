@@ -42,8 +42,7 @@ class DeviceFiles {
   // receives the bytes read (0 when none was waiting). Never blocks beyond
   // the handle's time-outs (ReadBoundMs, whether or not the driver took
   // them); a read that reaches its bound ends with the bytes that came.
-  virtual bool Read(DeviceHandle handle, void* buffer, std::uint32_t size,
-                    std::uint32_t* done) = 0;
+  virtual bool Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uint32_t* done) = 0;
 
   // One write. Returns the call's success; `*done` receives the number of
   // bytes the device took, which may be fewer than `size`. A write still
@@ -55,9 +54,9 @@ class DeviceFiles {
   // when the driver accepted the request; `*returned` receives the count of
   // output bytes it filled in. A request still pending after
   // kControlBoundMs is cancelled and fails.
-  virtual bool IoControl(DeviceHandle handle, std::uint32_t code,
-                         const void* in, std::uint32_t inSize, void* out,
-                         std::uint32_t outSize, std::uint32_t* returned) = 0;
+  virtual bool IoControl(DeviceHandle handle, std::uint32_t code, const void* in,
+                         std::uint32_t inSize, void* out, std::uint32_t outSize,
+                         std::uint32_t* returned) = 0;
 
   // IoControl that also tells a device that is not ready from other
   // failures. Without that knowledge (this default) every failure is Failed.
@@ -65,7 +64,7 @@ class DeviceFiles {
                                 std::uint32_t inSize, void* out, std::uint32_t outSize,
                                 std::uint32_t* returned) {
     return IoControl(handle, code, in, inSize, out, outSize, returned) ? ControlResult::Done
-                                                                         : ControlResult::Failed;
+                                                                       : ControlResult::Failed;
   }
 
   // SetCommTimeouts. Handles that are not serial ports refuse it; callers

@@ -30,8 +30,8 @@ class DeviceInterfaces {
   // (SetupDiEnumDeviceInterfaces, then SetupDiGetDeviceInterfaceDetailA once
   // for the size and once into a buffer of that size). False when the set has
   // no such interface or the detail cannot be read.
-  virtual bool InterfacePath(InterfaceSet set, const Guid& interfaceClass,
-                             std::uint32_t index, std::string* path) = 0;
+  virtual bool InterfacePath(InterfaceSet set, const Guid& interfaceClass, std::uint32_t index,
+                             std::string* path) = 0;
 
   // SetupDiEnumDeviceInterfaces alone: whether `set` holds an interface
   // numbered `index` of the class at all, readable or not. An enumeration

@@ -13,8 +13,7 @@ class MessageBoxes {
 
   // Shows one modal box and returns when it is dismissed. Text and caption
   // are UTF-8; the real implementation shows them through the wide calls.
-  virtual void Show(const std::string& text, const std::string& caption,
-                    MessageIcon icon) = 0;
+  virtual void Show(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
 };
 
 }  // namespace nolpa::platform

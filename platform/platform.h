@@ -7,9 +7,9 @@
 #include "platform/dos_devices.h"
 #include "platform/host_files.h"
 #include "platform/message_boxes.h"
-#include "platform/service_manager.h"
 #include "platform/modules.h"
 #include "platform/program_files.h"
+#include "platform/service_manager.h"
 #include "platform/system_info.h"
 #include "platform/text_compare.h"
 

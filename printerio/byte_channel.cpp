@@ -22,8 +22,7 @@ bool ByteChannel::WriteAll(std::span<const std::uint8_t> bytes) {
 }
 
 bool ByteChannel::WriteAll(std::string_view text) {
-  return WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
-                            text.size()));
+  return WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 std::optional<std::uint8_t> ByteChannel::TryReadByte() {
@@ -33,8 +32,6 @@ std::optional<std::uint8_t> ByteChannel::TryReadByte() {
   return byte;
 }
 
-void ByteChannel::ApplyChannelTimeouts() {
-  files_.SetTimeouts(handle_, kChannelTimeouts);
-}
+void ByteChannel::ApplyChannelTimeouts() { files_.SetTimeouts(handle_, kChannelTimeouts); }
 
 }  // namespace nolpa::printerio

@@ -17,8 +17,7 @@ class ByteChannel {
  public:
   // Borrows all three. The caller opened `handle` and closes it after the
   // channel is no longer used.
-  ByteChannel(platform::DeviceFiles& files, platform::Clock& clock,
-              platform::DeviceHandle handle);
+  ByteChannel(platform::DeviceFiles& files, platform::Clock& clock, platform::DeviceHandle handle);
 
   // Sends `bytes` with exactly one write call. True only when the call
   // succeeded and the device took every byte; a short write is a failure and

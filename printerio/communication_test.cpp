@@ -32,8 +32,8 @@ CommTestOutcome TestByLibrary(platform::ScopedDevice& device, const CommTestRequ
   int result = -1;
   // The library opens the printer on its own while this handle stays open.
   if (firmwareVersion)
-    result = firmwareVersion(request.devicePath.c_str(), version.data(), kFirmwareBufferSize,
-                             &length);
+    result =
+        firmwareVersion(request.devicePath.c_str(), version.data(), kFirmwareBufferSize, &length);
   device.Close();
   if (result != 0) return outcome;
   // Bounded by the buffer: a library that fills it without a NUL must not

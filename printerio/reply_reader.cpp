@@ -29,12 +29,10 @@ int ClassifyReplyByte(std::uint8_t byte) {
 }
 
 int ReadReplyByte(ByteChannel& channel) {
-  return ReadByteUntil(channel,
-                       channel.clock().NowMs() + kReplyByteTimeoutMs);
+  return ReadByteUntil(channel, channel.clock().NowMs() + kReplyByteTimeoutMs);
 }
 
-ReplyKind ReadReply(ByteChannel& channel,
-                    std::span<std::uint8_t, kReplyBufferSize> buffer,
+ReplyKind ReadReply(ByteChannel& channel, std::span<std::uint8_t, kReplyBufferSize> buffer,
                     int& count) {
   count = 0;
   const int first = ReadReplyByte(channel);

@@ -12,11 +12,11 @@ namespace nolpa::printerio {
 // The shape of one reply, decided by its first byte. The values are part of
 // the interface: callers compare and report them as numbers.
 enum ReplyKind : int {
-  ReplyNone = -1,      // nothing arrived in time, or a block grew too long
-  ReplyOneByte = 1,    // first byte b with (b & 0x93) == 0x12; b alone
-  ReplyFourByte = 2,   // (b & 0x93) == 0x10; b and the next three bytes
-  ReplyBlock = 3,      // (b & 0x91) == 0x11; b up to and including a 0x00
-  ReplyOther = 4,      // any other byte; b alone
+  ReplyNone = -1,     // nothing arrived in time, or a block grew too long
+  ReplyOneByte = 1,   // first byte b with (b & 0x93) == 0x12; b alone
+  ReplyFourByte = 2,  // (b & 0x93) == 0x10; b and the next three bytes
+  ReplyBlock = 3,     // (b & 0x91) == 0x11; b up to and including a 0x00
+  ReplyOther = 4,     // any other byte; b alone
 };
 
 // ClassifyReplyByte's answer for the flow-control bytes 0x11 and 0x13.
@@ -52,15 +52,13 @@ int ReadReplyByte(ByteChannel& channel);
 // A reply cut short by a silent byte is lost (ReplyNone); a block that
 // reaches 80 bytes without 0x00 ends at once with ReplyNone, its bytes left in
 // the buffer without meaning and the rest of it read by later calls.
-ReplyKind ReadReply(ByteChannel& channel,
-                    std::span<std::uint8_t, kReplyBufferSize> buffer,
+ReplyKind ReadReply(ByteChannel& channel, std::span<std::uint8_t, kReplyBufferSize> buffer,
                     int& count);
 
 // Discards whatever the printer sends until it has been silent (no byte other
 // than 0x11/0x13) for kReplyByteTimeoutMs; so it always takes at least that
 // long. True when that silence came; false when `limitMs` passed first, which
 // bounds the wait on a printer that never stops talking to about `limitMs`.
-bool EmptyChannel(ByteChannel& channel,
-                  std::uint64_t limitMs = kEmptyChannelLimitMs);
+bool EmptyChannel(ByteChannel& channel, std::uint64_t limitMs = kEmptyChannelLimitMs);
 
 }  // namespace nolpa::printerio

@@ -10,7 +10,7 @@ namespace nolpa::printerio {
 
 // "VARDU NOLPAID Test Print", a line feed and a NUL: 26 bytes, all sent.
 inline constexpr std::array<std::uint8_t, 26> kTestLine = {
-    'V', 'A', 'R', 'D', 'U', ' ', 'N', 'O', 'L', 'P', 'A', 'I', 'D',
+    'V', 'A', 'R', 'D', 'U', ' ', 'N', 'O', 'L', 'P', 'A', 'I',  'D',
     ' ', 'T', 'e', 's', 't', ' ', 'P', 'r', 'i', 'n', 't', 0x0A, 0x00};
 
 // Opens the device, sets the channel time-outs and sends kTestLine in one

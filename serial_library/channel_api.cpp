@@ -51,7 +51,8 @@ bool BindAll(platform::Modules& modules, platform::ModuleHandle module, Operatio
          Bind(modules, module, "ZQGetAvailableChannel", &ops->getAvailableChannel) &&
          Bind(modules, module, "ZQOpenChannel", &ops->openChannel) &&
          Bind(modules, module, "ZQCloseChannel", &ops->closeChannel) &&
-         Bind(modules, module, "ZQReceive", &ops->receive) && Bind(modules, module, "ZQSend", &ops->send) &&
+         Bind(modules, module, "ZQReceive", &ops->receive) &&
+         Bind(modules, module, "ZQSend", &ops->send) &&
          Bind(modules, module, "ZQGetStatus", &ops->getStatus) &&
          Bind(modules, module, "ZQGetDeviceID", &ops->getDeviceId);
 }
@@ -67,7 +68,8 @@ void Forget(State& api) {
 // A buffer of a sized call, from the heap, freed on every path.
 class HeapBuffer {
  public:
-  explicit HeapBuffer(int size) : bytes_(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]()) {
+  explicit HeapBuffer(int size)
+      : bytes_(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]()) {
     if (bytes_ != nullptr) ++Api().liveBuffers;
   }
   ~HeapBuffer() {
@@ -89,7 +91,8 @@ class HeapBuffer {
 // A negative result is kept as the last result; anything else unexpected
 // (a size query answered otherwise, an impossible size) also fails.
 bool Sized(const std::function<int(std::uint8_t* buffer, int* size)>& call,
-           const std::function<bool(int result, const std::uint8_t* bytes, int size, int capacity)>& take) {
+           const std::function<bool(int result, const std::uint8_t* bytes, int size, int capacity)>&
+               take) {
   State& api = Api();
   int size = 0;
   const int query = call(nullptr, &size);
@@ -164,7 +167,8 @@ std::optional<std::string> DeviceId(const std::string& printerName) {
   std::optional<std::string> id;
   Sized(
       [&](std::uint8_t* buffer, int* size) {
-        return api.ops.getDeviceId(ZQ_PRINTER_BY_NAME, printerName.c_str(), reinterpret_cast<char*>(buffer), size);
+        return api.ops.getDeviceId(ZQ_PRINTER_BY_NAME, printerName.c_str(),
+                                   reinterpret_cast<char*>(buffer), size);
       },
       [&](int result, const std::uint8_t* bytes, int, int capacity) {
         if (result != 0) return false;
@@ -222,7 +226,8 @@ std::optional<std::vector<std::uint8_t>> Receive(int channel, int waitMs) {
   const State& api = Api();
   if (!Ready(api)) return std::nullopt;
   std::optional<std::vector<std::uint8_t>> received;
-  Sized([&](std::uint8_t* buffer, int* size) { return api.ops.receive(channel, buffer, size, waitMs); },
+  Sized([&](std::uint8_t* buffer,
+            int* size) { return api.ops.receive(channel, buffer, size, waitMs); },
         [&](int count, const std::uint8_t* bytes, int, int capacity) {
           if (count <= 0 || count > capacity) return false;
           received = Copy(bytes, count);

@@ -34,8 +34,8 @@ typedef int(ZQAPI_CALL* ZQInitializeFn)(void);
 /* Result ignored. */
 typedef int(ZQAPI_CALL* ZQReleaseFn)(void);
 /* Sized; positive: the number of entries written. */
-typedef int(ZQAPI_CALL* ZQGetAvailableChannelFn)(int byName, const char* printer, unsigned char* buffer,
-                                                 int* size);
+typedef int(ZQAPI_CALL* ZQGetAvailableChannelFn)(int byName, const char* printer,
+                                                 unsigned char* buffer, int* size);
 /* Positive: the channel handle. */
 typedef int(ZQAPI_CALL* ZQOpenChannelFn)(int byName, const char* printer, unsigned int channelType);
 /* Result ignored. */

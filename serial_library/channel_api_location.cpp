@@ -17,7 +17,8 @@ constexpr char kUtilitySection[] = "Utility";
 constexpr char kUtilityKeyName[] = "ZQAPINAME";
 constexpr std::uint32_t kFirstNtWithDriverFolders = 5;
 // Names the maker installs into the system folder whatever the driver.
-constexpr std::array<std::string_view, 3> kSystemFolderNames = {"ZQAPI.DLL", "ZQAPI2.DLL", "ZQAPI3.DLL"};
+constexpr std::array<std::string_view, 3> kSystemFolderNames = {"ZQAPI.DLL", "ZQAPI2.DLL",
+                                                                "ZQAPI3.DLL"};
 
 // The folder part of a path, without its last backslash; empty when none.
 std::string FolderOf(const std::string& path) {
@@ -35,7 +36,8 @@ std::string RegistryFileName(const LibraryServices& services, const std::string&
   platform::Registry& registry = *services.registry;
   const platform::RegistryKey key = registry.OpenMachineKey(kDriverKey + driverName, view);
   if (key == platform::kNoRegistryKey) return {};
-  std::string name = registry.ReadString(key, kRegistryValue, kChannelApiRegistryNameBytes).value_or("");
+  std::string name =
+      registry.ReadString(key, kRegistryValue, kChannelApiRegistryNameBytes).value_or("");
   registry.CloseKey(key);
   return name;
 }
@@ -49,14 +51,17 @@ std::string RegistryFileName(const LibraryServices& services, const std::string&
   return name;
 }
 
-std::string IniFileName(const LibraryServices& services, const platform::PrinterDriverInfo& driver) {
+std::string IniFileName(const LibraryServices& services,
+                        const platform::PrinterDriverInfo& driver) {
   if (driver.dataFile.empty()) return {};
   const std::string dataFile = driver.dataFile.find('\\') == std::string::npos
                                    ? JoinPath(FolderOf(driver.driverPath), driver.dataFile)
                                    : driver.dataFile;
   platform::SystemFolders& system = *services.system;
-  std::string name = system.IniString(dataFile, kDriverSection, kDriverKeyName, kChannelApiIniNameBytes);
-  if (name.empty()) name = system.IniString(dataFile, kUtilitySection, kUtilityKeyName, kChannelApiIniNameBytes);
+  std::string name =
+      system.IniString(dataFile, kDriverSection, kDriverKeyName, kChannelApiIniNameBytes);
+  if (name.empty())
+    name = system.IniString(dataFile, kUtilitySection, kUtilityKeyName, kChannelApiIniNameBytes);
   return name;
 }
 
@@ -72,14 +77,16 @@ bool InSystemFolder(const LibraryServices& services, const std::string& fileName
 std::string FolderFor(const LibraryServices& services, const std::string& fileName,
                       const std::string& driverName, const std::string& environment) {
   if (InSystemFolder(services, fileName)) return services.system->SystemDirectory();
-  for (const platform::PrinterDriverInfo& installed : services.spooler->InstalledDrivers(environment))
+  for (const platform::PrinterDriverInfo& installed :
+       services.spooler->InstalledDrivers(environment))
     if (EqualIgnoringCase(installed.name, driverName)) return FolderOf(installed.driverPath);
   return {};
 }
 
 }  // namespace
 
-std::string ChannelApiFileName(const LibraryServices& services, const platform::PrinterDriverInfo& driver) {
+std::string ChannelApiFileName(const LibraryServices& services,
+                               const platform::PrinterDriverInfo& driver) {
   if (!HasChannelApiServices(services)) return {};
   std::string name = RegistryFileName(services, driver.name);
   if (name.empty()) name = IniFileName(services, driver);

@@ -18,7 +18,8 @@ inline constexpr std::uint32_t kChannelApiIniNameBytes = 128;
 // data file's "ZQAPII" in [User Mode Printer Driver Information]; else its
 // "ZQAPINAME" in [Utility]. A data file without a folder is looked for in
 // the driver path's folder. Empty when none names one.
-std::string ChannelApiFileName(const LibraryServices& services, const platform::PrinterDriverInfo& driver);
+std::string ChannelApiFileName(const LibraryServices& services,
+                               const platform::PrinterDriverInfo& driver);
 
 // The full path of the channel API for printer `printerName`, empty when it
 // is not available: the printer's driver (of the environment the spooler

@@ -11,7 +11,9 @@
 namespace nolpa::morvalib {
 
 namespace {
-bool Fits(std::size_t length, int size) { return size >= 0 && length <= static_cast<std::size_t>(size); }
+bool Fits(std::size_t length, int size) {
+  return size >= 0 && length <= static_cast<std::size_t>(size);
+}
 }  // namespace
 
 TRKZQAPI::TRKZQAPI(UsbLocator locate) : locate_(std::move(locate)) {}
@@ -93,7 +95,8 @@ int TRKZQAPI::ReceiveControl(std::uint8_t* buffer, int size, int* count) {
   CloseOpenChannel();
   if (!reply) return 0;
   *count = static_cast<int>(reply->size());
-  if (buffer != nullptr && Fits(reply->size(), size)) std::memcpy(buffer, reply->data(), reply->size());
+  if (buffer != nullptr && Fits(reply->size(), size))
+    std::memcpy(buffer, reply->data(), reply->size());
   return 1;
 }
 
@@ -131,7 +134,8 @@ std::unique_ptr<TRKCCC> MakeChannelApiPort(const std::string& usbLocation, const
   const std::vector<LocatedPrinter> table = SpoolerPrinterTable(Services(), locate);
   for (const LocatedPrinter& printer : table) {
     // A name OpenParams cannot hold whole would name another printer.
-    if (printer.usbLocation != usbLocation || printer.printerName.size() > kMaxPrinterName) continue;
+    if (printer.usbLocation != usbLocation || printer.printerName.size() > kMaxPrinterName)
+      continue;
     params->printerName = printer.printerName;
     params->portKind = kChannelApiPortKind;
     return std::make_unique<TRKZQAPI>(locate);

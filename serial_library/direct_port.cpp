@@ -48,7 +48,8 @@ int TRKPRN::Open() {
 
 int TRKPRN::WriteData(int, const std::uint8_t* bytes, int count, int* written) {
   *written = 0;
-  if (handle_ == platform::kInvalidDeviceHandle || engine_ || framingLost_ || bytes == nullptr || count < 0)
+  if (handle_ == platform::kInvalidDeviceHandle || engine_ || framingLost_ || bytes == nullptr ||
+      count < 0)
     return 0;
   std::size_t sent = 0;
   const bool whole = serial_library::WriteWhole(
@@ -60,7 +61,8 @@ int TRKPRN::WriteData(int, const std::uint8_t* bytes, int count, int* written) {
 
 int TRKPRN::ReadData(std::uint8_t* buffer, int size, int* count) {
   *count = 0;
-  if (handle_ == platform::kInvalidDeviceHandle || engine_ || buffer == nullptr || size < 0) return 0;
+  if (handle_ == platform::kInvalidDeviceHandle || engine_ || buffer == nullptr || size < 0)
+    return 0;
   std::uint32_t done = 0;
   if (!files_.Read(handle_, buffer, static_cast<std::uint32_t>(size), &done) ||
       done > static_cast<std::uint32_t>(size))
@@ -88,7 +90,7 @@ int TRKPRN::GetDeviceId(int size, char* buffer) {
     return MORVALIB_E_BUFFER;
   std::uint32_t returned = 0;
   const bool ok = platform::IoControlWaking(files_, clock_, handle_, kIoctlGet1284Id, nullptr, 0,
-                                           buffer, static_cast<std::uint32_t>(size), &returned);
+                                            buffer, static_cast<std::uint32_t>(size), &returned);
   if (!ok || returned > static_cast<std::uint32_t>(size) || returned < kLengthPrefix) {
     buffer[0] = '\0';  // no stale bytes for a caller that reads on
     return MORVALIB_E_BUFFER;
@@ -119,7 +121,7 @@ int TRKPRN::SendControl(int, const std::uint8_t* bytes, int count, int* sent) {
   if (!engine_ || bytes == nullptr || count < 0) return 0;
   serial_library::Bytes reply;
   const auto status = engine_->ControlExchange(std::span(bytes, static_cast<std::size_t>(count)),
-                                              reply, &ReplyIsWhole);
+                                               reply, &ReplyIsWhole);
   if (!status.ok()) return 0;
   heldReply_ = std::move(reply);
   *sent = count;

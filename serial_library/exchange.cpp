@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "serial_library/live_objects.h"
-#include "serial_library/process_lock.h"
 #include "serial_library/morvalib.h"
+#include "serial_library/process_lock.h"
 
 namespace nolpa::morvalib {
 
@@ -47,13 +47,15 @@ int ExchangeControl(const PortOpener& open, const char* devicePath, const std::u
 
   std::unique_ptr<WorkBuffer> received;
   try {
-    received = std::make_unique<WorkBuffer>(static_cast<std::size_t>(std::max(kReplyBufferStep, replySize)));
+    received = std::make_unique<WorkBuffer>(
+        static_cast<std::size_t>(std::max(kReplyBufferStep, replySize)));
   } catch (const std::bad_alloc&) {
     return MORVALIB_E_RECEIVE;
   }
   int count = 0;
   const int size = received->size();
-  if (port->ReceiveControl(received->data(), size, &count) != 1 || count < 0) return MORVALIB_E_RECEIVE;
+  if (port->ReceiveControl(received->data(), size, &count) != 1 || count < 0)
+    return MORVALIB_E_RECEIVE;
   port.reset();  // the printer is closed before the caller sees the reply
 
   // A reply longer than the receive buffer (never smaller than the

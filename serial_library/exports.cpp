@@ -42,15 +42,17 @@ int MORVALIB_CALL SendReceiveD4Command(const char* devicePath, const unsigned ch
   });
 }
 
-int MORVALIB_CALL GetUSBSerialNumber(const char* devicePath, char* buffer, int bufferSize, int* length,
-                                     int model) {
+int MORVALIB_CALL GetUSBSerialNumber(const char* devicePath, char* buffer, int bufferSize,
+                                     int* length, int model) {
   return Guarded([&](const PortOpener& open) {
     return ReadSerialNumber(open, devicePath, buffer, bufferSize, length, model);
   });
 }
 
 int MORVALIB_CALL SetUSBSerialNumber(const char* devicePath, const char* serialNumber, int model) {
-  return Guarded([&](const PortOpener& open) { return WriteSerialNumber(open, devicePath, serialNumber, model); });
+  return Guarded([&](const PortOpener& open) {
+    return WriteSerialNumber(open, devicePath, serialNumber, model);
+  });
 }
 
 int MORVALIB_CALL GetPrinterFirmwareVersion(const char* devicePath, char* buffer, int bufferSize,

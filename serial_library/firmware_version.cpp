@@ -8,9 +8,9 @@
 
 #include "serial_library/exchange.h"
 #include "serial_library/live_objects.h"
-#include "serial_library/process_lock.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/printer_commands.h"
+#include "serial_library/process_lock.h"
 #include "serial_library/serial_number.h"
 #include "serial_library/services.h"
 
@@ -38,7 +38,8 @@ std::string ControlChannelStatus(TRKCCC& port) {
     if (port.ReadControlStatus(status.data(), kControlStatusSize, &count) != 1) return {};
   } else {
     int sent = 0;
-    if (port.SendControl(0, kStatusCommand.data(), static_cast<int>(kStatusCommand.size()), &sent) != 1 ||
+    if (port.SendControl(0, kStatusCommand.data(), static_cast<int>(kStatusCommand.size()),
+                         &sent) != 1 ||
         port.ReceiveControl(status.data(), kControlStatusSize, &count) != 1)
       return {};
   }
@@ -49,15 +50,15 @@ std::string ControlChannelStatus(TRKCCC& port) {
 bool DeviceReportsReady(TRKCCC& port) {
   std::array<std::uint8_t, kLptStatusSize> status{};
   std::uint32_t returned = 0;
-  const bool ok = Services().files->IoControl(port.GetHandle(), kIoctlLptStatus, nullptr, 0, status.data(),
-                                              kLptStatusSize, &returned);
+  const bool ok = Services().files->IoControl(port.GetHandle(), kIoctlLptStatus, nullptr, 0,
+                                              status.data(), kLptStatusSize, &returned);
   return ok && returned > 0 && (status[0] & kLptStatusReady) != 0;
 }
 
 bool WriteRemoteStatusRequest(TRKCCC& port) {
   int written = 0;
-  return port.WriteData(0, kRemoteStatusRequest.data(), static_cast<int>(kRemoteStatusRequest.size()),
-                        &written) == 1;
+  return port.WriteData(0, kRemoteStatusRequest.data(),
+                        static_cast<int>(kRemoteStatusRequest.size()), &written) == 1;
 }
 
 // Drops what the printer sent before this call asked anything (the answer
@@ -66,8 +67,10 @@ bool WriteRemoteStatusRequest(TRKCCC& port) {
 void ReadAwayData(TRKCCC& port) {
   std::array<std::uint8_t, kReadChunk> scrap{};
   int count = 0;
-  for (std::size_t dropped = 0; dropped < kReadAwayLimit; dropped += static_cast<std::size_t>(count))
-    if (port.ReadData(scrap.data(), kReadChunk, &count) != 1 || count <= 0 || count > kReadChunk) return;
+  for (std::size_t dropped = 0; dropped < kReadAwayLimit;
+       dropped += static_cast<std::size_t>(count))
+    if (port.ReadData(scrap.data(), kReadChunk, &count) != 1 || count <= 0 || count > kReadChunk)
+      return;
 }
 
 // The status over the data path of a port without the packet protocol.
@@ -101,7 +104,8 @@ std::string ReadDataPathReply(TRKCCC& port) {
     const std::uint64_t waitStart = clock.NowMs();
     while (next == held) {
       next = held = 0;
-      if (port.ReadData(ring.data(), kReadChunk, &held) != 1 || held < 0 || held > kReadChunk) return {};
+      if (port.ReadData(ring.data(), kReadChunk, &held) != 1 || held < 0 || held > kReadChunk)
+        return {};
       if (held > 0) break;
       if (clock.NowMs() - waitStart >= kStatusByteWaitMs) return {};
       clock.SleepMs(1);
@@ -114,8 +118,8 @@ std::string ReadDataPathReply(TRKCCC& port) {
   return {};
 }
 
-int ReadFirmwareVersion(const PortOpener& open, const char* devicePath, char* buffer, int bufferSize,
-                        int* length) {
+int ReadFirmwareVersion(const PortOpener& open, const char* devicePath, char* buffer,
+                        int bufferSize, int* length) {
   if (devicePath == nullptr || length == nullptr) return MORVALIB_E_ARGUMENT;
   // Declared first, so that the port is always destroyed before the lock.
   const ProcessLockScope lock;
@@ -126,7 +130,8 @@ int ReadFirmwareVersion(const PortOpener& open, const char* devicePath, char* bu
   PacketModeCheck(*port);
   const std::int32_t kind = port->PortKind();
   if (kind != kDirectPortKind && kind != kChannelApiPortKind) return MORVALIB_E_FIRMWARE;
-  const std::string status = port->IsPacketMode() != 0 ? ControlChannelStatus(*port) : DataPathStatus(*port);
+  const std::string status =
+      port->IsPacketMode() != 0 ? ControlChannelStatus(*port) : DataPathStatus(*port);
   port.reset();
   if (status.empty()) return MORVALIB_E_FIRMWARE;
   const auto version = DecodeStatusReply(

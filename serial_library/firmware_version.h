@@ -19,8 +19,8 @@ inline constexpr std::uint8_t kLptStatusReady = 0x08;
 inline constexpr std::uint32_t kStatusSettleMs = 2000;
 inline constexpr std::uint32_t kStatusByteWaitMs = 2000;
 
-int ReadFirmwareVersion(const PortOpener& open, const char* devicePath, char* buffer, int bufferSize,
-                        int* length);
+int ReadFirmwareVersion(const PortOpener& open, const char* devicePath, char* buffer,
+                        int bufferSize, int* length);
 
 // The status reply of a direct port without the packet protocol, read from
 // the data path up to and including its closing 0x0C (for a "@BDC ST2"

@@ -10,7 +10,8 @@ int WalkInterfaces(platform::DeviceInterfaces& interfaces, const platform::Guid&
   if (!set.Valid()) return -1;
   int passedOver = 0;
   std::string path;
-  for (std::uint32_t index = 0; index < kMaxInterfacesWalked && interfaces.HasInterface(set.Get(), interfaceClass, index);
+  for (std::uint32_t index = 0;
+       index < kMaxInterfacesWalked && interfaces.HasInterface(set.Get(), interfaceClass, index);
        ++index) {
     if (!interfaces.InterfacePath(set.Get(), interfaceClass, index, &path)) {
       ++passedOver;

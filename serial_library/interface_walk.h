@@ -19,8 +19,9 @@ inline constexpr std::uint32_t kMaxInterfacesWalked = 4096;
 // walked) is passed over and the walk goes on. The set is released before
 // the call returns. Returns how many interfaces were passed over; -1 when
 // the set cannot be opened.
-using InterfaceVisitor = std::function<bool(platform::InterfaceSet set, std::uint32_t index, const std::string& path)>;
+using InterfaceVisitor =
+    std::function<bool(platform::InterfaceSet set, std::uint32_t index, const std::string& path)>;
 int WalkInterfaces(platform::DeviceInterfaces& interfaces, const platform::Guid& interfaceClass,
-                    const InterfaceVisitor& visit);
+                   const InterfaceVisitor& visit);
 
 }  // namespace nolpa::morvalib

@@ -10,7 +10,8 @@ int liveBuffers = 0;
 }  // namespace
 
 LiveObjects Live() {
-  return {.locks = ProcessLockScope::LockExists() ? 1 : 0, .ports = livePorts, .buffers = liveBuffers};
+  return {
+      .locks = ProcessLockScope::LockExists() ? 1 : 0, .ports = livePorts, .buffers = liveBuffers};
 }
 
 PortCount::PortCount() { ++livePorts; }

@@ -68,18 +68,19 @@ extern "C" {
 #endif
 
 #define MORVALIB_OK 0
-#define MORVALIB_E_ARGUMENT (-1)     /* a required argument is null or empty */
-#define MORVALIB_E_BUFFER (-2)       /* buffer null or too small: the length holds the size needed */
-#define MORVALIB_E_SEND (-3)         /* the command could not be sent, or (on a printer reached by
-                                        its device file, where sending and receiving are one
-                                        exchange) no whole reply came back */
-#define MORVALIB_E_RECEIVE (-4)      /* the reply could not be received */
-#define MORVALIB_E_REPLY_FORM (-5)   /* the serial-number reply is not in the expected form */
-#define MORVALIB_E_NOT_ACKED (-6)    /* the printer did not acknowledge the write */
-#define MORVALIB_E_MEMORY (-8)       /* out of memory */
-#define MORVALIB_E_NO_PRINTER (-9)   /* no printer found or opened for the device path */
-#define MORVALIB_E_NO_PACKET (-10)   /* the printer does not run the packet protocol */
-#define MORVALIB_E_FIRMWARE (-11)    /* no whole status in a known form came back */
+#define MORVALIB_E_ARGUMENT (-1) /* a required argument is null or empty */
+#define MORVALIB_E_BUFFER (-2)   /* buffer null or too small: the length holds the size needed */
+#define MORVALIB_E_SEND                                                                          \
+  (-3)                             /* the command could not be sent, or (on a printer reached by \
+                                      its device file, where sending and receiving are one       \
+                                      exchange) no whole reply came back */
+#define MORVALIB_E_RECEIVE (-4)    /* the reply could not be received */
+#define MORVALIB_E_REPLY_FORM (-5) /* the serial-number reply is not in the expected form */
+#define MORVALIB_E_NOT_ACKED (-6)  /* the printer did not acknowledge the write */
+#define MORVALIB_E_MEMORY (-8)     /* out of memory */
+#define MORVALIB_E_NO_PRINTER (-9) /* no printer found or opened for the device path */
+#define MORVALIB_E_NO_PACKET (-10) /* the printer does not run the packet protocol */
+#define MORVALIB_E_FIRMWARE (-11)  /* no whole status in a known form came back */
 
 /* devicePath: the printer-class device-interface path as the system's
  * device setup reports it: "\\?\", then the bus name, the vendor and

@@ -16,7 +16,9 @@ namespace {
 constexpr std::string_view kPathPrefix = "\\\\?\\";
 constexpr int kInstanceParts = 3;
 
-bool SetUpAndOpen(TRKCCC& port, const OpenParams& params) { return port.SetParams(params) == 1 && port.Open() == 1; }
+bool SetUpAndOpen(TRKCCC& port, const OpenParams& params) {
+  return port.SetParams(params) == 1 && port.Open() == 1;
+}
 
 // A channel API that did not load (a 64-bit file, say) or initialise cannot
 // reach the printer, while its device file can.
@@ -27,8 +29,8 @@ bool ChannelApiUsable(TRKCCC& port) {
 
 // The direct port opens the device the caller named when several share the
 // location, the only one there otherwise.
-std::unique_ptr<TRKCCC> MakeDirectPort(const LibraryServices& services, PrintersAtLocation atLocation,
-                                       const std::string& caller) {
+std::unique_ptr<TRKCCC> MakeDirectPort(const LibraryServices& services,
+                                       PrintersAtLocation atLocation, const std::string& caller) {
   return std::make_unique<TRKPRN>(*services.files, *services.clock,
                                   [atLocation = std::move(atLocation), caller](const std::string&) {
                                     return ChooseDevicePath(atLocation, caller);
@@ -67,7 +69,8 @@ int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port) {
     // be the other one, so only the caller's own device file will do.
     PrintersAtLocation atLocation = PrinterDevicePathsAt(params.usbLocation);
     // The spooler printer table lives only inside MakeChannelApiPort.
-    if (!atLocation.Ambiguous(*identifier)) opened = MakeChannelApiPort(params.usbLocation, &DevicePathLocation, &params);
+    if (!atLocation.Ambiguous(*identifier))
+      opened = MakeChannelApiPort(params.usbLocation, &DevicePathLocation, &params);
     if (opened && !SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;
     if (opened && !ChannelApiUsable(*opened)) {
       opened.reset();

@@ -16,11 +16,12 @@ PrintersAtLocation PrinterDevicePathsAt(const std::string& usbLocation) {
   platform::DeviceInterfaces* interfaces = Services().interfaces;
   PrintersAtLocation found;
   if (usbLocation.empty() || interfaces == nullptr) return found;
-  const int passedOver = WalkInterfaces(*interfaces, kUsbPrintInterface,
-                                        [&](platform::InterfaceSet, std::uint32_t, const std::string& path) {
-                                          if (DevicePathLocation(path) == usbLocation) found.paths.push_back(path);
-                                          return true;
-                                        });
+  const int passedOver =
+      WalkInterfaces(*interfaces, kUsbPrintInterface,
+                     [&](platform::InterfaceSet, std::uint32_t, const std::string& path) {
+                       if (DevicePathLocation(path) == usbLocation) found.paths.push_back(path);
+                       return true;
+                     });
   found.incomplete = passedOver > 0;
   return found;
 }
@@ -31,7 +32,8 @@ bool PrintersAtLocation::Ambiguous(const std::string& callerIdentifier) const {
 }
 
 std::string ChooseDevicePath(const PrintersAtLocation& found, const std::string& callerIdentifier) {
-  if (!found.Ambiguous(callerIdentifier)) return found.paths.empty() ? std::string() : found.paths.front();
+  if (!found.Ambiguous(callerIdentifier))
+    return found.paths.empty() ? std::string() : found.paths.front();
   for (const std::string& path : found.paths)
     if (InstanceIdentifier(path) == callerIdentifier) return path;
   return {};

@@ -63,7 +63,8 @@ std::string VersionFromFieldList(std::span<const std::uint8_t> rest) {
   while (fields.size() >= 2) {
     const std::uint8_t type = fields[0];
     const std::size_t size = std::min<std::size_t>(fields[1], fields.size() - 2);
-    if (type == kVersionFieldType) return CutText(AsText(fields.subspan(2, size)), kMaxFirmwareVersion);
+    if (type == kVersionFieldType)
+      return CutText(AsText(fields.subspan(2, size)), kMaxFirmwareVersion);
     fields = fields.subspan(2 + size);
   }
   return {};

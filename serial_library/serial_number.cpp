@@ -1,8 +1,8 @@
 #include "serial_library/serial_number.h"
 
 #include <cstring>
-#include <new>
 #include <memory>
+#include <new>
 
 #include "serial_library/exchange.h"
 #include "serial_library/live_objects.h"
@@ -56,8 +56,9 @@ int WriteSerialNumber(const PortOpener& open, const char* devicePath, const char
   const auto command = SerialWriteCommand(model, serialNumber);
   WorkBuffer reply(kReplyBufferStep);
   int replyLength = 0;
-  const int result = ExchangeControl(open, devicePath, command.data(), static_cast<int>(command.size()),
-                                     reply.data(), reply.size(), &replyLength);
+  const int result =
+      ExchangeControl(open, devicePath, command.data(), static_cast<int>(command.size()),
+                      reply.data(), reply.size(), &replyLength);
   if (result != MORVALIB_OK) return result;
   return IsWriteAcknowledged(reply.first(replyLength)) ? MORVALIB_OK : MORVALIB_E_NOT_ACKED;
 }

@@ -13,7 +13,8 @@ bool IsComplete(const LibraryServices& services) {
 
 bool HasChannelApiServices(const LibraryServices& services) {
   return IsComplete(services) && services.spooler != nullptr && services.registry != nullptr &&
-         services.interfaces != nullptr && services.system != nullptr && services.modules != nullptr;
+         services.interfaces != nullptr && services.system != nullptr &&
+         services.modules != nullptr;
 }
 
 bool InstallServices(const LibraryServices& services) {

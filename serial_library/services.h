@@ -11,11 +11,11 @@
 #include "platform/device_files.h"
 #include "platform/device_interfaces.h"
 #include "platform/device_tree.h"
-#include "platform/usb_hub_files.h"
 #include "platform/modules.h"
 #include "platform/print_spooler.h"
 #include "platform/registry.h"
 #include "platform/system_folders.h"
+#include "platform/usb_hub_files.h"
 
 namespace nolpa::morvalib {
 

@@ -36,8 +36,8 @@ std::optional<std::uint32_t> PortNumberAfter(const std::string& port, std::size_
   return static_cast<std::uint32_t>(number);
 }
 
-bool InterfaceServesPort(const LibraryServices& services, platform::InterfaceSet set, std::uint32_t index,
-                         const std::string& port) {
+bool InterfaceServesPort(const LibraryServices& services, platform::InterfaceSet set,
+                         std::uint32_t index, const std::string& port) {
   platform::Registry& registry = *services.registry;
   const platform::RegistryKey key = registry.OpenInterfaceKey(set, kUsbPrintInterface, index);
   if (key == platform::kNoRegistryKey) return false;
@@ -51,7 +51,8 @@ bool InterfaceServesPort(const LibraryServices& services, platform::InterfaceSet
 
 std::string PrinterPort(const LibraryServices& services, const std::string& printerName) {
   platform::Registry& registry = *services.registry;
-  const platform::RegistryKey key = registry.OpenMachineKey(kPrintersKey + printerName, platform::RegistryView::Own);
+  const platform::RegistryKey key =
+      registry.OpenMachineKey(kPrintersKey + printerName, platform::RegistryView::Own);
   if (key == platform::kNoRegistryKey) return {};
   std::string port = registry.ReadString(key, kPortValue, kMaxRegistryText).value_or("");
   registry.CloseKey(key);
@@ -76,9 +77,11 @@ std::vector<std::string> PortList(const std::string& portValue) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = portValue.find(kPortSeparator, start);
-    const std::string item = portValue.substr(start, comma == std::string::npos ? comma : comma - start);
+    const std::string item =
+        portValue.substr(start, comma == std::string::npos ? comma : comma - start);
     const std::size_t first = item.find_first_not_of(' ');
-    if (first != std::string::npos) ports.push_back(item.substr(first, item.find_last_not_of(' ') - first + 1));
+    if (first != std::string::npos)
+      ports.push_back(item.substr(first, item.find_last_not_of(' ') - first + 1));
     if (comma == std::string::npos) return ports;
     start = comma + 1;
   }
@@ -100,7 +103,8 @@ std::string SpoolerPrinterLocation(const LibraryServices& services, const std::s
   return locate(devicePath);
 }
 
-std::vector<LocatedPrinter> SpoolerPrinterTable(const LibraryServices& services, const UsbLocator& locate) {
+std::vector<LocatedPrinter> SpoolerPrinterTable(const LibraryServices& services,
+                                                const UsbLocator& locate) {
   std::vector<LocatedPrinter> table;
   if (!HasChannelApiServices(services)) return table;
   for (const std::string& name : services.spooler->LocalPrinterNames()) {

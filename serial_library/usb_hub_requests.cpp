@@ -23,9 +23,9 @@ std::optional<Bytes> Ask(platform::UsbHubFiles& files, platform::DeviceHandle ha
                          std::uint32_t code, const Bytes& request, std::uint32_t outSize) {
   Bytes out(outSize, 0);
   std::uint32_t returned = 0;
-  const bool ok = files.IoControl(handle, code, request.empty() ? nullptr : request.data(),
-                                  static_cast<std::uint32_t>(request.size()), out.data(),
-                                  outSize, &returned);
+  const bool ok =
+      files.IoControl(handle, code, request.empty() ? nullptr : request.data(),
+                      static_cast<std::uint32_t>(request.size()), out.data(), outSize, &returned);
   if (!ok || returned > outSize) return std::nullopt;
   out.resize(returned);
   return out;

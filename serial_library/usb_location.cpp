@@ -74,10 +74,11 @@ std::vector<std::string> BuildHubTable(platform::UsbHubFiles& files,
     const auto name = RootHubName(files, controller.Get());
     if (name && !name->empty()) AddHub(table, "\\\\?\\" + *name);
   }
-  WalkInterfaces(interfaces, kUsbHubInterface, [&table](platform::InterfaceSet, std::uint32_t, const std::string& path) {
-    AddHub(table, path);
-    return true;
-  });
+  WalkInterfaces(interfaces, kUsbHubInterface,
+                 [&table](platform::InterfaceSet, std::uint32_t, const std::string& path) {
+                   AddHub(table, path);
+                   return true;
+                 });
   return table;
 }
 
@@ -108,13 +109,15 @@ struct HubStep {
 };
 
 bool IsHubService(const std::string& service) {
-  return std::any_of(std::begin(kHubServices), std::end(kHubServices),
-                     [&service](std::string_view hub) { return SameText(service, std::string(hub)); });
+  return std::any_of(
+      std::begin(kHubServices), std::end(kHubServices),
+      [&service](std::string_view hub) { return SameText(service, std::string(hub)); });
 }
 
 // A node is a hub when it is listed in the hub table (a root hub, or a
 // device of the USB hub interface class) or a hub driver runs it.
-bool IsHub(platform::DeviceTree& tree, const std::vector<std::optional<DevNode>>& nodes, DevNode node) {
+bool IsHub(platform::DeviceTree& tree, const std::vector<std::optional<DevNode>>& nodes,
+           DevNode node) {
   if (TableIndex(nodes, node)) return true;
   std::string service;
   return tree.Property(node, platform::NodeProperty::Service, &service) && IsHubService(service);
@@ -122,8 +125,8 @@ bool IsHub(platform::DeviceTree& tree, const std::vector<std::optional<DevNode>>
 
 // The nearest hub above `node`; nothing when the walk reaches the top of
 // the tree without one.
-std::optional<HubStep> NearestHub(platform::DeviceTree& tree, const std::vector<std::optional<DevNode>>& nodes,
-                                  DevNode node) {
+std::optional<HubStep> NearestHub(platform::DeviceTree& tree,
+                                  const std::vector<std::optional<DevNode>>& nodes, DevNode node) {
   DevNode current = node;
   for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
     DevNode parent = 0;

@@ -54,11 +54,15 @@ struct ExportEntry {
   platform::ExportedFunction function;
 };
 const ExportEntry kExports[] = {
-    {"ZQInitialize", AsExport(&ZQInitialize)},   {"ZQRelease", AsExport(&ZQRelease)},
+    {"ZQInitialize", AsExport(&ZQInitialize)},
+    {"ZQRelease", AsExport(&ZQRelease)},
     {"ZQGetAvailableChannel", AsExport(&ZQGetAvailableChannel)},
-    {"ZQOpenChannel", AsExport(&ZQOpenChannel)}, {"ZQCloseChannel", AsExport(&ZQCloseChannel)},
-    {"ZQReceive", AsExport(&ZQReceive)},         {"ZQSend", AsExport(&ZQSend)},
-    {"ZQGetStatus", AsExport(&ZQGetStatus)},     {"ZQGetDeviceID", AsExport(&ZQGetDeviceID)},
+    {"ZQOpenChannel", AsExport(&ZQOpenChannel)},
+    {"ZQCloseChannel", AsExport(&ZQCloseChannel)},
+    {"ZQReceive", AsExport(&ZQReceive)},
+    {"ZQSend", AsExport(&ZQSend)},
+    {"ZQGetStatus", AsExport(&ZQGetStatus)},
+    {"ZQGetDeviceID", AsExport(&ZQGetDeviceID)},
 };
 
 void PutLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
@@ -71,10 +75,12 @@ const char* TypeName(std::uint32_t type) {
 
 }  // namespace
 
-ChannelApiStandIn::ChannelApiStandIn(World& world, SpoolerWorld& spooler) : world_(world), spooler_(spooler) {}
+ChannelApiStandIn::ChannelApiStandIn(World& world, SpoolerWorld& spooler)
+    : world_(world), spooler_(spooler) {}
 
 ChannelApiStandIn::~ChannelApiStandIn() {
-  if (references_ > 0) Note(departure::kChannelApiLeftLoaded, std::to_string(references_) + " load(s)");
+  if (references_ > 0)
+    Note(departure::kChannelApiLeftLoaded, std::to_string(references_) + " load(s)");
   if (Active() == this) Active() = nullptr;
 }
 
@@ -93,7 +99,8 @@ void ChannelApiStandIn::Note(const char* kind, std::string detail) {
 
 bool ChannelApiStandIn::ModuleLoaded(const std::string& path) {
   const auto library = libraries_.find(HostPathKey(path));
-  if (library == libraries_.end() || !spooler_.HasFile(path) || !library->second.loads) return false;
+  if (library == libraries_.end() || !spooler_.HasFile(path) || !library->second.loads)
+    return false;
   ++loadsTotal_;
   ++references_;
   active_ = &library->second;
@@ -113,15 +120,19 @@ void ChannelApiStandIn::ModuleFreed() {
 
 platform::ExportedFunction ChannelApiStandIn::ExportNamed(const char* name) const {
   if (name == nullptr || references_ == 0 || active_ == nullptr) return nullptr;
-  if (std::find(active_->missing.begin(), active_->missing.end(), name) != active_->missing.end()) return nullptr;
+  if (std::find(active_->missing.begin(), active_->missing.end(), name) != active_->missing.end())
+    return nullptr;
   for (const ExportEntry& entry : kExports)
     if (std::string_view(entry.name) == name) return entry.function;
   return nullptr;
 }
 
-platform::ModuleHandle ChannelApiStandIn::Load(const std::string& path) { return ModuleLoaded(path) ? kModule : 0; }
+platform::ModuleHandle ChannelApiStandIn::Load(const std::string& path) {
+  return ModuleLoaded(path) ? kModule : 0;
+}
 
-platform::ExportedFunction ChannelApiStandIn::Export(platform::ModuleHandle module, const char* name) {
+platform::ExportedFunction ChannelApiStandIn::Export(platform::ModuleHandle module,
+                                                     const char* name) {
   return module == kModule ? ExportNamed(name) : nullptr;
 }
 
@@ -155,8 +166,8 @@ ChannelApiStandIn::Channel* ChannelApiStandIn::OpenChannelNamed(int channel, con
   return nullptr;
 }
 
-int ChannelApiStandIn::Sized(const char* call, const std::vector<std::uint8_t>& answer, unsigned char* buffer,
-                             int* size) {
+int ChannelApiStandIn::Sized(const char* call, const std::vector<std::uint8_t>& answer,
+                             unsigned char* buffer, int* size) {
   Log(std::string(call) + (buffer == nullptr ? "(null)" : "(buffer)"));
   if (size == nullptr) return kZqFailed;
   if (buffer != nullptr && world_.Recorder().Enabled()) bufferSizes_.push_back(*size);
@@ -186,7 +197,8 @@ int ChannelApiStandIn::Release() {
   Log("ZQRelease");
   ++releaseCalls_;
   if (!Initialised("ZQRelease")) return kZqFailed;
-  if (!channels_.empty()) Note(departure::kChannelOpenAtRelease, std::to_string(channels_.size()) + " open");
+  if (!channels_.empty())
+    Note(departure::kChannelOpenAtRelease, std::to_string(channels_.size()) + " open");
   channels_.clear();
   initialised_ = false;
   return Refused("ZQRelease") ? kZqFailed : 0;
@@ -204,7 +216,8 @@ int ChannelApiStandIn::DeviceId(int byName, const char* printer, char* buffer, i
   return result < 0 ? result : 0;
 }
 
-int ChannelApiStandIn::AvailableChannels(int byName, const char* printer, unsigned char* buffer, int* size) {
+int ChannelApiStandIn::AvailableChannels(int byName, const char* printer, unsigned char* buffer,
+                                         int* size) {
   if (!Initialised("ZQGetAvailableChannel")) return kZqFailed;
   if (Refused("ZQGetAvailableChannel")) return kZqFailed;
   if (active_->channelListResult != 0) return active_->channelListResult;
@@ -265,8 +278,10 @@ int ChannelApiStandIn::Send(int channel, const unsigned char* bytes, int count) 
   const std::span<const std::uint8_t> data(bytes, static_cast<std::size_t>(count));
   if (open->type == kZqControlChannel) {
     target->ControlCommand(data, open->inbox);
-  } else if (std::equal(data.begin(), data.end(), std::begin(kRemoteStatusRequest), std::end(kRemoteStatusRequest))) {
-    const std::vector<std::uint8_t> status = target->Peripheral().Commands().StatusReply(target->Faults().peripheral);
+  } else if (std::equal(data.begin(), data.end(), std::begin(kRemoteStatusRequest),
+                        std::end(kRemoteStatusRequest))) {
+    const std::vector<std::uint8_t> status =
+        target->Peripheral().Commands().StatusReply(target->Faults().peripheral);
     open->inbox.insert(open->inbox.end(), status.begin(), status.end());
   }
   return count;
@@ -297,7 +312,8 @@ int ChannelApiStandIn::Status(int channel, unsigned char* buffer, int* size) {
   ClassPrinter* target = spooler_.PrinterBehind(open->printer);
   if (target == nullptr) return kZqNoPrinter;
   const int result =
-      Sized("ZQGetStatus", target->Peripheral().Commands().StatusReply(target->Faults().peripheral), buffer, size);
+      Sized("ZQGetStatus", target->Peripheral().Commands().StatusReply(target->Faults().peripheral),
+            buffer, size);
   return result < 0 ? result : 0;
 }
 

@@ -132,12 +132,13 @@ class ChannelApiStandIn : private platform::Modules {
   Channel* OpenChannelNamed(int channel, const char* call);
   // Answers a sized call: the size query, or the copy into a buffer that
   // holds `answer`.
-  int Sized(const char* call, const std::vector<std::uint8_t>& answer, unsigned char* buffer, int* size);
+  int Sized(const char* call, const std::vector<std::uint8_t>& answer, unsigned char* buffer,
+            int* size);
 
   World& world_;
   SpoolerWorld& spooler_;
   std::map<std::string, ChannelApiBehaviour> libraries_;  // by path key
-  const ChannelApiBehaviour* active_ = nullptr;  // of the loaded file
+  const ChannelApiBehaviour* active_ = nullptr;           // of the loaded file
   std::size_t references_ = 0;
   std::size_t loadsTotal_ = 0;
   bool initialised_ = false;

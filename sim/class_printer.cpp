@@ -37,8 +37,9 @@ ClassPrinter::ClassPrinter(const ClassPrinterConfig& config)
       peripheral_(OffersD4(config.deviceId),
                   ClassPrinterCommands(config.serial, config.firmware,
                                        ModelBytesFor(DeviceIdValue(config.deviceId, "MDL:")))) {
-  peripheral_.SetDepartureSink(
-      [this](std::string_view kind, std::string detail) { NoteDeparture(kind, std::move(detail)); });
+  peripheral_.SetDepartureSink([this](std::string_view kind, std::string detail) {
+    NoteDeparture(kind, std::move(detail));
+  });
 }
 
 void ClassPrinter::SetDeviceId(std::string deviceId) {
@@ -80,8 +81,8 @@ std::uint32_t ClassPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
   const std::uint8_t pieces = Faults().peripheral.readPieces;
   if (pieces == 0) return channel_.Take(Now(), buffer, size, Faults().channel);
   if (nextPiece_ == 0 || nextPiece_ > pieces) nextPiece_ = 1;
-  const std::uint32_t taken = channel_.Take(Now(), buffer, std::min<std::uint32_t>(size, nextPiece_),
-                                            Faults().channel);
+  const std::uint32_t taken =
+      channel_.Take(Now(), buffer, std::min<std::uint32_t>(size, nextPiece_), Faults().channel);
   if (taken > 0) ++nextPiece_;
   return taken;
 }
@@ -109,10 +110,12 @@ void ClassPrinter::QueueOutput(const std::vector<std::uint8_t>& out,
     from = delay.at;
   }
   if (from < out.size())
-    channel_.QueueReply(std::vector<std::uint8_t>(out.begin() + from, out.end()), at, Faults().channel);
+    channel_.QueueReply(std::vector<std::uint8_t>(out.begin() + from, out.end()), at,
+                        Faults().channel);
 }
 
-void ClassPrinter::ControlCommand(std::span<const std::uint8_t> command, std::vector<std::uint8_t>& reply) {
+void ClassPrinter::ControlCommand(std::span<const std::uint8_t> command,
+                                  std::vector<std::uint8_t>& reply) {
   const std::optional<std::string> pending = peripheral_.Commands().PendingSerial();
   peripheral_.Commands().Receive(command, Faults().peripheral, reply);
   if (peripheral_.Commands().PendingSerial() != pending) NotifyStateChanged();
@@ -121,15 +124,12 @@ void ClassPrinter::ControlCommand(std::span<const std::uint8_t> command, std::ve
 bool ClassPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t>,
                              std::vector<std::uint8_t>& answer) {
   switch (code) {
-    case kIoctlUsbPrint1284Id:
-      answer = DeviceIdReply();
-      return true;
+    case kIoctlUsbPrint1284Id: answer = DeviceIdReply(); return true;
     case kIoctlUsbPrintLptStatus:
       answer = {static_cast<std::uint8_t>(
           Faults().peripheral.lptError ? kLptStatusReady & ~kLptNoError : kLptStatusReady)};
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

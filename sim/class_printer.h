@@ -47,7 +47,9 @@ class ClassPrinter : public SimDevice {
   const std::string& Serial() const { return peripheral_.Commands().Serial(); }
   void SetSerial(std::string serial);
   const std::string& Firmware() const { return peripheral_.Commands().Firmware(); }
-  void SetFirmware(std::string firmware) { peripheral_.Commands().SetFirmware(std::move(firmware)); }
+  void SetFirmware(std::string firmware) {
+    peripheral_.Commands().SetFirmware(std::move(firmware));
+  }
   // A serial number written over the control channel takes effect here (and
   // when the printer is unplugged, which cuts its power); packet mode and
   // whatever waited for the host are gone. Closing a handle does neither.

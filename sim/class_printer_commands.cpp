@@ -83,8 +83,7 @@ void ClassPrinterCommands::Receive(std::span<const std::uint8_t> bytes,
 }
 
 void ClassPrinterCommands::Run(std::string_view name, std::span<const std::uint8_t> params,
-                               const PeripheralFaults& faults,
-                               std::vector<std::uint8_t>& replies) {
+                               const PeripheralFaults& faults, std::vector<std::uint8_t>& replies) {
   if (name == "tp") {
     RunSerial(params, faults, replies);
   } else if (name == "st" && params.size() == 1 && params[0] == 0x01) {
@@ -108,8 +107,9 @@ void ClassPrinterCommands::RunSerial(std::span<const std::uint8_t> params,
   const std::string_view prefix = read ? "tp:01F0:" : "tp:00F0:";
   Append(replies, prefix);
   // Two refusals answer alike: another model's command and a refused write.
-  if (!std::equal(model_.begin(), model_.end(), params.begin() + 1)) {  // NOLINT(bugprone-branch-clone)
-    Answer(replies, "NA;");  // meant for another model
+  if (!std::equal(model_.begin(), model_.end(),
+                  params.begin() + 1)) {  // NOLINT(bugprone-branch-clone)
+    Answer(replies, "NA;");               // meant for another model
   } else if (read) {
     Answer(replies, HexOf(serial_) + ";");
   } else if (faults.writeAnswer == WriteAnswer::Busy) {

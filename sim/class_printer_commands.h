@@ -28,8 +28,8 @@ ModelBytes ModelBytesFor(std::string_view model);
 
 // The 23-byte remote status request of the data path.
 inline constexpr std::uint8_t kRemoteStatusRequest[] = {
-    0x1B, '(', 'R', 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1',
-    'S',  'T', 0x02, 0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
+    0x1B, '(', 'R', 0x08, 0x00, 0x00, 'R',  'E',  'M',  'O',  'T', 'E',
+    '1',  'S', 'T', 0x02, 0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
 
 class ClassPrinterCommands {
  public:
@@ -66,7 +66,8 @@ class ClassPrinterCommands {
            const PeripheralFaults& faults, std::vector<std::uint8_t>& replies);
   void RunSerial(std::span<const std::uint8_t> params, const PeripheralFaults& faults,
                  std::vector<std::uint8_t>& replies);
-  void Malformed(std::string_view name, const std::string& detail, std::vector<std::uint8_t>& replies);
+  void Malformed(std::string_view name, const std::string& detail,
+                 std::vector<std::uint8_t>& replies);
 
   std::string serial_;
   std::string firmware_;

@@ -27,7 +27,7 @@ struct TransactionShape {
   std::uint8_t command;
   std::size_t length;
 };
-constexpr TransactionShape kShapes[] = {{kInit, 8},   {kOpenChannel, 17},   {kCloseChannel, 10},
+constexpr TransactionShape kShapes[] = {{kInit, 8},    {kOpenChannel, 17},   {kCloseChannel, 10},
                                         {kCredit, 11}, {kCreditRequest, 13}, {kExit, 7}};
 
 // Result bytes of the replies.
@@ -197,8 +197,10 @@ void D4Peripheral::PacketSteps(Out& o) {
     if (inbox_.size() < length) return;
     const std::vector<std::uint8_t> packet(inbox_.begin(), inbox_.begin() + length);
     inbox_.erase(inbox_.begin(), inbox_.begin() + length);
-    if (packet[0] == kTransactionSocket && packet[1] == kTransactionSocket) Transaction(packet, o);
-    else Data(packet, o);
+    if (packet[0] == kTransactionSocket && packet[1] == kTransactionSocket)
+      Transaction(packet, o);
+    else
+      Data(packet, o);
   }
 }
 
@@ -233,8 +235,8 @@ bool D4Peripheral::TransactionAllowed(std::uint8_t command, Bytes packet, Out& o
     Depart(departure::kUnknownTransaction, "command " + Hex2(command));
     refusal = "unknown";
   } else if (packet.size() != shape->length) {
-    Depart(departure::kTransactionLength, "command " + Hex2(command) + ", length " +
-                                              std::to_string(packet.size()));
+    Depart(departure::kTransactionLength,
+           "command " + Hex2(command) + ", length " + std::to_string(packet.size()));
     refusal = "length";
   } else if (mode_ == Mode::Entered && command != kInit && command != kExit) {
     Depart(departure::kTransactionBeforeInit, "command " + Hex2(command));
@@ -280,7 +282,8 @@ void D4Peripheral::Open(Bytes params, Out& o) {
     return o.Reply(kOpenChannel, reply);
   }
   const std::uint16_t limit = std::min(kMaxPacket, o.faults.packetSizeLimit.value_or(kMaxPacket));
-  const std::uint16_t toHostLimit = std::min(limit, o.faults.toHostPacketLimit.value_or(kMaxPacket));
+  const std::uint16_t toHostLimit =
+      std::min(limit, o.faults.toHostPacketLimit.value_or(kMaxPacket));
   Channel& channel = channels_[socket];
   channel.toPrinterSize = std::min(Be16(&params[2]), limit);
   channel.toHostSize = std::min(Be16(&params[4]), toHostLimit);
@@ -308,12 +311,14 @@ bool D4Peripheral::CreditReply(Bytes packet) {
       packet.size() != kCreditReplyLength || mode_ != Mode::Ready)
     return false;
   if (packet[4] != 1 || packet[5] != 0)
-    Depart(departure::kTransactionHeader, "credit " + Hex2(packet[4]) + ", control " + Hex2(packet[5]));
+    Depart(departure::kTransactionHeader,
+           "credit " + Hex2(packet[4]) + ", control " + Hex2(packet[5]));
   --creditsUnanswered_;
   return true;
 }
 
-bool D4Peripheral::TakeLate(const PeripheralFaults& faults, std::optional<std::uint8_t> transaction) {
+bool D4Peripheral::TakeLate(const PeripheralFaults& faults,
+                            std::optional<std::uint8_t> transaction) {
   const std::optional<LateReply>& late = faults.lateReply;
   if (!late || late->transaction != transaction) return false;
   if (late->count != 0 && lateGiven_ >= late->count) return false;
@@ -369,8 +374,10 @@ void D4Peripheral::Exit(Out& o) {
 void D4Peripheral::Data(Bytes packet, Out& o) {
   const std::uint8_t socket = packet[0];
   Channel* channel = nullptr;
-  if (packet[0] == packet[1] && mode_ == Mode::Ready) channel = OpenChannelFor(socket, "data packet");
-  else Depart(departure::kChannelNotOpen, "data packet on " + Hex2(packet[0]) + "/" + Hex2(packet[1]));
+  if (packet[0] == packet[1] && mode_ == Mode::Ready)
+    channel = OpenChannelFor(socket, "data packet");
+  else
+    Depart(departure::kChannelNotOpen, "data packet on " + Hex2(packet[0]) + "/" + Hex2(packet[1]));
   if (!channel) return o.Error(packet[0], packet[1], kErrorNotOpen);
   if (packet.size() > channel->toPrinterSize) {
     Depart(departure::kPacketTooLong, std::to_string(packet.size()) + " bytes, granted " +
@@ -406,8 +413,7 @@ D4Peripheral::Channel* D4Peripheral::OpenChannelFor(std::uint8_t socket, const c
 // each within the packet size granted; a packet never holds the end of one
 // answer and the start of the next.
 void D4Peripheral::Flush(std::uint8_t socket, Channel& channel, Out& o) {
-  const std::size_t room =
-      channel.toHostSize > kHeaderSize ? channel.toHostSize - kHeaderSize : 1;
+  const std::size_t room = channel.toHostSize > kHeaderSize ? channel.toHostSize - kHeaderSize : 1;
   const std::uint8_t replySocket =
       o.faults.wrongSockets ? (socket == kControlSocket ? kDataSocket : kControlSocket) : socket;
   while (!channel.outbox.empty() && channel.printerCredit > 0) {
@@ -417,7 +423,8 @@ void D4Peripheral::Flush(std::uint8_t socket, Channel& channel, Out& o) {
     const auto from = answer.bytes.begin() + static_cast<std::ptrdiff_t>(answer.sent);
     answer.sent += n;
     const bool last = answer.sent == answer.bytes.size();
-    o.Packet(replySocket, replySocket, 0, std::vector<std::uint8_t>(from, from + static_cast<std::ptrdiff_t>(n)),
+    o.Packet(replySocket, replySocket, 0,
+             std::vector<std::uint8_t>(from, from + static_cast<std::ptrdiff_t>(n)),
              last && o.faults.endOfMessage ? kEndOfMessage : 0x00);
     if (last) channel.outbox.pop_front();
     --channel.printerCredit;

@@ -29,9 +29,9 @@
 namespace nolpa::sim {
 
 // 0x00 0x00 0x00 0x1B 0x01 "@QXV 1284.4" LF "@QXV" LF "@QXV" LF.
-inline constexpr std::uint8_t kEntryString[] = {
-    0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X', 'V', ' ', '1', '2', '8', '4',
-    '.',  '4',  '\n', '@',  'Q',  'X', 'V', '\n', '@', 'Q', 'X', 'V', '\n'};
+inline constexpr std::uint8_t kEntryString[] = {0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X',  'V',
+                                                ' ',  '1',  '2',  '8',  '4',  '.', '4', '\n', '@',
+                                                'Q',  'X',  'V',  '\n', '@',  'Q', 'X', 'V',  '\n'};
 
 inline constexpr std::uint8_t kControlSocket = 0x02;
 inline constexpr std::uint8_t kDataSocket = 0x40;

@@ -31,14 +31,14 @@ void DepartureLog::Expect(std::string_view kind) { expected_.emplace_back(kind);
 std::vector<Departure> DepartureLog::Unexpected() const {
   std::vector<Departure> left;
   for (const Departure& d : departures_)
-    if (std::find(expected_.begin(), expected_.end(), d.kind) == expected_.end())
-      left.push_back(d);
+    if (std::find(expected_.begin(), expected_.end(), d.kind) == expected_.end()) left.push_back(d);
   return left;
 }
 
 std::size_t DepartureLog::Count(std::string_view kind) const {
-  return static_cast<std::size_t>(std::count_if(
-      departures_.begin(), departures_.end(), [kind](const Departure& d) { return d.kind == kind; }));
+  return static_cast<std::size_t>(
+      std::count_if(departures_.begin(), departures_.end(),
+                    [kind](const Departure& d) { return d.kind == kind; }));
 }
 
 void SetDepartureHandler(DepartureHandler handler) { Handler() = std::move(handler); }

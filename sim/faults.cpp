@@ -10,8 +10,8 @@ struct KindName {
   const char* name;
 };
 constexpr KindName kKindNames[] = {
-    {RequestKind::Open, "open"},   {RequestKind::Close, "close"},
-    {RequestKind::Read, "read"},   {RequestKind::Write, "write"},
+    {RequestKind::Open, "open"},       {RequestKind::Close, "close"},
+    {RequestKind::Read, "read"},       {RequestKind::Write, "write"},
     {RequestKind::IoControl, "ioctl"}, {RequestKind::SetTimeouts, "set-timeouts"},
 };
 

@@ -69,15 +69,15 @@ struct Heartbeat {
 
 // How a printer's replies reach the host's reads.
 struct ChannelFaults {
-  bool silent = false;           // replies are dropped
-  std::uint32_t latencyMs = 0;   // before the first byte of a reply
-  std::uint32_t byteGapMs = 0;   // between consecutive reply bytes
+  bool silent = false;                                     // replies are dropped
+  std::uint32_t latencyMs = 0;                             // before the first byte of a reply
+  std::uint32_t byteGapMs = 0;                             // between consecutive reply bytes
   std::map<std::uint32_t, std::uint32_t> gapBeforeByte{};  // reply byte index -> extra ms
-  std::vector<std::uint8_t> chatter{};      // sent ahead of every reply
-  std::vector<std::uint8_t> flowControl{};  // inserted inside replies...
-  std::uint32_t flowControlEvery = 1;     // ...after every this many reply bytes
+  std::vector<std::uint8_t> chatter{};                     // sent ahead of every reply
+  std::vector<std::uint8_t> flowControl{};                 // inserted inside replies...
+  std::uint32_t flowControlEvery = 1;                      // ...after every this many reply bytes
   std::optional<Heartbeat> heartbeat{};
-  QueryAnswer queryAnswer = QueryAnswer::Normal;  // answer to GS I 1
+  QueryAnswer queryAnswer = QueryAnswer::Normal;     // answer to GS I 1
   std::map<std::uint8_t, InfoAnswer> infoAnswers{};  // GS I n ('C', 'A', 'D') -> answer
 };
 
@@ -86,10 +86,10 @@ struct FaultSet {
   std::vector<WriteFault> writes{};
   std::optional<UnplugFault> unplug{};
   std::optional<std::uint64_t> unplugAtMs{};  // unplugged from this virtual time on
-  bool refuseOpen = false;          // the device exists but every open fails
-  bool failInterfaceDetail = false; // enumerated, but its path cannot be read
-  bool refuseTimeouts = false;      // a serial port that refuses SetTimeouts
-  std::optional<SuspendFault> suspend{};  // "not ready" after idle
+  bool refuseOpen = false;                    // the device exists but every open fails
+  bool failInterfaceDetail = false;           // enumerated, but its path cannot be read
+  bool refuseTimeouts = false;                // a serial port that refuses SetTimeouts
+  std::optional<SuspendFault> suspend{};      // "not ready" after idle
   ChannelFaults channel{};
   PeripheralFaults peripheral{};  // printer-class printers
 };

@@ -129,9 +129,12 @@ void AddDevice(World& world, const Json& j) {
   const auto kind = DeviceKindFromName(ReadString(j.at("kind"), "kind"));
   if (!kind) throw FleetError("kind: expected vendor, com, printer-class or serial");
   SimDevice* device = nullptr;
-  if (*kind == DeviceKind::PrinterClass) device = &AddClass(world, j);
-  else if (*kind == DeviceKind::SerialPort) device = &AddSerial(world, j);
-  else device = &AddVendor(world, j, *kind);
+  if (*kind == DeviceKind::PrinterClass)
+    device = &AddClass(world, j);
+  else if (*kind == DeviceKind::SerialPort)
+    device = &AddSerial(world, j);
+  else
+    device = &AddVendor(world, j, *kind);
   if (const Json* v = Field(j, "faults")) device->Faults() = ReadFaults(*v);
   if (const Json* v = Field(j, "plugged"); v && !ReadBool(*v, "plugged")) device->Unplug();
 }

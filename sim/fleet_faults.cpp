@@ -15,8 +15,10 @@ IoctlFault ReadIoctlFault(const Json& j) {
   if (!code) throw FleetError("ioctl fault: code missing");
   f.code = static_cast<std::uint32_t>(ReadNumber(*code, "code", kMax32));
   if (const Json* v = Field(j, "action")) f.action = ReadAction(*v);
-  if (const Json* v = Field(j, "nth")) f.nth = static_cast<std::uint32_t>(ReadNumber(*v, "nth", kMax32));
-  if (const Json* v = Field(j, "fill")) f.fill = static_cast<std::uint32_t>(ReadNumber(*v, "fill", kMax32));
+  if (const Json* v = Field(j, "nth"))
+    f.nth = static_cast<std::uint32_t>(ReadNumber(*v, "nth", kMax32));
+  if (const Json* v = Field(j, "fill"))
+    f.fill = static_cast<std::uint32_t>(ReadNumber(*v, "fill", kMax32));
   if (const Json* v = Field(j, "bytes")) f.bytes = ReadBytes(*v, "bytes");
   return f;
 }
@@ -24,7 +26,8 @@ IoctlFault ReadIoctlFault(const Json& j) {
 WriteFault ReadWriteFault(const Json& j) {
   CheckKeys(j, {"nth", "take"}, "write fault");
   WriteFault f;
-  if (const Json* v = Field(j, "nth")) f.nth = static_cast<std::uint32_t>(ReadNumber(*v, "nth", kMax32));
+  if (const Json* v = Field(j, "nth"))
+    f.nth = static_cast<std::uint32_t>(ReadNumber(*v, "nth", kMax32));
   const Json* take = Field(j, "take");
   if (!take) throw FleetError("write fault: take missing");
   f.take = static_cast<std::uint32_t>(ReadNumber(*take, "take", kMax32));
@@ -34,12 +37,14 @@ WriteFault ReadWriteFault(const Json& j) {
 UnplugFault ReadUnplugFault(const Json& j) {
   CheckKeys(j, {"after", "kind", "code"}, "unplug fault");
   UnplugFault f;
-  if (const Json* v = Field(j, "after")) f.after = static_cast<std::uint32_t>(ReadNumber(*v, "after", kMax32));
+  if (const Json* v = Field(j, "after"))
+    f.after = static_cast<std::uint32_t>(ReadNumber(*v, "after", kMax32));
   if (const Json* v = Field(j, "kind")) {
     f.kind = RequestKindFromName(ReadString(*v, "kind"));
     if (!f.kind) throw FleetError("kind: expected open, read, write, ioctl or set-timeouts");
   }
-  if (const Json* v = Field(j, "code")) f.code = static_cast<std::uint32_t>(ReadNumber(*v, "code", kMax32));
+  if (const Json* v = Field(j, "code"))
+    f.code = static_cast<std::uint32_t>(ReadNumber(*v, "code", kMax32));
   return f;
 }
 
@@ -69,7 +74,8 @@ std::map<std::uint8_t, InfoAnswer> ReadInfoAnswers(const Json& j) {
       answers[static_cast<std::uint8_t>(item.key()[0])] = a.answer;
       known = true;
     }
-    if (!known) throw FleetError("infoAnswers: expected normal, ignore, one-byte-status or no-terminator");
+    if (!known)
+      throw FleetError("infoAnswers: expected normal, ignore, one-byte-status or no-terminator");
   }
   return answers;
 }
@@ -88,15 +94,18 @@ Json InfoAnswersJson(const std::map<std::uint8_t, InfoAnswer>& answers) {
 Heartbeat ReadHeartbeat(const Json& j) {
   CheckKeys(j, {"byte", "periodMs"}, "heartbeat");
   Heartbeat h;
-  if (const Json* v = Field(j, "byte")) h.byte = static_cast<std::uint8_t>(ReadNumber(*v, "byte", 0xFF));
-  if (const Json* v = Field(j, "periodMs")) h.periodMs = static_cast<std::uint32_t>(ReadNumber(*v, "periodMs", kMax32));
+  if (const Json* v = Field(j, "byte"))
+    h.byte = static_cast<std::uint8_t>(ReadNumber(*v, "byte", 0xFF));
+  if (const Json* v = Field(j, "periodMs"))
+    h.periodMs = static_cast<std::uint32_t>(ReadNumber(*v, "periodMs", kMax32));
   if (h.periodMs == 0) throw FleetError("heartbeat: periodMs must be above 0");
   return h;
 }
 
 void ReadChannelFaults(const Json& j, ChannelFaults& c) {
   auto u32 = [&](const char* key, std::uint32_t& out) {
-    if (const Json* v = Field(j, key)) out = static_cast<std::uint32_t>(ReadNumber(*v, key, kMax32));
+    if (const Json* v = Field(j, key))
+      out = static_cast<std::uint32_t>(ReadNumber(*v, key, kMax32));
   };
   if (const Json* v = Field(j, "silent")) c.silent = ReadBool(*v, "silent");
   u32("latencyMs", c.latencyMs);
@@ -105,7 +114,8 @@ void ReadChannelFaults(const Json& j, ChannelFaults& c) {
   if (const Json* v = Field(j, "gapBeforeByte")) {
     if (!v->is_array()) throw FleetError("gapBeforeByte: expected [[index, ms], ...]");
     for (const auto& pair : *v) {
-      if (!pair.is_array() || pair.size() != 2) throw FleetError("gapBeforeByte: expected [index, ms]");
+      if (!pair.is_array() || pair.size() != 2)
+        throw FleetError("gapBeforeByte: expected [index, ms]");
       c.gapBeforeByte[static_cast<std::uint32_t>(ReadNumber(pair[0], "gapBeforeByte", kMax32))] =
           static_cast<std::uint32_t>(ReadNumber(pair[1], "gapBeforeByte", kMax32));
     }
@@ -140,7 +150,8 @@ void ChannelFaultsJson(const ChannelFaults& c, Json& j) {
   if (!c.flowControl.empty()) j["flowControl"] = BytesJson(c.flowControl);
   if (c.flowControlEvery != 1) j["flowControlEvery"] = c.flowControlEvery;
   if (c.heartbeat)
-    j["heartbeat"] = {{"byte", HexNumber(c.heartbeat->byte, 2)}, {"periodMs", c.heartbeat->periodMs}};
+    j["heartbeat"] = {{"byte", HexNumber(c.heartbeat->byte, 2)},
+                      {"periodMs", c.heartbeat->periodMs}};
   if (c.queryAnswer != QueryAnswer::Normal) j["queryAnswer"] = QueryAnswerName(c.queryAnswer);
   if (Json answers = InfoAnswersJson(c.infoAnswers); !answers.empty()) j["infoAnswers"] = answers;
 }
@@ -150,9 +161,9 @@ void ChannelFaultsJson(const ChannelFaults& c, Json& j) {
 FaultSet ReadFaults(const Json& j) {
   CheckKeys(j,
             {"ioctl", "writes", "unplug", "unplugAtMs", "refuseOpen", "failInterfaceDetail",
-             "refuseTimeouts", "notReadyAfterIdleMs", "silent", "latencyMs", "byteGapMs", "gapBeforeByte", "chatter",
-             "flowControl", "flowControlEvery", "heartbeat", "queryAnswer", "infoAnswers",
-             "peripheral"},
+             "refuseTimeouts", "notReadyAfterIdleMs", "silent", "latencyMs", "byteGapMs",
+             "gapBeforeByte", "chatter", "flowControl", "flowControlEvery", "heartbeat",
+             "queryAnswer", "infoAnswers", "peripheral"},
             "faults");
   FaultSet f;
   if (const Json* v = Field(j, "ioctl")) {
@@ -170,7 +181,8 @@ FaultSet ReadFaults(const Json& j) {
     f.failInterfaceDetail = ReadBool(*v, "failInterfaceDetail");
   if (const Json* v = Field(j, "refuseTimeouts")) f.refuseTimeouts = ReadBool(*v, "refuseTimeouts");
   if (const Json* v = Field(j, "notReadyAfterIdleMs"))
-    f.suspend = SuspendFault{static_cast<std::uint32_t>(ReadNumber(*v, "notReadyAfterIdleMs", kMax32))};
+    f.suspend =
+        SuspendFault{static_cast<std::uint32_t>(ReadNumber(*v, "notReadyAfterIdleMs", kMax32))};
   ReadChannelFaults(j, f.channel);
   if (const Json* v = Field(j, "peripheral")) f.peripheral = ReadPeripheralFaults(*v);
   return f;
@@ -185,8 +197,8 @@ Json FaultsJson(const FaultSet& f) {
   }
   if (!f.writes.empty()) {
     Json list = Json::array();
-    for (const auto& w : f.writes) list.push_back(w.nth ? Json{{"nth", w.nth}, {"take", w.take}}
-                                                        : Json{{"take", w.take}});
+    for (const auto& w : f.writes)
+      list.push_back(w.nth ? Json{{"nth", w.nth}, {"take", w.take}} : Json{{"take", w.take}});
     j["writes"] = list;
   }
   if (f.unplug) {

@@ -20,9 +20,12 @@ std::uint64_t ParseNumberText(std::string_view text, const char* field) {
   std::uint64_t v = 0;
   for (char c : text) {
     int d = -1;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
     if (d < 0) Fail(field, "not a number");
     v = v * base + d;
   }
@@ -68,9 +71,12 @@ const Json* Field(const Json& object, const char* key) {
 
 std::uint64_t ReadNumber(const Json& value, const char* field, std::uint64_t max) {
   std::uint64_t v = 0;
-  if (value.is_number_unsigned()) v = value.get<std::uint64_t>();
-  else if (value.is_string()) v = ParseNumberText(value.get<std::string>(), field);
-  else Fail(field, "expected a number >= 0");
+  if (value.is_number_unsigned())
+    v = value.get<std::uint64_t>();
+  else if (value.is_string())
+    v = ParseNumberText(value.get<std::string>(), field);
+  else
+    Fail(field, "expected a number >= 0");
   if (v > max) Fail(field, "out of range (most " + std::to_string(max) + ")");
   return v;
 }
@@ -127,7 +133,8 @@ Json BytesJson(const std::vector<std::uint8_t>& bytes) { return FormatHexBytes(b
 void ReadBoardMemory(const Json& j, BoardMemory& board) {
   if (!j.is_array()) throw FleetError("boardMemory: expected [[address, value], ...]");
   for (const auto& cell : j) {
-    if (!cell.is_array() || cell.size() != 2) throw FleetError("boardMemory: expected [address, value]");
+    if (!cell.is_array() || cell.size() != 2)
+      throw FleetError("boardMemory: expected [address, value]");
     board.SelectAddress(static_cast<std::uint16_t>(ReadNumber(cell[0], "boardMemory", 0xFFFF)));
     board.WriteValue(static_cast<std::uint16_t>(ReadNumber(cell[1], "boardMemory", 0xFFFF)));
   }

@@ -27,9 +27,9 @@ const Json* Field(const Json& object, const char* key);  // null when absent
 
 std::uint64_t ReadNumber(const Json& value, const char* field, std::uint64_t max);
 bool ReadBool(const Json& value, const char* field);
-std::string ReadString(const Json& value, const char* field);  // UTF-8 as written
+std::string ReadString(const Json& value, const char* field);      // UTF-8 as written
 std::string ReadByteString(const Json& value, const char* field);  // one byte per code point
-std::u16string ReadUnits(const Json& value, const char* field);  // text or code-unit array
+std::u16string ReadUnits(const Json& value, const char* field);    // text or code-unit array
 std::vector<std::uint8_t> ReadBytes(const Json& value, const char* field);  // "04 03 09 04"
 
 // Cells as [[address, value], ...], added to `board`.

@@ -30,10 +30,12 @@ std::string RequiredName(const Json& j, const char* key, const std::string& what
 }
 
 UsbHostControllerLayout ReadController(const Json& j) {
-  CheckKeys(j, {"name", "number", "ports", "service", "hubService", "usb3"}, "machine.hostControllers");
+  CheckKeys(j, {"name", "number", "ports", "service", "hubService", "usb3"},
+            "machine.hostControllers");
   UsbHostControllerLayout c;
   c.name = RequiredName(j, "name", "machine.hostControllers");
-  if (const Json* v = Field(j, "number")) c.number = static_cast<int>(ReadNumber(*v, "number", kMaxControllerNumber));
+  if (const Json* v = Field(j, "number"))
+    c.number = static_cast<int>(ReadNumber(*v, "number", kMaxControllerNumber));
   c.ports = ReadPortCount(j, "ports", c.ports);
   if (const Json* v = Field(j, "service")) c.drivers.controllerService = ReadString(*v, "service");
   if (const Json* v = Field(j, "hubService")) c.drivers.hubService = ReadString(*v, "hubService");
@@ -70,7 +72,8 @@ void ReadMachine(const Json& j, MachineLayout& machine) {
   CheckKeys(j, {"windows", "hostControllers", "hubs"}, "machine");
   if (const Json* v = Field(j, "windows")) {
     const std::string windows = ReadString(*v, "windows");
-    if (windows != kWindows32 && windows != kWindows64) throw FleetError("machine.windows: expected x86 or x64");
+    if (windows != kWindows32 && windows != kWindows64)
+      throw FleetError("machine.windows: expected x86 or x64");
     machine.windows64 = windows == kWindows64;
   }
   machine.hostControllers = ReadList<UsbHostControllerLayout>(j, "hostControllers", ReadController);
@@ -92,7 +95,8 @@ void CheckMachine(World& world) {
   const MachineLayout& machine = world.Machine();
   for (const auto& [device, socket] : machine.sockets)
     if (!machine.NamesHub(socket.hub))
-      throw FleetError("device " + device + ": socket.hub: no hub or host controller named \"" + socket.hub + "\"");
+      throw FleetError("device " + device + ": socket.hub: no hub or host controller named \"" +
+                       socket.hub + "\"");
   try {
     UsbTopology probe(world);
     BuildUsbTopology(machine, world, probe);
@@ -104,7 +108,10 @@ void CheckMachine(World& world) {
 Json MachineJson(const MachineLayout& machine) {
   Json controllers = Json::array();
   for (const UsbHostControllerLayout& c : machine.hostControllers) {
-    Json j = {{"name", c.name}, {"number", c.number}, {"ports", c.ports}, {"service", c.drivers.controllerService},
+    Json j = {{"name", c.name},
+              {"number", c.number},
+              {"ports", c.ports},
+              {"service", c.drivers.controllerService},
               {"hubService", c.drivers.hubService}};
     if (c.drivers.usb3) j["usb3"] = true;
     controllers.push_back(j);

@@ -37,7 +37,8 @@ LateReply ReadLateReply(const Json& j) {
   LateReply late;
   if (const Json* v = Field(j, "transaction"))
     late.transaction = static_cast<std::uint8_t>(ReadNumber(*v, "lateReply.transaction", 0xFF));
-  if (const Json* v = Field(j, "ms")) late.ms = static_cast<std::uint32_t>(ReadNumber(*v, "lateReply.ms", 3600000));
+  if (const Json* v = Field(j, "ms"))
+    late.ms = static_cast<std::uint32_t>(ReadNumber(*v, "lateReply.ms", 3600000));
   if (const Json* v = Field(j, "count"))
     late.count = static_cast<std::uint32_t>(ReadNumber(*v, "lateReply.count", 0xFFFFFFFF));
   return late;
@@ -54,11 +55,12 @@ Json LateReplyJson(const LateReply& late) {
 }  // namespace
 
 PeripheralFaults ReadPeripheralFaults(const Json& j) {
-  CheckKeys(j,
-            {"refuseRevision", "errorCode", "errorOn", "wrongSockets", "noCredit", "silentFrom",
-             "silentCommands", "packetSizeLimit", "toHostPacketLimit", "endOfMessage", "entryAnswer",
-             "unaskedCredit", "lateReply", "writeAnswer", "statusFieldList", "lptError", "readPieces"},
-            "peripheral");
+  CheckKeys(
+      j,
+      {"refuseRevision", "errorCode", "errorOn", "wrongSockets", "noCredit", "silentFrom",
+       "silentCommands", "packetSizeLimit", "toHostPacketLimit", "endOfMessage", "entryAnswer",
+       "unaskedCredit", "lateReply", "writeAnswer", "statusFieldList", "lptError", "readPieces"},
+      "peripheral");
   PeripheralFaults f;
   auto flag = [&](const char* key, bool& out) {
     if (const Json* v = Field(j, key)) out = ReadBool(*v, key);
@@ -73,8 +75,10 @@ PeripheralFaults ReadPeripheralFaults(const Json& j) {
   flag("noCredit", f.noCredit);
   byte("silentFrom", f.silentFrom);
   flag("silentCommands", f.silentCommands);
-  if (const Json* v = Field(j, "packetSizeLimit")) f.packetSizeLimit = ReadPacketSize(*v, "packetSizeLimit");
-  if (const Json* v = Field(j, "toHostPacketLimit")) f.toHostPacketLimit = ReadPacketSize(*v, "toHostPacketLimit");
+  if (const Json* v = Field(j, "packetSizeLimit"))
+    f.packetSizeLimit = ReadPacketSize(*v, "packetSizeLimit");
+  if (const Json* v = Field(j, "toHostPacketLimit"))
+    f.toHostPacketLimit = ReadPacketSize(*v, "toHostPacketLimit");
   flag("endOfMessage", f.endOfMessage);
   if (const Json* v = Field(j, "entryAnswer")) f.entryAnswer = ReadBytes(*v, "entryAnswer");
   flag("unaskedCredit", f.unaskedCredit);

@@ -20,8 +20,9 @@ std::string RequiredText(const Json& j, const char* key, const std::string& what
 }
 
 void ReadDriver(const Json& j, SpoolerSeat& seat) {
-  CheckKeys(j, {"name", "path", "dataFile", "installed", "environment", "zqapi32", "zqapi32View", "ini"},
-            "spooler.driver");
+  CheckKeys(
+      j, {"name", "path", "dataFile", "installed", "environment", "zqapi32", "zqapi32View", "ini"},
+      "spooler.driver");
   seat.driver = RequiredText(j, "name", "spooler.driver");
   seat.driverPath = RequiredText(j, "path", "spooler.driver");
   ReadOptionalText(j, "dataFile", seat.dataFile);
@@ -47,16 +48,20 @@ void ReadChannelApi(const Json& j, SpoolerSeat& seat) {
     throw FleetError("spooler.channelApi.file: expected a file name without a folder");
   const Json* folder = Field(j, "folder");
   const std::string name = folder ? ReadString(*folder, "folder") : kSystemFolder;
-  if (name == kSystemFolder) seat.channelApiFolder = ChannelApiFolder::System;
-  else if (name == kDriverFolder) seat.channelApiFolder = ChannelApiFolder::Driver;
-  else throw FleetError("spooler.channelApi.folder: expected system or driver");
+  if (name == kSystemFolder)
+    seat.channelApiFolder = ChannelApiFolder::System;
+  else if (name == kDriverFolder)
+    seat.channelApiFolder = ChannelApiFolder::Driver;
+  else
+    throw FleetError("spooler.channelApi.folder: expected system or driver");
   if (const Json* v = Field(j, "bits")) {
     const auto bits = ReadNumber(*v, "bits", 64);
     if (bits != 32 && bits != 64) throw FleetError("spooler.channelApi.bits: expected 32 or 64");
     seat.channelApi64Bit = bits == 64;
   }
   if (const Json* v = Field(j, "initialize")) {
-    if (!v->is_number_integer()) throw FleetError("spooler.channelApi.initialize: expected a whole number");
+    if (!v->is_number_integer())
+      throw FleetError("spooler.channelApi.initialize: expected a whole number");
     seat.channelApiInitialize = v->get<int>();
   }
 }
@@ -87,7 +92,8 @@ Json SpoolerSeatJson(const SpoolerSeat& seat) {
   Json driver = {{"name", ByteStringJson(seat.driver)}, {"path", ByteStringJson(seat.driverPath)}};
   if (!seat.dataFile.empty()) driver["dataFile"] = ByteStringJson(seat.dataFile);
   if (!seat.driverInstalled) driver["installed"] = false;
-  if (!seat.driverEnvironment.empty()) driver["environment"] = ByteStringJson(seat.driverEnvironment);
+  if (!seat.driverEnvironment.empty())
+    driver["environment"] = ByteStringJson(seat.driverEnvironment);
   if (seat.zqapi32) driver["zqapi32"] = ByteStringJson(*seat.zqapi32);
   if (seat.zqapi32In64BitView) driver["zqapi32View"] = 64;
   Json ini = Json::object();
@@ -97,7 +103,8 @@ Json SpoolerSeatJson(const SpoolerSeat& seat) {
   j["driver"] = driver;
   if (!seat.channelApiFile.empty()) {
     Json api = {{"file", ByteStringJson(seat.channelApiFile)},
-                {"folder", seat.channelApiFolder == ChannelApiFolder::System ? kSystemFolder : kDriverFolder}};
+                {"folder", seat.channelApiFolder == ChannelApiFolder::System ? kSystemFolder
+                                                                             : kDriverFolder}};
     if (seat.channelApi64Bit) api["bits"] = 64;
     if (seat.channelApiInitialize != 0) api["initialize"] = seat.channelApiInitialize;
     j["channelApi"] = api;

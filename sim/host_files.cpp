@@ -102,9 +102,7 @@ bool HostSystem::WritableFolderFor(const std::string& key) const {
   return folders_.count(parent) != 0 && unwritable_.count(parent) == 0;
 }
 
-bool HostSystem::FileExists(const std::string& path) const {
-  return files_.count(Key(path)) != 0;
-}
+bool HostSystem::FileExists(const std::string& path) const { return files_.count(Key(path)) != 0; }
 
 bool HostSystem::FolderExists(const std::string& path) const {
   return folders_.count(Key(path)) != 0;
@@ -159,7 +157,8 @@ bool HostSystem::AnotherProcessPlantsJunction(const std::string& path, const std
   const std::string key = Key(path, false);
   const std::string targetKey = Key(target);
   if (folders_.count(key) != 0 || files_.count(key) != 0) return false;
-  for (std::string folder = targetKey; !folder.empty(); folder = ParentKey(folder)) folders_.insert(folder);
+  for (std::string folder = targetKey; !folder.empty(); folder = ParentKey(folder))
+    folders_.insert(folder);
   folders_.insert(key);
   junctions_[key] = targetKey;
   return true;

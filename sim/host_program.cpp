@@ -18,7 +18,9 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-bool SameText(const std::string& a, const std::string& b) { return HostPathKey(a) == HostPathKey(b); }
+bool SameText(const std::string& a, const std::string& b) {
+  return HostPathKey(a) == HostPathKey(b);
+}
 
 }  // namespace
 

@@ -163,8 +163,8 @@ class HostSystem : private platform::HostFiles,
   // platform::ProgramFiles
   bool RcDataResource(const char* name, std::vector<std::uint8_t>* bytes) override;
   std::string ExecutablePath() override;
-  std::string IniString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& fallback) override;
+  std::string IniString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& fallback) override;
 
   // Records the call and runs the hook; returns the call's index.
   std::size_t Record(const char* op, const std::string& what);

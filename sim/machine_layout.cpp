@@ -14,13 +14,15 @@ using HubsByName = std::map<std::string, UsbNodeId>;
 
 UsbNodeId NamedHub(const HubsByName& hubs, const std::string& name, const std::string& what) {
   const auto found = hubs.find(name);
-  if (found == hubs.end()) throw std::invalid_argument(what + ": no hub or host controller named \"" + name + "\"");
+  if (found == hubs.end())
+    throw std::invalid_argument(what + ": no hub or host controller named \"" + name + "\"");
   return found->second;
 }
 
 // Plugs `printer` into its socket; functions naming one composite socket
 // share its composite device.
-void PlugIntoSocket(UsbTopology& usb, const HubsByName& hubs, const UsbSocket& socket, const ClassPrinter& printer,
+void PlugIntoSocket(UsbTopology& usb, const HubsByName& hubs, const UsbSocket& socket,
+                    const ClassPrinter& printer,
                     std::map<std::pair<UsbNodeId, int>, UsbNodeId>& composites) {
   const UsbNodeId hub = NamedHub(hubs, socket.hub, "socket of " + printer.Name());
   if (!socket.composite) {
@@ -29,7 +31,8 @@ void PlugIntoSocket(UsbTopology& usb, const HubsByName& hubs, const UsbSocket& s
   }
   const auto key = std::pair(hub, socket.port);
   auto device = composites.find(key);
-  if (device == composites.end()) device = composites.emplace(key, usb.AddDevice(hub, socket.port, "usbccgp")).first;
+  if (device == composites.end())
+    device = composites.emplace(key, usb.AddDevice(hub, socket.port, "usbccgp")).first;
   usb.PlugPrinter(device->second, 0, printer);
 }
 
@@ -54,7 +57,8 @@ void BuildUsbTopology(const MachineLayout& layout, World& world, UsbTopology& us
     addName(h.name, usb.AddHub(NamedHub(hubs, h.hub, "hub " + h.name), h.port, h.ports, h.service));
   for (const auto& [device, socket] : layout.sockets)
     if (dynamic_cast<const ClassPrinter*>(world.FindDevice(device)) == nullptr)
-      throw std::invalid_argument("socket of " + device + ": no printer-class printer of that name");
+      throw std::invalid_argument("socket of " + device +
+                                  ": no printer-class printer of that name");
   std::map<std::pair<UsbNodeId, int>, UsbNodeId> composites;
   for (const auto& device : world.Devices()) {
     const auto* printer = dynamic_cast<const ClassPrinter*>(device.get());
@@ -62,7 +66,8 @@ void BuildUsbTopology(const MachineLayout& layout, World& world, UsbTopology& us
     if (printer != nullptr && socket != layout.sockets.end())
       PlugIntoSocket(usb, hubs, socket->second, *printer, composites);
   }
-  if (!layout.hostControllers.empty()) usb.PlugClassPrinters(hubs.at(layout.hostControllers.front().name));
+  if (!layout.hostControllers.empty())
+    usb.PlugClassPrinters(hubs.at(layout.hostControllers.front().name));
 }
 
 }  // namespace nolpa::sim

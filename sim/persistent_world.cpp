@@ -3,10 +3,10 @@
 // are taken in before the next request.
 #include <chrono>
 #include <filesystem>
-#include <functional>
-#include <stdexcept>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <stdexcept>
 #include <system_error>
 
 #include "sim/fleet.h"
@@ -142,8 +142,8 @@ bool LoadOrCreate(World& world, StateFile& file, const fs::path& path, std::stri
 
 }  // namespace
 
-std::unique_ptr<World> OpenPersistentWorld(const std::string& stateFile,
-                                           platform::Clock& clock, std::string* error) {
+std::unique_ptr<World> OpenPersistentWorld(const std::string& stateFile, platform::Clock& clock,
+                                           std::string* error) {
   auto world = std::make_unique<World>(clock);
   world->Recorder().SetEnabled(false);
   auto file = std::make_shared<StateFile>(*world, fs::path(stateFile));
@@ -151,7 +151,8 @@ std::unique_ptr<World> OpenPersistentWorld(const std::string& stateFile,
   // A change that cannot be kept must not pass for written: the next process
   // would read the old state while this one reported success.
   world->SetStateChangedHook([file, stateFile] {
-    if (!file->Save()) throw std::runtime_error("cannot save the simulated printers to " + stateFile);
+    if (!file->Save())
+      throw std::runtime_error("cannot save the simulated printers to " + stateFile);
   });
   world->SetBeforeRequestHook([file] { file->SyncIfChanged(); });
   return world;

@@ -170,19 +170,13 @@ void PrinterProtocol::SetInfoAnswers(std::map<std::uint8_t, InfoAnswer> answers)
 }
 
 // The answer to GS I n as the fault switch for n shapes it.
-void PrinterProtocol::AppendInfoAnswer(std::uint8_t n, const std::string& text,
-                                       Sink& sink) const {
+void PrinterProtocol::AppendInfoAnswer(std::uint8_t n, const std::string& text, Sink& sink) const {
   const auto it = infoAnswers_.find(n);
   const InfoAnswer answer = it == infoAnswers_.end() ? InfoAnswer::Normal : it->second;
   switch (answer) {
-    case InfoAnswer::Normal:
-      AppendTextBlock(text, sink.replies);
-      break;
-    case InfoAnswer::Ignore:
-      break;
-    case InfoAnswer::OneByteStatus:
-      sink.replies.push_back(kStatusByte);
-      break;
+    case InfoAnswer::Normal: AppendTextBlock(text, sink.replies); break;
+    case InfoAnswer::Ignore: break;
+    case InfoAnswer::OneByteStatus: sink.replies.push_back(kStatusByte); break;
     case InfoAnswer::NoTerminator:
       AppendTextBlock(text, sink.replies);
       sink.replies.pop_back();
@@ -251,12 +245,8 @@ void PrinterProtocol::RunInformation(Bytes cmd, Sink& sink) {
       sink.replies.push_back(sink.identity.identByte);
       answeredM_ = sink.identity.identByte;
       break;
-    case QueryAnswer::OneByteStatus:
-      sink.replies.push_back(kStatusByte);
-      break;
-    case QueryAnswer::Block:
-      AppendTextBlock("x", sink.replies);
-      break;
+    case QueryAnswer::OneByteStatus: sink.replies.push_back(kStatusByte); break;
+    case QueryAnswer::Block: AppendTextBlock("x", sink.replies); break;
   }
 }
 

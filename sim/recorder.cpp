@@ -36,10 +36,8 @@ bool IsEmptyRead(const RecordedRequest& r) {
 
 std::string DescribeRequest(const RecordedRequest& r) {
   switch (r.kind) {
-    case RequestKind::Open:
-      return r.ok ? "open ok" : "open failed";
-    case RequestKind::Close:
-      return "close";
+    case RequestKind::Open: return r.ok ? "open ok" : "open failed";
+    case RequestKind::Close: return "close";
     case RequestKind::Write:
       if (!r.ok) return "write failed";
       return "write " + std::to_string(r.count) + "/" + std::to_string(r.size) + " " +
@@ -47,10 +45,8 @@ std::string DescribeRequest(const RecordedRequest& r) {
     case RequestKind::Read:
       if (!r.ok) return "read failed";
       return r.count == 0 ? "read -" : "read " + FormatHexBytes(r.out);
-    case RequestKind::IoControl:
-      return DescribeIoctl(r);
-    case RequestKind::SetTimeouts:
-      return DescribeTimeouts(r);
+    case RequestKind::IoControl: return DescribeIoctl(r);
+    case RequestKind::SetTimeouts: return DescribeTimeouts(r);
   }
   return "?";
 }
@@ -66,7 +62,8 @@ std::vector<RecordedRequest> RequestRecorder::RequestsOf(std::string_view device
   return out;
 }
 
-std::vector<std::string> RequestRecorder::Transcript(std::string_view device, bool withTimes) const {
+std::vector<std::string> RequestRecorder::Transcript(std::string_view device,
+                                                     bool withTimes) const {
   std::vector<std::string> lines;
   std::string previous;  // the last line before its repeat count
   std::size_t repeats = 0;

@@ -17,15 +17,15 @@ struct RecordedRequest {
   std::string device{};  // the device's name; empty for an open that named no device
   RequestKind kind = RequestKind::Open;
   platform::DeviceHandle handle = platform::kInvalidDeviceHandle;  // the handle used or opened
-  bool ok = false;           // what the call returned (close: true)
-  std::string path{};          // open: the path asked for
-  std::uint32_t code = 0;    // ioctl: control code
-  std::uint32_t size = 0;    // read: bytes asked for; write: bytes offered; ioctl: output size
-  std::uint32_t count = 0;   // read: bytes returned; write: bytes taken; ioctl: bytes returned
+  bool ok = false;            // what the call returned (close: true)
+  std::string path{};         // open: the path asked for
+  std::uint32_t code = 0;     // ioctl: control code
+  std::uint32_t size = 0;     // read: bytes asked for; write: bytes offered; ioctl: output size
+  std::uint32_t count = 0;    // read: bytes returned; write: bytes taken; ioctl: bytes returned
   std::uint32_t inSize = 0;   // ioctl: the input buffer's size (0 without one)
   std::uint32_t outSize = 0;  // ioctl: the output buffer's size (0 without one)
-  std::vector<std::uint8_t> in{};   // write: the bytes offered; ioctl: the input bytes
-  std::vector<std::uint8_t> out{};  // read: the bytes returned; ioctl: the output bytes
+  std::vector<std::uint8_t> in{};     // write: the bytes offered; ioctl: the input bytes
+  std::vector<std::uint8_t> out{};    // read: the bytes returned; ioctl: the output bytes
   platform::CommTimeouts timeouts{};  // set-timeouts: the values asked for
 };
 
@@ -53,8 +53,7 @@ class RequestRecorder {
   //   set-timeouts FFFFFFFF FFFFFFFF 0 0 2000 accepted
   // With no `device`, each line starts with the device name and ": ". With
   // `withTimes`, each line starts with "@<ms> ".
-  std::vector<std::string> Transcript(std::string_view device = {},
-                                      bool withTimes = false) const;
+  std::vector<std::string> Transcript(std::string_view device = {}, bool withTimes = false) const;
 
  private:
   bool enabled_ = true;

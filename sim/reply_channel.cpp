@@ -57,8 +57,8 @@ void ReplyChannel::AddHeartbeats(std::uint64_t nowMs, const ChannelFaults& fault
   }
 }
 
-std::uint32_t ReplyChannel::Take(std::uint64_t nowMs, std::uint8_t* buffer,
-                                 std::uint32_t size, const ChannelFaults& faults) {
+std::uint32_t ReplyChannel::Take(std::uint64_t nowMs, std::uint8_t* buffer, std::uint32_t size,
+                                 const ChannelFaults& faults) {
   AddHeartbeats(nowMs, faults);
   std::uint32_t n = 0;
   while (n < size && !queue_.empty() && queue_.front().dueMs <= nowMs) {

@@ -19,7 +19,8 @@ constexpr std::uint32_t kStopRight = 0x0020;
 constexpr std::uint32_t kNeededManagerAccess = kGenericExecute;
 constexpr std::uint32_t kNeededServiceAccess = kQueryStatus | kStartRight | kStopRight;
 // Each of these includes the right to connect, which OpenService needs.
-constexpr std::uint32_t kConnectingAccess = kGenericExecute | kGenericRead | kGenericAll | kManagerConnect;
+constexpr std::uint32_t kConnectingAccess =
+    kGenericExecute | kGenericRead | kGenericAll | kManagerConnect;
 constexpr std::uint32_t kControlStop = 1;
 
 constexpr char kDeviceName[] = "service manager";
@@ -37,7 +38,8 @@ std::string Hex(std::uint64_t value) {
 // Service names compare without regard to case, as the real manager does.
 bool SameName(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 
@@ -164,8 +166,9 @@ ServiceManager::Handle* ServiceManager::Live(platform::ServiceHandle handle, boo
 
 platform::ServiceHandle ServiceManager::OpenManager(std::uint32_t access) {
   if (access != kNeededManagerAccess) Note(departure::kServiceAccess, "manager " + Hex(access));
-  const platform::ServiceHandle handle =
-      denyManager ? platform::kNoServiceHandle : Hand({nullptr, platform::kNoServiceHandle, access});
+  const platform::ServiceHandle handle = denyManager
+                                             ? platform::kNoServiceHandle
+                                             : Hand({nullptr, platform::kNoServiceHandle, access});
   Record(ServiceCallKind::OpenManager, handle, access, handle != platform::kNoServiceHandle);
   return handle;
 }
@@ -188,8 +191,8 @@ platform::ServiceHandle ServiceManager::OpenServiceNamed(platform::ServiceHandle
 bool ServiceManager::QueryState(platform::ServiceHandle service, std::uint32_t* state) {
   Handle* handle = Live(service, true);
   ServiceState now{};
-  const bool ok = handle != nullptr && (handle->access & kQueryStatus) != 0 &&
-                  handle->service->Query(&now);
+  const bool ok =
+      handle != nullptr && (handle->access & kQueryStatus) != 0 && handle->service->Query(&now);
   if (ok) *state = static_cast<std::uint32_t>(now);
   Record(ServiceCallKind::QueryStatus, service, ok ? static_cast<std::uint32_t>(now) : 0, ok);
   return ok;
@@ -198,15 +201,17 @@ bool ServiceManager::QueryState(platform::ServiceHandle service, std::uint32_t* 
 bool ServiceManager::DependentsRunning(const SimService& service) const {
   return std::any_of(services_.begin(), services_.end(), [&service](const auto& other) {
     return other->State() == ServiceState::Running &&
-           std::any_of(other->dependsOn.begin(), other->dependsOn.end(),
-                       [&service](const std::string& name) { return SameName(name, service.Name()); });
+           std::any_of(
+               other->dependsOn.begin(), other->dependsOn.end(),
+               [&service](const std::string& name) { return SameName(name, service.Name()); });
   });
 }
 
 bool ServiceManager::SendControl(platform::ServiceHandle service, std::uint32_t control) {
   Handle* handle = Live(service, true);
   if (control != kControlStop) Note(departure::kServiceControl, Hex(control));
-  const bool allowed = handle != nullptr && control == kControlStop && (handle->access & kStopRight) != 0;
+  const bool allowed =
+      handle != nullptr && control == kControlStop && (handle->access & kStopRight) != 0;
   const bool blocked = allowed && DependentsRunning(*handle->service);
   const bool ok = allowed && handle->service->Stop(blocked);
   Record(ServiceCallKind::Control, service, control, ok);
@@ -225,7 +230,8 @@ bool ServiceManager::Start(platform::ServiceHandle service) {
 bool ServiceManager::Close(platform::ServiceHandle value) {
   const auto found = handles_.find(value);
   if (found == handles_.end() || !found->second.open) {
-    Note(found == handles_.end() ? departure::kServiceHandleUnknown : departure::kServiceHandleClosed,
+    Note(found == handles_.end() ? departure::kServiceHandleUnknown
+                                 : departure::kServiceHandleClosed,
          Hex(value));
     Record(ServiceCallKind::CloseUnknown, value, 0, false);
     return false;

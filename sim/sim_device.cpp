@@ -139,9 +139,8 @@ void SimDevice::NoteDeparture(std::string_view kind, std::string detail) const {
 SerialPort::SerialPort(const SerialPortConfig& config)
     : SimDevice(config.name, DeviceKind::SerialPort),
       comPort_(config.comPort),
-      dosTarget_(config.dosTarget.empty()
-                     ? "\\Device\\Serial" + std::to_string(config.comPort - 1)
-                     : config.dosTarget) {}
+      dosTarget_(config.dosTarget.empty() ? "\\Device\\Serial" + std::to_string(config.comPort - 1)
+                                          : config.dosTarget) {}
 
 bool SerialPort::AnswersToPath(std::string_view path) const {
   return ComPortNumber(path, true) == comPort_;

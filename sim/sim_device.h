@@ -82,8 +82,8 @@ class SimDevice {
   // --- Addressing (the world asks) ---
   virtual const platform::Guid* InterfaceClass() const { return nullptr; }
   virtual std::string InterfacePath() const { return {}; }
-  virtual int ComPort() const { return 0; }              // 0: not a COM port
-  virtual std::string DosTarget() const { return {}; }   // for ComPort()
+  virtual int ComPort() const { return 0; }             // 0: not a COM port
+  virtual std::string DosTarget() const { return {}; }  // for ComPort()
   virtual bool AnswersToPath(std::string_view path) const = 0;
 
   // --- Requests (the world calls these once handle and presence are checked) ---

@@ -20,10 +20,10 @@ struct SpoolerSeat {
   std::optional<std::uint32_t> portNumber{};
   std::optional<std::string> baseName{};
 
-  std::string driver;            // the driver's name
-  std::string driverPath;        // its full path
-  std::string dataFile{};        // its data file: a full path, or a name in the driver's folder
-  bool driverInstalled = true;   // listed among the installed drivers
+  std::string driver;               // the driver's name
+  std::string driverPath;           // its full path
+  std::string dataFile{};           // its data file: a full path, or a name in the driver's folder
+  bool driverInstalled = true;      // listed among the installed drivers
   std::string driverEnvironment{};  // "Windows x64", ...; empty: the machine's own
   // The channel API's file name in the registry value "ZQAPI32" of the
   // driver's key, and in the data file's keys "ZQAPII" and "ZQAPINAME".

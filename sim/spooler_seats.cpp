@@ -19,13 +19,16 @@ std::string Join(const std::string& folder, const std::string& name) {
 
 std::string IniText(const SpoolerSeat& seat) {
   std::string text;
-  if (seat.zqapii) text += std::string("[") + kDriverInfoSection + "]\r\nZQAPII=" + *seat.zqapii + "\r\n";
-  if (seat.zqapiName) text += std::string("[") + kUtilitySection + "]\r\nZQAPINAME=" + *seat.zqapiName + "\r\n";
+  if (seat.zqapii)
+    text += std::string("[") + kDriverInfoSection + "]\r\nZQAPII=" + *seat.zqapii + "\r\n";
+  if (seat.zqapiName)
+    text += std::string("[") + kUtilitySection + "]\r\nZQAPINAME=" + *seat.zqapiName + "\r\n";
   return text;
 }
 
 // Returns the driver's path as the spooler keeps it.
-std::string AddDriverOnce(const SpoolerSeat& seat, SpoolerWorld& spooler, std::map<std::string, std::string>& drivers) {
+std::string AddDriverOnce(const SpoolerSeat& seat, SpoolerWorld& spooler,
+                          std::map<std::string, std::string>& drivers) {
   if (const auto known = drivers.find(seat.driver); known != drivers.end()) return known->second;
   drivers.emplace(seat.driver, seat.driverPath);
   spooler.AddDriver({.name = seat.driver,
@@ -34,18 +37,21 @@ std::string AddDriverOnce(const SpoolerSeat& seat, SpoolerWorld& spooler, std::m
                      .installed = seat.driverInstalled,
                      .environment = seat.driverEnvironment});
   if (seat.zqapi32)
-    spooler.SetMachineString(kChannelApiDriverKey + seat.driver, "ZQAPI32", *seat.zqapi32,
-                             seat.zqapi32In64BitView ? platform::RegistryView::Bits64 : platform::RegistryView::Own);
+    spooler.SetMachineString(
+        kChannelApiDriverKey + seat.driver, "ZQAPI32", *seat.zqapi32,
+        seat.zqapi32In64BitView ? platform::RegistryView::Bits64 : platform::RegistryView::Own);
   if (!seat.dataFile.empty() && (seat.zqapii || seat.zqapiName)) {
     const bool hasFolder = seat.dataFile.find('\\') != std::string::npos;
-    spooler.SetIniFile(hasFolder ? seat.dataFile : Join(FolderOf(seat.driverPath), seat.dataFile), IniText(seat));
+    spooler.SetIniFile(hasFolder ? seat.dataFile : Join(FolderOf(seat.driverPath), seat.dataFile),
+                       IniText(seat));
   }
   return seat.driverPath;
 }
 
 }  // namespace
 
-std::vector<std::string> SeatSpoolerPrinters(World& world, SpoolerWorld& spooler, ChannelApiStandIn& api) {
+std::vector<std::string> SeatSpoolerPrinters(World& world, SpoolerWorld& spooler,
+                                             ChannelApiStandIn& api) {
   std::map<std::string, std::string> drivers;  // name -> path
   std::vector<std::string> libraries;
   for (const auto& device : world.Devices()) {
@@ -53,11 +59,16 @@ std::vector<std::string> SeatSpoolerPrinters(World& world, SpoolerWorld& spooler
     if (printer == nullptr || !printer->Seat()) continue;
     const SpoolerSeat& seat = *printer->Seat();
     const std::string driverPath = AddDriverOnce(seat, spooler, drivers);
-    spooler.AddPrinter({.name = seat.printer, .port = seat.port, .driver = seat.driver, .device = printer->Name()});
-    spooler.SetInterfaceValues(printer->Name(), {.portNumber = seat.portNumber, .baseName = seat.baseName});
+    spooler.AddPrinter({.name = seat.printer,
+                        .port = seat.port,
+                        .driver = seat.driver,
+                        .device = printer->Name()});
+    spooler.SetInterfaceValues(printer->Name(),
+                               {.portNumber = seat.portNumber, .baseName = seat.baseName});
     if (seat.channelApiFile.empty()) continue;
-    const std::string folder = seat.channelApiFolder == ChannelApiFolder::System ? spooler.System().SystemDirectory()
-                                                                                : FolderOf(driverPath);
+    const std::string folder = seat.channelApiFolder == ChannelApiFolder::System
+                                   ? spooler.System().SystemDirectory()
+                                   : FolderOf(driverPath);
     const std::string path = Join(folder, seat.channelApiFile);
     if (std::find(libraries.begin(), libraries.end(), path) != libraries.end()) continue;
     ChannelApiBehaviour& behaviour = api.AddLibrary(path);

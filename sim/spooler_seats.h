@@ -27,6 +27,7 @@ inline constexpr char kUtilitySection[] = "Utility";
 // named by several seats is added once, as the first of them describes it.
 // Returns the full paths of the channel-API files installed, in the
 // printers' order, each once.
-std::vector<std::string> SeatSpoolerPrinters(World& world, SpoolerWorld& spooler, ChannelApiStandIn& api);
+std::vector<std::string> SeatSpoolerPrinters(World& world, SpoolerWorld& spooler,
+                                             ChannelApiStandIn& api);
 
 }  // namespace nolpa::sim

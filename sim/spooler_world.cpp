@@ -29,7 +29,8 @@ SpoolerWorld::SpoolerWorld(World& world) : world_(world) {}
 
 SpoolerWorld::~SpoolerWorld() {
   for (const auto& [key, name] : openKeys_)
-    world_.Departures().Note({world_.Clock().NowMs(), "spooler", departure::kRegistryKeyLeaked, name});
+    world_.Departures().Note(
+        {world_.Clock().NowMs(), "spooler", departure::kRegistryKeyLeaked, name});
 }
 
 void SpoolerWorld::AddPrinter(const SpoolerPrinterConfig& printer) {
@@ -45,12 +46,13 @@ std::string SpoolerWorld::StoredKey(const std::string& key, platform::RegistryVi
   return (view == platform::RegistryView::Bits64 ? kView64 : kView32) + upper;
 }
 
-void SpoolerWorld::SetMachineString(const std::string& key, const std::string& name, std::string value,
-                                    platform::RegistryView view) {
+void SpoolerWorld::SetMachineString(const std::string& key, const std::string& name,
+                                    std::string value, platform::RegistryView view) {
   machineKeys_[StoredKey(key, view)][Upper(name)] = std::move(value);
 }
 
-void SpoolerWorld::SetMachineDword(const std::string& key, const std::string& name, std::uint32_t value) {
+void SpoolerWorld::SetMachineDword(const std::string& key, const std::string& name,
+                                   std::uint32_t value) {
   machineKeys_[StoredKey(key, platform::RegistryView::Own)][Upper(name)] = value;
 }
 
@@ -61,11 +63,17 @@ void SpoolerWorld::SetInterfaceValues(const std::string& device, InterfaceKeyVal
   if (values.baseName) key["BASE NAME"] = *values.baseName;
 }
 
-void SpoolerWorld::AddFile(const std::string& path) { files_.emplace(HostPathKey(path), std::string()); }
+void SpoolerWorld::AddFile(const std::string& path) {
+  files_.emplace(HostPathKey(path), std::string());
+}
 
-void SpoolerWorld::SetIniFile(const std::string& path, std::string text) { files_[HostPathKey(path)] = std::move(text); }
+void SpoolerWorld::SetIniFile(const std::string& path, std::string text) {
+  files_[HostPathKey(path)] = std::move(text);
+}
 
-bool SpoolerWorld::HasFile(const std::string& path) const { return files_.count(HostPathKey(path)) != 0; }
+bool SpoolerWorld::HasFile(const std::string& path) const {
+  return files_.count(HostPathKey(path)) != 0;
+}
 
 ClassPrinter* SpoolerWorld::PrinterBehind(const std::string& name) {
   for (const SpoolerPrinterConfig& printer : printers_) {
@@ -99,8 +107,9 @@ bool SpoolerWorld::PrinterDriver(const std::string& printerName, const std::stri
                                  platform::PrinterDriverInfo* driver) {
   if (!Running()) return false;
   const std::string asked = Upper(environment.empty() ? kEnvironmentX86 : environment);
-  const auto printer = std::find_if(printers_.begin(), printers_.end(),
-                                    [&](const SpoolerPrinterConfig& p) { return p.name == printerName; });
+  const auto printer =
+      std::find_if(printers_.begin(), printers_.end(),
+                   [&](const SpoolerPrinterConfig& p) { return p.name == printerName; });
   if (printer == printers_.end()) return false;
   for (const SpoolerDriverConfig& d : drivers_)
     if (d.name == printer->driver && Upper(EnvironmentOf(d)) == asked) {
@@ -110,12 +119,14 @@ bool SpoolerWorld::PrinterDriver(const std::string& printerName, const std::stri
   return false;
 }
 
-std::vector<platform::PrinterDriverInfo> SpoolerWorld::InstalledDrivers(const std::string& environment) {
+std::vector<platform::PrinterDriverInfo> SpoolerWorld::InstalledDrivers(
+    const std::string& environment) {
   std::vector<platform::PrinterDriverInfo> installed;
   if (!Running()) return installed;
   const std::string asked = Upper(environment.empty() ? kEnvironmentX86 : environment);
   for (const SpoolerDriverConfig& d : drivers_)
-    if (d.installed && Upper(EnvironmentOf(d)) == asked) installed.push_back({d.name, d.driverPath, d.dataFile});
+    if (d.installed && Upper(EnvironmentOf(d)) == asked)
+      installed.push_back({d.name, d.driverPath, d.dataFile});
   return installed;
 }
 
@@ -127,37 +138,44 @@ platform::RegistryKey SpoolerWorld::NewKey(std::string name) {
 }
 
 // 32-bit Windows has one view: a value written to either is read from both.
-platform::RegistryKey SpoolerWorld::OpenMachineKey(const std::string& subKey, platform::RegistryView view) {
+platform::RegistryKey SpoolerWorld::OpenMachineKey(const std::string& subKey,
+                                                   platform::RegistryView view) {
   std::string stored = StoredKey(subKey, view);
   if (!windows64_ && machineKeys_.count(stored) == 0) {
-    const auto other = view == platform::RegistryView::Bits64 ? platform::RegistryView::Own : platform::RegistryView::Bits64;
+    const auto other = view == platform::RegistryView::Bits64 ? platform::RegistryView::Own
+                                                              : platform::RegistryView::Bits64;
     stored = StoredKey(subKey, other);
   }
   if (machineKeys_.count(stored) == 0) return platform::kNoRegistryKey;
   return NewKey(kMachinePrefix + stored);
 }
 
-platform::RegistryKey SpoolerWorld::OpenInterfaceKey(platform::InterfaceSet set, const platform::Guid& interfaceClass,
+platform::RegistryKey SpoolerWorld::OpenInterfaceKey(platform::InterfaceSet set,
+                                                     const platform::Guid& interfaceClass,
                                                      std::uint32_t index) {
   std::string path;
-  if (!world_.Interfaces().InterfacePath(set, interfaceClass, index, &path)) return platform::kNoRegistryKey;
+  if (!world_.Interfaces().InterfacePath(set, interfaceClass, index, &path))
+    return platform::kNoRegistryKey;
   // Every present interface has a key, with or without values in it.
   return NewKey(kInterfacePrefix + Upper(path));
 }
 
-const SpoolerWorld::Value* SpoolerWorld::Find(platform::RegistryKey key, const std::string& name) const {
+const SpoolerWorld::Value* SpoolerWorld::Find(platform::RegistryKey key,
+                                              const std::string& name) const {
   const auto open = openKeys_.find(key);
   if (open == openKeys_.end()) return nullptr;
   const std::string& keyName = open->second;
   const bool machine = keyName.starts_with(kMachinePrefix);
   const auto& keys = machine ? machineKeys_ : interfaceKeys_;
-  const auto values = keys.find(keyName.substr(machine ? sizeof kMachinePrefix - 1 : sizeof kInterfacePrefix - 1));
+  const auto values =
+      keys.find(keyName.substr(machine ? sizeof kMachinePrefix - 1 : sizeof kInterfacePrefix - 1));
   if (values == keys.end()) return nullptr;
   const auto value = values->second.find(Upper(name));
   return value == values->second.end() ? nullptr : &value->second;
 }
 
-std::optional<std::string> SpoolerWorld::ReadString(platform::RegistryKey key, const std::string& name,
+std::optional<std::string> SpoolerWorld::ReadString(platform::RegistryKey key,
+                                                    const std::string& name,
                                                     std::uint32_t maxBytes) {
   const Value* value = Find(key, name);
   if (value == nullptr || !std::holds_alternative<std::string>(*value)) return std::nullopt;
@@ -167,7 +185,8 @@ std::optional<std::string> SpoolerWorld::ReadString(platform::RegistryKey key, c
   return text;
 }
 
-std::optional<std::uint32_t> SpoolerWorld::ReadDword(platform::RegistryKey key, const std::string& name) {
+std::optional<std::uint32_t> SpoolerWorld::ReadDword(platform::RegistryKey key,
+                                                     const std::string& name) {
   const Value* value = Find(key, name);
   if (value == nullptr || !std::holds_alternative<std::uint32_t>(*value)) return std::nullopt;
   return std::get<std::uint32_t>(*value);
@@ -178,8 +197,8 @@ void SpoolerWorld::CloseKey(platform::RegistryKey key) {
   openKeys_.erase(key);
 }
 
-std::string SpoolerWorld::IniString(const std::string& file, const std::string& section, const std::string& key,
-                                    std::uint32_t maxBytes) {
+std::string SpoolerWorld::IniString(const std::string& file, const std::string& section,
+                                    const std::string& key, std::uint32_t maxBytes) {
   if (world_.Recorder().Enabled()) iniReads_.push_back(file + "|" + section + "|" + key);
   const auto found = files_.find(HostPathKey(file));
   if (found == files_.end() || maxBytes == 0) return {};

@@ -10,9 +10,9 @@
 // state is asked at every call through the function FollowService gives.
 //
 //   SpoolerWorld spooler(world);
-//   spooler.AddDriver({.name = "Nolpa Line", .driverPath = "C:\\drv\\nl.dll", .dataFile = "nl.ini"});
-//   spooler.AddPrinter({.name = "Line 1", .port = "USB001", .driver = "Nolpa Line", .device = "cp1"});
-//   spooler.SetInterfaceValues("cp1", {.portNumber = 1});
+//   spooler.AddDriver({.name = "Nolpa Line", .driverPath = "C:\\drv\\nl.dll", .dataFile =
+//   "nl.ini"}); spooler.AddPrinter({.name = "Line 1", .port = "USB001", .driver = "Nolpa Line",
+//   .device = "cp1"}); spooler.SetInterfaceValues("cp1", {.portNumber = 1});
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -30,8 +30,8 @@ namespace nolpa::sim {
 
 struct SpoolerPrinterConfig {
   std::string name;
-  std::string port;    // written as the printer's registry "Port"; empty: none
-  std::string driver;  // the driver's name
+  std::string port;      // written as the printer's registry "Port"; empty: none
+  std::string driver;    // the driver's name
   std::string device{};  // the World's printer-class printer behind it, if any
 };
 
@@ -109,14 +109,18 @@ class SpoolerWorld : private platform::PrintSpooler,
   std::string Environment() override;
   bool PrinterDriver(const std::string& printerName, const std::string& environment,
                      platform::PrinterDriverInfo* driver) override;
-  std::vector<platform::PrinterDriverInfo> InstalledDrivers(const std::string& environment) override;
+  std::vector<platform::PrinterDriverInfo> InstalledDrivers(
+      const std::string& environment) override;
   // platform::Registry
-  platform::RegistryKey OpenMachineKey(const std::string& subKey, platform::RegistryView view) override;
-  platform::RegistryKey OpenInterfaceKey(platform::InterfaceSet set, const platform::Guid& interfaceClass,
+  platform::RegistryKey OpenMachineKey(const std::string& subKey,
+                                       platform::RegistryView view) override;
+  platform::RegistryKey OpenInterfaceKey(platform::InterfaceSet set,
+                                         const platform::Guid& interfaceClass,
                                          std::uint32_t index) override;
   std::optional<std::string> ReadString(platform::RegistryKey key, const std::string& name,
                                         std::uint32_t maxBytes) override;
-  std::optional<std::uint32_t> ReadDword(platform::RegistryKey key, const std::string& name) override;
+  std::optional<std::uint32_t> ReadDword(platform::RegistryKey key,
+                                         const std::string& name) override;
   void CloseKey(platform::RegistryKey key) override;
   // platform::SystemFolders
   std::string SystemDirectory() override { return systemDirectory_; }
@@ -136,8 +140,8 @@ class SpoolerWorld : private platform::PrintSpooler,
   World& world_;
   std::vector<SpoolerPrinterConfig> printers_;
   std::vector<SpoolerDriverConfig> drivers_;
-  std::map<std::string, Values> machineKeys_;    // by upper-case key path
-  std::map<std::string, Values> interfaceKeys_;  // by upper-case device path
+  std::map<std::string, Values> machineKeys_;              // by upper-case key path
+  std::map<std::string, Values> interfaceKeys_;            // by upper-case device path
   std::map<platform::RegistryKey, std::string> openKeys_;  // handle -> key name
   platform::RegistryKey nextKey_ = 0x8000;
   std::string systemDirectory_ = "C:\\WINDOWS\\system32";

@@ -138,9 +138,12 @@ std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text) {
   for (char c : text) {
     if (c == ' ') continue;
     int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
     if (digit < 0) return std::nullopt;
     if (high < 0) {
       high = digit;

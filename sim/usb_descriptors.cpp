@@ -51,8 +51,8 @@ std::vector<std::uint8_t> LanguageDescriptor() { return {0x04, 0x03, 0x09, 0x04}
 
 std::vector<std::uint8_t> StringBlock(const UsbDeviceInfo& usb, std::u16string_view serial) {
   std::vector<std::uint8_t> block = LanguageDescriptor();
-  for (std::u16string_view text : {std::u16string_view(usb.manufacturer),
-                                   std::u16string_view(usb.product), serial}) {
+  for (std::u16string_view text :
+       {std::u16string_view(usb.manufacturer), std::u16string_view(usb.product), serial}) {
     const auto d = StringDescriptor(text);
     block.insert(block.end(), d.begin(), d.end());
   }

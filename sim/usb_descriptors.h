@@ -16,7 +16,7 @@ inline constexpr std::uint8_t kOnboardUsb2 = 0x08;
 inline constexpr std::uint8_t kOnboardUsb3 = 0x10;
 inline constexpr std::uint8_t kOnboardUsb4 = 0x24;
 inline constexpr std::uint8_t kOnboardUsb5 = 0x40;
-inline constexpr std::uint8_t kNwjBoard = 0x00;   // NW-J codes: 0x00 and 0x0C among others
+inline constexpr std::uint8_t kNwjBoard = 0x00;  // NW-J codes: 0x00 and 0x0C among others
 inline constexpr std::uint8_t kNwjBoardC = 0x0C;
 
 // True when `boardCode` names an NW-J board (bits 6 to 2 match no onboard code).

@@ -56,8 +56,8 @@ std::uint32_t Le32(std::span<const std::uint8_t> in) {
 
 std::string DescribeRequest(std::uint32_t code, std::size_t inSize, std::uint32_t outSize) {
   char text[64];
-  std::snprintf(text, sizeof text, "code 0x%06X in %zu out %u", static_cast<unsigned>(code),
-                inSize, static_cast<unsigned>(outSize));
+  std::snprintf(text, sizeof text, "code 0x%06X in %zu out %u", static_cast<unsigned>(code), inSize,
+                static_cast<unsigned>(outSize));
   return text;
 }
 
@@ -66,9 +66,9 @@ std::string DescribeRequest(std::uint32_t code, std::size_t inSize, std::uint32_
 platform::DeviceHandle UsbTopology::Open(const std::string& path) {
   for (UsbNodeId id = 0; id < nodes_.size(); ++id) {
     const UsbNode& n = nodes_[id];
-    const bool named =
-        n.hostController >= 0 ? SameName(path, "\\\\.\\HCD" + std::to_string(n.hostController))
-                              : !n.interfacePath.empty() && SameName(path, n.interfacePath);
+    const bool named = n.hostController >= 0
+                           ? SameName(path, "\\\\.\\HCD" + std::to_string(n.hostController))
+                           : !n.interfacePath.empty() && SameName(path, n.interfacePath);
     if (named && Present(id)) {
       const platform::DeviceHandle handle = nextHandle_;
       nextHandle_ += 4;
@@ -104,12 +104,13 @@ bool UsbTopology::Answer(UsbNodeId id, std::uint32_t code, std::span<const std::
                          std::uint32_t outSize, Bytes& answer) const {
   const UsbNode& node = nodes_[id];
   const bool controller = node.hostController >= 0;
-  const bool known = code == kIoctlUsbRootHubName || (!controller && code == kIoctlUsbPortDriverKey);
+  const bool known =
+      code == kIoctlUsbRootHubName || (!controller && code == kIoctlUsbPortDriverKey);
   if (!known) {
     NoteDeparture(departure::kUnknownIoctl, DescribeRequest(code, in.size(), outSize));
     return false;
   }
-  const std::uint32_t fixed = controller ? kRootHubNameFixed
+  const std::uint32_t fixed = controller                         ? kRootHubNameFixed
                               : code == kIoctlUsbNodeInformation ? kNodeInformationSize
                                                                  : kDriverKeyFixed;
   // The controller takes no input; a hub reads its request from the input.

@@ -51,7 +51,8 @@ UsbTopology::~UsbTopology() {
   for (const auto& handle : handles_)
     NoteDeparture(departure::kUsbHandleLeaked, nodes_[handle.second].instanceId);
   if (!sets_.empty())
-    NoteDeparture(departure::kUsbHandleLeaked, std::to_string(sets_.size()) + " hub interface sets");
+    NoteDeparture(departure::kUsbHandleLeaked,
+                  std::to_string(sets_.size()) + " hub interface sets");
 }
 
 UsbNodeId UsbTopology::AddNode(UsbNode node) {
@@ -76,7 +77,8 @@ UsbNodeId UsbTopology::PlugInto(UsbNodeId hub, int port, UsbNode device) {
   return id;
 }
 
-UsbNodeId UsbTopology::AddHostController(int number, int ports, const HostControllerDrivers& drivers) {
+UsbNodeId UsbTopology::AddHostController(int number, int ports,
+                                         const HostControllerDrivers& drivers) {
   if (ports < 1 || ports > 255) throw std::invalid_argument("port count out of range");
   if (number < 0) throw std::invalid_argument("host controller number out of range");
   for (const UsbNode& n : nodes_)
@@ -111,8 +113,8 @@ UsbNodeId UsbTopology::AddHub(UsbNodeId hub, int port, int ports, std::string se
   external.instanceId = "USB\\VID_0000&PID_0001\\" + unique;
   external.service = std::move(service);
   external.driverKey = NextDriverKey();
-  external.interfacePath = "\\\\?\\usb#vid_0000&pid_0001#" + unique + "#" +
-                           GuidText(kUsbHubInterfaceGuid);
+  external.interfacePath =
+      "\\\\?\\usb#vid_0000&pid_0001#" + unique + "#" + GuidText(kUsbHubInterfaceGuid);
   external.ports = ports;
   return PlugInto(hub, port, std::move(external));
 }
@@ -168,7 +170,9 @@ const UsbNode* UsbTopology::PresentNode(platform::DevNode node) const {
 }
 
 void UsbTopology::NoteDeparture(const char* kind, std::string detail) const {
-  world_.Departures().Note({.timeMs = world_.Clock().NowMs(), .device = "usb", .kind = kind,
+  world_.Departures().Note({.timeMs = world_.Clock().NowMs(),
+                            .device = "usb",
+                            .kind = kind,
                             .detail = std::move(detail)});
 }
 
@@ -210,7 +214,8 @@ std::string UsbTopology::LocationInformation(UsbNodeId id) const {
   const UsbNode& hub = nodes_[nodes_[id].parent];
   if (id == kTreeRoot || hub.ports == 0) return {};
   int hubNumber = 0;
-  for (UsbNodeId other = 0; other <= nodes_[id].parent; ++other) hubNumber += nodes_[other].ports > 0 ? 1 : 0;
+  for (UsbNodeId other = 0; other <= nodes_[id].parent; ++other)
+    hubNumber += nodes_[other].ports > 0 ? 1 : 0;
   for (const auto& [port, held] : hub.onPort) {
     if (held != id) continue;
     char text[40];

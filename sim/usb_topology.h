@@ -45,13 +45,13 @@ inline constexpr std::uint32_t kIoctlUsbPortDriverKey = 0x220420;
 using UsbNodeId = std::size_t;
 
 struct UsbNode {
-  std::string instanceId;     // "USB\ROOT_HUB\4&1A2B0&0"
-  std::string service;        // "usbhub", "USBHUB3", "usbprint", "usbuhci", ...
-  std::string driverKey;      // "{36fc9e60-...}\0003"
-  std::string interfacePath;  // hubs: their path of the hub interface class
-  UsbNodeId parent = 0;       // the root of the tree is its own parent
-  int hostController = -1;    // n of "\\.\HCDn" for a host controller
-  int ports = 0;              // hubs: the port count they report
+  std::string instanceId;                   // "USB\ROOT_HUB\4&1A2B0&0"
+  std::string service;                      // "usbhub", "USBHUB3", "usbprint", "usbuhci", ...
+  std::string driverKey;                    // "{36fc9e60-...}\0003"
+  std::string interfacePath;                // hubs: their path of the hub interface class
+  UsbNodeId parent = 0;                     // the root of the tree is its own parent
+  int hostController = -1;                  // n of "\\.\HCDn" for a host controller
+  int ports = 0;                            // hubs: the port count they report
   std::map<int, UsbNodeId> onPort;          // hubs: what each port holds
   const ClassPrinter* printer = nullptr;    // present while it is plugged in
   std::vector<std::uint32_t> refusedCodes;  // requests this node's driver refuses

@@ -24,7 +24,8 @@ std::uint8_t Lower(std::uint8_t byte) {
 bool WesternUserLocale::EqualIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(static_cast<std::uint8_t>(a[i])) != Lower(static_cast<std::uint8_t>(b[i]))) return false;
+    if (Lower(static_cast<std::uint8_t>(a[i])) != Lower(static_cast<std::uint8_t>(b[i])))
+      return false;
   return true;
 }
 

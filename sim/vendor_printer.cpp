@@ -19,9 +19,9 @@ struct RequestShape {
   std::uint32_t outSize;
 };
 constexpr RequestShape kRequestShapes[] = {
-    {kIoctlDeviceDescriptor, 0, 18},  {kIoctlStringDescriptors, 0, 1024},
-    {kIoctlStatusBlock, 0, 4},        {kIoctlIdName, 0, 512},
-    {kIoctlSetBoardAddress, 2, 0},    {kIoctlWriteBoardValue, 2, 0},
+    {kIoctlDeviceDescriptor, 0, 18}, {kIoctlStringDescriptors, 0, 1024},
+    {kIoctlStatusBlock, 0, 4},       {kIoctlIdName, 0, 512},
+    {kIoctlSetBoardAddress, 2, 0},   {kIoctlWriteBoardValue, 2, 0},
     {kIoctlFinishBoardWrite, 16, 0},
 };
 
@@ -45,8 +45,9 @@ VendorPrinter::VendorPrinter(const VendorPrinterConfig& config)
       serialUnits_(config.serial),
       idNameUnits_(config.idName),
       printed_(config.printed) {
-  protocol_.SetDepartureSink(
-      [this](std::string_view kind, std::string detail) { NoteDeparture(kind, std::move(detail)); });
+  protocol_.SetDepartureSink([this](std::string_view kind, std::string detail) {
+    NoteDeparture(kind, std::move(detail));
+  });
   identity_.model = config.model;
   identity_.firmware = config.firmware;
   identity_.identByte = config.identByte;
@@ -170,25 +171,14 @@ bool VendorPrinter::KeepPrinted(std::size_t before) {
 bool VendorPrinter::IoControl(std::uint32_t code, std::span<const std::uint8_t> in,
                               std::vector<std::uint8_t>& answer) {
   switch (code) {
-    case kIoctlDeviceDescriptor:
-      answer = DeviceDescriptor(usb_);
-      return true;
-    case kIoctlStringDescriptors:
-      answer = StringBlock(usb_, serialUnits_);
-      return true;
-    case kIoctlStatusBlock:
-      answer = StatusBlock(usb_);
-      return true;
-    case kIoctlIdName:
-      answer = StringDescriptor(idNameUnits_);
-      return true;
+    case kIoctlDeviceDescriptor: answer = DeviceDescriptor(usb_); return true;
+    case kIoctlStringDescriptors: answer = StringBlock(usb_, serialUnits_); return true;
+    case kIoctlStatusBlock: answer = StatusBlock(usb_); return true;
+    case kIoctlIdName: answer = StringDescriptor(idNameUnits_); return true;
     case kIoctlSetBoardAddress:
     case kIoctlWriteBoardValue:
-    case kIoctlFinishBoardWrite:
-      answer.clear();
-      return BoardRequest(code, in);
-    default:
-      return false;
+    case kIoctlFinishBoardWrite: answer.clear(); return BoardRequest(code, in);
+    default: return false;
   }
 }
 

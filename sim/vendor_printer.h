@@ -29,16 +29,16 @@ inline constexpr std::uint32_t kIoctlFinishBoardWrite = 0x2221FC;
 struct VendorPrinterConfig {
   std::string name{};
   DeviceKind kind = DeviceKind::VendorDriver;  // or DeviceKind::VirtualCom
-  std::string interfacePath{};  // vendor driver; empty: made from the USB ids
-  int comPort = 0;            // virtual COM: the port number
-  std::string dosTarget{};      // virtual COM; empty: "\Device\KolmxSerial<comPort - 1>"
+  std::string interfacePath{};                 // vendor driver; empty: made from the USB ids
+  int comPort = 0;                             // virtual COM: the port number
+  std::string dosTarget{};  // virtual COM; empty: "\Device\KolmxSerial<comPort - 1>"
   UsbDeviceInfo usb{};
-  std::u16string serial{};      // the USB serial number: the ID code
+  std::u16string serial{};  // the USB serial number: the ID code
   std::u16string idName{};
   std::string model = "VX-410";
   std::string firmware = "1.00";
   std::uint8_t identByte = 0x20;
-  std::string printed{};        // what earlier runs printed (VendorPrinter::Printed)
+  std::string printed{};  // what earlier runs printed (VendorPrinter::Printed)
 };
 
 class VendorPrinter : public SimDevice {

@@ -38,15 +38,15 @@ void VirtualClock::SleepMs(std::uint32_t ms) {
   ++sleepCalls_;
 }
 
-void VirtualClock::SetLocalTime(int year, int month, int day, int hour, int minute,
-                                int second, int millisecond) {
+void VirtualClock::SetLocalTime(int year, int month, int day, int hour, int minute, int second,
+                                int millisecond) {
   // Months outside 1..12 roll into neighbouring years before the day count.
   const int monthIndex = month - 1;
   const int yearCarry = static_cast<int>(FloorDiv(monthIndex, 12));
   const std::int64_t days =
       DaysFromCivil(year + yearCarry, monthIndex - yearCarry * 12 + 1, 1) + (day - 1);
-  const std::int64_t ms = days * kMsPerDay + hour * 3'600'000LL + minute * 60'000LL +
-                          second * 1'000LL + millisecond;
+  const std::int64_t ms =
+      days * kMsPerDay + hour * 3'600'000LL + minute * 60'000LL + second * 1'000LL + millisecond;
   calendarBaseMs_ = ms - static_cast<std::int64_t>(nowMs_);
 }
 

@@ -65,9 +65,9 @@ VendorPrinter& World::AddVendorPrinter(VendorPrinterConfig config) {
     throw std::invalid_argument("COM port out of range");
   if (config.name.empty()) config.name = DefaultName(config.kind, devices_.size());
   if (config.kind == DeviceKind::VendorDriver && config.interfacePath.empty())
-    config.interfacePath = FreeInterfacePath(config.usb.vendorId, config.usb.productId,
-                                             Narrow(config.serial), config.name,
-                                             kVendorInterfaceGuid);
+    config.interfacePath =
+        FreeInterfacePath(config.usb.vendorId, config.usb.productId, Narrow(config.serial),
+                          config.name, kVendorInterfaceGuid);
   return Add(std::make_unique<VendorPrinter>(config));
 }
 
@@ -137,9 +137,10 @@ void World::BeforeRequest(bool sync) {
 }
 
 std::size_t World::HandlesOn(const SimDevice* device) const {
-  return static_cast<std::size_t>(std::count_if(handles_.begin(), handles_.end(), [device](const auto& h) {
-    return h.second.device == device && h.second.generation == device->Generation();
-  }));
+  return static_cast<std::size_t>(
+      std::count_if(handles_.begin(), handles_.end(), [device](const auto& h) {
+        return h.second.device == device && h.second.generation == device->Generation();
+      }));
 }
 
 bool World::MayOpen(const SimDevice* device) const {
@@ -149,12 +150,14 @@ bool World::MayOpen(const SimDevice* device) const {
 
 void World::CheckOverlap(DeviceHandle handle, const SimDevice* device) const {
   if (device == nullptr) return;
-  const auto later = std::find_if(handles_.upper_bound(handle), handles_.end(), [device](const auto& h) {
-    return h.second.device == device && h.second.generation == device->Generation();
-  });
+  const auto later =
+      std::find_if(handles_.upper_bound(handle), handles_.end(), [device](const auto& h) {
+        return h.second.device == device && h.second.generation == device->Generation();
+      });
   if (later != handles_.end())
-    device->NoteDeparture(departure::kOverlappedHandleUsed,
-                          "handle " + std::to_string(handle) + " while " + std::to_string(later->first) + " is open");
+    device->NoteDeparture(
+        departure::kOverlappedHandleUsed,
+        "handle " + std::to_string(handle) + " while " + std::to_string(later->first) + " is open");
 }
 
 SimDevice* World::LiveDevice(DeviceHandle handle, SimDevice** anyDevice) {
@@ -166,8 +169,7 @@ SimDevice* World::LiveDevice(DeviceHandle handle, SimDevice** anyDevice) {
   return d->Plugged() && d->Generation() == it->second.generation ? d : nullptr;
 }
 
-RecordedRequest World::Begin(const SimDevice* device, RequestKind kind,
-                             DeviceHandle handle) const {
+RecordedRequest World::Begin(const SimDevice* device, RequestKind kind, DeviceHandle handle) const {
   RecordedRequest r;
   r.timeMs = clock_.NowMs();
   if (device && recorder_.Enabled()) r.device = device->Name();
@@ -230,8 +232,7 @@ bool World::Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uin
   return ok;
 }
 
-bool World::Write(DeviceHandle handle, const void* data, std::uint32_t size,
-                  std::uint32_t* done) {
+bool World::Write(DeviceHandle handle, const void* data, std::uint32_t size, std::uint32_t* done) {
   std::lock_guard lock(mutex_);
   BeforeRequest(true);
   if (done) *done = 0;
@@ -263,22 +264,17 @@ std::vector<std::uint8_t> World::AnswerIoctl(SimDevice& device, std::uint32_t co
   const IoctlFault* fault = NextIoctlFault(device.Faults(), code);
   if (!fault) return ok ? answer : std::vector<std::uint8_t>{};
   switch (fault->action) {
-    case IoctlFault::Action::Refuse:
-      ok = false;
-      return {};
+    case IoctlFault::Action::Refuse: ok = false; return {};
     case IoctlFault::Action::Short:
       if (answer.size() > fault->fill) answer.resize(fault->fill);
       return ok ? answer : std::vector<std::uint8_t>{};
-    case IoctlFault::Action::Raw:
-      ok = true;
-      return fault->bytes;
+    case IoctlFault::Action::Raw: ok = true; return fault->bytes;
   }
   return answer;
 }
 
-bool World::IoControl(DeviceHandle handle, std::uint32_t code, const void* in,
-                      std::uint32_t inSize, void* out, std::uint32_t outSize,
-                      std::uint32_t* returned) {
+bool World::IoControl(DeviceHandle handle, std::uint32_t code, const void* in, std::uint32_t inSize,
+                      void* out, std::uint32_t outSize, std::uint32_t* returned) {
   return Control(handle, code, in, inSize, out, outSize, returned) == platform::ControlResult::Done;
 }
 
@@ -297,8 +293,9 @@ platform::ControlResult World::Control(DeviceHandle handle, std::uint32_t code, 
   r.size = out ? outSize : 0;
   r.inSize = in ? inSize : 0;
   r.outSize = r.size;
-  if (in) r.in.assign(static_cast<const std::uint8_t*>(in),
-                      static_cast<const std::uint8_t*>(in) + inSize);
+  if (in)
+    r.in.assign(static_cast<const std::uint8_t*>(in),
+                static_cast<const std::uint8_t*>(in) + inSize);
   if (device && !device->AcceptsRequest(code, r.in, r.outSize)) {
     r.ok = false;
   } else if (device && NotReadyDue(device->Faults(), clock_.NowMs())) {

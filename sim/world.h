@@ -114,11 +114,10 @@ class World : private platform::DeviceFiles,
   bool IoControl(platform::DeviceHandle handle, std::uint32_t code, const void* in,
                  std::uint32_t inSize, void* out, std::uint32_t outSize,
                  std::uint32_t* returned) override;
-  platform::ControlResult Control(platform::DeviceHandle handle, std::uint32_t code,
-                                  const void* in, std::uint32_t inSize, void* out,
-                                  std::uint32_t outSize, std::uint32_t* returned) override;
-  bool SetTimeouts(platform::DeviceHandle handle,
-                   const platform::CommTimeouts& timeouts) override;
+  platform::ControlResult Control(platform::DeviceHandle handle, std::uint32_t code, const void* in,
+                                  std::uint32_t inSize, void* out, std::uint32_t outSize,
+                                  std::uint32_t* returned) override;
+  bool SetTimeouts(platform::DeviceHandle handle, const platform::CommTimeouts& timeouts) override;
   void Close(platform::DeviceHandle handle) override;
   // platform::DeviceInterfaces
   platform::InterfaceSet OpenSet(const platform::Guid& interfaceClass) override;
@@ -184,8 +183,7 @@ class World : private platform::DeviceFiles,
 // old one, so a second process sees them and a crash never leaves half a
 // file. The recorder is off. Returns null when the file exists but cannot be
 // read or is not a valid fleet; `error` then says why.
-std::unique_ptr<World> OpenPersistentWorld(const std::string& stateFile,
-                                           platform::Clock& clock,
+std::unique_ptr<World> OpenPersistentWorld(const std::string& stateFile, platform::Clock& clock,
                                            std::string* error = nullptr);
 
 }  // namespace nolpa::sim

@@ -38,7 +38,8 @@ bool World::HasInterface(platform::InterfaceSet set, const platform::Guid& inter
                          std::uint32_t index) {
   std::lock_guard lock(mutex_);
   const auto it = sets_.find(set);
-  return it != sets_.end() && it->second.interfaceClass == interfaceClass && index < it->second.devices.size();
+  return it != sets_.end() && it->second.interfaceClass == interfaceClass &&
+         index < it->second.devices.size();
 }
 
 void World::CloseSet(platform::InterfaceSet set) {

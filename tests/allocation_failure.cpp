@@ -14,7 +14,8 @@ std::atomic<std::size_t> failAt{0};  // 0: none fails
 std::atomic<std::size_t> counted{0};
 
 using NewFunction = void* (*)(std::size_t);
-static_assert(sizeof(std::size_t) == sizeof(unsigned long), "the name looked up is operator new(unsigned long)");
+static_assert(sizeof(std::size_t) == sizeof(unsigned long),
+              "the name looked up is operator new(unsigned long)");
 
 NewFunction NextOperatorNew() {
   static const NewFunction next = reinterpret_cast<NewFunction>(dlsym(RTLD_NEXT, "_Znwm"));
@@ -36,7 +37,8 @@ std::size_t AllocationsSinceArmed() { return counted; }
 }  // namespace nolpa::testing
 
 void* operator new(std::size_t size) {
-  if (failAt.load(std::memory_order_relaxed) != 0 && ++counted == failAt.load(std::memory_order_relaxed))
+  if (failAt.load(std::memory_order_relaxed) != 0 &&
+      ++counted == failAt.load(std::memory_order_relaxed))
     throw std::bad_alloc();
   return NextOperatorNew()(size);
 }

@@ -19,16 +19,17 @@ constexpr platform::DeviceHandle kBoard = 0x5A0;
 std::vector<IoRequest> RequestsFor(const std::vector<BoardLocation>& image) {
   std::vector<IoRequest> requests;
   for (const BoardLocation& l : image) {
-    requests.push_back({kBoard, kSetBoardAddressCode,
+    requests.push_back({kBoard,
+                        kSetBoardAddressCode,
                         {Bytes::value_type(l.address & 0xFF), Bytes::value_type(l.address >> 8)}});
-    requests.push_back({kBoard, kWriteBoardValueCode,
+    requests.push_back({kBoard,
+                        kWriteBoardValueCode,
                         {Bytes::value_type(l.value & 0xFF), Bytes::value_type(l.value >> 8)}});
   }
   return requests;
 }
 
-void ExpectRequests(const std::vector<IoRequest>& actual,
-                    const std::vector<IoRequest>& expected) {
+void ExpectRequests(const std::vector<IoRequest>& actual, const std::vector<IoRequest>& expected) {
   ASSERT_EQ(actual.size(), expected.size());
   for (std::size_t i = 0; i < actual.size(); ++i) {
     SCOPED_TRACE(i);
@@ -68,8 +69,8 @@ TEST(BoardStringImage, LaysOutTheStringDescriptorAndChecksum) {
 TEST(WriteIdByBoard, WritesCodeThenNameThenFinishes) {
   Rig rig;
   EXPECT_TRUE(WriteIdByBoard(rig.device, kBoard, "AB", ""));
-  std::vector<IoRequest> expected = RequestsFor(
-      {{0, 6}, {1, 3}, {2, 0x41}, {3, 0}, {4, 0x42}, {5, 0}, {6, 0x8C}, {256, 0x00FF}});
+  std::vector<IoRequest> expected =
+      RequestsFor({{0, 6}, {1, 3}, {2, 0x41}, {3, 0}, {4, 0x42}, {5, 0}, {6, 0x8C}, {256, 0x00FF}});
   expected.push_back({kBoard, kFinishBoardWriteCode, Bytes(16, 0)});
   ExpectRequests(rig.device.requests, expected);
 }
@@ -97,8 +98,7 @@ TEST(WriteIdByBoard, StopsAtTheFirstRefusedRequest) {
 
 TEST(WriteIdByBoard, RefusesAnOversizedIdentifierBeforeAnyRequest) {
   const std::string tooLong(kMaxBoardTextLength + 1, 'A');
-  for (auto [code, name] : {std::pair<std::string, std::string>{tooLong, "x"},
-                            {"AB", tooLong}}) {
+  for (auto [code, name] : {std::pair<std::string, std::string>{tooLong, "x"}, {"AB", tooLong}}) {
     Rig rig;
     EXPECT_FALSE(WriteIdByBoard(rig.device, kBoard, code, name));
     EXPECT_TRUE(rig.device.requests.empty());

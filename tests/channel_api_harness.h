@@ -47,7 +47,8 @@ struct ChannelApiHarness {
   // sits in the system folder.
   ChannelApiHarness() {
     spooler.SetSystemDirectory(kSystemFolder);
-    spooler.AddDriver({.name = kDriverName, .driverPath = std::string(kDriverFolder) + "\\NLLINE.DLL",
+    spooler.AddDriver({.name = kDriverName,
+                       .driverPath = std::string(kDriverFolder) + "\\NLLINE.DLL",
                        .dataFile = "NLLINE.INI"});
     spooler.SetMachineString(kChannelApiKey, "ZQAPI32", "ZQAPI2.DLL");
     api.AddLibrary(std::string(kSystemFolder) + "\\ZQAPI2.DLL");
@@ -77,11 +78,17 @@ struct ChannelApiHarness {
   // `printer` on port "USB00<n>" (its interface's "Port Number" n, no
   // "Base Name").
   sim::ClassPrinter& AddPrinter(const std::string& device, const std::string& printer, int n,
-                                const std::string& location, const std::string& deviceId = kDeviceIdD4) {
-    sim::ClassPrinter& p = world.AddClassPrinter(
-        {.name = device, .deviceId = deviceId, .serial = "4E4C5041000000A0" + std::to_string(10 + n),
-         .firmware = "1.2" + std::to_string(n)});
-    spooler.AddPrinter({.name = printer, .port = "USB00" + std::to_string(n), .driver = kDriverName, .device = device});
+                                const std::string& location,
+                                const std::string& deviceId = kDeviceIdD4) {
+    sim::ClassPrinter& p =
+        world.AddClassPrinter({.name = device,
+                               .deviceId = deviceId,
+                               .serial = "4E4C5041000000A0" + std::to_string(10 + n),
+                               .firmware = "1.2" + std::to_string(n)});
+    spooler.AddPrinter({.name = printer,
+                        .port = "USB00" + std::to_string(n),
+                        .driver = kDriverName,
+                        .device = device});
     spooler.SetInterfaceValues(device, {.portNumber = static_cast<std::uint32_t>(n)});
     locations[p.InterfacePath()] = location;
     return p;
@@ -105,7 +112,8 @@ struct ChannelApiHarness {
       const std::string location = Locator()(devicePath);
       morvalib::OpenParams params;
       params.usbLocation = location;
-      std::unique_ptr<morvalib::TRKCCC> made = morvalib::MakeChannelApiPort(location, Locator(), &params);
+      std::unique_ptr<morvalib::TRKCCC> made =
+          morvalib::MakeChannelApiPort(location, Locator(), &params);
       if (!made || made->SetParams(params) != 1 || made->Open() != 1) return MORVALIB_E_NO_PRINTER;
       *port = std::move(made);
       return MORVALIB_OK;

@@ -19,8 +19,8 @@ using testing::ChannelApiHarness;
 const std::string kSerialRead("tp\x04\x00\x01\x27\x03\xF0", 8);
 
 int SendText(TRKCCC& port, const std::string& bytes, int* sent) {
-  return port.SendControl(0, reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<int>(bytes.size()),
-                          sent);
+  return port.SendControl(0, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                          static_cast<int>(bytes.size()), sent);
 }
 
 std::string Received(const std::uint8_t* buffer, int count) {
@@ -80,12 +80,13 @@ TEST(ChannelApiPort, CommandGoesOnTheControlChannelAndTheReplyClosesIt) {
   ASSERT_EQ(port->ReceiveControl(reply, sizeof reply, &count), 1);
   EXPECT_EQ(Received(reply, count), "tp:01F0:344534433530343130303030303041303131;\x0C");
   EXPECT_EQ(port->OpenChannelHandle(), -1);
-  EXPECT_EQ(h.api.ReceiveWaits(), (std::vector<int>{20000, 20000})) << "the size query and the read";
-  EXPECT_EQ(h.api.Calls(),
-            (std::vector<std::string>{"ZQInitialize", "ZQGetDeviceID(null)", "ZQGetDeviceID(buffer)",
-                                      "ZQGetAvailableChannel(null)", "ZQGetAvailableChannel(buffer)",
-                                      "ZQOpenChannel(control)", "ZQSend", "ZQReceive(null)", "ZQReceive(buffer)",
-                                      "ZQCloseChannel"}));
+  EXPECT_EQ(h.api.ReceiveWaits(), (std::vector<int>{20000, 20000}))
+      << "the size query and the read";
+  EXPECT_EQ(h.api.Calls(), (std::vector<std::string>{
+                               "ZQInitialize", "ZQGetDeviceID(null)", "ZQGetDeviceID(buffer)",
+                               "ZQGetAvailableChannel(null)", "ZQGetAvailableChannel(buffer)",
+                               "ZQOpenChannel(control)", "ZQSend", "ZQReceive(null)",
+                               "ZQReceive(buffer)", "ZQCloseChannel"}));
 
   // A reply that does not fit is measured, not copied, and still closes.
   ASSERT_EQ(SendText(*port, kSerialRead, &sent), 1);
@@ -111,7 +112,8 @@ TEST(ChannelApiPort, DataGoesOnTheDataChannelAndThePlainDataPathIsNotOffered) {
   ChannelApiHarness h;
   h.AddPrinter("a", "First", 1, "1201");
   auto port = h.OpenPort("First");
-  const std::uint8_t request[] = {0x1B, '(', 'R', 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E', '1', 'S', 'T', 0x02,
+  const std::uint8_t request[] = {0x1B, '(',  'R',  0x08, 0x00, 0x00, 'R', 'E',
+                                  'M',  'O',  'T',  'E',  '1',  'S',  'T', 0x02,
                                   0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
   int written = 0;
   ASSERT_EQ(port->WriteData(0, request, sizeof request, &written), 1);
@@ -131,16 +133,23 @@ TEST(ChannelApiPort, SendFailsWithoutAUsableChannelAndLeavesNoneOpen) {
     void (*script)(sim::ChannelApiBehaviour&, sim::ClassPrinter&);
     bool data;  // WriteData instead of SendControl
   } cases[] = {
-      {"device ID refused", [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.deviceIdResult = -5; }, false},
-      {"channel list refused", [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.channelListResult = -5; },
-       false},
-      {"no usable control channel", [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.noControlChannel = true; },
-       false},
+      {"device ID refused",
+       [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.deviceIdResult = -5; }, false},
+      {"channel list refused",
+       [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.channelListResult = -5; }, false},
+      {"no usable control channel",
+       [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.noControlChannel = true; }, false},
       {"printer without the packet protocol",
-       [](sim::ChannelApiBehaviour&, sim::ClassPrinter& p) { p.SetDeviceId("MFG:Nolpa;CMD:NLP;MDL:RK-L5200;"); }, false},
-      {"channel not opened", [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.openChannelResult = -8; }, false},
-      {"send refused", [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.sendResult = -9; }, false},
-      {"data send refused", [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.sendResult = -9; }, true},
+       [](sim::ChannelApiBehaviour&, sim::ClassPrinter& p) {
+         p.SetDeviceId("MFG:Nolpa;CMD:NLP;MDL:RK-L5200;");
+       },
+       false},
+      {"channel not opened",
+       [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.openChannelResult = -8; }, false},
+      {"send refused", [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.sendResult = -9; },
+       false},
+      {"data send refused",
+       [](sim::ChannelApiBehaviour& b, sim::ClassPrinter&) { b.sendResult = -9; }, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -150,7 +159,8 @@ TEST(ChannelApiPort, SendFailsWithoutAUsableChannelAndLeavesNoneOpen) {
     auto port = h.OpenPort("First");
     int sent = 5;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(kSerialRead.data());
-    EXPECT_EQ(c.data ? port->WriteData(0, bytes, 8, &sent) : port->SendControl(0, bytes, 8, &sent), 0);
+    EXPECT_EQ(c.data ? port->WriteData(0, bytes, 8, &sent) : port->SendControl(0, bytes, 8, &sent),
+              0);
     EXPECT_EQ(sent, 0);
     EXPECT_EQ(port->OpenChannelHandle(), -1);
     EXPECT_EQ(h.api.OpenChannels(), 0u);
@@ -169,12 +179,22 @@ TEST(ChannelApiPort, FirstUsableEntryOfTheTypeIsTaken) {
     bool data;    // WriteData instead of SendControl
     bool opened;  // a channel of that type was opened and the bytes sent
   } const cases[] = {
-      {"control marked 0, then usable", {{kOther, 1}, {sim::kZqControlChannel, 0}, {sim::kZqControlChannel, 4}}, false,
+      {"control marked 0, then usable",
+       {{kOther, 1}, {sim::kZqControlChannel, 0}, {sim::kZqControlChannel, 4}},
+       false,
        true},
-      {"data marked 0, then usable", {{sim::kZqDataChannel, 0}, {sim::kZqControlChannel, 2}, {sim::kZqDataChannel, 3}},
-       true, true},
-      {"control only marked 0", {{kOther, 1}, {sim::kZqControlChannel, 0}, {sim::kZqDataChannel, 3}}, false, false},
-      {"usable entries of other types only", {{kOther, 1}, {sim::kZqControlChannel, 2}}, true, false},
+      {"data marked 0, then usable",
+       {{sim::kZqDataChannel, 0}, {sim::kZqControlChannel, 2}, {sim::kZqDataChannel, 3}},
+       true,
+       true},
+      {"control only marked 0",
+       {{kOther, 1}, {sim::kZqControlChannel, 0}, {sim::kZqDataChannel, 3}},
+       false,
+       false},
+      {"usable entries of other types only",
+       {{kOther, 1}, {sim::kZqControlChannel, 2}},
+       true,
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -184,7 +204,8 @@ TEST(ChannelApiPort, FirstUsableEntryOfTheTypeIsTaken) {
     auto port = h.OpenPort("First");
     int sent = 0;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(kSerialRead.data());
-    EXPECT_EQ(c.data ? port->WriteData(0, bytes, 8, &sent) : port->SendControl(0, bytes, 8, &sent), c.opened ? 1 : 0);
+    EXPECT_EQ(c.data ? port->WriteData(0, bytes, 8, &sent) : port->SendControl(0, bytes, 8, &sent),
+              c.opened ? 1 : 0);
     EXPECT_EQ(sent, c.opened ? 8 : 0);
     EXPECT_EQ(h.api.ChannelsOpenedTotal(), c.opened ? 1u : 0u);
     const auto opens = std::count(h.api.Calls().begin(), h.api.Calls().end(),
@@ -246,22 +267,26 @@ TEST(ChannelApiPort, DeviceIdAndStatusAreCopiedOnlyWhenTheyFit) {
 TEST(ChannelApiPort, SerialNumberAndFirmwareThroughTheLibraryFunctions) {
   ChannelApiHarness h;
   sim::ClassPrinter& printer = h.AddPrinter("a", "First", 1, "1201");
-  sim::ClassPrinter& plain = h.AddPrinter("b", "Second", 2, "1202", "MFG:Nolpa;CMD:NLP;MDL:RK-L5200;");
+  sim::ClassPrinter& plain =
+      h.AddPrinter("b", "Second", 2, "1202", "MFG:Nolpa;CMD:NLP;MDL:RK-L5200;");
   const std::string path = printer.InterfacePath();
 
   char buffer[64] = {};
   int length = 0;
-  ASSERT_EQ(ReadSerialNumber(h.Opener(), path.c_str(), buffer, sizeof buffer, &length, 0), MORVALIB_OK);
+  ASSERT_EQ(ReadSerialNumber(h.Opener(), path.c_str(), buffer, sizeof buffer, &length, 0),
+            MORVALIB_OK);
   EXPECT_EQ(std::string(buffer), printer.Serial());
   EXPECT_EQ(length, 19);
 
   EXPECT_EQ(WriteSerialNumber(h.Opener(), path.c_str(), "4E4C5041000000B002", 0), MORVALIB_OK);
   EXPECT_EQ(printer.Peripheral().Commands().PendingSerial(), "4E4C5041000000B002");
 
-  ASSERT_EQ(ReadFirmwareVersion(h.Opener(), path.c_str(), buffer, sizeof buffer, &length), MORVALIB_OK);
+  ASSERT_EQ(ReadFirmwareVersion(h.Opener(), path.c_str(), buffer, sizeof buffer, &length),
+            MORVALIB_OK);
   EXPECT_STREQ(buffer, "1.21");
   printer.Faults().peripheral.statusFieldList = true;
-  ASSERT_EQ(ReadFirmwareVersion(h.Opener(), path.c_str(), buffer, sizeof buffer, &length), MORVALIB_OK);
+  ASSERT_EQ(ReadFirmwareVersion(h.Opener(), path.c_str(), buffer, sizeof buffer, &length),
+            MORVALIB_OK);
   EXPECT_STREQ(buffer, "1.21");
 
   // Without the packet protocol the channel API offers no control channel:
@@ -269,12 +294,15 @@ TEST(ChannelApiPort, SerialNumberAndFirmwareThroughTheLibraryFunctions) {
   const std::string plainPath = plain.InterfacePath();
   EXPECT_EQ(ReadSerialNumber(h.Opener(), plainPath.c_str(), buffer, sizeof buffer, &length, 0),
             MORVALIB_E_NO_PACKET);
-  EXPECT_EQ(ReadFirmwareVersion(h.Opener(), plainPath.c_str(), buffer, sizeof buffer, &length), MORVALIB_E_FIRMWARE);
+  EXPECT_EQ(ReadFirmwareVersion(h.Opener(), plainPath.c_str(), buffer, sizeof buffer, &length),
+            MORVALIB_E_FIRMWARE);
 
   // A device no spooler printer sits on is not this port's.
-  EXPECT_EQ(ReadSerialNumber(h.Opener(), "\\\\?\\usb#vid_0f1a&pid_0520#zz#{x}", buffer, 64, &length, 0),
-            MORVALIB_E_NO_PRINTER);
-  EXPECT_EQ(h.api.ReleaseCalls(), static_cast<int>(h.api.LoadsTotal())) << "each call loads and releases";
+  EXPECT_EQ(
+      ReadSerialNumber(h.Opener(), "\\\\?\\usb#vid_0f1a&pid_0520#zz#{x}", buffer, 64, &length, 0),
+      MORVALIB_E_NO_PRINTER);
+  EXPECT_EQ(h.api.ReleaseCalls(), static_cast<int>(h.api.LoadsTotal()))
+      << "each call loads and releases";
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ TEST(ChannelApi, LoadsOnceCountsReferencesAndReleasesOnce) {
 }
 
 TEST(ChannelApi, FailedLoadLeavesNothingLoaded) {
-  const char* const kOperations[] = {"ZQInitialize",  "ZQRelease", "ZQGetAvailableChannel",
+  const char* const kOperations[] = {"ZQInitialize",  "ZQRelease",      "ZQGetAvailableChannel",
                                      "ZQOpenChannel", "ZQCloseChannel", "ZQReceive",
                                      "ZQSend",        "ZQGetStatus",    "ZQGetDeviceID"};
   for (const char* missing : kOperations) {
@@ -65,24 +65,31 @@ TEST(ChannelApi, EverySizedOperationAsksForTheSizeThenReadsIntoOneByteMore) {
   };
   ChannelApiHarness h;
   h.AddPrinter("a", "First", 1, "1201");
-  sim::ChannelApiBehaviour& behaviour = h.api.AddLibrary(std::string(testing::kSystemFolder) + "\\ZQAPI2.DLL");
+  sim::ChannelApiBehaviour& behaviour =
+      h.api.AddLibrary(std::string(testing::kSystemFolder) + "\\ZQAPI2.DLL");
   ASSERT_TRUE(channel_api::Load(Services(), "First"));
   const Case cases[] = {
-      {"ZQGetDeviceID", [](int) { return channel_api::DeviceId("First").has_value(); }, &behaviour.deviceIdResult},
-      {"ZQGetAvailableChannel", [](int) { return channel_api::AvailableChannels("First").has_value(); },
+      {"ZQGetDeviceID", [](int) { return channel_api::DeviceId("First").has_value(); },
+       &behaviour.deviceIdResult},
+      {"ZQGetAvailableChannel",
+       [](int) { return channel_api::AvailableChannels("First").has_value(); },
        &behaviour.channelListResult},
-      {"ZQGetStatus", [](int c) { return channel_api::Status(c).has_value(); }, &behaviour.statusResult},
+      {"ZQGetStatus", [](int c) { return channel_api::Status(c).has_value(); },
+       &behaviour.statusResult},
   };
   const std::size_t deviceIdSize = std::string(testing::kDeviceIdD4).size() + 1;
-  const int expectedSizes[] = {static_cast<int>(deviceIdSize) + 1, 3 * ZQ_CHANNEL_ENTRY_SIZE + 1, -1};
+  const int expectedSizes[] = {static_cast<int>(deviceIdSize) + 1, 3 * ZQ_CHANNEL_ENTRY_SIZE + 1,
+                               -1};
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(c.call);
     const int channel = channel_api::OpenChannel("First", ZQ_CHANNEL_CONTROL);
     const std::size_t before = h.api.Calls().size();
     ASSERT_TRUE(c.run(channel));
-    const std::vector<std::string> calls(h.api.Calls().begin() + static_cast<long>(before), h.api.Calls().end());
-    EXPECT_EQ(calls, (std::vector<std::string>{std::string(c.call) + "(null)", std::string(c.call) + "(buffer)"}));
+    const std::vector<std::string> calls(h.api.Calls().begin() + static_cast<long>(before),
+                                         h.api.Calls().end());
+    EXPECT_EQ(calls, (std::vector<std::string>{std::string(c.call) + "(null)",
+                                               std::string(c.call) + "(buffer)"}));
     if (expectedSizes[i] > 0) {
       EXPECT_EQ(h.api.BufferSizes().back(), expectedSizes[i]);
     }

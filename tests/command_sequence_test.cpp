@@ -29,8 +29,8 @@ const Bytes kClosing = {0x1C, 0x7C, 0x7F, kM, 0x02, 0xFD, 0x01, 0x00, 0x00};
 // A printer that answers the query with `answer` at once.
 struct Rig {
   explicit Rig(const Bytes& answer = {kM}) { device.AnswerWrite(kQuery, answer); }
-  bool Run(std::string_view code, std::string_view name,
-           std::string_view storedCode, std::string_view storedName) {
+  bool Run(std::string_view code, std::string_view name, std::string_view storedCode,
+           std::string_view storedName) {
     return WriteIdByCommands(channel, code, name, storedCode, storedName);
   }
   testing::FakeClock clock;
@@ -105,9 +105,8 @@ TEST(WriteIdByCommands, ShortWriteEndsTheSequence) {
     std::uint32_t taken;  // one byte short of the packet
     bool succeeds;
     std::size_t writesMade;
-  } cases[] = {{0, 15, true, 7}, {1, 2, false, 2},  {2, 8, false, 3},
-               {3, 9, false, 4}, {4, 1, false, 5},  {5, 0, false, 6},
-               {6, 8, false, 7}};
+  } cases[] = {{0, 15, true, 7}, {1, 2, false, 2}, {2, 8, false, 3}, {3, 9, false, 4},
+               {4, 1, false, 5}, {5, 0, false, 6}, {6, 8, false, 7}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shortWrite);
     Rig rig;

@@ -9,8 +9,8 @@
 #include <functional>
 
 #include "tests/form_harness.h"
-#include "tests/support/enabling.h"
 #include "tests/sim_harness.h"
+#include "tests/support/enabling.h"
 
 namespace nolpa {
 namespace {
@@ -33,7 +33,6 @@ const Bytes kAskModel = {0x1D, 0x49, 0x43};
 const Bytes kAskFirmware = {0x1D, 0x49, 0x41};
 const Bytes kAskSerial = {0x1D, 0x49, 0x44};
 
-
 std::vector<Bytes> WritesTo(const SimHarness& h, const std::string& device) {
   std::vector<Bytes> writes;
   for (const auto& r : h.world.Recorder().RequestsOf(device))
@@ -53,7 +52,8 @@ void ExpectOneBox(const SimHarness& h, const char* text) {
 // One printer on the vendor driver or at COM3, answering model, firmware
 // version and serial number.
 sim::VendorPrinter& AddPrinter(SimHarness& h, bool onCom) {
-  auto& printer = onCom ? h.AddComPrinter("p", 3, u"SER-1", u"N") : h.AddVendor("p", u"SER-1", u"N");
+  auto& printer =
+      onCom ? h.AddComPrinter("p", 3, u"SER-1", u"N") : h.AddVendor("p", u"SER-1", u"N");
   printer.SetModel("MODEL");
   printer.SetFirmware("FW");
   return printer;
@@ -106,9 +106,13 @@ TEST(CommTest, AcceptedAnswersOfUnusualShape) {
   } const cases[] = {
       {"header and NUL only add empty text", [](auto& p) { p.SetModel(""); }, " FW  SER-1"},
       {"flow control inside every block is dropped",
-       [](auto& p) { p.Faults().channel.flowControl = {0x13, 0x11}; }, "MODEL FW  SER-1"},
+       [](auto& p) {
+         p.Faults().channel.flowControl = {0x13, 0x11};
+       },
+       "MODEL FW  SER-1"},
       {"a block of the longest size the reader takes",
-       [](auto& p) { p.SetFirmware(std::string(78, 'F')); }, "MODEL " + std::string(78, 'F') + "  SER-1"},
+       [](auto& p) { p.SetFirmware(std::string(78, 'F')); },
+       "MODEL " + std::string(78, 'F') + "  SER-1"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -144,24 +148,27 @@ TEST(CommTest, EveryFailureShowsOneMessageKeepsWhatWasLearntAndSkipsTheDisplay) 
   const std::vector<Bytes> uptoFirmware = {kReset, kAskModel, kAskFirmware};
   const std::vector<Bytes> all = {kReset, kAskModel, kAskFirmware, kAskSerial};
   const FailureCase cases[] = {
-      {"silent printer: the emptying and one request", [](auto& p) { p.Faults().channel.silent = true; },
-       uptoModel, kEarlier, 4000, 4050},
+      {"silent printer: the emptying and one request",
+       [](auto& p) { p.Faults().channel.silent = true; }, uptoModel, kEarlier, 4000, 4050},
       {"model request ignored", answer('C', InfoAnswer::Ignore), uptoModel, kEarlier, 4000, 4050},
-      {"status byte for the model: fails at once", answer('C', InfoAnswer::OneByteStatus), uptoModel, kEarlier,
-       2000, 2050},
-      {"a block of another kind for the model", answer('C', InfoAnswer::OtherBlock), uptoModel, kEarlier, 2000,
-       2050},
-      {"a block of another kind for the serial number", answer('D', InfoAnswer::OtherBlock), all, "MODEL FW",
-       2000, 2050},
-      {"firmware request ignored", answer('A', InfoAnswer::Ignore), uptoFirmware, "MODEL", 4000, 4050},
-      {"status byte for the firmware", answer('A', InfoAnswer::OneByteStatus), uptoFirmware, "MODEL",
-       2000, 2050},
-      {"serial number block without its NUL", answer('D', InfoAnswer::NoTerminator), all, "MODEL FW",
-       4000, 4050},
-      {"reset not taken in full", [](auto& p) { p.Faults().writes.push_back({.nth = 1, .take = 15}); },
-       resetOnly, kEarlier, 0, 5},
-      {"printer that never falls silent", [](auto& p) { p.Faults().channel.heartbeat = sim::Heartbeat{}; },
-       resetOnly, kEarlier, 10000, 10050},
+      {"status byte for the model: fails at once", answer('C', InfoAnswer::OneByteStatus),
+       uptoModel, kEarlier, 2000, 2050},
+      {"a block of another kind for the model", answer('C', InfoAnswer::OtherBlock), uptoModel,
+       kEarlier, 2000, 2050},
+      {"a block of another kind for the serial number", answer('D', InfoAnswer::OtherBlock), all,
+       "MODEL FW", 2000, 2050},
+      {"firmware request ignored", answer('A', InfoAnswer::Ignore), uptoFirmware, "MODEL", 4000,
+       4050},
+      {"status byte for the firmware", answer('A', InfoAnswer::OneByteStatus), uptoFirmware,
+       "MODEL", 2000, 2050},
+      {"serial number block without its NUL", answer('D', InfoAnswer::NoTerminator), all,
+       "MODEL FW", 4000, 4050},
+      {"reset not taken in full",
+       [](auto& p) { p.Faults().writes.push_back({.nth = 1, .take = 15}); }, resetOnly, kEarlier, 0,
+       5},
+      {"printer that never falls silent",
+       [](auto& p) { p.Faults().channel.heartbeat = sim::Heartbeat{}; }, resetOnly, kEarlier, 10000,
+       10050},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -201,7 +208,8 @@ TEST(CommTest, JapaneseUserGetsJapaneseMessages) {
     auto& form = h.Show();
     form.Button6Click();
     ASSERT_EQ(h.boxes.shown.size(), 1u);
-    EXPECT_EQ(h.boxes.shown[0].text, silent ? "デバイスと通信できません。" : "通信テストに成功しました。");
+    EXPECT_EQ(h.boxes.shown[0].text,
+              silent ? "デバイスと通信できません。" : "通信テストに成功しました。");
     EXPECT_EQ(h.boxes.shown[0].caption, silent ? "エラー" : "情報");
   }
 }
@@ -251,13 +259,16 @@ int ScriptedFirmwareVersion(const char* path, char* buffer, int size, int* lengt
 // own will list it.
 struct PrinterClassRig {
   SimHarness h;
-  sim::ClassPrinter& printer = h.world.AddClassPrinter({.name = "rk", .serial = "4E4C5041000000A001"});
+  sim::ClassPrinter& printer =
+      h.world.AddClassPrinter({.name = "rk", .serial = "4E4C5041000000A001"});
 
   ui::TMainForm& Show() {
     const platform::Platform p = h.Platform();
     discovery::Routes routes;
-    routes.printerClass = testing::ProbeListing(
-        {{0, {printer.InterfacePath(), "RK-L5200", "4E4C5041000000A001", "", "", "USB Printer Class"}}});
+    routes.printerClass =
+        testing::ProbeListing({{0,
+                                {printer.InterfacePath(), "RK-L5200", "4E4C5041000000A001", "", "",
+                                 "USB Printer Class"}}});
     h.form = std::make_unique<ui::TMainForm>(ui::FormServices{p, routes});
     h.form->SetObserver(&h.observer);
     h.form->FormShow();

@@ -80,7 +80,8 @@ inline std::vector<std::string> MemoryLogFiles::Lines(const std::string& path) c
   const auto it = files.find(path);
   if (it == files.end()) return lines;
   std::size_t start = 0;
-  for (std::size_t end = it->second.find('\n'); end != std::string::npos; end = it->second.find('\n', start)) {
+  for (std::size_t end = it->second.find('\n'); end != std::string::npos;
+       end = it->second.find('\n', start)) {
     lines.push_back(it->second.substr(start, end - start));
     start = end + 1;
   }
@@ -94,7 +95,8 @@ struct ConsoleRig {
     sim::LoadFleet(h.world, fleet);
     around = std::make_unique<sim::LibraryWorld>(h.world);
     morvalib::DropHubTable();
-    morvalib::LibraryServices services{.files = &h.world.Files(), .clock = &h.clock,
+    morvalib::LibraryServices services{.files = &h.world.Files(),
+                                       .clock = &h.clock,
                                        .deviceTree = &around->Usb().Tree(),
                                        .hubFiles = &around->Usb().HubFiles(),
                                        .spooler = &around->Spooler().Spooler(),
@@ -152,7 +154,8 @@ inline int ConsoleRig::Run(const std::vector<std::string>& arguments) {
   app::console::ConsoleEnvironment env(streams, signals, logs, encoding, h.system);
   env.simulatorBuild = simulatorBuild;
   env.anotherCopyRunning = [this] { return anotherCopy; };
-  env.openHost = [this](const app::console::Options&) -> std::unique_ptr<app::console::ConsoleHost> {
+  env.openHost =
+      [this](const app::console::Options&) -> std::unique_ptr<app::console::ConsoleHost> {
     hostOpened = true;
     return std::make_unique<detail::RigHost>(*this);
   };

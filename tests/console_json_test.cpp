@@ -29,10 +29,10 @@ TEST(JsonText, EscapesWhatJsonMustAndReplacesBrokenUtf8) {
       // A byte of an 8-bit code page is no UTF-8: never passed through.
       {"caf\xe9", R"("caf\uFFFD")"},
       {"\x80\xbf", R"("\uFFFD\uFFFD")"},
-      {"\xc0\xaf", R"("\uFFFD\uFFFD")"},           // overlong "/"
-      {"\xed\xa0\x80", R"("\uFFFD\uFFFD\uFFFD")"},  // a surrogate
+      {"\xc0\xaf", R"("\uFFFD\uFFFD")"},                      // overlong "/"
+      {"\xed\xa0\x80", R"("\uFFFD\uFFFD\uFFFD")"},            // a surrogate
       {"\xf4\x90\x80\x80", R"("\uFFFD\uFFFD\uFFFD\uFFFD")"},  // above U+10FFFF
-      {"\xe2\x82", R"("\uFFFD\uFFFD")"},           // cut short at the end
+      {"\xe2\x82", R"("\uFFFD\uFFFD")"},                      // cut short at the end
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.out);
@@ -49,7 +49,8 @@ TEST(JsonText, Windows1252DeviceTextsBecomeUtf8) {
   } cases[] = {
       {"VX-410", "VX-410"},
       {"\x80\x8a\x9f", "€ŠŸ"},
-      {"\x81\x8d\x8f\x90\x9d", "\u0081\u008d\u008f\u0090\u009d"},  // undefined: the same control character
+      {"\x81\x8d\x8f\x90\x9d",
+       "\u0081\u008d\u008f\u0090\u009d"},  // undefined: the same control character
       {"\xa0\xe9\xff", "\u00a0éÿ"},
       {std::string("a\0b", 3), std::string("a\0b", 3)},
   };
@@ -61,7 +62,8 @@ TEST(ConsoleListing, SplitsTheUsbInformationLine) {
     const char* line;
     const char* parts;  // usbVersion|speed|board|deviceVersion, or null
   } cases[] = {
-      {"USB2.0 High Speed, Onboard USB(1) Series Ver.1.0 ", "2.0|High Speed|Onboard USB(1) Series|1.0"},
+      {"USB2.0 High Speed, Onboard USB(1) Series Ver.1.0 ",
+       "2.0|High Speed|Onboard USB(1) Series|1.0"},
       {"USB1.1 Full Speed, NW-J Series Ver.1.2 ", "1.1|Full Speed|NW-J Series|1.2"},
       {"USB2.0 Full Speed, NW-J Series Ver.1A.FF ", "2.0|Full Speed|NW-J Series|1A.FF"},
       {"USB Printer Class", nullptr},
@@ -73,27 +75,40 @@ TEST(ConsoleListing, SplitsTheUsbInformationLine) {
     const auto parts = app::console::SplitInfoLine(c.line);
     ASSERT_EQ(parts.has_value(), c.parts != nullptr);
     if (parts) {
-      EXPECT_EQ(parts->usbVersion + "|" + parts->speed + "|" + parts->board + "|" + parts->deviceVersion, c.parts);
+      EXPECT_EQ(
+          parts->usbVersion + "|" + parts->speed + "|" + parts->board + "|" + parts->deviceVersion,
+          c.parts);
     }
   }
 }
 
 TEST(AuditLine, NamesEveryFieldAndEndsTheLine) {
   platform::posix::Windows1252Encoding encoding;
-  app::AuditEntry entry{"com", "VX-300 \xe9   [COM3]", "\\\\.\\COM3", "OLD", "NEW", "a\tb", "c", "written",
-                        "The writing in of the ID succeeded.", 0};
-  const std::string line = app::AuditLine(entry, {2027, 12, 31, 23, 59, 59, 999}, "NOLPAIDC", encoding);
+  app::AuditEntry entry{"com",
+                        "VX-300 \xe9   [COM3]",
+                        "\\\\.\\COM3",
+                        "OLD",
+                        "NEW",
+                        "a\tb",
+                        "c",
+                        "written",
+                        "The writing in of the ID succeeded.",
+                        0};
+  const std::string line =
+      app::AuditLine(entry, {2027, 12, 31, 23, 59, 59, 999}, "NOLPAIDC", encoding);
   ASSERT_EQ(line.back(), '\n');
   EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line";
-  EXPECT_EQ(line,
-            R"({"time":"2027-12-31T23:59:59.999Z","program":"NOLPAIDC","version":"5.00","route":"com",)"
-            R"("product":"VX-300 é   [COM3]","device":"\\\\.\\COM3","oldIdCode":"OLD","newIdCode":"NEW",)"
-            R"("oldIdName":"a\tb","newIdName":"c","result":"written","message":"The writing in of the ID succeeded.",)"
-            R"("exitCode":0})"
-            "\n");
+  EXPECT_EQ(
+      line,
+      R"({"time":"2027-12-31T23:59:59.999Z","program":"NOLPAIDC","version":"5.00","route":"com",)"
+      R"("product":"VX-300 é   [COM3]","device":"\\\\.\\COM3","oldIdCode":"OLD","newIdCode":"NEW",)"
+      R"("oldIdName":"a\tb","newIdName":"c","result":"written","message":"The writing in of the ID succeeded.",)"
+      R"("exitCode":0})"
+      "\n");
   entry.oldIdName.reset();
   entry.exitCode.reset();
-  const auto parsed = nlohmann::json::parse(app::AuditLine(entry, {2027, 1, 2, 3, 4, 5, 6}, "NOLPAID", encoding));
+  const auto parsed =
+      nlohmann::json::parse(app::AuditLine(entry, {2027, 1, 2, 3, 4, 5, 6}, "NOLPAID", encoding));
   EXPECT_EQ(parsed["oldIdName"], nullptr);
   EXPECT_EQ(parsed["exitCode"], nullptr);
   EXPECT_EQ(parsed["time"], "2027-01-02T03:04:05.006Z");

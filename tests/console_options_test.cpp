@@ -29,7 +29,12 @@ TEST(ConsoleOptions, ReadsCommandsCodesAndOptionsInAnyOrder) {
       {{"list"}, Command::List, {}, {}, {}, {}},
       {{"--json", "list"}, Command::List, {}, {}, {}, {}, true},
       {{"check", "A1"}, Command::Check, "A1", {}, {}, {}},
-      {{"check", "--product", "VX-300 Kiosk   [COM3]", "A1"}, Command::Check, "A1", "VX-300 Kiosk   [COM3]", {}, {}},
+      {{"check", "--product", "VX-300 Kiosk   [COM3]", "A1"},
+       Command::Check,
+       "A1",
+       "VX-300 Kiosk   [COM3]",
+       {},
+       {}},
       {{"check", "A1", "--product=VX 410"}, Command::Check, "A1", "VX 410", {}, {}},
       {{"set", "--index", "0", "A1"}, Command::Set, "A1", {}, 0u, {}},
       {{"set", "A1", "--index=12", "--name", "Line 3"}, Command::Set, "A1", {}, 12u, "Line 3"},
@@ -115,8 +120,10 @@ TEST(ConsoleSettings, TheWindowProgramsIniFileBesideTheConsoleIsRead) {
       {"C:\\Line\\NOLPAI.exe", "C:\\Line\\NOLPAI.exe"},
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(app::console::WindowProgramPath(c.console), c.window) << c.console;
-  EXPECT_EQ(ui::IniFilePath(app::console::WindowProgramPath("C:\\Line\\NOLPAIDC.exe")), "C:\\Line\\NOLPAID.ini");
+  for (const auto& c : cases)
+    EXPECT_EQ(app::console::WindowProgramPath(c.console), c.window) << c.console;
+  EXPECT_EQ(ui::IniFilePath(app::console::WindowProgramPath("C:\\Line\\NOLPAIDC.exe")),
+            "C:\\Line\\NOLPAID.ini");
 }
 
 }  // namespace

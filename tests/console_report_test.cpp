@@ -45,7 +45,9 @@ TEST(ConsoleReport, ListJsonIsTheWindowProgramsFind) {
     EXPECT_EQ(p["idName"], printerClass ? json(nullptr) : json(r.idName));
     EXPECT_EQ(p["infoLine2"], r.infoLine2);
     EXPECT_EQ(p["devicePath"], r.devicePath);
-    EXPECT_EQ(p["route"], printerClass ? "printer-class" : r.devicePath.starts_with("\\\\.\\COM") ? "com" : "vendor");
+    EXPECT_EQ(p["route"], printerClass                             ? "printer-class"
+                          : r.devicePath.starts_with("\\\\.\\COM") ? "com"
+                                                                   : "vendor");
     EXPECT_EQ(p["usbLocation"].is_string(), printerClass) << p.dump();
   }
   const std::string firstPath = found.Record(0).devicePath;
@@ -56,7 +58,8 @@ TEST(ConsoleReport, ListJsonIsTheWindowProgramsFind) {
       R"([{"index":0,"route":"vendor","product":"VX-410 Receipt","idCode":"VX410A000117","idName":"Front desk",)"
       R"("infoLine2":"USB2.0 High Speed, Onboard USB(1) Series Ver.1.0 ","usbVersion":"2.0",)"
       R"("speed":"High Speed","board":"Onboard USB(1) Series","deviceVersion":"1.0",)"
-      R"("devicePath":)" + app::JsonString(firstPath) + R"(,"usbLocation":null},)"))
+      R"("devicePath":)" +
+      app::JsonString(firstPath) + R"(,"usbLocation":null},)"))
       << rig.streams.output;
   EXPECT_EQ(listed[5]["usbLocation"], "Port_#0001.Hub_#0001");
   EXPECT_EQ(listed[9]["usbLocation"], "Port_#0003.Hub_#0002");  // a composite device's function
@@ -71,9 +74,12 @@ TEST(ConsoleReport, CsvAndTableListTheSamePrinters) {
   ASSERT_EQ(tableRig.Run({"list"}), 0);
   const auto table = tableRig.OutputLines();
   ASSERT_EQ(csv.size(), 11u);  // the header and ten printers
-  EXPECT_EQ(csv[0], "index,route,product,idCode,idName,infoLine2,usbVersion,speed,board,deviceVersion,devicePath,"
-                    "usbLocation");
-  EXPECT_TRUE(csv[1].starts_with("0,vendor,VX-410 Receipt,VX410A000117,Front desk,\"USB2.0 High Speed, Onboard"))
+  EXPECT_EQ(
+      csv[0],
+      "index,route,product,idCode,idName,infoLine2,usbVersion,speed,board,deviceVersion,devicePath,"
+      "usbLocation");
+  EXPECT_TRUE(csv[1].starts_with(
+      "0,vendor,VX-410 Receipt,VX410A000117,Front desk,\"USB2.0 High Speed, Onboard"))
       << csv[1];
   // The header, ten printers, and a path line under each of the five
   // printer-class ones.
@@ -90,15 +96,17 @@ TEST(ConsoleReport, DeviceTextsAreConvertedAndEscaped) {
     {"name": "a", "kind": "vendor", "serial": "C1", "idName": "bell\u0007", "usb": {"product": "Caf\u00e9, \"\u0080\""}}
   ]})");
   ASSERT_EQ(rig.Run({"list", "--json"}), 0);
-  EXPECT_NE(rig.streams.output.find(R"("product":"Café, \"€\"","idCode":"C1","idName":"bell\u0007")"),
-            std::string::npos)
+  EXPECT_NE(
+      rig.streams.output.find(R"("product":"Café, \"€\"","idCode":"C1","idName":"bell\u0007")"),
+      std::string::npos)
       << rig.streams.output;
   EXPECT_EQ(Parse(rig.streams.output)[0]["product"], "Café, \"€\"");
   ConsoleRig csvRig(R"({"version": 1, "devices": [
     {"name": "a", "kind": "vendor", "serial": "C1", "usb": {"product": "Caf\u00e9, \"\u0080\""}}
   ]})");
   ASSERT_EQ(csvRig.Run({"list", "--csv"}), 0);
-  EXPECT_TRUE(csvRig.OutputLines()[1].starts_with("0,vendor,\"Café, \"\"€\"\"\",C1,")) << csvRig.streams.output;
+  EXPECT_TRUE(csvRig.OutputLines()[1].starts_with("0,vendor,\"Café, \"\"€\"\"\",C1,"))
+      << csvRig.streams.output;
 }
 
 TEST(ConsoleReport, OutcomesAreOneJsonObjectEach) {
@@ -110,7 +118,10 @@ TEST(ConsoleReport, OutcomesAreOneJsonObjectEach) {
   } const cases[] = {
       {{"check", "VX410A000117", "--json"}, 0, "matches", true},
       {{"check", "NONE", "--json", "--product", "nothing"}, 1, "printer", nullptr},
-      {{"set", "NEW-1", "--name", "Line 3", "--json"}, 0, "readBack", {{"idCode", "NEW-1"}, {"idName", "Line 3"}}},
+      {{"set", "NEW-1", "--name", "Line 3", "--json"},
+       0,
+       "readBack",
+       {{"idCode", "NEW-1"}, {"idName", "Line 3"}}},
       {{"set", "BAD/CODE", "--json"}, 3, "message", "Invalid character in ID code."},
       {{"set", "VX410A000117", "--json"}, 0, "result", "unchanged"},
       {{"test-comm", "--json"}, 0, "infoLine1", "VX-410 2.03  VX410A000117"},

@@ -24,7 +24,9 @@ void ExpectCleanedUp(ConsoleRig& rig) {
   EXPECT_EQ(rig.h.world.OpenHandles(), 0u);
 }
 
-std::string VendorSerial(ConsoleRig& rig, const char* name) { return rig.h.world.Vendor(name).Identity().serial; }
+std::string VendorSerial(ConsoleRig& rig, const char* name) {
+  return rig.h.world.Vendor(name).Identity().serial;
+}
 
 struct ExitCase {
   const char* what;
@@ -42,23 +44,60 @@ const ExitCase kExitCases[] = {
     {"check, no such product", {"check", "X", "--product", "VX-999"}, 1, nullptr, nullptr},
     {"check, no such index", {"check", "X", "--index", "10"}, 1, nullptr, nullptr},
     {"check, by index", {"check", "VX300C000932", "--index", "4"}, 0, nullptr, nullptr},
-    {"check, printer class", {"check", "4E4C5041000000A001", "--product", "rk-l5200"}, 0, nullptr, nullptr},
-    {"set, onboard USB", {"set", "NEW-0001", "--product", "vx-410 receipt"}, 0, "onboard-usb", "NEW-0001"},
-    {"set, NW-J board", {"set", "NEW-0002", "--product", "VX-520 Label"}, 0, "nwj-board", "NEW-0002"},
-    {"set, virtual COM port", {"set", "NEW-0003", "--product", "VX-300 Kiosk   [COM3]"}, 0, "com3", "NEW-0003"},
+    {"check, printer class",
+     {"check", "4E4C5041000000A001", "--product", "rk-l5200"},
+     0,
+     nullptr,
+     nullptr},
+    {"set, onboard USB",
+     {"set", "NEW-0001", "--product", "vx-410 receipt"},
+     0,
+     "onboard-usb",
+     "NEW-0001"},
+    {"set, NW-J board",
+     {"set", "NEW-0002", "--product", "VX-520 Label"},
+     0,
+     "nwj-board",
+     "NEW-0002"},
+    {"set, virtual COM port",
+     {"set", "NEW-0003", "--product", "VX-300 Kiosk   [COM3]"},
+     0,
+     "com3",
+     "NEW-0003"},
     {"set, refused by the rules", {"set", "BAD/CODE"}, 3, "onboard-usb", "VX410A000117"},
     {"set, unchanged", {"set", "VX410A000117"}, 0, "onboard-usb", "VX410A000117"},
-    {"set, no printer of that product", {"set", "NEW-0004", "--product", "VX-410"}, 1, "onboard-usb",
+    {"set, no printer of that product",
+     {"set", "NEW-0004", "--product", "VX-410"},
+     1,
+     "onboard-usb",
      "VX410A000117"},
-    {"set, the write fails", {"set", "NEW-0005"}, 3, "onboard-usb", "VX410A000117",
-     [](ConsoleRig& rig) { rig.h.world.Vendor("onboard-usb").Faults().writes.push_back({.nth = 0, .take = 0}); }},
-    {"set, not listed again", {"set", "NEW-0006", "--product", "VX-520 Label"}, 2, "nwj-board", "NEW-0006",
+    {"set, the write fails",
+     {"set", "NEW-0005"},
+     3,
+     "onboard-usb",
+     "VX410A000117",
+     [](ConsoleRig& rig) {
+       rig.h.world.Vendor("onboard-usb").Faults().writes.push_back({.nth = 0, .take = 0});
+     }},
+    {"set, not listed again",
+     {"set", "NEW-0006", "--product", "VX-520 Label"},
+     2,
+     "nwj-board",
+     "NEW-0006",
      [](ConsoleRig& rig) {
        rig.h.world.Vendor("nwj-board").Faults().unplug =
            sim::UnplugFault{.after = 1, .kind = sim::RequestKind::IoControl, .code = 0x2221FC};
      }},
-    {"set, printer class: pending", {"set", "0123456789ABCDEF02", "--product", "RK-L5200"}, 5, nullptr, nullptr},
-    {"set, printer class: refused length", {"set", "0123", "--product", "RK-L5200"}, 3, nullptr, nullptr},
+    {"set, printer class: pending",
+     {"set", "0123456789ABCDEF02", "--product", "RK-L5200"},
+     5,
+     nullptr,
+     nullptr},
+    {"set, printer class: refused length",
+     {"set", "0123", "--product", "RK-L5200"},
+     3,
+     nullptr,
+     nullptr},
 };
 
 TEST(ConsoleRun, ExitCodesOnEachRoute) {
@@ -78,7 +117,8 @@ TEST(ConsoleRun, PrinterClassSetIsPendingUntilThePrinterRestarts) {
   ConsoleRig rig;
   const std::vector<std::string> check{"check", "0123456789ABCDEF02", "--product", "RK-L5200"};
   EXPECT_EQ(rig.Run({"set", "0123456789ABCDEF02", "--product", "RK-L5200", "--json"}), 5);
-  EXPECT_NE(rig.streams.output.find(R"("readBack":{"idCode":"4E4C5041000000A001","idName":null},"pending":true)"),
+  EXPECT_NE(rig.streams.output.find(
+                R"("readBack":{"idCode":"4E4C5041000000A001","idName":null},"pending":true)"),
             std::string::npos)
       << rig.streams.output;
   EXPECT_EQ(rig.Run(check), 3) << "applied before the restart";
@@ -123,9 +163,13 @@ TEST(ConsoleRun, OutcomesBeforeThePrintersAreTouched) {
     std::function<void(ConsoleRig&)> arrange;
   } const cases[] = {
       {"another copy runs", {"set", "NEW-1"}, -1, [](ConsoleRig& rig) { rig.anotherCopy = true; }},
-      {"the log cannot be opened", {"set", "NEW-1", "--log", "X:\\no\\log"}, 4,
+      {"the log cannot be opened",
+       {"set", "NEW-1", "--log", "X:\\no\\log"},
+       4,
        [](ConsoleRig& rig) { rig.logs.unopenable.insert("X:\\no\\log"); }},
-      {"--fleet in the production build", {"list", "--fleet", "f.json"}, 7,
+      {"--fleet in the production build",
+       {"list", "--fleet", "f.json"},
+       7,
        [](ConsoleRig& rig) { rig.simulatorBuild = false; }},
       {"a word the program does not know", {"sett", "NEW-1"}, 7, {}},
   };
@@ -147,7 +191,9 @@ TEST(ConsoleRun, OutcomesBeforeThePrintersAreTouched) {
 // with 4, and the clean-up still runs.
 class ThrowingDosDevices final : public platform::DosDevices {
  public:
-  bool QueryTarget(const std::string&, std::string*) override { throw std::runtime_error("device names gone"); }
+  bool QueryTarget(const std::string&, std::string*) override {
+    throw std::runtime_error("device names gone");
+  }
 };
 
 TEST(ConsoleRun, ExceptionEndsTheRunWithFourAfterTheCleanUp) {

@@ -45,11 +45,13 @@ TEST(ConsoleSession, StopRequestWhileTheSpoolerIsStoppedEndsTheRunCleanedUp) {
     EXPECT_EQ(rig.h.services.Spooler().State(), sim::ServiceState::Running);
     EXPECT_FALSE(rig.h.host.FolderExists(kWorkFolder));
     EXPECT_EQ(rig.signals.cleanUps, 1);
-    EXPECT_NE(rig.streams.error.find("Interrupted. The print spooler was started again"), std::string::npos);
+    EXPECT_NE(rig.streams.error.find("Interrupted. The print spooler was started again"),
+              std::string::npos);
     const auto lines = rig.logs.Lines("audit.log");
     ASSERT_EQ(lines.size(), c.logged ? 1u : 0u);
     if (c.logged) {
-      EXPECT_NE(lines[0].find(std::string("\"result\":\"") + c.logged + "\""), std::string::npos) << lines[0];
+      EXPECT_NE(lines[0].find(std::string("\"result\":\"") + c.logged + "\""), std::string::npos)
+          << lines[0];
       EXPECT_NE(lines[0].find("\"exitCode\":4"), std::string::npos) << lines[0];
     }
   }
@@ -62,7 +64,9 @@ TEST(ConsoleSession, ProgressLineOnlyOnAConsole) {
     rig.streams.errorIsConsole = console;
     EXPECT_EQ(rig.Run({"set", "NEW-0001"}), 0);
     EXPECT_EQ(rig.streams.output.find('\r'), std::string::npos);
-    const bool progress = rig.streams.error.find("\rLooking for the printer again in 5 s (1 of 3)...") != std::string::npos;
+    const bool progress =
+        rig.streams.error.find("\rLooking for the printer again in 5 s (1 of 3)...") !=
+        std::string::npos;
     EXPECT_EQ(progress, console) << rig.streams.error;
     EXPECT_EQ(rig.streams.error.find('\r') != std::string::npos, console);
     // Every progress line is cleared: the last thing on the line is blank.
@@ -79,11 +83,23 @@ TEST(ConsoleSession, MessagesFollowTheUsersLanguage) {
     const char* error;   // part of what the error stream says
     const char* output;  // part of what the output stream says
   } const cases[] = {
-      {0x0409, {"set", "BAD/CODE"}, "Error: Invalid character in ID code.", "Refused: Invalid character in ID code."},
-      {0x0411, {"set", "BAD/CODE"}, "エラー: 識別コードに無効な文字が含まれています。", "拒否されました: "},
-      {0x0411, {"check", "X", "--product", "none"}, "製品名 \"none\" のプリンターが見つかりません。", ""},
+      {0x0409,
+       {"set", "BAD/CODE"},
+       "Error: Invalid character in ID code.",
+       "Refused: Invalid character in ID code."},
+      {0x0411,
+       {"set", "BAD/CODE"},
+       "エラー: 識別コードに無効な文字が含まれています。",
+       "拒否されました: "},
+      {0x0411,
+       {"check", "X", "--product", "none"},
+       "製品名 \"none\" のプリンターが見つかりません。",
+       ""},
       {0x0411, {"--help"}, "", "使い方: NOLPAIDC"},
-      {0x0804, {"check", "VX410A000117"}, "", "Matches: VX-410 Receipt holds ID code VX410A000117."},
+      {0x0804,
+       {"check", "VX410A000117"},
+       "",
+       "Matches: VX-410 Receipt holds ID code VX410A000117."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments[0] + " " + std::to_string(c.langId));

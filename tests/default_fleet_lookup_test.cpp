@@ -73,7 +73,8 @@ TEST(DefaultFleetLookup, SpooledPrinterGoesThroughTheChannelApiAndTheOthersDirec
   for (const auto& c : cases) {
     SCOPED_TRACE(c.device);
     DefaultFleetLibrary f;
-    EXPECT_EQ(f.around->ChannelApiFiles(), std::vector<std::string>{"C:\\WINDOWS\\system32\\ZQAPI2.DLL"});
+    EXPECT_EQ(f.around->ChannelApiFiles(),
+              std::vector<std::string>{"C:\\WINDOWS\\system32\\ZQAPI2.DLL"});
     sim::ClassPrinter& printer = f.world.PrinterClass(c.device);
     const std::string path = printer.InterfacePath();
     char text[64] = {};
@@ -84,7 +85,8 @@ TEST(DefaultFleetLookup, SpooledPrinterGoesThroughTheChannelApiAndTheOthersDirec
     int changes = 0;
     f.world.SetStateChangedHook([&changes] { ++changes; });
     ASSERT_EQ(kSetSerial(path.c_str(), "0123456789ABCDEF02", c.model), MORVALIB_OK);
-    EXPECT_EQ(printer.Peripheral().Commands().PendingSerial().value_or("(none)"), "0123456789ABCDEF02");
+    EXPECT_EQ(printer.Peripheral().Commands().PendingSerial().value_or("(none)"),
+              "0123456789ABCDEF02");
     EXPECT_EQ(changes, 1) << "the pending serial number would not be saved";
     ASSERT_EQ(kGetFirmware(path.c_str(), text, sizeof text, &length), MORVALIB_OK);
     EXPECT_STREQ(text, c.firmware);
@@ -112,8 +114,10 @@ TEST(DefaultFleetLookup, EveryPrinterAnswersAsItselfWithTheSpoolerRunningOrStopp
     int model;
     bool behindSpoolerPrinter;
   } printers[] = {
-      {"rk-l5200", "4E4C5041000000A001", 0, false},       {"rk-l880", "4E4C5041000000B002", 1, false},
-      {"rk-l5200s", "4E4C5041000000D004", 0, true},       {"rk-l5200-combo", "4E4C5041000000E005", 0, false},
+      {"rk-l5200", "4E4C5041000000A001", 0, false},
+      {"rk-l880", "4E4C5041000000B002", 1, false},
+      {"rk-l5200s", "4E4C5041000000D004", 0, true},
+      {"rk-l5200-combo", "4E4C5041000000E005", 0, false},
   };
   for (const bool running : {true, false}) {
     SCOPED_TRACE(running ? "spooler running" : "spooler stopped");
@@ -134,7 +138,8 @@ TEST(DefaultFleetLookup, EveryPrinterAnswersAsItselfWithTheSpoolerRunningOrStopp
       EXPECT_EQ(f.Api().LoadsTotal(), throughApi);
     }
     int length = 0;
-    EXPECT_EQ(kGetSerial(f.world.PrinterClass("rk-l880-plain").InterfacePath().c_str(), nullptr, 0, &length, 1),
+    EXPECT_EQ(kGetSerial(f.world.PrinterClass("rk-l880-plain").InterfacePath().c_str(), nullptr, 0,
+                         &length, 1),
               MORVALIB_E_NO_PACKET);
   }
 }
@@ -144,7 +149,8 @@ TEST(DefaultFleetLookup, EveryPrinterAnswersAsItselfWithTheSpoolerRunningOrStopp
 TEST(DefaultFleetLookup, ReportShowsWhatIsLeftLoadedAndEveryDeparture) {
   DefaultFleetLibrary f;
   ASSERT_TRUE(f.Api().ModuleLoaded("c:\\windows\\SYSTEM32\\zqapi2.dll"));
-  EXPECT_FALSE(f.Api().ModuleLoaded("C:\\WINDOWS\\system32\\ZQAPI3.DLL")) << "not a registered library";
+  EXPECT_FALSE(f.Api().ModuleLoaded("C:\\WINDOWS\\system32\\ZQAPI3.DLL"))
+      << "not a registered library";
   const auto close = reinterpret_cast<int (*)(int)>(f.Api().ExportNamed("ZQCloseChannel"));
   ASSERT_NE(close, nullptr);
   EXPECT_LT(close(0x31), 0);  // before ZQInitialize

@@ -29,12 +29,14 @@ TEST(DeviceCallBounds, ReadsAndWritesAreBoundedAsTheirTimeoutsAsk) {
       // A multiplier at its maximum times a large read must not wrap round
       // into a short or a huge wait.
       {"the channel time-outs, a long read", printerio::kChannelTimeouts, 1024, grace, 2000},
-      {"return at once, documented form", CommTimeouts{kMax, 0, 0, 0, 0}, 64, grace, kDefaultWriteBoundMs},
+      {"return at once, documented form", CommTimeouts{kMax, 0, 0, 0, 0}, 64, grace,
+       kDefaultWriteBoundMs},
       {"wait for a first byte", CommTimeouts{kMax, kMax, 300, 0, 50}, 1, 300 + grace, 50},
-      {"no total time-out at all", CommTimeouts{0, 0, 0, 0, 0}, 8, kLongestDeviceWaitMs, kDefaultWriteBoundMs},
+      {"no total time-out at all", CommTimeouts{0, 0, 0, 0, 0}, 8, kLongestDeviceWaitMs,
+       kDefaultWriteBoundMs},
       {"per byte and constant", CommTimeouts{20, 10, 100, 5, 100}, 4, 140 + grace, 120},
-      {"per byte beyond the longest wait", CommTimeouts{0, kMax, 5, kMax, 1}, 3, kLongestDeviceWaitMs,
-       kLongestDeviceWaitMs},
+      {"per byte beyond the longest wait", CommTimeouts{0, kMax, 5, kMax, 1}, 3,
+       kLongestDeviceWaitMs, kLongestDeviceWaitMs},
   };
   for (const BoundCase& c : cases) {
     SCOPED_TRACE(c.name);

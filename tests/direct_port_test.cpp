@@ -12,10 +12,10 @@
 
 #include "serial_library/direct_port.h"
 #include "serial_library/exchange.h"
-#include "serial_library/printer_commands.h"
-#include "serial_library/serial_number.h"
 #include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
+#include "serial_library/printer_commands.h"
+#include "serial_library/serial_number.h"
 #include "sim/virtual_clock.h"
 #include "tests/support/d4_packets.h"
 #include "tests/support/packet_peer.h"
@@ -52,8 +52,9 @@ class ScriptedPrinterFile : public testing::PacketPeer {
   void Close(platform::DeviceHandle handle) override {
     if (handle == kHandle) ++closes;
   }
-  bool IoControl(platform::DeviceHandle handle, std::uint32_t code, const void* in, std::uint32_t inSize,
-                 void* out, std::uint32_t outSize, std::uint32_t* returned) override {
+  bool IoControl(platform::DeviceHandle handle, std::uint32_t code, const void* in,
+                 std::uint32_t inSize, void* out, std::uint32_t outSize,
+                 std::uint32_t* returned) override {
     if (!PacketPeer::IoControl(handle, code, in, inSize, out, outSize, returned)) return false;
     if (code != kIoctlGet1284Id) return false;
     idBufferSize = outSize;
@@ -141,7 +142,8 @@ TEST(DirectPort, DeviceIdDropsTheLengthBytesAndStopsAtTheReturnedCount) {
     std::string text;
   } const cases[] = {
       {"short ID: the length begins with 0", Prefixed(id.size() + 2, id + '\0'), 0, id},
-      {"long ID: the length begins with 2", Prefixed(longId.size() + 2, longId), 0, longId.substr(0, 510)},
+      {"long ID: the length begins with 2", Prefixed(longId.size() + 2, longId), 0,
+       longId.substr(0, 510)},
       {"no NUL within the returned bytes", Prefixed(14, "MDL:RK-L5200"), 0, "MDL:RK-L5200"},
       {"length shorter than the bytes returned", Prefixed(6, "CMD:D4;MDL:X;"), 0, "CMD:D4;MDL:X;"},
       {"length longer than the bytes returned", Prefixed(400, "CMD:D4;MDL:X;"), 0, "CMD:D4;MDL:X;"},
@@ -184,7 +186,9 @@ TEST(DirectPort, FailedStartEndsWithExitAndDropsTheEngine) {
     std::vector<Bytes> written;
   } const cases[] = {
       {"Init refused", [](Rig& r) { r.Answer(kInit, InitReply(0x01)); }, {kEntry, kInit, kExit}},
-      {"Error packet for Init", [](Rig& r) { r.Answer(kInit, ErrorPacket(0x80)); }, {kEntry, kInit, kExit}},
+      {"Error packet for Init",
+       [](Rig& r) { r.Answer(kInit, ErrorPacket(0x80)); },
+       {kEntry, kInit, kExit}},
       {"no answer to Init", [](Rig&) {}, {kEntry, kInit, kExit}},
       {"entry string not taken", [](Rig& r) { r.device.FailWrite(0); }, {kEntry}},
   };
@@ -239,8 +243,8 @@ TEST(DirectPort, ControlReplyIsHeldAndHandedOutInPieces) {
   EXPECT_EQ(r.port->WriteData(0, answer.data(), 4, &written), 0) << "no raw bytes in packet mode";
   EXPECT_EQ(written, 0);
   r.Destroy();
-  const std::vector<Bytes> expected{kEntry, kInit, kOpenControl, kCredit, kCreditRequest,
-                                    kCommandPacket, kClose, kExit};
+  const std::vector<Bytes> expected{kEntry,         kInit,          kOpenControl, kCredit,
+                                    kCreditRequest, kCommandPacket, kClose,       kExit};
   EXPECT_EQ(r.device.writes, expected) << "destroying the port ends packet mode";
 }
 
@@ -314,7 +318,8 @@ TEST(DirectPort, AfterAWriteWentOutInPartTheHandleIsNotWrittenAgain) {
     SCOPED_TRACE(c.name);
     Rig r;
     r.ScriptStart();
-    for (std::size_t stall = 1; stall <= serial_library::kStalledWrites; ++stall) r.device.LimitWrite(stall, 0);
+    for (std::size_t stall = 1; stall <= serial_library::kStalledWrites; ++stall)
+      r.device.LimitWrite(stall, 0);
     ASSERT_EQ(r.port->Open(), 1);
     c.cut(r);
     int written = 9;
@@ -323,7 +328,8 @@ TEST(DirectPort, AfterAWriteWentOutInPartTheHandleIsNotWrittenAgain) {
     EXPECT_EQ(r.port->StartPacketMode(), -1);
     r.Destroy();
     EXPECT_EQ(r.device.writes.front(), c.firstWrite);
-    EXPECT_EQ(r.device.writes.size(), 1 + serial_library::kStalledWrites) << "the rest tried, nothing after";
+    EXPECT_EQ(r.device.writes.size(), 1 + serial_library::kStalledWrites)
+        << "the rest tried, nothing after";
   }
 }
 
@@ -345,11 +351,12 @@ TEST(DirectPort, AReplyLongerThanTheBufferIsToldByItsLength) {
     r.Answer(kClose, SocketReply(0x82));
     r.Answer(DataPacket(0x02, Bytes(command.begin(), command.end())),
              DataPacket(0x02, Bytes(answer.begin(), answer.begin() + 506)));
-    r.device.AnswerInTurn(kCredit, {SocketReply(0x83),
-                                    Cat(SocketReply(0x83), DataPacket(0x02, Bytes(answer.begin() + 506,
-                                                                                  answer.begin() + 1012))),
-                                    Cat(SocketReply(0x83), DataPacket(0x02, Bytes(answer.begin() + 1012,
-                                                                                  answer.end())))});
+    r.device.AnswerInTurn(
+        kCredit,
+        {SocketReply(0x83),
+         Cat(SocketReply(0x83),
+             DataPacket(0x02, Bytes(answer.begin() + 506, answer.begin() + 1012))),
+         Cat(SocketReply(0x83), DataPacket(0x02, Bytes(answer.begin() + 1012, answer.end())))});
     const PortOpener open = [&r](const char*, std::unique_ptr<TRKCCC>* port) {
       *port = std::make_unique<TRKPRN>(r.device, r.clock, kFile);
       return (*port)->Open() == 1 ? MORVALIB_OK : MORVALIB_E_NO_PRINTER;
@@ -358,7 +365,8 @@ TEST(DirectPort, AReplyLongerThanTheBufferIsToldByItsLength) {
       EXPECT_EQ(WriteSerialNumber(open, kFile, "0123456789ABCDEF02", 0), MORVALIB_E_BUFFER);
     } else {
       int length = 0;
-      EXPECT_EQ(ExchangeControl(open, kFile, command.data(), 26, nullptr, 0, &length), MORVALIB_E_BUFFER);
+      EXPECT_EQ(ExchangeControl(open, kFile, command.data(), 26, nullptr, 0, &length),
+                MORVALIB_E_BUFFER);
       EXPECT_EQ(length, 1101);
     }
     r.Destroy();

@@ -48,7 +48,8 @@ sim::ClassPrinter& AddClass(FaultRig& r) {
 
 // Every listed ID code is one a printer of the fleet holds, or empty: a
 // failure may lose a printer's code, never list a wrong one.
-void ExpectOnlyTrueCodes(const std::vector<std::string>& listed, const std::set<std::string>& truth) {
+void ExpectOnlyTrueCodes(const std::vector<std::string>& listed,
+                         const std::set<std::string>& truth) {
   for (const std::string& code : listed)
     EXPECT_TRUE(code.empty() || truth.count(code)) << "listed code " << code;
 }
@@ -77,10 +78,16 @@ Path WritePath(const char* name, std::uint8_t board, std::size_t shards) {
           [](FaultRig& r, bool clean) {
             const auto& id = r.h.world.Vendor("v").Identity();
             const bool written = id.serial == "NEW-CODE" && id.idName == "NEW-NAME";
-            if (r.Shown(MessageId::WriteSucceeded)) { EXPECT_TRUE(written) << "success shown, not written"; }
-            if (clean) { EXPECT_TRUE(r.Shown(MessageId::WriteSucceeded)); }
+            if (r.Shown(MessageId::WriteSucceeded)) {
+              EXPECT_TRUE(written) << "success shown, not written";
+            }
+            if (clean) {
+              EXPECT_TRUE(r.Shown(MessageId::WriteSucceeded));
+            }
           },
-          true, false, shards};
+          true,
+          false,
+          shards};
 }
 
 Path CommTestPath(const char* name, bool onCom, std::size_t shards) {
@@ -92,10 +99,16 @@ Path CommTestPath(const char* name, bool onCom, std::size_t shards) {
           [](FaultRig& r) { r.h.form->Button6Click(); },
           [onCom](FaultRig& r, bool clean) {
             const std::string line = std::string("MODEL FW  ") + (onCom ? "C-CODE" : "V-CODE");
-            if (r.Shown(MessageId::CommTestSucceeded)) { EXPECT_EQ(r.h.form->Label5.Text(), line); }
-            if (clean) { EXPECT_TRUE(r.Shown(MessageId::CommTestSucceeded)); }
+            if (r.Shown(MessageId::CommTestSucceeded)) {
+              EXPECT_EQ(r.h.form->Label5.Text(), line);
+            }
+            if (clean) {
+              EXPECT_TRUE(r.Shown(MessageId::CommTestSucceeded));
+            }
           },
-          true, false, shards};
+          true,
+          false,
+          shards};
 }
 
 // The printer-class route, through the real library.
@@ -115,7 +128,8 @@ void AddLibraryPaths(std::vector<Path>& paths) {
                      printer.PowerCycle();
                      // The library's 0 and the form's message both claim the write.
                      if (lastSetResult == 0) {
-                       EXPECT_EQ(printer.Serial(), kClassNewSerial) << "library returned 0, not written";
+                       EXPECT_EQ(printer.Serial(), kClassNewSerial)
+                           << "library returned 0, not written";
                      }
                      if (r.Shown(MessageId::LibraryWriteSucceeded)) {
                        EXPECT_EQ(printer.Serial(), kClassNewSerial) << "success shown, not written";
@@ -135,8 +149,11 @@ void AddLibraryPaths(std::vector<Path>& paths) {
                    [](FaultRig& r) { r.h.form->Button6Click(); },
                    [](FaultRig& r, bool clean) {
                      if (r.Shown(MessageId::CommTestSucceeded)) {
-                       EXPECT_EQ(r.h.form->Label5.Text(), "RK-L5200 5.10"); }
-                     if (clean) { EXPECT_TRUE(r.Shown(MessageId::CommTestSucceeded)); }
+                       EXPECT_EQ(r.h.form->Label5.Text(), "RK-L5200 5.10");
+                     }
+                     if (clean) {
+                       EXPECT_TRUE(r.Shown(MessageId::CommTestSucceeded));
+                     }
                    },
                    true, true});
 }
@@ -205,7 +222,9 @@ std::vector<Path> FormPaths() {
                    [](FaultRig& r) { r.h.form->Button1Click(); },
                    [](FaultRig& r, bool clean) {
                      ExpectOnlyTrueCodes(r.ListedCodes(), {"V-CODE", "C-CODE", kClassSerial});
-                     if (clean) { EXPECT_EQ(r.h.form->ComboBox1.Items().size(), 3u); }
+                     if (clean) {
+                       EXPECT_EQ(r.h.form->ComboBox1.Items().size(), 3u);
+                     }
                    },
                    false, false, 6});
   // Shards of about a second of work each: the printer exchanges wait out
@@ -250,9 +269,11 @@ TEST_P(FaultMatrix, NoFailureIsReportedAsSuccessAndNothingIsHeld) {
 INSTANTIATE_TEST_SUITE_P(Paths, FaultMatrix, ::testing::ValuesIn(MatrixEntries()),
                          [](const ::testing::TestParamInfo<MatrixEntry>& info) {
                            const testing::Shard& shard = info.param.shard;
-                           std::string name = testing::PathTestName(FormPaths().at(info.param.path).name);
+                           std::string name =
+                               testing::PathTestName(FormPaths().at(info.param.path).name);
                            if (shard.count > 1)
-                             name += "Shard" + std::to_string(shard.index + 1) + "of" + std::to_string(shard.count);
+                             name += "Shard" + std::to_string(shard.index + 1) + "of" +
+                                     std::to_string(shard.count);
                            return name;
                          });
 
@@ -266,13 +287,16 @@ TEST(FaultMatrixSpooler, ControlSpoolerUnderEveryFailure) {
                      {0, sim::ServiceState::Stopped, sim::ServiceState::Running}};
   for (const Mode& m : modes) {
     const std::string name = "ControlSpooler mode " + std::to_string(m.mode);
-    Path path{name,
-              [&m](FaultRig& r) { r.h.services.Spooler().SetState(m.from); },
+    Path path{name, [&m](FaultRig& r) { r.h.services.Spooler().SetState(m.from); },
               [&m](FaultRig& r) { r.result = ident::ControlSpooler(r.fp.Platform(), m.mode); },
               [&m](FaultRig& r, bool clean) {
                 const bool succeeded = r.result == 1;
-                if (succeeded) { EXPECT_EQ(r.h.services.Spooler().State(), m.to) << "result 1, state not reached"; }
-                if (clean) { EXPECT_TRUE(succeeded); }
+                if (succeeded) {
+                  EXPECT_EQ(r.h.services.Spooler().State(), m.to) << "result 1, state not reached";
+                }
+                if (clean) {
+                  EXPECT_TRUE(succeeded);
+                }
               }};
     RunPath(path);
   }

@@ -13,8 +13,8 @@ using testing::VendorRecord;
 using ui::Colour;
 
 void ExpectNothingSelectable(ui::TMainForm& form) {
-  for (ui::Control* c : {&form.Button2, &form.Button3, &form.Button5, &form.Button6, &form.Edit1,
-                         &form.Edit2})
+  for (ui::Control* c :
+       {&form.Button2, &form.Button3, &form.Button5, &form.Button6, &form.Edit1, &form.Edit2})
     EXPECT_FALSE(c->Enabled());
   EXPECT_TRUE(form.Button1.Enabled());
   EXPECT_TRUE(form.Button4.Enabled());
@@ -30,8 +30,8 @@ TEST(Find, NothingFoundLeavesEverythingEmptyAndShowsNothing) {
   EXPECT_TRUE(again.ComboBox1.Items().empty());
   EXPECT_EQ(again.ComboBox1.SelectedIndex(), -1);
   EXPECT_EQ(again.DeviceList->Length(), 0u);
-  for (ui::Control* c : {&again.Label5, &again.Label6, &again.Label8, &again.Memo1, &again.Edit1,
-                         &again.Edit2})
+  for (ui::Control* c :
+       {&again.Label5, &again.Label6, &again.Label8, &again.Memo1, &again.Edit1, &again.Edit2})
     EXPECT_EQ(c->Text(), "");
   ExpectNothingSelectable(again);
   EXPECT_TRUE(empty.boxes.shown.empty());
@@ -44,9 +44,12 @@ TEST(Find, RecordsAndComboItemsStayInStepInRouteOrder) {
   for (const auto& c : cases) {
     FormHarness h;
     std::vector<std::pair<int, discovery::DeviceRecord>> vendor, com, printerClass;
-    for (int i = 0; i < c.vendor; ++i) vendor.push_back({i * 5 + 3, VendorRecord("V" + std::to_string(i), "1")});
+    for (int i = 0; i < c.vendor; ++i)
+      vendor.push_back({i * 5 + 3, VendorRecord("V" + std::to_string(i), "1")});
     for (int i = 0; i < c.com; ++i)
-      com.push_back({i + 2, VendorRecord("C" + std::to_string(i) + "   [COM" + std::to_string(i + 3) + "]", "2")});
+      com.push_back(
+          {i + 2,
+           VendorRecord("C" + std::to_string(i) + "   [COM" + std::to_string(i + 3) + "]", "2")});
     for (int i = 0; i < c.printerClass; ++i)
       printerClass.push_back({i * 40, PrinterClassRecord("RK-L5200 " + std::to_string(i), "3")});
     h.routes = {ProbeListing(vendor), ProbeListing(com), ProbeListing(printerClass)};
@@ -82,7 +85,8 @@ TEST(Find, RecordsAndComboItemsStayInStepInRouteOrder) {
     EXPECT_EQ(form.Edit2.Enabled(), !firstIsPrinterClass);
     EXPECT_EQ(form.Edit2.Colour(), firstIsPrinterClass ? Colour::ButtonFace : Colour::Window);
   }
-}  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks): the analyzer loses gtest's failure message when an ASSERT returns
+}  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks): the analyzer loses gtest's failure message
+   // when an ASSERT returns
 
 TEST(Find, TriesEveryIndexOfEachRouteAndNoMore) {
   FormHarness h;
@@ -153,7 +157,9 @@ TEST(Display, HiddenLabelShortensCodesLongerThanThirty) {
   const std::string thirty(30, 'A');
   struct {
     std::string code, hidden;
-  } const cases[] = {{"", ""}, {thirty, thirty}, {thirty + "B", thirty + "..."},
+  } const cases[] = {{"", ""},
+                     {thirty, thirty},
+                     {thirty + "B", thirty + "..."},
                      {std::string(80, 'C'), std::string(30, 'C') + "..."}};
   for (const auto& c : cases) {
     FormHarness h;

@@ -55,8 +55,9 @@ struct FormHarness {
 };
 
 // A probe that appends the given records at the given indices.
-inline discovery::Probe ProbeListing(const std::vector<std::pair<int, discovery::DeviceRecord>>& found,
-                                     std::vector<int>* seen = nullptr) {
+inline discovery::Probe ProbeListing(
+    const std::vector<std::pair<int, discovery::DeviceRecord>>& found,
+    std::vector<int>* seen = nullptr) {
   return [found, seen](int index, discovery::DeviceList& list) {
     if (seen != nullptr) seen->push_back(index);
     for (const auto& [at, record] : found)
@@ -70,7 +71,11 @@ inline discovery::Probe ProbeListing(const std::vector<std::pair<int, discovery:
 
 inline discovery::DeviceRecord VendorRecord(const std::string& product, const std::string& code,
                                             const std::string& name = "NAME") {
-  return {"\\\\?\\usb#" + product + "\\RK", product, code, name, "",
+  return {"\\\\?\\usb#" + product + "\\RK",
+          product,
+          code,
+          name,
+          "",
           "USB2.0 High Speed, Onboard USB(1) Series Ver.1.0 "};
 }
 

@@ -34,7 +34,8 @@ TEST(NormaliseIdCode, ForcesEighteenOnThePrinterClassRouteOnly) {
       {"", false, ""},
       {"1234567890123456789012345", false, "1234567890123456789012345"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ident::NormaliseIdCode(c.in, c.printerClass), c.out) << c.in;
+  for (const auto& c : cases)
+    EXPECT_EQ(ident::NormaliseIdCode(c.in, c.printerClass), c.out) << c.in;
 }
 
 TEST(ValidateIdInput, RefusalsInOrder) {
@@ -66,7 +67,8 @@ TEST(ValidateIdInput, RefusalsInOrder) {
       // A zero byte is in neither set, wherever it stands.
       {{false, std::string("AB\0CD", 5), "", "", ""}, MessageId::IdCodeInvalid},
       {{false, "AB", std::string("N\0", 2), "", ""}, MessageId::IdNameInvalid},
-      {{true, std::string("0123456789ABCDEF\0", 17) + "1", "", "", ""}, MessageId::IdCodeInvalidHex},
+      {{true, std::string("0123456789ABCDEF\0", 17) + "1", "", "", ""},
+       MessageId::IdCodeInvalidHex},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input.idCode + " / " + c.input.idName);
@@ -116,7 +118,8 @@ TEST(DateButton, FillsTheCodeBoxByRouteAndChangesNoEnabledState) {
   for (bool printerClass : {false, true}) {
     testing::FormHarness h;
     if (printerClass)
-      h.routes.printerClass = testing::ProbeListing({{0, testing::PrinterClassRecord("RK-L5200", "")}});
+      h.routes.printerClass =
+          testing::ProbeListing({{0, testing::PrinterClassRecord("RK-L5200", "")}});
     else
       h.routes.vendorDriver = testing::ProbeListing({{0, testing::VendorRecord("V", "")}});
     auto& form = h.Make();

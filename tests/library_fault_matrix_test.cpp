@@ -37,7 +37,13 @@ constexpr const char* kDriver = testing::kDriverName;
 // The serial-number read command for model 0.
 constexpr unsigned char kReadSerial[] = {'t', 'p', 0x04, 0x00, 0x01, 0x27, 0x03, 0xF0};
 
-enum class Route { DirectPort, ApiByRegistry, ApiByIni, DirectPortStalePrinter, DirectPortSmallPackets };
+enum class Route {
+  DirectPort,
+  ApiByRegistry,
+  ApiByIni,
+  DirectPortStalePrinter,
+  DirectPortSmallPackets
+};
 
 const char* RouteName(Route route) {
   switch (route) {
@@ -57,9 +63,8 @@ bool Direct(Route route) {
 
 // An earlier call's late answer, close and Exit replies, still queued.
 std::vector<std::uint8_t> StaleReplies() {
-  return {0x02, 0x02, 0x00, 0x0B, 0x00, 0x00, 't', 'p', ':', ';', 0x0C,
-          0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x82, 0x00, 0x02, 0x02,
-          0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x88, 0x00};
+  return {0x02, 0x02, 0x00, 0x0B, 0x00, 0x00, 't',  'p',  ':',  ';',  0x0C, 0x00, 0x00, 0x00, 0x0A,
+          0x01, 0x00, 0x82, 0x00, 0x02, 0x02, 0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x88, 0x00};
 }
 
 // The printer, plugged on the rig's bus, and what lets the library reach it
@@ -81,7 +86,8 @@ void Arrange(FaultRig& r, Route route) {
   }
   if (!Direct(route)) {
     r.spooler.SetSystemDirectory(kSystemFolder);
-    r.spooler.AddDriver({.name = kDriver, .driverPath = std::string(kDriverFolder) + "\\NLLINE.DLL",
+    r.spooler.AddDriver({.name = kDriver,
+                         .driverPath = std::string(kDriverFolder) + "\\NLLINE.DLL",
                          .dataFile = "NLLINE.INI"});
     if (route == Route::ApiByRegistry) {
       r.spooler.SetMachineString(kChannelApiKey, "ZQAPI32", "ZQAPI2.DLL");
@@ -119,8 +125,8 @@ struct Answer {
 
 // An export's answer is a failure code, or the one the fault-free run gave;
 // the fault-free run gives `truth`. `first` holds the fault-free answer.
-void CheckAnswer(const Answer& got, const std::shared_ptr<std::string>& first, const std::string& truth,
-                 bool clean) {
+void CheckAnswer(const Answer& got, const std::shared_ptr<std::string>& first,
+                 const std::string& truth, bool clean) {
   EXPECT_LE(got.result, 0) << "a result that is no code";
   if (clean) {
     EXPECT_EQ(got.result, MORVALIB_OK);
@@ -131,17 +137,19 @@ void CheckAnswer(const Answer& got, const std::shared_ptr<std::string>& first, c
   }
 }
 
-Path ExportPath(const std::string& name, Route route, const std::function<Answer(FaultRig&, const char*)>& call,
+Path ExportPath(const std::string& name, Route route,
+                const std::function<Answer(FaultRig&, const char*)>& call,
                 const std::string& truth) {
   auto answer = std::make_shared<Answer>();
   auto first = std::make_shared<std::string>();
-  return {name + ", " + RouteName(route),
-          [route](FaultRig& r) { Arrange(r, route); },
+  return {name + ", " + RouteName(route), [route](FaultRig& r) { Arrange(r, route); },
           [answer, call](FaultRig& r) { *answer = call(r, DevicePath(r).c_str()); },
           [answer, first, truth, route](FaultRig& r, bool clean) {
             CheckAnswer(*answer, first, truth, clean);
             // Without faults the route arranged is the one taken.
-            if (clean) { EXPECT_EQ(r.api.ChannelsOpenedTotal() > 0, !Direct(route)); }
+            if (clean) {
+              EXPECT_EQ(r.api.ChannelsOpenedTotal() > 0, !Direct(route));
+            }
             // Whatever failed, the call left the printer in its plain mode.
             EXPECT_FALSE(r.h.world.PrinterClass("k").Peripheral().InPacketMode());
             EXPECT_EQ(morvalib::Live(), morvalib::LiveObjects{});
@@ -186,8 +194,8 @@ std::vector<Path> ExportPaths() {
         [](FaultRig&, const char* path) {
           unsigned char reply[1024] = {};
           int length = 0;
-          const int result =
-              testing::kSendReceive(path, kReadSerial, sizeof kReadSerial, reply, sizeof reply, &length);
+          const int result = testing::kSendReceive(path, kReadSerial, sizeof kReadSerial, reply,
+                                                   sizeof reply, &length);
           return Answer{result, std::string(reinterpret_cast<const char*>(reply),
                                             static_cast<std::size_t>(std::clamp(length, 0, 1024)))};
         },
@@ -204,7 +212,8 @@ TEST_P(LibraryFaultMatrix, NoFailureIsReportedAsAnAnswerAndNothingIsHeld) {
   EXPECT_TRUE(t.failing.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Exports, LibraryFaultMatrix, ::testing::Range<std::size_t>(0, ExportPaths().size()),
+INSTANTIATE_TEST_SUITE_P(Exports, LibraryFaultMatrix,
+                         ::testing::Range<std::size_t>(0, ExportPaths().size()),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
                            return testing::PathTestName(ExportPaths().at(info.param).name);
                          });

@@ -63,14 +63,28 @@ TEST(PrepareWork, WritesChecksLoadsBindsReadsStopsSpoolerThenFinds) {
   ui::TMainForm& form = h.Make(log.Hooks());
   form.FormShow();
 
-  const std::vector<std::string> expected = {
-      "RcDataResource FILE1", "TempPath", "CreateFolder %TEMP%NOLPAID",
-      "IsReparsePoint %TEMP%NOLPAID", "RemoveFile %TEMP%NOLPAID\\Morvalib.dll", "CreateNewFile %TEMP%NOLPAID\\Morvalib.dll", "HoldFile %TEMP%NOLPAID\\Morvalib.dll",
-      "ReadHeldFile", "Load %TEMP%NOLPAID\\Morvalib.dll", "ReleaseFile",
-      "Export GetUSBSerialNumber", "Export SetUSBSerialNumber",
-      "Export GetPrinterFirmwareVersion", "Export SendReceiveD4Command", "libraryLoaded",
-      "ExecutablePath", "IniString 1", "IniString 2", "IniString 3", "IniString 4",
-      "ControlSpooler 1", "Find"};
+  const std::vector<std::string> expected = {"RcDataResource FILE1",
+                                             "TempPath",
+                                             "CreateFolder %TEMP%NOLPAID",
+                                             "IsReparsePoint %TEMP%NOLPAID",
+                                             "RemoveFile %TEMP%NOLPAID\\Morvalib.dll",
+                                             "CreateNewFile %TEMP%NOLPAID\\Morvalib.dll",
+                                             "HoldFile %TEMP%NOLPAID\\Morvalib.dll",
+                                             "ReadHeldFile",
+                                             "Load %TEMP%NOLPAID\\Morvalib.dll",
+                                             "ReleaseFile",
+                                             "Export GetUSBSerialNumber",
+                                             "Export SetUSBSerialNumber",
+                                             "Export GetPrinterFirmwareVersion",
+                                             "Export SendReceiveD4Command",
+                                             "libraryLoaded",
+                                             "ExecutablePath",
+                                             "IniString 1",
+                                             "IniString 2",
+                                             "IniString 3",
+                                             "IniString 4",
+                                             "ControlSpooler 1",
+                                             "Find"};
   EXPECT_EQ(log.lines, expected);
   EXPECT_NE(form.LibraryHandle, 0u);
   EXPECT_NE(form.GetUSBSerialNumber, nullptr);
@@ -83,10 +97,14 @@ TEST(PrepareWork, WritesChecksLoadsBindsReadsStopsSpoolerThenFinds) {
 
   log.lines.clear();
   form.FormClose();
-  const std::vector<std::string> closing = {
-      "Free", "TempPath", "IsReparsePoint %TEMP%NOLPAID", "SetNormalAttributes %TEMP%NOLPAID\\Morvalib.dll",
-      "SetNormalAttributes %TEMP%NOLPAID", "RemoveFile %TEMP%NOLPAID\\Morvalib.dll",
-      "RemoveFolder %TEMP%NOLPAID", "ControlSpooler 0"};
+  const std::vector<std::string> closing = {"Free",
+                                            "TempPath",
+                                            "IsReparsePoint %TEMP%NOLPAID",
+                                            "SetNormalAttributes %TEMP%NOLPAID\\Morvalib.dll",
+                                            "SetNormalAttributes %TEMP%NOLPAID",
+                                            "RemoveFile %TEMP%NOLPAID\\Morvalib.dll",
+                                            "RemoveFolder %TEMP%NOLPAID",
+                                            "ControlSpooler 0"};
   EXPECT_EQ(log.lines, closing);
   EXPECT_FALSE(h.host.FolderExists(kFolder));
   EXPECT_EQ(h.host.LoadedModules(), 0u);
@@ -119,8 +137,8 @@ TEST(PrepareWork, FileSwappedByAnotherProcessIsNeverLoaded) {
   struct Case {
     const char* after;  // the call after which the other process writes
     bool swapped;       // whether its write can succeed then
-  } const cases[] = {{"CreateNewFile", true}, {"HoldFile", false}, {"ReadHeldFile", false},
-                     {"Load", false}};
+  } const cases[] = {
+      {"CreateNewFile", true}, {"HoldFile", false}, {"ReadHeldFile", false}, {"Load", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.after);
     SimHarness h;
@@ -331,7 +349,8 @@ TEST(AddDeviceModels, ComeFromTheIniFileBesideTheProgram) {
       {"no section", "[Other]\n1=TM-X\n", {"RK-L5200", "RK-L5200", "RK-L5200", "RK-L5200"}},
       {"key 1 set", "[AddDevice]\n1=TM-X\n", {"TM-X", "RK-L5200", "RK-L5200", "RK-L5200"}},
       {"empty value is no default", "[AddDevice]\n2=\n", {"RK-L5200", "", "RK-L5200", "RK-L5200"}},
-      {"keys beyond 4 ignored", "[adddevice]\n 4 = D4 \n5=E5\n0=Z0\n",
+      {"keys beyond 4 ignored",
+       "[adddevice]\n 4 = D4 \n5=E5\n0=Z0\n",
        {"RK-L5200", "RK-L5200", "RK-L5200", "D4"}},
       {"all four", "[AddDevice]\n1=A\n2=B\n3=C\n4=D\n", {"A", "B", "C", "D"}},
   };

@@ -12,8 +12,8 @@
 #include "serial_library/services.h"
 #include "sim/fleet.h"
 #include "tests/sim_harness.h"
-#include "tests/support/usb_bus.h"
 #include "tests/support/library_entry_points.h"
+#include "tests/support/usb_bus.h"
 
 namespace nolpa {
 namespace {
@@ -45,7 +45,8 @@ struct ProgramWithLibrary {
   }
   std::string IdCodeOf(const std::string& productText) const {
     const int index = IndexOf(productText);
-    return index < 0 ? "(not listed)" : h.form->DeviceList->Record(static_cast<std::size_t>(index)).idCode;
+    return index < 0 ? "(not listed)"
+                     : h.form->DeviceList->Record(static_cast<std::size_t>(index)).idCode;
   }
 
   SimHarness h;
@@ -62,7 +63,8 @@ TEST(ProgramWithLibrary, FindListsTheLibrarysPrintersWithTheirSerialNumbers) {
   const auto& items = p.h.form->ComboBox1.Items();
   ASSERT_EQ(std::count(items.begin(), items.end(), "RK-L880"), 2);
   EXPECT_EQ(p.IdCodeOf("RK-L880"), p.h.world.PrinterClass("rk-l880").Serial());
-  EXPECT_EQ(p.h.form->DeviceList->Record(static_cast<std::size_t>(p.IndexOf("RK-L880")) + 1).idCode, "");
+  EXPECT_EQ(p.h.form->DeviceList->Record(static_cast<std::size_t>(p.IndexOf("RK-L880")) + 1).idCode,
+            "");
   EXPECT_EQ(p.h.world.OpenHandles(), 0u);
   EXPECT_EQ(morvalib::Live(), morvalib::LiveObjects{});
 }
@@ -75,8 +77,10 @@ TEST(ProgramWithLibrary, WriteIsSeenByFindAfterThePrinterRestarts) {
   form.Edit1Exit();
   form.Button3Click();
   ASSERT_EQ(p.h.boxes.shown.size(), 1u);
-  EXPECT_EQ(p.h.boxes.shown[0].text, resources::Message(resources::MessageId::LibraryWriteSucceeded).english);
-  EXPECT_EQ(p.IdCodeOf("RK-L5200"), "4E4C5041000000A001") << "Find after the write: not yet restarted";
+  EXPECT_EQ(p.h.boxes.shown[0].text,
+            resources::Message(resources::MessageId::LibraryWriteSucceeded).english);
+  EXPECT_EQ(p.IdCodeOf("RK-L5200"), "4E4C5041000000A001")
+      << "Find after the write: not yet restarted";
 
   p.h.world.PrinterClass("rk-l5200").PowerCycle();
   form.Button1Click();  // Find
@@ -90,7 +94,8 @@ TEST(ProgramWithLibrary, TestCommShowsTheProductAndItsFirmware) {
     const char* printer;
     int offset;  // among the items of its product text
     std::string line;
-  } const cases[] = {{"rk-l5200", 0, "RK-L5200 5.10"}, {"rk-l880", 0, "RK-L880 3.41"},
+  } const cases[] = {{"rk-l5200", 0, "RK-L5200 5.10"},
+                     {"rk-l880", 0, "RK-L880 3.41"},
                      {"rk-l880-plain", 1, "RK-L880 3.20"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.printer);
@@ -102,7 +107,8 @@ TEST(ProgramWithLibrary, TestCommShowsTheProductAndItsFirmware) {
     p.h.boxes.shown.clear();
     form.Button6Click();
     ASSERT_EQ(p.h.boxes.shown.size(), 1u);
-    EXPECT_EQ(p.h.boxes.shown[0].text, resources::Message(resources::MessageId::CommTestSucceeded).english);
+    EXPECT_EQ(p.h.boxes.shown[0].text,
+              resources::Message(resources::MessageId::CommTestSucceeded).english);
     EXPECT_EQ(form.Label5.Text(), c.line);
     EXPECT_EQ(p.h.world.OpenHandles(), 0u);
   }

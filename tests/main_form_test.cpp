@@ -53,7 +53,8 @@ TEST(MainFormCaptions, JapaneseOnlyForLanguage0411) {
     EXPECT_EQ(form.IsJapanese, c.japanese ? 1 : 0);
     for (const auto& caption : kCaptions) {
       SCOPED_TRACE(ui::LayoutOf(caption.id).name);
-      EXPECT_EQ(form.ControlById(caption.id).Text(), c.japanese ? caption.japanese : caption.english);
+      EXPECT_EQ(form.ControlById(caption.id).Text(),
+                c.japanese ? caption.japanese : caption.english);
     }
   }
 }

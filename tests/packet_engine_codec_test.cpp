@@ -23,12 +23,18 @@ TEST(PacketEngineCodec, RepliesAreTakenOnlyFromTheirOwnCommandAndSocket) {
 
 TEST(PacketEngineCodec, ErrorPacketsAreClassifiedByCode) {
   const std::pair<std::uint8_t, const char*> cases[] = {
-      {0x80, "ERRORPACKET_PACKET_LENGTH"},      {0x81, "ERRORPACKET_PACKET_HAS_NO_CREDIT"},
-      {0x82, "ERRORPACKET_REPLAY_INVALID"},     {0x83, "ERRORPACKET_SIZE_INVALID"},
-      {0x84, "ERRORPACKET_CHANNEL_IS_NOT_OPENED"}, {0x85, "ERRORPACKET_RESULT_INVALID"},
-      {0x86, "ERRORPACKET_CREDIT_OVERFLOW"},    {0x87, "ERRORPACKET_CBT_REPLY_INVALID"},
-      {0x88, "ERCD_UNKNOWN_ERROR"},             {0x00, "ERCD_UNKNOWN_ERROR"},
-      {0x7F, "ERCD_UNKNOWN_ERROR"},             {0xFF, "ERCD_UNKNOWN_ERROR"},
+      {0x80, "ERRORPACKET_PACKET_LENGTH"},
+      {0x81, "ERRORPACKET_PACKET_HAS_NO_CREDIT"},
+      {0x82, "ERRORPACKET_REPLAY_INVALID"},
+      {0x83, "ERRORPACKET_SIZE_INVALID"},
+      {0x84, "ERRORPACKET_CHANNEL_IS_NOT_OPENED"},
+      {0x85, "ERRORPACKET_RESULT_INVALID"},
+      {0x86, "ERRORPACKET_CREDIT_OVERFLOW"},
+      {0x87, "ERRORPACKET_CBT_REPLY_INVALID"},
+      {0x88, "ERCD_UNKNOWN_ERROR"},
+      {0x00, "ERCD_UNKNOWN_ERROR"},
+      {0x7F, "ERCD_UNKNOWN_ERROR"},
+      {0xFF, "ERCD_UNKNOWN_ERROR"},
   };
   for (const auto& [code, name] : cases) {
     const Bytes packet{0, 0, 0, 10, 1, 0, 0x7F, 0x02, 0x02, code};

@@ -25,9 +25,14 @@ using namespace testing::d4;
 // Entry string and Init, then the whole exchange, with `reply` after the
 // command's data packet, then Exit.
 Script ExchangeScript(const Bytes& reply, const Bytes& openReply = OpenReply(2, 64, 512)) {
-  return {{kEntry, {}}, {kInit, InitReply()}, {kOpenControl, openReply},
-          {kCredit, SocketReply(0x83)}, {kCreditRequest, CreditGrant(1)},
-          {kCommandPacket, reply}, {kClose, SocketReply(0x82)}, {kExit, ExitReply()}};
+  return {{kEntry, {}},
+          {kInit, InitReply()},
+          {kOpenControl, openReply},
+          {kCredit, SocketReply(0x83)},
+          {kCreditRequest, CreditGrant(1)},
+          {kCommandPacket, reply},
+          {kClose, SocketReply(0x82)},
+          {kExit, ExitReply()}};
 }
 
 // One engine on one scripted peer, on its own virtual clock.
@@ -61,8 +66,8 @@ TEST(PacketEngine, WholeControlExchangeSendsEveryPacketAndPaysOnlyForWaiting) {
     EXPECT_EQ(r.clock.SleepCalls(), std::uint64_t(spentMs / 10));
     EXPECT_TRUE(r.engine.Stop().ok());
     EXPECT_FALSE(r.engine.InPacketMode());
-    const std::vector<Bytes> expected{kEntry, kInit,  kOpenControl, kCredit,
-                                      kCreditRequest, kCommandPacket, kClose, kExit};
+    const std::vector<Bytes> expected{kEntry,         kInit,          kOpenControl, kCredit,
+                                      kCreditRequest, kCommandPacket, kClose,       kExit};
     EXPECT_EQ(r.peer.writes, expected);
   }
 }
@@ -75,8 +80,8 @@ TEST(PacketEngine, EachTransactionSendsItsPacketAndFailsOnANonZeroResult) {
     std::function<Bytes(std::uint8_t)> reply;
   };
   const Case cases[] = {
-      {"open control", [](CCBTCtrl& e) { return e.OpenChannel(Channel::Control); },
-       kOpenControl, [](std::uint8_t r) { return OpenReply(2, 64, 512, r); }},
+      {"open control", [](CCBTCtrl& e) { return e.OpenChannel(Channel::Control); }, kOpenControl,
+       [](std::uint8_t r) { return OpenReply(2, 64, 512, r); }},
       {"open data", [](CCBTCtrl& e) { return e.OpenChannel(Channel::Data); }, kOpenData,
        [](std::uint8_t r) { return OpenReply(0x40, 4096, 512, r); }},
       {"close", [](CCBTCtrl& e) { return e.CloseChannel(Channel::Control); }, kClose,
@@ -110,10 +115,16 @@ TEST(PacketEngine, ACommandThatFillsThePacketIsSentOneByteMoreIsRefused) {
     EngineError error;
     std::vector<Bytes> written;  // after Init; the command packet as kCommandPacket
   } const cases[] = {
-      {"58 bytes in 64", 58, 64, EngineError::None,
+      {"58 bytes in 64",
+       58,
+       64,
+       EngineError::None,
        {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose}},
       {"59 bytes for 64", 59, 64, EngineError::CommandTooLong, {}},
-      {"10 bytes in a granted 16", 10, 16, EngineError::None,
+      {"10 bytes in a granted 16",
+       10,
+       16,
+       EngineError::None,
        {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose}},
       {"11 bytes for a granted 16", 11, 16, EngineError::CommandTooLong, {kOpenControl, kClose}},
   };
@@ -149,8 +160,10 @@ TEST(PacketEngine, BadRepliesFailTheExchangeAndHandOutNothing) {
       // Another channel's packets and bytes that start no packet are passed
       // over: the reply never comes.
       {"data socket", ExchangeScript(DataPacket(0x40, {'x', 0x0C})), EngineError::ReadTimedOut, ""},
-      {"other secondary", ExchangeScript({0x02, 0x40, 0, 7, 0, 0, 0x0C}), EngineError::ReadTimedOut, ""},
-      {"length below header", ExchangeScript({0x02, 0x02, 0, 3, 0, 0}), EngineError::ReadTimedOut, ""},
+      {"other secondary", ExchangeScript({0x02, 0x40, 0, 7, 0, 0, 0x0C}), EngineError::ReadTimedOut,
+       ""},
+      {"length below header", ExchangeScript({0x02, 0x02, 0, 3, 0, 0}), EngineError::ReadTimedOut,
+       ""},
       {"no end", ExchangeScript(DataPacket(0x02, {'t', 'p'})), EngineError::ReadTimedOut, ""},
       {"packet beyond its size", ExchangeScript(DataPacket(0x02, tooLong), OpenReply(2, 64, 256)),
        EngineError::ReplyTooLong, ""},
@@ -160,8 +173,10 @@ TEST(PacketEngine, BadRepliesFailTheExchangeAndHandOutNothing) {
       {"no credit", noCredit, EngineError::NoCredit, ""},
       {"error packet", ExchangeScript(ErrorPacket(0x84)), EngineError::ErrorPacket,
        "ERRORPACKET_CHANNEL_IS_NOT_OPENED"},
-      {"open on other socket", ExchangeScript({}, OpenReply(0x40, 64, 512)), EngineError::WrongSockets, ""},
-      {"open reply cut short", ExchangeScript({}, {0, 0, 0, 8, 1, 0, 0x81, 0}), EngineError::Malformed, ""},
+      {"open on other socket", ExchangeScript({}, OpenReply(0x40, 64, 512)),
+       EngineError::WrongSockets, ""},
+      {"open reply cut short", ExchangeScript({}, {0, 0, 0, 8, 1, 0, 0x81, 0}),
+       EngineError::Malformed, ""},
       {"open refused by error", ExchangeScript({}, ErrorPacket(0x81)), EngineError::ErrorPacket,
        "ERRORPACKET_PACKET_HAS_NO_CREDIT"},
   };
@@ -206,8 +221,10 @@ TEST(PacketEngine, AWriteTakenInPartIsCompletedOrEndsAllWriting) {
     std::uint32_t accepted;
     bool restRefused;
   } const cases[] = {
-      {"entry string", 0, 13, false},       {"Init", 1, 4, false},
-      {"command data packet", 5, 10, false}, {"entry string, rest refused", 0, 13, true},
+      {"entry string", 0, 13, false},
+      {"Init", 1, 4, false},
+      {"command data packet", 5, 10, false},
+      {"entry string, rest refused", 0, 13, true},
       {"OpenChannel, rest refused", 2, 8, true},
   };
   for (const Case& c : cases) {
@@ -223,7 +240,8 @@ TEST(PacketEngine, AWriteTakenInPartIsCompletedOrEndsAllWriting) {
     EXPECT_FALSE(r.engine.InPacketMode());
     EXPECT_EQ(r.io.FramingLost(), c.restRefused);
     if (c.restRefused) {
-      EXPECT_EQ(r.peer.writes.size(), c.write + 1 + kStalledWrites) << "written after the cut packet";
+      EXPECT_EQ(r.peer.writes.size(), c.write + 1 + kStalledWrites)
+          << "written after the cut packet";
       EXPECT_TRUE(reply.empty());
     } else {
       EXPECT_EQ(reply, kAnswer);
@@ -243,14 +261,22 @@ TEST(PacketEngine, AfterAFailedExchangeTheChannelIsClosedOnceBeforeExit) {
     EngineError error;
     std::vector<Bytes> written;  // after Init, Exit included
   } const cases[] = {
-      {"open's reply lost", [](Rig&, Script&) {}, EngineError::ReadFailed,
+      {"open's reply lost",
+       [](Rig&, Script&) {},
+       EngineError::ReadFailed,
        {kOpenControl, kClose, kExit}},
-      {"open refused", [](Rig&, Script& s) { s[2].answer = OpenReply(2, 64, 512, 0x01); },
-       EngineError::ResultNotZero, {kOpenControl, kExit}},
-      {"credit refused", [](Rig&, Script& s) { s[3].answer = SocketReply(0x83, 0x01); },
-       EngineError::ResultNotZero, {kOpenControl, kCredit, kClose, kExit}},
-      {"command packet not taken", [](Rig& r, Script&) { r.peer.FailWrite(5); },
-       EngineError::WriteFailed, {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose, kExit}},
+      {"open refused",
+       [](Rig&, Script& s) { s[2].answer = OpenReply(2, 64, 512, 0x01); },
+       EngineError::ResultNotZero,
+       {kOpenControl, kExit}},
+      {"credit refused",
+       [](Rig&, Script& s) { s[3].answer = SocketReply(0x83, 0x01); },
+       EngineError::ResultNotZero,
+       {kOpenControl, kCredit, kClose, kExit}},
+      {"command packet not taken",
+       [](Rig& r, Script&) { r.peer.FailWrite(5); },
+       EngineError::WriteFailed,
+       {kOpenControl, kCredit, kCreditRequest, kCommandPacket, kClose, kExit}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -50,26 +50,44 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 }
 
 TEST(PacketEngineResync, WhatIsNotTheReplyIsPassedOver) {
-  const Bytes staleReplies = Cat({DataPacket(0x02, {'o', 'l', 'd', 0x0C}), SocketReply(0x82), ExitReply()});
+  const Bytes staleReplies =
+      Cat({DataPacket(0x02, {'o', 'l', 'd', 0x0C}), SocketReply(0x82), ExitReply()});
   struct Case {
     const char* name;
     std::function<void(Rig&)> arrange;
     std::vector<Bytes> extraWrites;  // written besides the exchange's own packets
     std::size_t readAway = 0;
   } const cases[] = {
-      {"an earlier call's replies waiting", [&](Rig& r) { r.peer.Arrive(0, staleReplies); }, {},
+      {"an earlier call's replies waiting",
+       [&](Rig& r) { r.peer.Arrive(0, staleReplies); },
+       {},
        staleReplies.size()},
       {"the entry string answered",
-       [](Rig& r) { r.peer.AnswerWrite(kEntry, {0, 0, 0, 8, 1, 0, 0xD1, 0}); }, {}},
-      {"late replies coming while Init waits", [&](Rig& r) { r.peer.AnswerWrite(kEntry, staleReplies); }, {}},
+       [](Rig& r) {
+         r.peer.AnswerWrite(kEntry, {0, 0, 0, 8, 1, 0, 0xD1, 0});
+       },
+       {}},
+      {"late replies coming while Init waits",
+       [&](Rig& r) { r.peer.AnswerWrite(kEntry, staleReplies); },
+       {}},
       {"an Error packet for the entry string in packet mode",
-       [](Rig& r) { r.peer.AnswerWrite(kEntry, {0, 0, 0, 10, 1, 0, 0x7F, 0, 0, 0x80}); }, {}},
+       [](Rig& r) {
+         r.peer.AnswerWrite(kEntry, {0, 0, 0, 10, 1, 0, 0x7F, 0, 0, 0x80});
+       },
+       {}},
       {"bytes that start no packet",
-       [](Rig& r) { r.peer.AnswerWrite(kEntry, {'@', 'B', 'D', 'C', 0x0C, 0x00, 0x00, 0x03}); }, {}},
+       [](Rig& r) {
+         r.peer.AnswerWrite(kEntry, {'@', 'B', 'D', 'C', 0x0C, 0x00, 0x00, 0x03});
+       },
+       {}},
       {"another channel's data",
-       [](Rig& r) { r.peer.AnswerWrite(kCredit, DataPacket(0x40, {'x', 0x0C})); }, {}},
+       [](Rig& r) {
+         r.peer.AnswerWrite(kCredit, DataPacket(0x40, {'x', 0x0C}));
+       },
+       {}},
       {"a Credit the printer starts",
-       [](Rig& r) { r.peer.AnswerWrite(kOpenControl, kPeerCredit); }, {kPeerCreditReply}},
+       [](Rig& r) { r.peer.AnswerWrite(kOpenControl, kPeerCredit); },
+       {kPeerCreditReply}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -120,12 +138,15 @@ TEST(PacketEngineResync, ExitFollowsEveryEntryString) {
        EngineError::ResultNotZero, true, 0},
       {"Init and Exit unanswered", false, false, [](Rig&) {}, EngineError::ReadTimedOut, true,
        kReadLimitMs + kShortWaitMs},
-      {"Init answered late", false, true, [](Rig& r) { r.peer.AnswerWrite(kInit, InitReply(), 6000); },
-       EngineError::ReadTimedOut, true, kReadLimitMs},
-      {"Init not taken", true, true, [](Rig& r) { r.peer.FailWrite(1); }, EngineError::WriteFailed, true, 0},
-      {"Exit not taken at first", true, true, [](Rig& r) { r.peer.FailWrite(2); }, EngineError::None, true, 0},
-      {"entry string not taken", true, true, [](Rig& r) { r.peer.FailWrite(0); }, EngineError::WriteFailed,
-       false, 0},
+      {"Init answered late", false, true,
+       [](Rig& r) { r.peer.AnswerWrite(kInit, InitReply(), 6000); }, EngineError::ReadTimedOut,
+       true, kReadLimitMs},
+      {"Init not taken", true, true, [](Rig& r) { r.peer.FailWrite(1); }, EngineError::WriteFailed,
+       true, 0},
+      {"Exit not taken at first", true, true, [](Rig& r) { r.peer.FailWrite(2); },
+       EngineError::None, true, 0},
+      {"entry string not taken", true, true, [](Rig& r) { r.peer.FailWrite(0); },
+       EngineError::WriteFailed, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -147,7 +168,8 @@ TEST(PacketEngineResync, ASilentTransactionCostsOneReadLimit) {
   EXPECT_EQ(r.Run(reply).error, EngineError::ReadTimedOut);
   EXPECT_EQ(r.peer.writes.back(), kExit);
   EXPECT_EQ(r.peer.writes[r.peer.writes.size() - 2], kClose);
-  EXPECT_EQ(r.clock.NowMs(), 4990u + (kShortReadAttempts - 1) * 10) << "the close answered, the Exit not";
+  EXPECT_EQ(r.clock.NowMs(), 4990u + (kShortReadAttempts - 1) * 10)
+      << "the close answered, the Exit not";
 }
 
 // A reply the printer sends in several packets is read to its end, with one
@@ -155,26 +177,43 @@ TEST(PacketEngineResync, ASilentTransactionCostsOneReadLimit) {
 TEST(PacketEngineResync, RepliesOverSeveralPacketsAreReadWhole) {
   const Bytes head(kAnswer.begin(), kAnswer.begin() + 5);
   const Bytes tail(kAnswer.begin() + 5, kAnswer.end());
-  const Bytes status = {'@', 'B', 'D', 'C', ' ', 'S', 'T', '2', '\r', '\n', 4, 0, 8, 2, '1', 0x0C, 0x0C};
+  const Bytes status = {'@',  'B', 'D', 'C', ' ', 'S', 'T',  '2', '\r',
+                        '\n', 4,   0,   8,   2,   '1', 0x0C, 0x0C};
   struct Case {
     const char* name;
-    Bytes first;               // answering the command
-    std::vector<Bytes> more;   // answering each further credit
+    Bytes first;              // answering the command
+    std::vector<Bytes> more;  // answering each further credit
     EngineError error;
     Bytes reply;
     WholeReply whole = EndsWithClosingByte;
   } const cases[] = {
-      {"ended by its closing byte", DataPacket(2, head), {DataPacket(2, tail)}, EngineError::None, kAnswer},
-      {"ended by the header's flag", DataPacket(2, {'a'}), {LastDataPacket(2, {'b'})}, EngineError::None,
+      {"ended by its closing byte",
+       DataPacket(2, head),
+       {DataPacket(2, tail)},
+       EngineError::None,
+       kAnswer},
+      {"ended by the header's flag",
+       DataPacket(2, {'a'}),
+       {LastDataPacket(2, {'b'})},
+       EngineError::None,
        {'a', 'b'}},
-      {"a further packet ahead of the credit's reply", Cat({DataPacket(2, head), DataPacket(2, tail)}), {{}},
-       EngineError::None, kAnswer},
+      {"a further packet ahead of the credit's reply",
+       Cat({DataPacket(2, head), DataPacket(2, tail)}),
+       {{}},
+       EngineError::None,
+       kAnswer},
       {"a closing byte inside a status's field list",
-       DataPacket(2, Bytes(status.begin(), status.begin() + 16)), {DataPacket(2, {0x0C})}, EngineError::None,
-       status, &morvalib::ReplyIsWhole},
+       DataPacket(2, Bytes(status.begin(), status.begin() + 16)),
+       {DataPacket(2, {0x0C})},
+       EngineError::None,
+       status,
+       &morvalib::ReplyIsWhole},
       {"the rest never comes", DataPacket(2, head), {}, EngineError::ReadTimedOut, {}},
-      {"no more than 64 KiB", DataPacket(2, Bytes(500, 'x')), std::vector<Bytes>(140, DataPacket(2, Bytes(500, 'x'))),
-       EngineError::ReplyTooLong, {}},
+      {"no more than 64 KiB",
+       DataPacket(2, Bytes(500, 'x')),
+       std::vector<Bytes>(140, DataPacket(2, Bytes(500, 'x'))),
+       EngineError::ReplyTooLong,
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -73,12 +73,18 @@ TEST(IsLibraryModel, BuiltInAndExtraNamesAreCaseSensitiveSubstrings) {
     const std::array<std::string, 4>* extras;
     bool listed;
   } const cases[] = {
-      {"RK-L5200", &defaults, true},   {"RK-L880", &defaults, true},
-      {"NEW RK-L880-II", &defaults, true}, {"rk-l5200", &defaults, false},
-      {"RK-L52", &defaults, false},    {"", &defaults, false},
-      {"TM-X3", &extra, true},         {"tm-x3", &extra, false},
-      {"TM-X3", &defaults, false},     {"anything", &oneEmpty, true},
-      {"", &oneEmpty, true},           {"RK-L5200", nullptr, true},
+      {"RK-L5200", &defaults, true},
+      {"RK-L880", &defaults, true},
+      {"NEW RK-L880-II", &defaults, true},
+      {"rk-l5200", &defaults, false},
+      {"RK-L52", &defaults, false},
+      {"", &defaults, false},
+      {"TM-X3", &extra, true},
+      {"tm-x3", &extra, false},
+      {"TM-X3", &defaults, false},
+      {"anything", &oneEmpty, true},
+      {"", &oneEmpty, true},
+      {"RK-L5200", nullptr, true},
       {"TM-X3", nullptr, false},
   };
   for (const Case& c : cases) {
@@ -102,9 +108,9 @@ struct SeenCall {
 // `result`, and to note what it was given.
 void ScriptLibrary(SimHarness& h, std::vector<SeenCall>& seen, int result = 0,
                    const std::string& answer = {}) {
-  h.host.Library().getUSBSerialNumber = [&h, &seen, result, answer](
-                                            const char* path, char* buffer, int size, int* length,
-                                            int model) {
+  h.host.Library().getUSBSerialNumber = [&h, &seen, result, answer](const char* path, char* buffer,
+                                                                    int size, int* length,
+                                                                    int model) {
     SeenCall call{path, size, *length, model, true, h.world.OpenHandles(), true};
     for (int i = 0; i < size; ++i) call.bufferZeroed = call.bufferZeroed && buffer[i] == 0;
     const platform::DeviceHandle other = h.world.Files().Open(path);
@@ -161,7 +167,8 @@ TEST(PrinterClassRoute, ListsLibraryModelsWithTheLibrarysSerialWhileHoldingThePr
     EXPECT_EQ(seen[i].model, selectors[i]);
     EXPECT_TRUE(seen[i].bufferZeroed);
     EXPECT_EQ(seen[i].handlesOpen, 1u);
-    EXPECT_TRUE(seen[i].deviceFreeToOpen) << "the library's own open succeeds while the probe holds the printer";
+    EXPECT_TRUE(seen[i].deviceFreeToOpen)
+        << "the library's own open succeeds while the probe holds the printer";
   }
   EXPECT_EQ(h.world.OpenHandles(), 0u);
   EXPECT_EQ(h.world.OpenSets(), 0u);
@@ -174,8 +181,7 @@ TEST(PrinterClassRoute, LibraryFailureOrAbsenceGivesAnEmptyIdCode) {
     std::string idCode;
   } const cases[] = {
       {"library fails", [](SimHarness& h, auto& seen) { ScriptLibrary(h, seen, -10); }, ""},
-      {"library absent",
-       [](SimHarness& h, auto&) { h.host.SetResource("FILE1", {'x'}); }, ""},
+      {"library absent", [](SimHarness& h, auto&) { h.host.SetResource("FILE1", {'x'}); }, ""},
       {"no NUL in the buffer: no more than 64 bytes",
        [](SimHarness& h, auto& seen) { ScriptLibrary(h, seen, 0, std::string(80, 'S')); },
        std::string(64, 'S')},
@@ -235,7 +241,8 @@ TEST(PrinterClassRoute, WriteReachesTheBoundLibraryWithTheSelectedPrinter) {
     int model;
   };
   std::vector<Written> written;
-  h.host.Library().setUSBSerialNumber = [&written](const char* path, const char* serial, int model) {
+  h.host.Library().setUSBSerialNumber = [&written](const char* path, const char* serial,
+                                                   int model) {
     written.push_back({path, serial, model});
     return 0;
   };

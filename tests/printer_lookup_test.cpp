@@ -61,7 +61,8 @@ struct Route {
 const Route kRoutes[] = {
     {"not registered with the spooler", false, "ZQAPI2.DLL", kDirectPortKind},
     {"behind a spooler printer with the channel API", true, "ZQAPI2.DLL", kChannelApiPortKind},
-    {"behind a spooler printer whose channel API is missing", true, "NOSUCHAPI.DLL", kDirectPortKind},
+    {"behind a spooler printer whose channel API is missing", true, "NOSUCHAPI.DLL",
+     kDirectPortKind},
 };
 
 TEST(PrinterLookup, EachRouteReadsWritesAndAsksTheSamePrinter) {
@@ -72,10 +73,12 @@ TEST(PrinterLookup, EachRouteReadsWritesAndAsksTheSamePrinter) {
     // A spooler printer with the channel API on the neighbouring socket must
     // not be taken for this one.
     b.usb.PlugPrinter(b.hub, 2, b.h.AddPrinter("neighbour", "Neighbour", 2, ""));
-    sim::ClassPrinter& printer =
-        r.spoolerPrinter ? b.h.AddPrinter("cp", "Line 1", 1, "")
-                         : b.h.world.AddClassPrinter({.name = "cp", .deviceId = testing::kDeviceIdD4,
-                                                      .serial = "4E4C5041000000A011", .firmware = "1.21"});
+    sim::ClassPrinter& printer = r.spoolerPrinter
+                                     ? b.h.AddPrinter("cp", "Line 1", 1, "")
+                                     : b.h.world.AddClassPrinter({.name = "cp",
+                                                                  .deviceId = testing::kDeviceIdD4,
+                                                                  .serial = "4E4C5041000000A011",
+                                                                  .firmware = "1.21"});
     b.usb.PlugPrinter(b.hub, 5, printer);
     const std::string path = printer.InterfacePath();
 
@@ -129,7 +132,8 @@ TEST(PrinterLookup, ADeviceThatCannotBeTracedIsNotFound) {
     EXPECT_EQ(OpenPrinterPort(printer.InterfacePath().c_str(), &port), MORVALIB_E_NO_PRINTER);
     EXPECT_EQ(port, nullptr);
     int length = 0;
-    EXPECT_EQ(kGetSerial(printer.InterfacePath().c_str(), nullptr, 0, &length, 0), MORVALIB_E_NO_PRINTER);
+    EXPECT_EQ(kGetSerial(printer.InterfacePath().c_str(), nullptr, 0, &length, 0),
+              MORVALIB_E_NO_PRINTER);
     EXPECT_EQ(b.h.clock.NowMs(), 0u) << "no open was retried";
     EXPECT_EQ(b.h.api.LoadsTotal(), 0u);
     b.ExpectNothingLeft();

@@ -44,8 +44,10 @@ struct TodayBench {
   // "Line <n>" on port USB00<n>, whose driver names the channel API.
   sim::ClassPrinter& AddPrinter(const std::string& name, int n, bool spooled) {
     if (spooled) return h.AddPrinter(name, "Line " + std::to_string(n), n, "");
-    return h.world.AddClassPrinter({.name = name, .deviceId = testing::kDeviceIdD4,
-                                    .serial = "4E4C5041000000C0" + std::to_string(10 + n), .firmware = "1.30"});
+    return h.world.AddClassPrinter({.name = name,
+                                    .deviceId = testing::kDeviceIdD4,
+                                    .serial = "4E4C5041000000C0" + std::to_string(10 + n),
+                                    .firmware = "1.30"});
   }
 
   testing::ChannelApiHarness h;
@@ -122,12 +124,15 @@ TEST(TodaysLookup, PrintersSharingAHubOrALocationAreEachReadAndWrittenAsThemselv
 // printers there (the composite device itself): no printer is found. With
 // one printer at the location, that one is the printer at the socket.
 TEST(TodaysLookup, ACallerWhoseDeviceIsNoneOfThePrintersAtItsLocationFindsNone) {
-  for (const auto& [functions, expected] : {std::pair{1, MORVALIB_OK}, {2, MORVALIB_E_NO_PRINTER}}) {
+  for (const auto& [functions, expected] :
+       {std::pair{1, MORVALIB_OK}, {2, MORVALIB_E_NO_PRINTER}}) {
     SCOPED_TRACE(functions);
     TodayBench b;
     const UsbNodeId composite = b.usb.AddDevice(b.root, 2, "usbccgp");
-    for (int n = 1; n <= functions; ++n) b.usb.PlugPrinter(composite, 0, b.AddPrinter("f" + std::to_string(n), n, false));
-    std::string parent = "\\\\?\\" + b.usb.Node(composite).instanceId + "#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+    for (int n = 1; n <= functions; ++n)
+      b.usb.PlugPrinter(composite, 0, b.AddPrinter("f" + std::to_string(n), n, false));
+    std::string parent =
+        "\\\\?\\" + b.usb.Node(composite).instanceId + "#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
     for (char& ch : parent)
       if (ch == '\\' && &ch > &parent[3]) ch = '#';
     char text[64] = {};
@@ -164,7 +169,8 @@ TEST(TodaysLookup, AChannelApiThatDoesNotLoadOrStartLeavesThePrinterToTheDirectP
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TodayBench b;
-    sim::ChannelApiBehaviour& api = b.h.api.AddLibrary(std::string(testing::kSystemFolder) + "\\ZQAPI2.DLL");
+    sim::ChannelApiBehaviour& api =
+        b.h.api.AddLibrary(std::string(testing::kSystemFolder) + "\\ZQAPI2.DLL");
     api.loads = c.loads;
     api.initializeResult = c.initializeResult;
     sim::ClassPrinter& printer = b.AddPrinter("p", 1, true);

@@ -27,9 +27,8 @@ TEST(ClassifyReplyByte, CensusOfAllByteValues) {
   EXPECT_EQ(census, (std::array<int, 5>{2, 16, 16, 30, 192}));
 
   const std::vector<std::pair<std::uint8_t, int>> samples = {
-      {0x11, 0}, {0x13, 0}, {0x12, 1}, {0x16, 1}, {0x10, 2}, {0x14, 2},
-      {0x15, 3}, {0x5F, 3}, {0x00, 4}, {0x0F, 4}, {0x80, 4}, {0x92, 4},
-      {0xFF, 4}};
+      {0x11, 0}, {0x13, 0}, {0x12, 1}, {0x16, 1}, {0x10, 2}, {0x14, 2}, {0x15, 3},
+      {0x5F, 3}, {0x00, 4}, {0x0F, 4}, {0x80, 4}, {0x92, 4}, {0xFF, 4}};
   for (auto [byte, kind] : samples) EXPECT_EQ(ClassifyReplyByte(byte), kind) << int(byte);
 }
 
@@ -64,26 +63,31 @@ TEST(ReadReply, ReadsEachShapeOfReply) {
       {"silence", {}, ReplyNone, {}, 2000},
       {"one byte", {{0, {0x12}}}, ReplyOneByte, {0x12}, 0},
       {"one byte 0x16", {{0, {0x16}}}, ReplyOneByte, {0x16}, 0},
-      {"four bytes with zeros", {{0, {0x14, 0x00, 0x0F, 0x00}}}, ReplyFourByte,
-       {0x14, 0x00, 0x0F, 0x00}, 0},
-      {"block", {{0, {0x5F, 'a', 'b', 'c', 0x00}}}, ReplyBlock,
-       {0x5F, 'a', 'b', 'c', 0x00}, 0},
+      {"four bytes with zeros",
+       {{0, {0x14, 0x00, 0x0F, 0x00}}},
+       ReplyFourByte,
+       {0x14, 0x00, 0x0F, 0x00},
+       0},
+      {"block", {{0, {0x5F, 'a', 'b', 'c', 0x00}}}, ReplyBlock, {0x5F, 'a', 'b', 'c', 0x00}, 0},
       // A dropped byte costs the same 1 ms pause as an empty read.
       {"flow control first", {{0, {0x11, 0x13, 0x12}}}, ReplyOneByte, {0x12}, 2},
-      {"flow control inside block", {{0, {0x5F, 0x41, 0x13, 0x42, 0x00}}},
-       ReplyBlock, {0x5F, 0x41, 0x42, 0x00}, 1},
+      {"flow control inside block",
+       {{0, {0x5F, 0x41, 0x13, 0x42, 0x00}}},
+       ReplyBlock,
+       {0x5F, 0x41, 0x42, 0x00},
+       1},
       {"zero first", {{0, {0x00, 0x12}}}, ReplyOther, {0x00}, 0},
       {"0xFF first", {{0, {0xFF}}}, ReplyOther, {0xFF}, 0},
-      {"longest block", {{0, BlockOf(80, 'x', true)}}, ReplyBlock,
-       BlockOf(80, 'x', true), 0},
+      {"longest block", {{0, BlockOf(80, 'x', true)}}, ReplyBlock, BlockOf(80, 'x', true), 0},
       // Each byte has its own 2000 ms: gaps of 1999 ms are fine.
-      {"slow four bytes", {{0, {0x14}}, {1999, {1}}, {3998, {2}}, {5997, {3}}},
-       ReplyFourByte, {0x14, 1, 2, 3}, 5997},
+      {"slow four bytes",
+       {{0, {0x14}}, {1999, {1}}, {3998, {2}}, {5997, {3}}},
+       ReplyFourByte,
+       {0x14, 1, 2, 3},
+       5997},
       // Flow control does not restart the byte's time.
-      {"flow control is not a byte", {{1000, {0x11}}, {2000, {0x12}}},
-       ReplyNone, {}, 2000},
-      {"block cut by silence", {{0, {0x5F, 'a'}}, {2100, {0x00}}}, ReplyNone,
-       {}, 2000},
+      {"flow control is not a byte", {{1000, {0x11}}, {2000, {0x12}}}, ReplyNone, {}, 2000},
+      {"block cut by silence", {{0, {0x5F, 'a'}}, {2100, {0x00}}}, ReplyNone, {}, 2000},
   };
   for (const ReplyCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -106,7 +110,7 @@ TEST(ReadReply, OverlongBlockEndsRightAfterItsEightiethByte) {
   int count = 5;
   EXPECT_EQ(ReadReply(rig.channel, buffer, count), ReplyNone);
   EXPECT_EQ(count, 0);
-  EXPECT_EQ(rig.clock.NowMs(), 79u);  // the 80th byte came at 79 ms
+  EXPECT_EQ(rig.clock.NowMs(), 79u);   // the 80th byte came at 79 ms
   EXPECT_EQ(rig.device.Unread(), 5u);  // the tail is left for the next call
 }
 

@@ -259,21 +259,24 @@ TEST(CommandLineRun, ExceptionIsReportedWithFourOnlyAfterTheCleanUp) {
       std::size_t modules;
     };
     std::vector<AtReport> seen;
-    const int exitCode = app::CarryOutCommandLineRun(form, app::ParseCommandLine(c.commandLine), [&] {
-      try {
-        throw;
-      } catch (const std::exception& e) {
-        run.reported.push_back(e.what());
-      }
-      seen.push_back({run.h.services.Spooler().State(),
-                      run.h.host.FolderExists(run.h.host.TempPathText() + "NOLPAID"), run.h.host.LoadedModules()});
-    });
+    const int exitCode =
+        app::CarryOutCommandLineRun(form, app::ParseCommandLine(c.commandLine), [&] {
+          try {
+            throw;
+          } catch (const std::exception& e) {
+            run.reported.push_back(e.what());
+          }
+          seen.push_back({run.h.services.Spooler().State(),
+                          run.h.host.FolderExists(run.h.host.TempPathText() + "NOLPAID"),
+                          run.h.host.LoadedModules()});
+        });
     EXPECT_EQ(exitCode, app::kRunFailed);
     EXPECT_EQ(form.BatchExitCode, app::kRunFailed);
     EXPECT_EQ(finds, c.throwingFind);
     EXPECT_EQ(run.reported, (std::vector<std::string>{"Cannot create file"}));
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].spooler, sim::ServiceState::Running) << "the box came with the spooler stopped";
+    EXPECT_EQ(seen[0].spooler, sim::ServiceState::Running)
+        << "the box came with the spooler stopped";
     EXPECT_FALSE(seen[0].folder) << "the box came with the library's folder still there";
     EXPECT_EQ(seen[0].modules, 0u) << "the box came with the library loaded";
     EXPECT_EQ(form.DeviceList, nullptr) << "the clean-up did not run";
@@ -281,7 +284,8 @@ TEST(CommandLineRun, ExceptionIsReportedWithFourOnlyAfterTheCleanUp) {
 }
 
 TEST(CommandLineRun, CleanUpRunsAfterTheRunAndKeepsItsExitCode) {
-  const std::pair<const char*, int> cases[] = {{"/c CODE-A", 0}, {"/c OTHER", 3}, {"/c CODE-A none", 1}};
+  const std::pair<const char*, int> cases[] = {
+      {"/c CODE-A", 0}, {"/c OTHER", 3}, {"/c CODE-A none", 1}};
   for (const auto& [commandLine, exitCode] : cases) {
     SCOPED_TRACE(commandLine);
     BatchRun run;
@@ -297,7 +301,9 @@ TEST(CommandLineRun, CleanUpRunsAfterTheRunAndKeepsItsExitCode) {
 struct PrinterClassBatchRun : BatchRun {
   static constexpr char kSerial[] = "4E4C5041000000A001";
   PrinterClassBatchRun() {
-    h.world.AddClassPrinter({.name = "k", .deviceId = "MFG:M;CMD:D4;MDL:RK-L5200;", .serial = kSerial,
+    h.world.AddClassPrinter({.name = "k",
+                             .deviceId = "MFG:M;CMD:D4;MDL:RK-L5200;",
+                             .serial = kSerial,
                              .firmware = "5.10"});
     bus.PlugAll();
     morvalib::InstallServices(bus.Services(h.world, h.clock));

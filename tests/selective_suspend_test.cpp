@@ -54,7 +54,8 @@ struct Rig {
   std::string IdCodeListed() {
     const std::string path = Printer().InterfacePath();
     for (std::size_t i = 0; i < h.form->DeviceList->Count(); ++i)
-      if (h.form->DeviceList->Record(i).devicePath == path) return h.form->DeviceList->Record(i).idCode;
+      if (h.form->DeviceList->Record(i).devicePath == path)
+        return h.form->DeviceList->Record(i).idCode;
     return "(not listed)";
   }
 
@@ -73,12 +74,17 @@ TEST(SelectiveSuspend, FindRetriesTheDeviceIdOnceWhenThePrinterIsNotReady) {
   const SuspendCase cases[] = {
       {"awake", [](sim::FaultSet&) {}, "4E4C5041000000A001", {true, true}},
       // Find's request wakes it; the library's, a moment later, is answered.
-      {"idle, wakes on the retry", [](sim::FaultSet& f) { f.suspend = sim::SuspendFault{1000}; },
-       "4E4C5041000000A001", {false, true, true}},
-      {"never wakes: one retry only", [](sim::FaultSet& f) { f.suspend = sim::SuspendFault{0}; },
-       "(not listed)", {false, false}},
+      {"idle, wakes on the retry",
+       [](sim::FaultSet& f) { f.suspend = sim::SuspendFault{1000}; },
+       "4E4C5041000000A001",
+       {false, true, true}},
+      {"never wakes: one retry only",
+       [](sim::FaultSet& f) { f.suspend = sim::SuspendFault{0}; },
+       "(not listed)",
+       {false, false}},
       {"refused: no retry",
-       [](sim::FaultSet& f) { f.ioctl.push_back({.code = kDeviceIdRequest}); }, "(not listed)",
+       [](sim::FaultSet& f) { f.ioctl.push_back({.code = kDeviceIdRequest}); },
+       "(not listed)",
        {false}},
   };
   for (const SuspendCase& c : cases) {
@@ -90,7 +96,8 @@ TEST(SelectiveSuspend, FindRetriesTheDeviceIdOnceWhenThePrinterIsNotReady) {
     EXPECT_EQ(r.Answered(), c.answered);
     const auto requests = r.DeviceIdRequests();
     if (requests.size() >= 2 && !requests[0].ok) {
-      EXPECT_EQ(requests[1].timeMs - requests[0].timeMs, platform::kWakePauseMs) << "no pause to wake";
+      EXPECT_EQ(requests[1].timeMs - requests[0].timeMs, platform::kWakePauseMs)
+          << "no pause to wake";
     }
     EXPECT_TRUE(r.h.boxes.shown.empty());
     EXPECT_EQ(r.h.world.OpenHandles(), 0u);

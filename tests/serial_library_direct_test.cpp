@@ -36,15 +36,13 @@ constexpr char kPlainId[] = "MFG:Nolpa;CMD:NLP;MDL:RK-L880;CLS:PRINTER;";
 
 class LibraryOnPrinters : public ::testing::Test {
  protected:
-  LibraryOnPrinters() {
-    EXPECT_TRUE(InstallServices(bus_.Services(world_, clock_)));
-  }
+  LibraryOnPrinters() { EXPECT_TRUE(InstallServices(bus_.Services(world_, clock_))); }
   ~LibraryOnPrinters() override { RemoveServices(); }
 
-  sim::ClassPrinter& Add(const std::string& name, const std::string& deviceId, const std::string& serial,
-                         const std::string& firmware = "1.20") {
-    sim::ClassPrinter& printer =
-        world_.AddClassPrinter({.name = name, .deviceId = deviceId, .serial = serial, .firmware = firmware});
+  sim::ClassPrinter& Add(const std::string& name, const std::string& deviceId,
+                         const std::string& serial, const std::string& firmware = "1.20") {
+    sim::ClassPrinter& printer = world_.AddClassPrinter(
+        {.name = name, .deviceId = deviceId, .serial = serial, .firmware = firmware});
     bus_.PlugAll();
     return printer;
   }
@@ -83,13 +81,15 @@ TEST_F(LibraryOnPrinters, BothModelsAreReadWrittenAndAskedForTheirFirmware) {
   } const cases[] = {{kL5200Id, 0, "4E4C5041000000A001"}, {kL880Id, 1, "4E4C5041000000B002"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.deviceId);
-    sim::ClassPrinter& printer = Add(std::string("p") + std::to_string(c.model), c.deviceId, c.serial, "3.41");
+    sim::ClassPrinter& printer =
+        Add(std::string("p") + std::to_string(c.model), c.deviceId, c.serial, "3.41");
     std::string text;
     EXPECT_EQ(ReadSerial(printer, c.model, &text), MORVALIB_OK);
     EXPECT_EQ(text, c.serial);
     ExpectNothingLeft(printer);
 
-    EXPECT_EQ(kSetSerial(printer.InterfacePath().c_str(), "0123456789ABCDEF02", c.model), MORVALIB_OK);
+    EXPECT_EQ(kSetSerial(printer.InterfacePath().c_str(), "0123456789ABCDEF02", c.model),
+              MORVALIB_OK);
     ExpectNothingLeft(printer);
     EXPECT_EQ(printer.Serial(), c.serial) << "taken into use only at the next restart";
     printer.PowerCycle();
@@ -103,8 +103,10 @@ TEST_F(LibraryOnPrinters, BothModelsAreReadWrittenAndAskedForTheirFirmware) {
     const unsigned char status[] = {'s', 't', 0x01, 0x00, 0x01};
     unsigned char reply[256] = {};
     int replyLength = 0;
-    EXPECT_EQ(kSendReceive(printer.InterfacePath().c_str(), status, 5, reply, 256, &replyLength), MORVALIB_OK);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), replyLength), "@BDC ST\r\nST:04;RV:3.41;\x0C");
+    EXPECT_EQ(kSendReceive(printer.InterfacePath().c_str(), status, 5, reply, 256, &replyLength),
+              MORVALIB_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), replyLength),
+              "@BDC ST\r\nST:04;RV:3.41;\x0C");
     ExpectNothingLeft(printer);
   }
 }
@@ -118,16 +120,19 @@ TEST_F(LibraryOnPrinters, OneSerialReadOnAPromptPrinterTakesLessThan60Ms) {
   // Every pause is an empty raw read of the engine (10 ms each).
   EXPECT_EQ(spent, (clock_.SleepCalls() - sleepsBefore) * 10);
   std::printf("[ measured ] GetUSBSerialNumber: %llu ms virtual, %llu empty reads\n",
-              static_cast<unsigned long long>(spent), static_cast<unsigned long long>(clock_.SleepCalls() - sleepsBefore));
+              static_cast<unsigned long long>(spent),
+              static_cast<unsigned long long>(clock_.SleepCalls() - sleepsBefore));
 }
 
 TEST_F(LibraryOnPrinters, APrinterWithoutD4HasNoSerialNumberButReportsItsFirmware) {
   for (const bool fieldList : {false, true}) {
     SCOPED_TRACE(fieldList ? "field-list status" : "text status");
-    sim::ClassPrinter& printer = Add(fieldList ? "list" : "text", kPlainId, "4E4C5041000000C003", "3.20");
+    sim::ClassPrinter& printer =
+        Add(fieldList ? "list" : "text", kPlainId, "4E4C5041000000C003", "3.20");
     printer.Faults().peripheral.statusFieldList = fieldList;
     EXPECT_EQ(ReadSerial(printer, 1), MORVALIB_E_NO_PACKET);
-    EXPECT_EQ(kSetSerial(printer.InterfacePath().c_str(), "0123456789ABCDEF02", 1), MORVALIB_E_NO_PACKET);
+    EXPECT_EQ(kSetSerial(printer.InterfacePath().c_str(), "0123456789ABCDEF02", 1),
+              MORVALIB_E_NO_PACKET);
     std::string version;
     const std::uint64_t start = clock_.NowMs();
     EXPECT_EQ(ReadFirmware(printer, &version), MORVALIB_OK);
@@ -150,28 +155,45 @@ struct Misbehaviour {
 // channel closed: the printer notes no departure of the host.
 TEST_F(LibraryOnPrinters, EachMisbehaviourEndsInItsCodeWithNothingLeftOpen) {
   const Misbehaviour cases[] = {
-      {"Init refused", [](auto& p) { p.Faults().peripheral.refuseRevision = true; }, MORVALIB_E_NO_PACKET,
-       MORVALIB_E_NO_PACKET},
-      {"Error packet for Init", [](auto& p) { p.Faults().peripheral.errorCode = 0x80; p.Faults().peripheral.errorOn = 0x00; },
+      {"Init refused", [](auto& p) { p.Faults().peripheral.refuseRevision = true; },
+       MORVALIB_E_NO_PACKET, MORVALIB_E_NO_PACKET},
+      {"Error packet for Init",
+       [](auto& p) {
+         p.Faults().peripheral.errorCode = 0x80;
+         p.Faults().peripheral.errorOn = 0x00;
+       },
        MORVALIB_E_NO_PACKET, MORVALIB_E_NO_PACKET},
       {"replies on the wrong sockets", [](auto& p) { p.Faults().peripheral.wrongSockets = true; },
        MORVALIB_E_NO_PACKET, MORVALIB_E_NO_PACKET},
-      {"Error packet for OpenChannel", [](auto& p) { p.Faults().peripheral.errorCode = 0x84; p.Faults().peripheral.errorOn = 0x01; },
+      {"Error packet for OpenChannel",
+       [](auto& p) {
+         p.Faults().peripheral.errorCode = 0x84;
+         p.Faults().peripheral.errorOn = 0x01;
+       },
        MORVALIB_E_SEND, MORVALIB_E_SEND},
-      {"no credit", [](auto& p) { p.Faults().peripheral.noCredit = true; }, MORVALIB_E_SEND, MORVALIB_E_SEND},
-      {"packets too small for the command", [](auto& p) { p.Faults().peripheral.packetSizeLimit = 12; },
+      {"no credit", [](auto& p) { p.Faults().peripheral.noCredit = true; }, MORVALIB_E_SEND,
+       MORVALIB_E_SEND},
+      {"packets too small for the command",
+       [](auto& p) { p.Faults().peripheral.packetSizeLimit = 12; }, MORVALIB_E_SEND,
+       MORVALIB_E_SEND},
+      {"commands never answered", [](auto& p) { p.Faults().peripheral.silentCommands = true; },
        MORVALIB_E_SEND, MORVALIB_E_SEND},
-      {"commands never answered", [](auto& p) { p.Faults().peripheral.silentCommands = true; }, MORVALIB_E_SEND,
-       MORVALIB_E_SEND},
-      {"silent from OpenChannel on", [](auto& p) { p.Faults().peripheral.silentFrom = 0x01; }, MORVALIB_E_SEND,
-       MORVALIB_E_SEND},
+      {"silent from OpenChannel on", [](auto& p) { p.Faults().peripheral.silentFrom = 0x01; },
+       MORVALIB_E_SEND, MORVALIB_E_SEND},
       // The number is written once the printer acknowledged it; the channel
       // the printer would not close is left to the Exit.
-      {"Error packet for CloseChannel", [](auto& p) { p.Faults().peripheral.errorCode = 0x84; p.Faults().peripheral.errorOn = 0x02; },
-       MORVALIB_OK, MORVALIB_OK, {sim::departure::kChannelOpenAtExit}},
-      {"write busy", [](auto& p) { p.Faults().peripheral.writeAnswer = sim::WriteAnswer::Busy; }, MORVALIB_OK,
-       MORVALIB_E_NOT_ACKED},
-      {"write not available", [](auto& p) { p.Faults().peripheral.writeAnswer = sim::WriteAnswer::NotAvailable; },
+      {"Error packet for CloseChannel",
+       [](auto& p) {
+         p.Faults().peripheral.errorCode = 0x84;
+         p.Faults().peripheral.errorOn = 0x02;
+       },
+       MORVALIB_OK,
+       MORVALIB_OK,
+       {sim::departure::kChannelOpenAtExit}},
+      {"write busy", [](auto& p) { p.Faults().peripheral.writeAnswer = sim::WriteAnswer::Busy; },
+       MORVALIB_OK, MORVALIB_E_NOT_ACKED},
+      {"write not available",
+       [](auto& p) { p.Faults().peripheral.writeAnswer = sim::WriteAnswer::NotAvailable; },
        MORVALIB_OK, MORVALIB_E_NOT_ACKED},
       {"another model's printer", [](auto& p) { p.SetDeviceId(kL880Id); }, MORVALIB_E_REPLY_FORM,
        MORVALIB_E_NOT_ACKED},
@@ -182,7 +204,8 @@ TEST_F(LibraryOnPrinters, EachMisbehaviourEndsInItsCodeWithNothingLeftOpen) {
     sim::World world(clock);
     testing::UsbBus bus(world);
     ASSERT_TRUE(InstallServices(bus.Services(world, clock)));
-    sim::ClassPrinter& printer = world.AddClassPrinter({.name = "rk", .deviceId = kL5200Id, .serial = "4E4C5041000000A001"});
+    sim::ClassPrinter& printer =
+        world.AddClassPrinter({.name = "rk", .deviceId = kL5200Id, .serial = "4E4C5041000000A001"});
     bus.PlugAll();
     c.arrange(printer);
     for (const char* kind : c.departures) world.Departures().Expect(kind);
@@ -198,7 +221,8 @@ TEST_F(LibraryOnPrinters, EachMisbehaviourEndsInItsCodeWithNothingLeftOpen) {
     // all the same; the caller is told the exchange failed.
     EXPECT_EQ(printer.Peripheral().Commands().PendingSerial().has_value(),
               c.writeResult == MORVALIB_OK || std::string(c.name) == "commands never answered");
-    for (const auto& d : world.Departures().Unexpected()) ADD_FAILURE() << sim::DescribeDeparture(d);
+    for (const auto& d : world.Departures().Unexpected())
+      ADD_FAILURE() << sim::DescribeDeparture(d);
     world.Departures().Clear();
   }
 }
@@ -218,7 +242,9 @@ TEST_F(LibraryOnPrinters, PrintersThatKeepTheirStateAreServedCallAfterCall) {
     return [set](sim::World&, sim::ClassPrinter& p) { set(p.Faults().peripheral); };
   };
   auto late = [&](std::optional<std::uint8_t> transaction) {
-    return peripheral([transaction](auto& f) { f.lateReply = sim::LateReply{transaction, 6000, 1}; });
+    return peripheral([transaction](auto& f) {
+      f.lateReply = sim::LateReply{transaction, 6000, 1};
+    });
   };
   const std::string id = std::string(kL5200Id);
   const Case cases[] = {
@@ -229,25 +255,33 @@ TEST_F(LibraryOnPrinters, PrintersThatKeepTheirStateAreServedCallAfterCall) {
       {"left in packet mode by another host",
        [](sim::World& w, sim::ClassPrinter& p) {
          const platform::DeviceHandle h = w.Files().Open(p.InterfacePath());
-         std::vector<std::uint8_t> start(std::begin(sim::kEntryString), std::end(sim::kEntryString));
+         std::vector<std::uint8_t> start(std::begin(sim::kEntryString),
+                                         std::end(sim::kEntryString));
          start.insert(start.end(), {0, 0, 0, 8, 1, 0, 0x00, 0x10});
          std::uint32_t done = 0;
          w.Files().Write(h, start.data(), static_cast<std::uint32_t>(start.size()), &done);
          w.Files().Close(h);
        },
-       false, {sim::departure::kClosedInPacketMode}},
-      {"an answer to the entry string", peripheral([](auto& f) { f.entryAnswer = {0, 0, 0, 8, 1, 0, 0xD1, 0}; })},
+       false,
+       {sim::departure::kClosedInPacketMode}},
+      {"an answer to the entry string",
+       peripheral([](auto& f) { f.entryAnswer = {0, 0, 0, 8, 1, 0, 0xD1, 0}; })},
       {"24-byte packets to the host", peripheral([](auto& f) { f.toHostPacketLimit = 24; })},
-      {"24-byte packets, the end flagged",
-       peripheral([](auto& f) { f.toHostPacketLimit = 24; f.endOfMessage = true; })},
-      {"7-byte packets to the host, field-list status",
-       peripheral([](auto& f) { f.toHostPacketLimit = 7; f.statusFieldList = true; })},
+      {"24-byte packets, the end flagged", peripheral([](auto& f) {
+         f.toHostPacketLimit = 24;
+         f.endOfMessage = true;
+       })},
+      {"7-byte packets to the host, field-list status", peripheral([](auto& f) {
+         f.toHostPacketLimit = 7;
+         f.statusFieldList = true;
+       })},
       {"credit granted unasked", peripheral([](auto& f) { f.unaskedCredit = true; })},
       {"a device ID whose length field is wrong",
        [id](sim::World&, sim::ClassPrinter& p) {
          std::vector<std::uint8_t> answer{0x00, 0x01};
          answer.insert(answer.end(), id.begin(), id.end());
-         p.Faults().ioctl.push_back({.code = 0x220034, .action = sim::IoctlFault::Action::Raw, .bytes = answer});
+         p.Faults().ioctl.push_back(
+             {.code = 0x220034, .action = sim::IoctlFault::Action::Raw, .bytes = answer});
        }},
   };
   const unsigned char status[] = {'s', 't', 0x01, 0x00, 0x01};
@@ -255,7 +289,8 @@ TEST_F(LibraryOnPrinters, PrintersThatKeepTheirStateAreServedCallAfterCall) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     char serial[19];
-    std::snprintf(serial, sizeof serial, "4E4C5041000000B0%02u", index++ % 100);  // a path of its own
+    std::snprintf(serial, sizeof serial, "4E4C5041000000B0%02u",
+                  index++ % 100);  // a path of its own
     sim::ClassPrinter& printer = Add(c.name, kL5200Id, serial, "3.41");
     const std::string path = printer.InterfacePath();
     for (const char* kind : c.departures) world_.Departures().Expect(kind);
@@ -288,11 +323,14 @@ TEST_F(LibraryOnPrinters, PrintersThatKeepTheirStateAreServedCallAfterCall) {
 // is written twice, and what an earlier query (or anything before) left in
 // the printer is read away, so nothing piles up.
 TEST_F(LibraryOnPrinters, RepeatedFirmwareQueriesOnAPlainPrinterNeverPileUp) {
-  const std::vector<std::uint8_t> request = {0x1B, '(', 'R', 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E',
-                                             '1', 'S', 'T', 0x02, 0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
+  const std::vector<std::uint8_t> request = {0x1B, '(',  'R',  0x08, 0x00, 0x00, 'R', 'E',
+                                             'M',  'O',  'T',  'E',  '1',  'S',  'T', 0x02,
+                                             0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
   for (const bool fieldList : {false, true}) {
     SCOPED_TRACE(fieldList ? "field-list status" : "text status");
-    sim::ClassPrinter& printer = Add(fieldList ? "list" : "text", kPlainId, fieldList ? "4E4C5041000000C004" : "4E4C5041000000C005", "3.20");
+    sim::ClassPrinter& printer =
+        Add(fieldList ? "list" : "text", kPlainId,
+            fieldList ? "4E4C5041000000C004" : "4E4C5041000000C005", "3.20");
     printer.Faults().peripheral.readPieces = 7;
     printer.Faults().peripheral.statusFieldList = fieldList;
     const std::string stale = "@BDC ST\r\nST:04;RV:2.1";  // an answer cut short long ago
@@ -304,8 +342,8 @@ TEST_F(LibraryOnPrinters, RepeatedFirmwareQueriesOnAPlainPrinterNeverPileUp) {
       EXPECT_EQ(version, "3.20") << "query " << query;
       const auto& received = printer.Received();
       std::size_t requests = 0;
-      for (auto at = received.begin(); (at = std::search(at, received.end(), request.begin(), request.end())) !=
-                                       received.end();
+      for (auto at = received.begin();
+           (at = std::search(at, received.end(), request.begin(), request.end())) != received.end();
            ++at)
         ++requests;
       EXPECT_EQ(requests, 2u * query) << "the request goes out a second time after the answer";
@@ -322,7 +360,8 @@ TEST_F(LibraryOnPrinters, FirmwareFailsWhenThePlainPrinterReportsAnError) {
   printer.Faults().peripheral.lptError = true;
   EXPECT_EQ(ReadFirmware(printer), MORVALIB_E_FIRMWARE);
   ExpectNothingLeft(printer);
-  EXPECT_TRUE(printer.Peripheral().Printed().empty()) << "no status request after the port status said no";
+  EXPECT_TRUE(printer.Peripheral().Printed().empty())
+      << "no status request after the port status said no";
 }
 
 TEST_F(LibraryOnPrinters, AbsentOrUnpluggedPrintersAreNotFound) {
@@ -332,7 +371,8 @@ TEST_F(LibraryOnPrinters, AbsentOrUnpluggedPrintersAreNotFound) {
   EXPECT_EQ(ReadSerial(printer, 0), MORVALIB_E_NO_PRINTER);
   EXPECT_EQ(clock_.NowMs(), 0u) << "an unplugged printer has no socket to trace";
   printer.Plug();
-  const std::string otherPath = "\\\\?\\usb#vid_0f1a&pid_0520#zz#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+  const std::string otherPath =
+      "\\\\?\\usb#vid_0f1a&pid_0520#zz#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
   int length = 0;
   EXPECT_EQ(kGetSerial(otherPath.c_str(), nullptr, 0, &length, 0), MORVALIB_E_NO_PRINTER);
   EXPECT_EQ(Live(), LiveObjects{});

@@ -19,25 +19,31 @@ namespace {
 using testing::ScriptedPrinter;
 
 constexpr char kPath[] = "\\\\?\\usb#vid_0f1a&pid_0520#a1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
-const std::string kSerialReply = "tp:01F0:344534433530343130303030303041303031;\x0C";  // 4E4C5041000000A001
+const std::string kSerialReply =
+    "tp:01F0:344534433530343130303030303041303031;\x0C";  // 4E4C5041000000A001
 const std::string kStatus = std::string("st\x01\x00\x01", 5);
 
-std::string Bytes(const unsigned char* data, int count) { return std::string(reinterpret_cast<const char*>(data), count); }
+std::string Bytes(const unsigned char* data, int count) {
+  return std::string(reinterpret_cast<const char*>(data), count);
+}
 
 int Exchange(ScriptedPrinter& printer, unsigned char* reply, int replySize, int* replyLength) {
-  return ExchangeControl(printer.Opener(), kPath, reinterpret_cast<const std::uint8_t*>(kStatus.data()), 5, reply,
-                         replySize, replyLength);
+  return ExchangeControl(printer.Opener(), kPath,
+                         reinterpret_cast<const std::uint8_t*>(kStatus.data()), 5, reply, replySize,
+                         replyLength);
 }
 
 TEST(LibraryExchange, ReplyThatFitsIsCopiedAndOneThatDoesNotOnlyMeasured) {
   ScriptedPrinter printer;
-  printer.controlReplies = {"@BDC ST\r\nRV:1.20;\x0C", "@BDC ST\r\nRV:1.20;\x0C", "@BDC ST\r\nRV:1.20;\x0C"};
+  printer.controlReplies = {"@BDC ST\r\nRV:1.20;\x0C", "@BDC ST\r\nRV:1.20;\x0C",
+                            "@BDC ST\r\nRV:1.20;\x0C"};
   unsigned char reply[32] = {};
   int length = -7;
   ASSERT_EQ(Exchange(printer, reply, 32, &length), MORVALIB_OK);
   EXPECT_EQ(length, 18);
   EXPECT_EQ(Bytes(reply, length), "@BDC ST\r\nRV:1.20;\x0C");
-  EXPECT_EQ(printer.receiveSizeAsked, kReplyBufferStep) << "never less than 1,024 bytes to receive into";
+  EXPECT_EQ(printer.receiveSizeAsked, kReplyBufferStep)
+      << "never less than 1,024 bytes to receive into";
 
   std::memset(reply, 0x55, sizeof reply);
   EXPECT_EQ(Exchange(printer, reply, 17, &length), MORVALIB_E_BUFFER);
@@ -45,7 +51,8 @@ TEST(LibraryExchange, ReplyThatFitsIsCopiedAndOneThatDoesNotOnlyMeasured) {
   EXPECT_EQ(reply[0], 0x55) << "nothing copied";
   EXPECT_EQ(Exchange(printer, nullptr, 0, &length), MORVALIB_E_BUFFER);
   EXPECT_EQ(length, 18);
-  EXPECT_EQ(printer.controlSent, std::vector<std::string>(3, kStatus)) << "each call is a whole exchange";
+  EXPECT_EQ(printer.controlSent, std::vector<std::string>(3, kStatus))
+      << "each call is a whole exchange";
   EXPECT_EQ(printer.destroyed, 3);
 }
 
@@ -55,12 +62,17 @@ TEST(LibraryExchange, EachFailingStepGivesItsCodeAndClosesThePort) {
     void (*script)(ScriptedPrinter&);
     int expected;
   } cases[] = {
-      {"no D4 in the command set", [](ScriptedPrinter& p) { p.deviceId = "MFG:Nolpa;CMD:NLP,ESC;"; }, MORVALIB_E_NO_PACKET},
-      {"no CMD key", [](ScriptedPrinter& p) { p.deviceId = "MFG:Nolpa;MDL:D4;"; }, MORVALIB_E_NO_PACKET},
-      {"CMD without its ';'", [](ScriptedPrinter& p) { p.deviceId = "MFG:Nolpa;CMD:D4"; }, MORVALIB_E_NO_PACKET},
-      {"CMD of 128 characters", [](ScriptedPrinter& p) { p.deviceId = "CMD:D4" + std::string(126, 'X') + ";"; },
+      {"no D4 in the command set",
+       [](ScriptedPrinter& p) { p.deviceId = "MFG:Nolpa;CMD:NLP,ESC;"; }, MORVALIB_E_NO_PACKET},
+      {"no CMD key", [](ScriptedPrinter& p) { p.deviceId = "MFG:Nolpa;MDL:D4;"; },
        MORVALIB_E_NO_PACKET},
-      {"packet mode does not start", [](ScriptedPrinter& p) { p.packetModeStarts = false; }, MORVALIB_E_NO_PACKET},
+      {"CMD without its ';'", [](ScriptedPrinter& p) { p.deviceId = "MFG:Nolpa;CMD:D4"; },
+       MORVALIB_E_NO_PACKET},
+      {"CMD of 128 characters",
+       [](ScriptedPrinter& p) { p.deviceId = "CMD:D4" + std::string(126, 'X') + ";"; },
+       MORVALIB_E_NO_PACKET},
+      {"packet mode does not start", [](ScriptedPrinter& p) { p.packetModeStarts = false; },
+       MORVALIB_E_NO_PACKET},
       {"send fails", [](ScriptedPrinter& p) { p.sendFails = true; }, MORVALIB_E_SEND},
       {"receive fails", [](ScriptedPrinter& p) { p.receiveFails = true; }, MORVALIB_E_RECEIVE},
   };
@@ -98,12 +110,16 @@ TEST(LibrarySerialNumber, ReadDecodesAndHandsOutBySize) {
     char buffer[64];
     std::memset(buffer, 'z', sizeof buffer);
     int length = 0;
-    EXPECT_EQ(ReadSerialNumber(printer.Opener(), kPath, c.bufferSize < 0 ? nullptr : buffer, c.bufferSize, &length, 1),
+    EXPECT_EQ(ReadSerialNumber(printer.Opener(), kPath, c.bufferSize < 0 ? nullptr : buffer,
+                               c.bufferSize, &length, 1),
               c.expected);
     EXPECT_EQ(length, 19);
-    if (c.expected == MORVALIB_OK) EXPECT_STREQ(buffer, "4E4C5041000000A001");
-    else EXPECT_EQ(buffer[0], 'z') << "buffer untouched";
-    EXPECT_EQ(printer.controlSent, std::vector<std::string>{std::string("tp\x04\x00\x01\x0A\x43\xF0", 8)});
+    if (c.expected == MORVALIB_OK)
+      EXPECT_STREQ(buffer, "4E4C5041000000A001");
+    else
+      EXPECT_EQ(buffer[0], 'z') << "buffer untouched";
+    EXPECT_EQ(printer.controlSent,
+              std::vector<std::string>{std::string("tp\x04\x00\x01\x0A\x43\xF0", 8)});
   }
 }
 
@@ -113,7 +129,8 @@ TEST(LibrarySerialNumber, LongReplyIsAskedForAgainWithALargerBuffer) {
   printer.controlReplies = {longReply, longReply, longReply};
   char buffer[1100];
   int length = 0;
-  ASSERT_EQ(ReadSerialNumber(printer.Opener(), kPath, buffer, sizeof buffer, &length, 0), MORVALIB_OK);
+  ASSERT_EQ(ReadSerialNumber(printer.Opener(), kPath, buffer, sizeof buffer, &length, 0),
+            MORVALIB_OK);
   EXPECT_EQ(length, 1021);
   EXPECT_EQ(std::string(buffer), std::string(1020, 'D'));
   ASSERT_EQ(printer.controlSent.size(), 3u) << "1,024, 2,048, then 3,072 bytes";
@@ -127,9 +144,11 @@ TEST(LibrarySerialNumber, ReadFailuresKeepTheLengthAlone) {
   printer.controlReplies = {"tp:01F0:4G;\x0C"};
   int length = 77;
   char buffer[64] = "keep";
-  EXPECT_EQ(ReadSerialNumber(printer.Opener(), kPath, buffer, 64, &length, 0), MORVALIB_E_REPLY_FORM);
+  EXPECT_EQ(ReadSerialNumber(printer.Opener(), kPath, buffer, 64, &length, 0),
+            MORVALIB_E_REPLY_FORM);
   printer.deviceId = "CMD:ESC;";
-  EXPECT_EQ(ReadSerialNumber(printer.Opener(), kPath, buffer, 64, &length, 0), MORVALIB_E_NO_PACKET);
+  EXPECT_EQ(ReadSerialNumber(printer.Opener(), kPath, buffer, 64, &length, 0),
+            MORVALIB_E_NO_PACKET);
   EXPECT_EQ(length, 77);
   EXPECT_STREQ(buffer, "keep");
 }
@@ -149,7 +168,8 @@ TEST(LibrarySerialNumber, WriteSendsTheFirst18BytesAndNeedsTheAcknowledgement) {
     printer.controlReplies = {c.reply};
     EXPECT_EQ(WriteSerialNumber(printer.Opener(), kPath, "4E4C5041000000A002EXTRA", 0), c.expected);
     EXPECT_EQ(printer.controlSent,
-              std::vector<std::string>{std::string("tp\x16\x00\x00\x27\x03\xF0", 8) + "4E4C5041000000A002"});
+              std::vector<std::string>{std::string("tp\x16\x00\x00\x27\x03\xF0", 8) +
+                                       "4E4C5041000000A002"});
   }
 }
 
@@ -175,8 +195,10 @@ TEST(LibrarySerialNumber, EnlargingStopsAtTheCeiling) {
   printer.controlReplies.assign(kMaxSerialReplyBuffer / kReplyBufferStep + 1, endless);
   int length = 5;
   char buffer[64] = "keep";
-  EXPECT_EQ(ReadSerialNumber(printer.Opener(), kPath, buffer, 64, &length, 0), MORVALIB_E_REPLY_FORM);
-  EXPECT_EQ(printer.controlSent.size(), kMaxSerialReplyBuffer / kReplyBufferStep) << "1 KiB to 64 KiB";
+  EXPECT_EQ(ReadSerialNumber(printer.Opener(), kPath, buffer, 64, &length, 0),
+            MORVALIB_E_REPLY_FORM);
+  EXPECT_EQ(printer.controlSent.size(), kMaxSerialReplyBuffer / kReplyBufferStep)
+      << "1 KiB to 64 KiB";
   EXPECT_EQ(printer.receiveSizeAsked, static_cast<int>(kMaxSerialReplyBuffer));
   EXPECT_EQ(length, 5);
   EXPECT_STREQ(buffer, "keep");
@@ -201,7 +223,10 @@ TEST(LibraryLiveObjects, EveryOutcomeEndsWithNothingAlive) {
       {"no D4", [](ScriptedPrinter& p) { p.deviceId = "CMD:ESC;"; }},
       {"send fails", [](ScriptedPrinter& p) { p.sendFails = true; }},
       {"receive fails", [](ScriptedPrinter& p) { p.receiveFails = true; }},
-      {"long reply", [](ScriptedPrinter& p) { p.controlReplies = {std::string(1500, 'x'), kSerialReply}; }},
+      {"long reply",
+       [](ScriptedPrinter& p) {
+         p.controlReplies = {std::string(1500, 'x'), kSerialReply};
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

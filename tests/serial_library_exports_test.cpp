@@ -30,8 +30,10 @@ constexpr int kUntouched = 12345;
 class LibraryExports : public ::testing::Test {
  protected:
   LibraryExports() {
-    printer_ = &world_.AddClassPrinter({.name = "rk", .deviceId = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;",
-                                        .serial = "4E4C5041000000A001", .firmware = "1.20"});
+    printer_ = &world_.AddClassPrinter({.name = "rk",
+                                        .deviceId = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;",
+                                        .serial = "4E4C5041000000A001",
+                                        .firmware = "1.20"});
     EXPECT_TRUE(InstallServices({.files = &world_.Files(), .clock = &clock_}));
   }
   ~LibraryExports() override { RemoveServices(); }
@@ -39,7 +41,8 @@ class LibraryExports : public ::testing::Test {
   std::string PrinterPath() const { return printer_->InterfacePath(); }
   // Nothing reached any device: no open, no request.
   void ExpectNothingTouched() const {
-    EXPECT_TRUE(world_.Recorder().Requests().empty()) << ::testing::PrintToString(world_.Recorder().Transcript());
+    EXPECT_TRUE(world_.Recorder().Requests().empty())
+        << ::testing::PrintToString(world_.Recorder().Transcript());
     EXPECT_EQ(world_.OpenHandles(), 0u);
   }
 
@@ -62,21 +65,43 @@ struct ArgumentCase {
 const std::vector<ArgumentCase>& NullArgumentCases() {
   static const std::vector<ArgumentCase> cases = {
       {"GetUSBSerialNumber without path",
-       [](const char*) { char b[64]; int n = kUntouched; return CallOutcome{kGetSerial(nullptr, b, 64, &n, 0), n}; }},
+       [](const char*) {
+         char b[64];
+         int n = kUntouched;
+         return CallOutcome{kGetSerial(nullptr, b, 64, &n, 0), n};
+       }},
       {"GetUSBSerialNumber without length",
-       [](const char* p) { char b[64]; return CallOutcome{kGetSerial(p, b, 64, nullptr, 0), kUntouched}; }},
+       [](const char* p) {
+         char b[64];
+         return CallOutcome{kGetSerial(p, b, 64, nullptr, 0), kUntouched};
+       }},
       {"SetUSBSerialNumber without path",
-       [](const char*) { return CallOutcome{kSetSerial(nullptr, "4E4C5041000000A002", 0), kUntouched}; }},
+       [](const char*) {
+         return CallOutcome{kSetSerial(nullptr, "4E4C5041000000A002", 0), kUntouched};
+       }},
       {"SetUSBSerialNumber without serial",
-       [](const char* p) { return CallOutcome{kSetSerial(p, nullptr, 1), kUntouched}; }},
+       [](const char* p) {
+         return CallOutcome{kSetSerial(p, nullptr, 1), kUntouched};
+       }},
       {"SetUSBSerialNumber with empty serial",
-       [](const char* p) { return CallOutcome{kSetSerial(p, "", 0), kUntouched}; }},
+       [](const char* p) {
+         return CallOutcome{kSetSerial(p, "", 0), kUntouched};
+       }},
       {"SetUSBSerialNumber with 17 characters",
-       [](const char* p) { return CallOutcome{kSetSerial(p, "4E4C5041000000A00", 0), kUntouched}; }},
+       [](const char* p) {
+         return CallOutcome{kSetSerial(p, "4E4C5041000000A00", 0), kUntouched};
+       }},
       {"GetPrinterFirmwareVersion without path",
-       [](const char*) { char b[128]; int n = kUntouched; return CallOutcome{kGetFirmware(nullptr, b, 128, &n), n}; }},
+       [](const char*) {
+         char b[128];
+         int n = kUntouched;
+         return CallOutcome{kGetFirmware(nullptr, b, 128, &n), n};
+       }},
       {"GetPrinterFirmwareVersion without length",
-       [](const char* p) { char b[128]; return CallOutcome{kGetFirmware(p, b, 128, nullptr), kUntouched}; }},
+       [](const char* p) {
+         char b[128];
+         return CallOutcome{kGetFirmware(p, b, 128, nullptr), kUntouched};
+       }},
       {"SendReceiveD4Command without path",
        [](const char*) {
          const unsigned char c[] = {'s', 't', 1, 0, 1};
@@ -116,12 +141,12 @@ TEST_F(LibraryExports, MissingArgumentsAreRefusedBeforeAnyDeviceIsTouched) {
 TEST_F(LibraryExports, EveryPathFindsNoPrinterAndLeavesTheOutParametersAlone) {
   const std::string printerPath = PrinterPath();
   const std::vector<std::string> paths = {
-      printerPath,                                   // well formed, and the printer is there
-      "",                                            // empty
-      "usb#vid_0f1a&pid_0520#a1#{x}",                // no "\\?\"
-      "\\\\.\\usb#vid_0f1a&pid_0520#a1#{x}",         // "\\.\" instead
-      "\\\\?\\usb#vid_0f1a&pid_0520#a1",             // two "#"-ended parts only
-      "\\\\?\\usb##a1#{x}",                          // an empty part
+      printerPath,                                     // well formed, and the printer is there
+      "",                                              // empty
+      "usb#vid_0f1a&pid_0520#a1#{x}",                  // no "\\?\"
+      "\\\\.\\usb#vid_0f1a&pid_0520#a1#{x}",           // "\\.\" instead
+      "\\\\?\\usb#vid_0f1a&pid_0520#a1",               // two "#"-ended parts only
+      "\\\\?\\usb##a1#{x}",                            // an empty part
       "\\\\?\\usb#" + std::string(300, 'v') + "#a1#",  // identifier too long
   };
   for (const std::string& path : paths) {
@@ -139,7 +164,8 @@ TEST_F(LibraryExports, EveryPathFindsNoPrinterAndLeavesTheOutParametersAlone) {
     const unsigned char command[] = {'s', 't', 1, 0, 1};
     unsigned char reply[4] = {7, 7, 7, 7};
     int replyLength = kUntouched;
-    EXPECT_EQ(kSendReceive(path.c_str(), command, 5, reply, 4, &replyLength), MORVALIB_E_NO_PRINTER);
+    EXPECT_EQ(kSendReceive(path.c_str(), command, 5, reply, 4, &replyLength),
+              MORVALIB_E_NO_PRINTER);
     EXPECT_EQ(replyLength, 0) << "cleared at entry, even when the call fails at once";
     EXPECT_EQ(reply[0], 7);
   }
@@ -160,9 +186,19 @@ TEST_F(LibraryExports, WithoutServicesNoPrinterIsFound) {
 TEST_F(LibraryExports, MemoryRunningOutAsACallStartsGivesMinusEight) {
   const std::string path = PrinterPath();
   const std::vector<std::pair<const char*, std::function<int()>>> calls = {
-      {"GetUSBSerialNumber", [&] { char b[64]; int n = 0; return kGetSerial(path.c_str(), b, 64, &n, 0); }},
+      {"GetUSBSerialNumber",
+       [&] {
+         char b[64];
+         int n = 0;
+         return kGetSerial(path.c_str(), b, 64, &n, 0);
+       }},
       {"SetUSBSerialNumber", [&] { return kSetSerial(path.c_str(), "4E4C5041000000A002", 0); }},
-      {"GetPrinterFirmwareVersion", [&] { char b[128]; int n = 0; return kGetFirmware(path.c_str(), b, 128, &n); }},
+      {"GetPrinterFirmwareVersion",
+       [&] {
+         char b[128];
+         int n = 0;
+         return kGetFirmware(path.c_str(), b, 128, &n);
+       }},
       {"SendReceiveD4Command",
        [&] {
          const unsigned char c[] = {'s', 't', 1, 0, 1};
@@ -190,7 +226,8 @@ TEST(LibraryServicesSeam, IncompleteOrForeignServicesAreRefused) {
   sim::World world(clock);
   EXPECT_FALSE(InstallServices({.files = &world.Files(), .clock = nullptr}));
   EXPECT_FALSE(InstallServices({.files = nullptr, .clock = &clock}));
-  EXPECT_FALSE(InstallServices({.structSize = sizeof(LibraryServices) + 4, .files = &world.Files(), .clock = &clock}));
+  EXPECT_FALSE(InstallServices(
+      {.structSize = sizeof(LibraryServices) + 4, .files = &world.Files(), .clock = &clock}));
   EXPECT_EQ(Services().files, nullptr) << "a refused record changes nothing";
   EXPECT_TRUE(InstallServices({.files = &world.Files(), .clock = &clock}));
   EXPECT_EQ(Services().clock, &clock);

@@ -3,9 +3,9 @@
 // each control command, its data-path bytes and which operations fail. It
 // records what it is sent and whether it was destroyed, so a test can run
 // the library's exchange and exports above a port without a printer lookup.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <algorithm>
 #include <deque>
 #include <memory>
 #include <string>
@@ -72,7 +72,9 @@ class ScriptedPort final : public morvalib::TRKCCC {
     return packet_ ? 0 : -1;
   }
   void StopPacketMode() override { packet_ = false; }
-  int IsPacketMode() override { return packet_ || p_.portKind == morvalib::kChannelApiPortKind ? 1 : 0; }
+  int IsPacketMode() override {
+    return packet_ || p_.portKind == morvalib::kChannelApiPortKind ? 1 : 0;
+  }
   int SendControl(int, const std::uint8_t* bytes, int count, int* sent) override {
     p_.controlSent.emplace_back(reinterpret_cast<const char*>(bytes), count);
     *sent = p_.sendFails ? -1 : count;

@@ -3,9 +3,9 @@
 
 // A TMainForm running the program's own routes against a simulated world.
 #include "discovery/standard_routes.h"
+#include "sim/host_system.h"
 #include "sim/service_manager.h"
 #include "sim/user_locale.h"
-#include "sim/host_system.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/support/fakes.h"

@@ -43,7 +43,8 @@ std::size_t BytesInUse() {
 std::size_t SimLogBytes(const sim::World& world) {
   std::size_t bytes = 0;
   for (const auto& device : world.Devices()) {
-    if (const auto* k = dynamic_cast<const sim::ClassPrinter*>(device.get())) bytes += k->Received().capacity();
+    if (const auto* k = dynamic_cast<const sim::ClassPrinter*>(device.get()))
+      bytes += k->Received().capacity();
     if (auto* v = dynamic_cast<sim::VendorPrinter*>(device.get())) {
       const auto& commands = v->Protocol().Commands();
       bytes += commands.capacity() * sizeof(std::string);
@@ -61,18 +62,12 @@ void ToggleAFault(sim::World& world, std::mt19937& random) {
   sim::SimDevice& d = *devices[random() % devices.size()];
   sim::FaultSet& f = d.Faults();
   switch (random() % 5) {
-    case 0:
-      f.refuseOpen = true;
-      break;
+    case 0: f.refuseOpen = true; break;
     case 1:
       if (d.Plugged()) d.Unplug();
       break;
-    case 2:
-      f.channel.silent = true;
-      break;
-    case 3:
-      f.channel.chatter = {0x14, 0x00};
-      break;
+    case 2: f.channel.silent = true; break;
+    case 3: f.channel.chatter = {0x14, 0x00}; break;
     default:
       f.refuseOpen = false;
       f.channel.silent = false;
@@ -89,8 +84,10 @@ void ToggleAFault(sim::World& world, std::mt19937& random) {
 std::size_t TakeDepartures(sim::World& world) {
   std::size_t cutShort = 0;
   for (const sim::Departure& d : world.Departures().All()) {
-    if (d.kind == sim::departure::kClosedInPacketMode || d.kind == sim::departure::kChannelOpenAtExit ||
-        d.kind == sim::departure::kChannelOpenAtClose || d.kind == sim::departure::kSessionOpenAtClose)
+    if (d.kind == sim::departure::kClosedInPacketMode ||
+        d.kind == sim::departure::kChannelOpenAtExit ||
+        d.kind == sim::departure::kChannelOpenAtClose ||
+        d.kind == sim::departure::kSessionOpenAtClose)
       ++cutShort;
     else
       ADD_FAILURE() << "departure: " << sim::DescribeDeparture(d);
@@ -121,12 +118,16 @@ TEST(Soak, ThousandFindsAndTwoHundredWritesUnderRandomFaultsHoldNothingAndDoNotG
   ASSERT_GT(form.ComboBox1.Items().size(), 0u);
 
   std::mt19937 random(20261207);
-  std::size_t bytesAt100 = 0, bytesAt1000 = 0, simLogAt100 = 0, simLogAt1000 = 0, writes = 0, toggles = 0, listedTotal = 0, cutShort = 0;
+  std::size_t bytesAt100 = 0, bytesAt1000 = 0, simLogAt100 = 0, simLogAt1000 = 0, writes = 0,
+              toggles = 0, listedTotal = 0, cutShort = 0;
   int writesDue = 0;
   Sizes sizesAt100{};
   const auto sizes = [&r] {
-    return Sizes{r.h.world.Recorder().Requests().size(), r.h.world.Departures().All().size(),
-                 r.h.services.Calls().size(), r.h.host.Calls().size(), r.h.boxes.shown.size(),
+    return Sizes{r.h.world.Recorder().Requests().size(),
+                 r.h.world.Departures().All().size(),
+                 r.h.services.Calls().size(),
+                 r.h.host.Calls().size(),
+                 r.h.boxes.shown.size(),
                  r.h.observer.changes.size()};
   };
   for (int find = 1; find <= 1000; ++find) {
@@ -168,13 +169,15 @@ TEST(Soak, ThousandFindsAndTwoHundredWritesUnderRandomFaultsHoldNothingAndDoNotG
       simLogAt1000 = SimLogBytes(r.h.world);
     }
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("[ soak     ] %d Finds, %zu Writes, %zu fault toggles, %zu items listed in all; "
-              "%zu sessions cut short; %.1f s; virtual %llu ms; bytes in use at Find 100: %zu, "
-              "at Find 1000: %zu; of them the printers' own logs: %zu, %zu\n",
-              1000, writes, toggles, listedTotal, cutShort, seconds,
-              static_cast<unsigned long long>(r.h.clock.NowMs()), bytesAt100, bytesAt1000,
-              simLogAt100, simLogAt1000);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf(
+      "[ soak     ] %d Finds, %zu Writes, %zu fault toggles, %zu items listed in all; "
+      "%zu sessions cut short; %.1f s; virtual %llu ms; bytes in use at Find 100: %zu, "
+      "at Find 1000: %zu; of them the printers' own logs: %zu, %zu\n",
+      1000, writes, toggles, listedTotal, cutShort, seconds,
+      static_cast<unsigned long long>(r.h.clock.NowMs()), bytesAt100, bytesAt1000, simLogAt100,
+      simLogAt1000);
   EXPECT_EQ(writes, 200u);
   EXPECT_GT(r.api.LoadsTotal(), 200u) << "the channel API was hardly used";
   EXPECT_EQ(r.api.InitializeCalls(), r.api.ReleaseCalls());

@@ -105,9 +105,12 @@ TEST(SpoolerControl, ActsOnlyOnARunningOrStoppedService) {
       {"stopped, run", ServiceState::Stopped, kRun, 1, 0, 1, ServiceState::Running, 1500},
       {"stopped already", ServiceState::Stopped, kStop, 1, 0, 0, ServiceState::Stopped, 0},
       {"running already", ServiceState::Running, kRun, 1, 0, 0, ServiceState::Running, 0},
-      {"stop pending, stop", ServiceState::StopPending, kStop, 0, 0, 0, ServiceState::StopPending, 0},
-      {"start pending, run", ServiceState::StartPending, kRun, 0, 0, 0, ServiceState::StartPending, 0},
-      {"start pending, stop", ServiceState::StartPending, kStop, 0, 0, 0, ServiceState::StartPending, 0},
+      {"stop pending, stop", ServiceState::StopPending, kStop, 0, 0, 0, ServiceState::StopPending,
+       0},
+      {"start pending, run", ServiceState::StartPending, kRun, 0, 0, 0, ServiceState::StartPending,
+       0},
+      {"start pending, stop", ServiceState::StartPending, kStop, 0, 0, 0,
+       ServiceState::StartPending, 0},
       {"paused, stop", ServiceState::Paused, kStop, 0, 0, 0, ServiceState::Paused, 0},
       {"paused, run", ServiceState::Paused, kRun, 0, 0, 0, ServiceState::Paused, 0},
   };
@@ -137,23 +140,35 @@ struct FailureCase {
 TEST(SpoolerControl, EveryFailureGivesZeroAndClosesWhatWasOpened) {
   using S = sim::ServiceManager;
   const FailureCase cases[] = {
-      {"manager denied", [](S& s) { s.denyManager = true; }, kStop, {Kind::OpenManager},
+      {"manager denied",
+       [](S& s) { s.denyManager = true; },
+       kStop,
+       {Kind::OpenManager},
        ServiceState::Running},
-      {"service denied", [](S& s) { s.Spooler().denyOpen = true; }, kStop,
-       {Kind::OpenManager, Kind::OpenService, Kind::CloseManager}, ServiceState::Running},
+      {"service denied",
+       [](S& s) { s.Spooler().denyOpen = true; },
+       kStop,
+       {Kind::OpenManager, Kind::OpenService, Kind::CloseManager},
+       ServiceState::Running},
       {"service denied, run",
        [](S& s) {
          s.Spooler().SetState(ServiceState::Stopped);
          s.Spooler().denyOpen = true;
        },
-       kRun, {Kind::OpenManager, Kind::OpenService, Kind::CloseManager}, ServiceState::Stopped},
-      {"first query fails", [](S& s) { s.Spooler().failQuery.from = 0; }, kStop,
+       kRun,
+       {Kind::OpenManager, Kind::OpenService, Kind::CloseManager},
+       ServiceState::Stopped},
+      {"first query fails",
+       [](S& s) { s.Spooler().failQuery.from = 0; },
+       kStop,
        {Kind::OpenManager, Kind::OpenService, Kind::QueryStatus, Kind::CloseService,
         Kind::CloseManager},
        ServiceState::Running},
-      {"stop refused", [](S& s) { s.Spooler().refuseStop.from = 0; }, kStop,
-       {Kind::OpenManager, Kind::OpenService, Kind::QueryStatus, Kind::Control,
-        Kind::CloseService, Kind::CloseManager},
+      {"stop refused",
+       [](S& s) { s.Spooler().refuseStop.from = 0; },
+       kStop,
+       {Kind::OpenManager, Kind::OpenService, Kind::QueryStatus, Kind::Control, Kind::CloseService,
+        Kind::CloseManager},
        ServiceState::Running},
       {"start refused",
        [](S& s) {
@@ -164,7 +179,9 @@ TEST(SpoolerControl, EveryFailureGivesZeroAndClosesWhatWasOpened) {
        {Kind::OpenManager, Kind::OpenService, Kind::QueryStatus, Kind::Start, Kind::CloseService,
         Kind::CloseManager},
        ServiceState::Stopped},
-      {"query fails while waiting", [](S& s) { s.Spooler().failQuery.from = 2; }, kStop,
+      {"query fails while waiting",
+       [](S& s) { s.Spooler().failQuery.from = 2; },
+       kStop,
        {Kind::OpenManager, Kind::OpenService, Kind::QueryStatus, Kind::Control, Kind::QueryStatus,
         Kind::QueryStatus, Kind::CloseService, Kind::CloseManager},
        ServiceState::StopPending},
@@ -227,19 +244,32 @@ struct TimeLimitCase {
   ServiceScript script;
   std::uint64_t requestAtMs;  // where in its second the request falls
   int result;
-  std::uint64_t elapsedMs;    // from the request to the return
+  std::uint64_t elapsedMs;  // from the request to the return
 };
 
 TEST(SpoolerControl, TheWaitEndsAfterMoreThanTwentyWholeSeconds) {
   const TimeLimitCase cases[] = {
       {"stuck starting", kRun, {{ServiceState::StartPending, 0}}, 0, 0, 21000},
-      {"stuck starting, late in its second", kRun, {{ServiceState::StartPending, 0}}, 999, 0, 20500},
+      {"stuck starting, late in its second",
+       kRun,
+       {{ServiceState::StartPending, 0}},
+       999,
+       0,
+       20500},
       {"stuck stopping", kStop, {{ServiceState::StopPending, 0}}, 0, 0, 21000},
       {"keeps running", kStop, {{ServiceState::Running, 0}}, 400, 0, 21000},
-      {"stops at the last poll", kStop,
-       {{ServiceState::StopPending, 0}, {ServiceState::Stopped, 21000}}, 0, 1, 21000},
-      {"stops just too late", kStop,
-       {{ServiceState::StopPending, 0}, {ServiceState::Stopped, 21001}}, 0, 0, 21000},
+      {"stops at the last poll",
+       kStop,
+       {{ServiceState::StopPending, 0}, {ServiceState::Stopped, 21000}},
+       0,
+       1,
+       21000},
+      {"stops just too late",
+       kStop,
+       {{ServiceState::StopPending, 0}, {ServiceState::Stopped, 21001}},
+       0,
+       0,
+       21000},
   };
   for (const TimeLimitCase& c : cases) {
     SCOPED_TRACE(c.name);

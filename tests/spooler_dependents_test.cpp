@@ -20,15 +20,16 @@ constexpr int kStop = 1;
 
 struct DependentCase {
   const char* name;
-  ServiceState fax;       // the dependent service's state
-  int result;             // of ControlSpooler(stop)
-  ServiceState spooler;   // afterwards
-  std::uint32_t error;    // of the stop control
+  ServiceState fax;      // the dependent service's state
+  int result;            // of ControlSpooler(stop)
+  ServiceState spooler;  // afterwards
+  std::uint32_t error;   // of the stop control
 };
 
 TEST(SpoolerDependents, ARunningDependentKeepsTheSpoolerRunning) {
   const DependentCase cases[] = {
-      {"fax running", ServiceState::Running, 0, ServiceState::Running, sim::kDependentServicesRunning},
+      {"fax running", ServiceState::Running, 0, ServiceState::Running,
+       sim::kDependentServicesRunning},
       {"fax stopped", ServiceState::Stopped, 1, ServiceState::Stopped, 0},
   };
   for (const DependentCase& c : cases) {

@@ -35,10 +35,13 @@ TEST(SpoolerPrinterTable, PortMatchesTheInterfaceByBaseNameAndNumber) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port);
     ChannelApiHarness h;
-    h.world.AddClassPrinter({.name = "other", .deviceId = testing::kDeviceIdD4});  // an interface with no values
-    sim::ClassPrinter& printer = h.world.AddClassPrinter({.name = "cp", .deviceId = testing::kDeviceIdD4});
+    h.world.AddClassPrinter(
+        {.name = "other", .deviceId = testing::kDeviceIdD4});  // an interface with no values
+    sim::ClassPrinter& printer =
+        h.world.AddClassPrinter({.name = "cp", .deviceId = testing::kDeviceIdD4});
     h.locations[printer.InterfacePath()] = "1203";
-    h.spooler.AddPrinter({.name = "Line", .port = c.port, .driver = testing::kDriverName, .device = "cp"});
+    h.spooler.AddPrinter(
+        {.name = "Line", .port = c.port, .driver = testing::kDriverName, .device = "cp"});
     h.spooler.SetInterfaceValues("cp", {.portNumber = c.portNumber, .baseName = c.baseName});
     const auto table = SpoolerPrinterTable(Services(), h.Locator());
     ASSERT_EQ(table.size(), c.listed ? 1u : 0u);
@@ -99,16 +102,28 @@ TEST(ChannelApiLocation, FileNameAndFolderFollowTheDriver) {
     platform::WindowsVersion version;
     std::string expected;
   } cases[] = {
-      {"lower-case system name", "zqapi2.dll", "", {true, 5}, std::string(testing::kSystemFolder) + "\\zqapi2.dll"},
+      {"lower-case system name",
+       "zqapi2.dll",
+       "",
+       {true, 5},
+       std::string(testing::kSystemFolder) + "\\zqapi2.dll"},
       {"own name in the driver folder", "NLAPI.DLL", "", {true, 5}, driverLibrary},
       {"own name on NT 4", "NLAPI.DLL", "", {true, 4}, systemLibrary},
       {"own name outside NT", "NLAPI.DLL", "", {false, 5}, systemLibrary},
-      {"INI driver key", std::nullopt, "[User Mode Printer Driver Information]\nZQAPII=NLAPI.DLL\n", {true, 6},
+      {"INI driver key",
+       std::nullopt,
+       "[User Mode Printer Driver Information]\nZQAPII=NLAPI.DLL\n",
+       {true, 6},
        driverLibrary},
-      {"INI utility key when the first is empty", std::nullopt,
-       "[User Mode Printer Driver Information]\nZQAPII=\n[Utility]\nZQAPINAME=ZQAPI.DLL\n", {true, 6},
+      {"INI utility key when the first is empty",
+       std::nullopt,
+       "[User Mode Printer Driver Information]\nZQAPII=\n[Utility]\nZQAPINAME=ZQAPI.DLL\n",
+       {true, 6},
        std::string(testing::kSystemFolder) + "\\ZQAPI.DLL"},
-      {"registry name of 32 bytes is no name", std::string(32, 'N'), "[Utility]\nZQAPINAME=NLAPI.DLL\n", {true, 5},
+      {"registry name of 32 bytes is no name",
+       std::string(32, 'N'),
+       "[Utility]\nZQAPINAME=NLAPI.DLL\n",
+       {true, 5},
        driverLibrary},
       {"no name anywhere", std::nullopt, "[Utility]\nOther=NLAPI.DLL\n", {true, 5}, ""},
       {"named file missing", "MISSING.DLL", "", {true, 5}, ""},
@@ -119,14 +134,16 @@ TEST(ChannelApiLocation, FileNameAndFolderFollowTheDriver) {
     h.spooler.SetVersion(c.version);
     h.spooler.SetMachineString(testing::kChannelApiKey, "ZQAPI32", c.registryName.value_or(""));
     h.spooler.SetIniFile(std::string(testing::kDriverFolder) + "\\NLLINE.INI", c.ini);
-    for (const std::string& file : {driverLibrary, systemLibrary, std::string(testing::kSystemFolder) + "\\ZQAPI.DLL",
-                                    std::string(testing::kSystemFolder) + "\\ZQAPI2.DLL"})
+    for (const std::string& file :
+         {driverLibrary, systemLibrary, std::string(testing::kSystemFolder) + "\\ZQAPI.DLL",
+          std::string(testing::kSystemFolder) + "\\ZQAPI2.DLL"})
       h.spooler.AddFile(file);
     h.spooler.AddPrinter({.name = "Line", .port = "USB001", .driver = testing::kDriverName});
     EXPECT_EQ(LocateChannelApi(Services(), "Line"), c.expected);
     if (!c.registryName || c.registryName->size() >= kChannelApiRegistryNameBytes) {
-      EXPECT_EQ(h.spooler.IniReads().at(0), std::string(testing::kDriverFolder) +
-                                                "\\NLLINE.INI|User Mode Printer Driver Information|ZQAPII");
+      EXPECT_EQ(h.spooler.IniReads().at(0),
+                std::string(testing::kDriverFolder) +
+                    "\\NLLINE.INI|User Mode Printer Driver Information|ZQAPII");
     }
   }
 }
@@ -134,13 +151,18 @@ TEST(ChannelApiLocation, FileNameAndFolderFollowTheDriver) {
 TEST(ChannelApiLocation, DataFileWithAFolderAndDriversOutOfReach) {
   ChannelApiHarness h;
   h.spooler.SetMachineString(testing::kChannelApiKey, "ZQAPI32", "");
-  h.spooler.AddDriver({.name = "Elsewhere", .driverPath = "D:\\drivers\\EW.DLL", .dataFile = "D:\\data\\EW.INI",
+  h.spooler.AddDriver({.name = "Elsewhere",
+                       .driverPath = "D:\\drivers\\EW.DLL",
+                       .dataFile = "D:\\data\\EW.INI",
                        .installed = false});
   h.spooler.SetIniFile("D:\\data\\EW.INI", "[Utility]\nZQAPINAME=EWAPI.DLL\n");
   h.spooler.AddFile("D:\\drivers\\EWAPI.DLL");
   h.spooler.AddPrinter({.name = "EW", .port = "USB001", .driver = "Elsewhere"});
-  EXPECT_EQ(ChannelApiFileName(Services(), {"Elsewhere", "D:\\drivers\\EW.DLL", "D:\\data\\EW.INI"}), "EWAPI.DLL");
-  EXPECT_EQ(LocateChannelApi(Services(), "EW"), "") << "a driver that is not installed gives no folder";
+  EXPECT_EQ(
+      ChannelApiFileName(Services(), {"Elsewhere", "D:\\drivers\\EW.DLL", "D:\\data\\EW.INI"}),
+      "EWAPI.DLL");
+  EXPECT_EQ(LocateChannelApi(Services(), "EW"), "")
+      << "a driver that is not installed gives no folder";
   EXPECT_EQ(LocateChannelApi(Services(), "No such printer"), "");
 }
 

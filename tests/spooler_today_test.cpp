@@ -95,7 +95,8 @@ TEST(ChannelApiLocation, DriverIsLookedUpInTheEnvironmentTheSpoolerReports) {
     SCOPED_TRACE(windows64 ? "x64" : "x86");
     ChannelApiHarness h;
     h.spooler.SetWindows64(windows64);
-    const std::string folder = windows64 ? "C:\\WINDOWS\\system32\\spool\\DRIVERS\\x64\\3" : testing::kDriverFolder;
+    const std::string folder =
+        windows64 ? "C:\\WINDOWS\\system32\\spool\\DRIVERS\\x64\\3" : testing::kDriverFolder;
     h.spooler.AddDriver({.name = "Nolpa Own", .driverPath = folder + "\\NLOWN.DLL"});
     h.spooler.SetMachineString("Software\\VARDU\\QTR7\\Driver\\Nolpa Own", "ZQAPI32", "NLAPI.DLL");
     h.api.AddLibrary(folder + "\\NLAPI.DLL");

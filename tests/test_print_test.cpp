@@ -69,7 +69,8 @@ TEST(TestPrint, FailuresAreSilentAndTheDeviceIsAlwaysClosed) {
       {"held by another program", [](auto& p) { p.Faults().refuseOpen = true; }, false},
       {"time-outs refused", [](auto& p) { p.Faults().refuseTimeouts = true; }, true},
       {"line not taken", [](auto& p) { p.Faults().writes.push_back({.take = 0}); }, true},
-      {"unplugged by the write", [](auto& p) { p.Faults().unplug = sim::UnplugFault{.kind = sim::RequestKind::Write}; },
+      {"unplugged by the write",
+       [](auto& p) { p.Faults().unplug = sim::UnplugFault{.kind = sim::RequestKind::Write}; },
        true},
   };
   for (const auto& c : cases) {
@@ -96,7 +97,8 @@ TEST(TestPrint, PrinterClassPrinterIsOpenedAndClosedWithNothingSent) {
   auto& printer = h.world.AddClassPrinter({.name = "rk", .serial = "4E4C5041000000A001"});
   discovery::Routes routes;
   routes.printerClass = testing::ProbeListing(
-      {{0, {printer.InterfacePath(), "RK-L5200", "4E4C5041000000A001", "", "", "USB Printer Class"}}});
+      {{0,
+        {printer.InterfacePath(), "RK-L5200", "4E4C5041000000A001", "", "", "USB Printer Class"}}});
   h.form = std::make_unique<ui::TMainForm>(ui::FormServices{h.Platform(), routes});
   auto& form = *h.form;
   form.FormShow();

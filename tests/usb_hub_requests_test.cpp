@@ -54,8 +54,8 @@ TEST(UsbHubNames, NarrowToLowBytesAndEndAtTheFirstZeroByte) {
     std::string expected;
   } cases[] = {
       {u"USB#ROOT_HUB20#4&1", "USB#ROOT_HUB20#4&1"},
-      {u"AB\u0143CD", "ABCCD"},       // a unit above U+00FF gives its low byte
-      {u"AB\u3100CD", "AB"},          // low byte zero: a C string ends there
+      {u"AB\u0143CD", "ABCCD"},  // a unit above U+00FF gives its low byte
+      {u"AB\u3100CD", "AB"},     // low byte zero: a C string ends there
       {u"", ""},
   };
   for (const auto& c : cases) {

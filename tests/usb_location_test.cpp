@@ -27,8 +27,10 @@ using sim::UsbNodeId;
 struct Bench {
   Bench() {
     DropHubTable();
-    EXPECT_TRUE(InstallServices({.files = &world.Files(), .clock = &clock,
-                                 .deviceTree = &usb.Tree(), .hubFiles = &usb.HubFiles(),
+    EXPECT_TRUE(InstallServices({.files = &world.Files(),
+                                 .clock = &clock,
+                                 .deviceTree = &usb.Tree(),
+                                 .hubFiles = &usb.HubFiles(),
                                  .interfaces = &usb.Interfaces()}));
   }
   ~Bench() {

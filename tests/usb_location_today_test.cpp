@@ -30,8 +30,11 @@ const sim::HostControllerDrivers kUnknownHubDriver{"acmexhci", "acmehub3", true}
 struct Machine {
   Machine() {
     DropHubTable();
-    EXPECT_TRUE(InstallServices({.files = &world.Files(), .clock = &clock, .deviceTree = &usb.Tree(),
-                                 .hubFiles = &usb.HubFiles(), .interfaces = &usb.Interfaces()}));
+    EXPECT_TRUE(InstallServices({.files = &world.Files(),
+                                 .clock = &clock,
+                                 .deviceTree = &usb.Tree(),
+                                 .hubFiles = &usb.HubFiles(),
+                                 .interfaces = &usb.Interfaces()}));
   }
   ~Machine() {
     EXPECT_EQ(usb.OpenHandles(), 0u);
@@ -65,16 +68,18 @@ void PrintTo(const TodayCase& c, std::ostream* os) { *os << c.name; }
 std::vector<std::string> RootHubAndHubBelow(Machine& m, const sim::HostControllerDrivers& drivers) {
   const UsbNodeId root = m.usb.AddHostController(0, 8, drivers);
   const UsbNodeId hub = m.usb.AddHub(root, 5, 4);
-  return {m.Location(m.Plug(root, 1, "a")), m.Location(m.Plug(root, 2, "b")), m.Location(m.Plug(hub, 3, "c"))};
+  return {m.Location(m.Plug(root, 1, "a")), m.Location(m.Plug(root, 2, "b")),
+          m.Location(m.Plug(hub, 3, "c"))};
 }
 
 std::vector<TodayCase> TodayCases() {
   // The hub table lists the root hub and the hub below it: "12".
   const std::vector<std::string> twoOnRootOneBelow = {"1210", "1220", "125030"};
   return {
-      {"Usbhub3OfAnXhciController", [](Machine& m) { return RootHubAndHubBelow(m, sim::kXhciDrivers); },
+      {"Usbhub3OfAnXhciController",
+       [](Machine& m) { return RootHubAndHubBelow(m, sim::kXhciDrivers); }, twoOnRootOneBelow},
+      {"VendorUsb3HubDriver", [](Machine& m) { return RootHubAndHubBelow(m, kVendorUsb3); },
        twoOnRootOneBelow},
-      {"VendorUsb3HubDriver", [](Machine& m) { return RootHubAndHubBelow(m, kVendorUsb3); }, twoOnRootOneBelow},
       {"HubDriverNoListNamesIsKnownByItsInterface",
        [](Machine& m) { return RootHubAndHubBelow(m, kUnknownHubDriver); }, twoOnRootOneBelow},
       {"Usb2HubBelowAUsb3RootHub",
@@ -87,7 +92,8 @@ std::vector<TodayCase> TodayCases() {
        [](Machine& m) {
          const UsbNodeId root = m.usb.AddHostController(0, 4, sim::kXhciDrivers);
          const UsbNodeId composite = m.usb.AddDevice(root, 3, "usbccgp");
-         return std::vector{m.Location(m.Plug(composite, 0, "a")), m.Location(m.Plug(root, 4, "b"))};
+         return std::vector{m.Location(m.Plug(composite, 0, "a")),
+                            m.Location(m.Plug(root, 4, "b"))};
        },
        {"1130", "1140"}},
       // The example the library's headers give: the table lists two root
@@ -107,7 +113,9 @@ class TodaysLocations : public ::testing::TestWithParam<TodayCase> {
   Machine machine_;
 };
 
-TEST_P(TodaysLocations, EverySocketHasItsOwn) { EXPECT_EQ(GetParam().build(machine_), GetParam().expected); }
+TEST_P(TodaysLocations, EverySocketHasItsOwn) {
+  EXPECT_EQ(GetParam().build(machine_), GetParam().expected);
+}
 
 INSTANTIATE_TEST_SUITE_P(Stacks, TodaysLocations, ::testing::ValuesIn(TodayCases()),
                          [](const auto& info) { return std::string(info.param.name); });

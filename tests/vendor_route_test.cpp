@@ -38,19 +38,21 @@ struct StringsCase {
 
 TEST(ReadDeviceStrings, WalksTheDescriptorsWithinTheReturnedBytes) {
   const StringsCase cases[] = {
-      {"all four", Join({kLanguages, Descriptor(8, "MFR"), Descriptor(6, "PR"), Descriptor(10, "SER1")}),
-       "PR", "SER1"},
+      {"all four",
+       Join({kLanguages, Descriptor(8, "MFR"), Descriptor(6, "PR"), Descriptor(10, "SER1")}), "PR",
+       "SER1"},
       {"only two descriptors", Join({kLanguages, Descriptor(8, "MFR")}), "", ""},
-      {"product reaches past the reply", Join({kLanguages, Descriptor(8, "MFR"), Bytes{40, 3, 'P', 0}}),
-       "", ""},
-      {"serial reaches past the reply", Join({kLanguages, Descriptor(8, "MFR"), Descriptor(6, "PR"), Bytes{20, 3, 'S', 0}}),
-       "PR", ""},
-      {"length 2 and 3 give empty text", Join({kLanguages, Descriptor(8, "MFR"), Bytes{2, 3}, Bytes{3, 3, 'X'}}),
-       "", ""},
-      {"length 4 gives one character", Join({kLanguages, Descriptor(8, "MFR"), Descriptor(4, "Q"), Descriptor(4, "Z")}),
-       "Q", "Z"},
-      {"odd length drops the half unit", Join({kLanguages, Descriptor(8, "MFR"), Bytes{7, 3, 'A', 0, 'B', 0, 'C'}}),
-       "AB", ""},
+      {"product reaches past the reply",
+       Join({kLanguages, Descriptor(8, "MFR"), Bytes{40, 3, 'P', 0}}), "", ""},
+      {"serial reaches past the reply",
+       Join({kLanguages, Descriptor(8, "MFR"), Descriptor(6, "PR"), Bytes{20, 3, 'S', 0}}), "PR",
+       ""},
+      {"length 2 and 3 give empty text",
+       Join({kLanguages, Descriptor(8, "MFR"), Bytes{2, 3}, Bytes{3, 3, 'X'}}), "", ""},
+      {"length 4 gives one character",
+       Join({kLanguages, Descriptor(8, "MFR"), Descriptor(4, "Q"), Descriptor(4, "Z")}), "Q", "Z"},
+      {"odd length drops the half unit",
+       Join({kLanguages, Descriptor(8, "MFR"), Bytes{7, 3, 'A', 0, 'B', 0, 'C'}}), "AB", ""},
       {"language descriptor longer than the reply", Bytes{200, 3, 9, 4}, "", ""},
       {"empty reply", Bytes{}, "", ""},
   };
@@ -58,8 +60,9 @@ TEST(ReadDeviceStrings, WalksTheDescriptorsWithinTheReturnedBytes) {
     SCOPED_TRACE(c.what);
     SimHarness h;
     auto& printer = h.AddVendor("p", u"IGNORED", u"NAME");
-    printer.Faults().ioctl.push_back(
-        {.code = sim::kIoctlStringDescriptors, .action = IoctlFault::Action::Raw, .bytes = c.reply});
+    printer.Faults().ioctl.push_back({.code = sim::kIoctlStringDescriptors,
+                                      .action = IoctlFault::Action::Raw,
+                                      .bytes = c.reply});
     auto files = h.Platform().files;
     const auto handle = files->Open(printer.InterfacePath() + "\\RK");
     ASSERT_NE(handle, platform::kInvalidDeviceHandle);
@@ -111,10 +114,19 @@ TEST(ReadDeviceStrings, IdNameStaysInsideTheReturnedBytes) {
   } const cases[] = {
       {"refused", {.code = sim::kIoctlIdName}, ""},
       {"length byte claims more than returned",
-       {.code = sim::kIoctlIdName, .action = IoctlFault::Action::Raw, .bytes = {200, 3, 'A', 0, 'B', 0}}, "AB"},
-      {"one byte only", {.code = sim::kIoctlIdName, .action = IoctlFault::Action::Raw, .bytes = {10}}, ""},
-      {"length 2", {.code = sim::kIoctlIdName, .action = IoctlFault::Action::Raw, .bytes = {2, 3, 'A', 0}}, ""},
-      {"cut short", {.code = sim::kIoctlIdName, .action = IoctlFault::Action::Short, .fill = 5}, "N"},  // half a unit is dropped
+       {.code = sim::kIoctlIdName,
+        .action = IoctlFault::Action::Raw,
+        .bytes = {200, 3, 'A', 0, 'B', 0}},
+       "AB"},
+      {"one byte only",
+       {.code = sim::kIoctlIdName, .action = IoctlFault::Action::Raw, .bytes = {10}},
+       ""},
+      {"length 2",
+       {.code = sim::kIoctlIdName, .action = IoctlFault::Action::Raw, .bytes = {2, 3, 'A', 0}},
+       ""},
+      {"cut short",
+       {.code = sim::kIoctlIdName, .action = IoctlFault::Action::Short, .fill = 5},
+       "N"},  // half a unit is dropped
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -205,20 +217,36 @@ TEST(ProbeVendorDriverDevice, FailuresListNothingAndReleaseEverything) {
     std::string idName;
   };
   const Case cases[] = {
-      {"strings refused", [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlStringDescriptors}); }, false, ""},
-      {"descriptor refused", [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlDeviceDescriptor}); }, false, ""},
-      {"status refused", [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlStatusBlock}); }, false, ""},
+      {"strings refused",
+       [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlStringDescriptors}); }, false,
+       ""},
+      {"descriptor refused",
+       [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlDeviceDescriptor}); }, false,
+       ""},
+      {"status refused",
+       [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlStatusBlock}); }, false, ""},
       {"descriptor cut before bcdDevice",
-       [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlDeviceDescriptor, .action = IoctlFault::Action::Short, .fill = 12}); },
+       [](auto& p) {
+         p.Faults().ioctl.push_back({.code = sim::kIoctlDeviceDescriptor,
+                                     .action = IoctlFault::Action::Short,
+                                     .fill = 12});
+       },
        false, ""},
       {"status of one byte",
-       [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlStatusBlock, .action = IoctlFault::Action::Short, .fill = 1}); },
+       [](auto& p) {
+         p.Faults().ioctl.push_back(
+             {.code = sim::kIoctlStatusBlock, .action = IoctlFault::Action::Short, .fill = 1});
+       },
        false, ""},
       {"open refused", [](auto& p) { p.Faults().refuseOpen = true; }, false, ""},
       {"no interface detail", [](auto& p) { p.Faults().failInterfaceDetail = true; }, false, ""},
       {"unplugged after the strings",
-       [](auto& p) { p.Faults().unplug = sim::UnplugFault{.after = 1, .kind = sim::RequestKind::IoControl}; }, false, ""},
-      {"ID name refused", [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlIdName}); }, true, ""},
+       [](auto& p) {
+         p.Faults().unplug = sim::UnplugFault{.after = 1, .kind = sim::RequestKind::IoControl};
+       },
+       false, ""},
+      {"ID name refused", [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlIdName}); },
+       true, ""},
       {"no fault", [](auto&) {}, true, "NAME"},
   };
   for (const auto& c : cases) {

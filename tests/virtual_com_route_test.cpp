@@ -41,7 +41,9 @@ TEST(VirtualComRoute, OnlyPortsOfTheMakersDriverUpToCom32AreOpened) {
   h.world.AddSerialPort({.name = "modem", .comPort = 1});
   // The marker is case-sensitive.
   h.world.AddSerialPort({.name = "lookalike", .comPort = 2, .dosTarget = "\\Device\\kolmxSerial9"});
-  h.world.AddVendorPrinter({.name = "other-driver", .kind = sim::DeviceKind::VirtualCom, .comPort = 4,
+  h.world.AddVendorPrinter({.name = "other-driver",
+                            .kind = sim::DeviceKind::VirtualCom,
+                            .comPort = 4,
                             .dosTarget = "\\Device\\UsbSer4"});
   // Above COM9 a port opens only by its "\\.\" name.
   h.AddComPrinter("c10", 10, u"D", u"");
@@ -50,7 +52,8 @@ TEST(VirtualComRoute, OnlyPortsOfTheMakersDriverUpToCom32AreOpened) {
   h.AddComPrinter("c200", 200, u"C", u"");
   auto& form = h.Show();
 
-  ASSERT_EQ(form.ComboBox1.Items(), (std::vector<std::string>{"VX c10   [COM10]", "VX c32   [COM32]"}));
+  ASSERT_EQ(form.ComboBox1.Items(),
+            (std::vector<std::string>{"VX c10   [COM10]", "VX c32   [COM32]"}));
   for (const char* device : {"modem", "lookalike", "other-driver", "c33", "c200"})
     EXPECT_FALSE(Opened(h, device)) << device;
   std::vector<std::string> expected;
@@ -70,8 +73,10 @@ TEST(VirtualComRoute, PortThatCannotBeReadOutIsNotListed) {
        [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlStringDescriptors}); }},
       {"device descriptor refused",
        [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlDeviceDescriptor}); }},
-      {"status block refused", [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlStatusBlock}); }},
-      {"unplugged after the open", [](auto& p) { p.Faults().unplug = sim::UnplugFault{.kind = sim::RequestKind::Open}; }},
+      {"status block refused",
+       [](auto& p) { p.Faults().ioctl.push_back({.code = sim::kIoctlStatusBlock}); }},
+      {"unplugged after the open",
+       [](auto& p) { p.Faults().unplug = sim::UnplugFault{.kind = sim::RequestKind::Open}; }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

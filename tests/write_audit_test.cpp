@@ -57,9 +57,12 @@ TEST(WriteAudit, EachWriteAttemptIsOneLineWithItsOutcome) {
   ASSERT_EQ(lines.size(), std::size(attempts));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     SCOPED_TRACE(lines[i]);
-    EXPECT_NE(lines[i].find(std::string("\"newIdCode\":\"") + attempts[i].code + "\""), std::string::npos);
-    EXPECT_NE(lines[i].find(std::string("\"result\":\"") + attempts[i].result + "\""), std::string::npos);
-    EXPECT_NE(lines[i].find(std::string("\"message\":\"") + resources::Message(attempts[i].message).english),
+    EXPECT_NE(lines[i].find(std::string("\"newIdCode\":\"") + attempts[i].code + "\""),
+              std::string::npos);
+    EXPECT_NE(lines[i].find(std::string("\"result\":\"") + attempts[i].result + "\""),
+              std::string::npos);
+    EXPECT_NE(lines[i].find(std::string("\"message\":\"") +
+                            resources::Message(attempts[i].message).english),
               std::string::npos);
     EXPECT_NE(lines[i].find("\"program\":\"NOLPAID\""), std::string::npos);
     EXPECT_NE(lines[i].find("\"exitCode\":null"), std::string::npos);

@@ -4,8 +4,8 @@
 
 #include "discovery/standard_routes.h"
 #include "tests/form_harness.h"
-#include "tests/support/enabling.h"
 #include "tests/sim_harness.h"
+#include "tests/support/enabling.h"
 #include "ui/layout.h"
 
 namespace nolpa {
@@ -18,7 +18,6 @@ using testing::SimHarness;
 constexpr char kSucceeded[] = "The writing in of the ID succeeded.";
 constexpr char kFailed[] = "The writing in of the ID failed.";
 constexpr char kCannotCommunicate[] = "Can not communicate with the device.";
-
 
 // Every Find empties the product list, so a change of its items means one ran.
 int FindsRun(const SimHarness& h) {
@@ -79,8 +78,8 @@ TEST(WriteByCommands, TheWriteSetsChannelTimeoutsAndSendsOnlyChangedValues) {
   for (const auto& r : requests)
     if (r.kind == sim::RequestKind::Write) writes.push_back(r.in);
   ASSERT_EQ(writes.size(), 5u);  // reset, query, opening, clear of the name, closing
-  EXPECT_EQ(writes[3], (std::vector<std::uint8_t>{0x1D, 0x28, 0x43, 0x05, 0x00, 0x00, 0x00,
-                                                  0x80, 0x23, 0x38}));
+  EXPECT_EQ(writes[3], (std::vector<std::uint8_t>{0x1D, 0x28, 0x43, 0x05, 0x00, 0x00, 0x00, 0x80,
+                                                  0x23, 0x38}));
   EXPECT_EQ(writes[4], (std::vector<std::uint8_t>{0x1C, 0x7C, 0x7F, printer.Identity().identByte,
                                                   0x02, 0xFD, 0x01, 0x00, 0x00}));
 }
@@ -146,8 +145,8 @@ TEST(WriteProcedure, AFindThatFindsNothingAfterTheWriteHasTheLastWord) {
   EXPECT_TRUE(form.ComboBox1.Items().empty());
   EXPECT_TRUE(form.Button1.Enabled());
   EXPECT_TRUE(form.Button4.Enabled());
-  for (ui::Control* c : {&form.Button2, &form.Button3, &form.Button5, &form.Button6, &form.Edit1,
-                         &form.Edit2})
+  for (ui::Control* c :
+       {&form.Button2, &form.Button3, &form.Button5, &form.Button6, &form.Edit1, &form.Edit2})
     EXPECT_FALSE(c->Enabled()) << ui::LayoutOf(c->Id()).name;
 }
 
@@ -163,7 +162,7 @@ TEST(WriteByBoard, RefusedRequestFailsWithoutFindAndKeepsWhatWasWritten) {
   EXPECT_EQ(h.boxes.shown[0].text, kFailed);
   EXPECT_EQ(h.boxes.shown[0].icon, MessageIcon::Error);
   EXPECT_EQ(FindsRun(h), findsBefore);
-  EXPECT_EQ(form.Edit1.Text(), "XY");       // no Find: the box keeps what was typed
+  EXPECT_EQ(form.Edit1.Text(), "XY");  // no Find: the box keeps what was typed
   EXPECT_EQ(printer.Board().Value(1), std::optional<std::uint16_t>(3));
   EXPECT_FALSE(printer.Board().Value(2).has_value());
   EXPECT_EQ(printer.Identity().serial, "OLD");  // the board image was never finished
@@ -181,16 +180,23 @@ TEST(WriteByCommands, FailuresLeaveTheStepsDoneAndShowTheFailure) {
   const Case cases[] = {
       {"silent printer", [](auto& p) { p.Faults().channel.silent = true; }, "OLD", "old", 4000},
       {"query answered with a status byte",
-       [](auto& p) { p.Faults().channel.queryAnswer = sim::QueryAnswer::OneByteStatus; }, "OLD", "old", 2000},
+       [](auto& p) { p.Faults().channel.queryAnswer = sim::QueryAnswer::OneByteStatus; }, "OLD",
+       "old", 2000},
       {"query answered with a block",
-       [](auto& p) { p.Faults().channel.queryAnswer = sim::QueryAnswer::Block; }, "OLD", "old", 2000},
+       [](auto& p) { p.Faults().channel.queryAnswer = sim::QueryAnswer::Block; }, "OLD", "old",
+       2000},
       {"opening packet written short",
        [](auto& p) { p.Faults().writes.push_back({.nth = 3, .take = 4}); }, "OLD", "old", 2000},
       {"unplugged after the code was stored",
-       [](auto& p) { p.Faults().unplug = sim::UnplugFault{.after = 6, .kind = sim::RequestKind::Write}; },
+       [](auto& p) {
+         p.Faults().unplug = sim::UnplugFault{.after = 6, .kind = sim::RequestKind::Write};
+       },
        "NEW", "old", 2000},
       {"never falls silent",
-       [](auto& p) { p.Faults().channel.heartbeat = sim::Heartbeat{0x12, 500}; }, "OLD", "old", 10000},
+       [](auto& p) {
+         p.Faults().channel.heartbeat = sim::Heartbeat{0x12, 500};
+       },
+       "OLD", "old", 10000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -249,17 +255,22 @@ const TableRow kFailureTable[] = {
      [](SimHarness& h, ui::TMainForm&) { h.world.Vendor("p").Unplug(); },
      "デバイスと通信できません。", kCannotCommunicate, MessageIcon::Error, true, false},
     {"class device unplugged after Find", true,
-     [](SimHarness& h, ui::TMainForm& f) { h.world.PrinterClass("class").Unplug(); f.Edit1.TextFromUser("0123456789ABCDEF02"); },
+     [](SimHarness& h, ui::TMainForm& f) {
+       h.world.PrinterClass("class").Unplug();
+       f.Edit1.TextFromUser("0123456789ABCDEF02");
+     },
      "デバイスと通信できません。", kCannotCommunicate, MessageIcon::Error, true, false},
     {"invalid ID code character", false,
      [](SimHarness&, ui::TMainForm& f) { f.Edit1.TextFromUser("A/B"); },
-     "識別コードに無効な文字が含まれています。", "Invalid character in ID code.", MessageIcon::Error, true, false},
+     "識別コードに無効な文字が含まれています。", "Invalid character in ID code.",
+     MessageIcon::Error, true, false},
     {"invalid ID name character", false,
      [](SimHarness&, ui::TMainForm& f) { f.Edit2.TextFromUser("a.b"); },
-     "識別名に無効な文字が含まれています。", "Invalid character in ID name.", MessageIcon::Error, true, false},
+     "識別名に無効な文字が含まれています。", "Invalid character in ID name.", MessageIcon::Error,
+     true, false},
     {"nothing changed", false, [](SimHarness&, ui::TMainForm&) {},
-     "識別コード、識別名が現在の値から変更されていません。", "Nothing is changed from current setting.",
-     MessageIcon::Information, false, false},
+     "識別コード、識別名が現在の値から変更されていません。",
+     "Nothing is changed from current setting.", MessageIcon::Information, false, false},
     {"class code of 17 characters", true,
      [](SimHarness&, ui::TMainForm& f) { f.Edit1.TextFromUser("0123456789ABCDEF0"); },
      "識別コード(USB Serial No.)は、18文字固定にしてください。",
@@ -284,7 +295,10 @@ const TableRow kFailureTable[] = {
      "識別コード(USB Serial No.)の書き込みに失敗しました。",
      "The writing in of the ID code(USB Serial No.) failed.", MessageIcon::Error, true, true},
     {"command write fails", false,
-     [](SimHarness& h, ui::TMainForm& f) { h.world.Vendor("p").Faults().channel.silent = true; f.Edit1.TextFromUser("NEW"); },
+     [](SimHarness& h, ui::TMainForm& f) {
+       h.world.Vendor("p").Faults().channel.silent = true;
+       f.Edit1.TextFromUser("NEW");
+     },
      "IDの書き込みに失敗しました。", kFailed, MessageIcon::Error, true, false},
     {"command write succeeds", false,
      [](SimHarness&, ui::TMainForm& f) { f.Edit1.TextFromUser("NEW"); },
@@ -361,8 +375,8 @@ int RecordLibraryWrite(const char* path, const char* code, int model) {
 }
 
 TEST(WriteProcedure, LibraryGetsPathCodeAndModelSelectorWithTheHandleHeld) {
-  for (const auto& [model, selector] : {std::pair{"RK-L880", 1}, std::pair{"RK-L5200", 0},
-                                        std::pair{"XRK-L880Z", 1}}) {
+  for (const auto& [model, selector] :
+       {std::pair{"RK-L880", 1}, std::pair{"RK-L5200", 0}, std::pair{"XRK-L880Z", 1}}) {
     SimHarness h;
     auto& form = ShowWithClassPrinter(h, model);
     gLibraryWrite = {.world = &h.world};

@@ -76,8 +76,10 @@ LoadedLibrary LoadSerialLibrary(const platform::Platform& platform) {
   library.handle = LoadVerified(platform, paths->library, image);
   if (library.handle == 0) return library;
   platform::Modules& modules = *platform.modules;
-  library.getUSBSerialNumber = Bind<GetUSBSerialNumberFn>(modules, library.handle, "GetUSBSerialNumber");
-  library.setUSBSerialNumber = Bind<SetUSBSerialNumberFn>(modules, library.handle, "SetUSBSerialNumber");
+  library.getUSBSerialNumber =
+      Bind<GetUSBSerialNumberFn>(modules, library.handle, "GetUSBSerialNumber");
+  library.setUSBSerialNumber =
+      Bind<SetUSBSerialNumberFn>(modules, library.handle, "SetUSBSerialNumber");
   library.getPrinterFirmwareVersion =
       Bind<GetPrinterFirmwareVersionFn>(modules, library.handle, "GetPrinterFirmwareVersion");
   library.sendReceiveD4Command =

@@ -28,9 +28,9 @@ TMainForm::TMainForm(FormServices services) : services_(std::move(services)) {
 }
 
 Control& TMainForm::ControlById(ControlId id) {
-  Control* const controls[] = {&Label1,  &Label3,  &Label4,  &Label5,    &Label6,
-                               &Button1, &Button2, &Button3, &Button4,   &Button5,
-                               &Button6, &Edit1,   &Edit2,   &Bevel2,    &ComboBox1,
+  Control* const controls[] = {&Label1,  &Label3,  &Label4,  &Label5,  &Label6,
+                               &Button1, &Button2, &Button3, &Button4, &Button5,
+                               &Button6, &Edit1,   &Edit2,   &Bevel2,  &ComboBox1,
                                &Label7,  &Label2,  &Label8,  &Memo1};
   static_assert(sizeof controls / sizeof controls[0] == kControlCount);
   return *controls[static_cast<int>(id)];
@@ -113,8 +113,8 @@ void TMainForm::Button4Click() {
 }
 
 std::optional<std::size_t> TMainForm::StartAction(bool printerClass) {
-  for (Control* control : {&Button1, &Button2, &Button3, &Button4, &Button5, &Button6, &Edit1,
-                           &Edit2})
+  for (Control* control :
+       {&Button1, &Button2, &Button3, &Button4, &Button5, &Button6, &Edit1, &Edit2})
     control->SetEnabled(false);
   const std::optional<std::size_t> selected = SelectedRecord();
   if (!selected) RestoreAfterAction(printerClass);

@@ -18,8 +18,8 @@ void TMainForm::Button6Click() {
 
   const printerio::CommTestOutcome outcome = [&] {
     const BusyScope busy(*this);
-    return printerio::RunCommunicationTest(
-        services_.platform, request, printerio::FirmwareVersionFn(GetPrinterFirmwareVersion));
+    return printerio::RunCommunicationTest(services_.platform, request,
+                                           printerio::FirmwareVersionFn(GetPrinterFirmwareVersion));
   }();
   // Kept even when the test failed later on: shown at the next display.
   DeviceList->Set(record, discovery::InfoLine1, outcome.infoLine1);

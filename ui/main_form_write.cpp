@@ -29,8 +29,8 @@ void TMainForm::Button3Click() {
   // Every way out of the write procedure names its message.
   const resources::MessageId said = outcome.message.value_or(resources::MessageId::WriteFailed);
   const bool recorded =
-      audit == nullptr || audit->Record({printerClass, request.record, request.idCode, request.idName,
-                                         ident::ResultOf(said), said});
+      audit == nullptr || audit->Record({printerClass, request.record, request.idCode,
+                                         request.idName, ident::ResultOf(said), said});
   if (outcome.message) ShowActionMessage(*outcome.message);
   if (!recorded) ShowMessage(resources::MessageId::AuditLogNotWritten);
   RestoreAfterAction(printerClass);

@@ -29,7 +29,9 @@ class CommandRun {
   // Selects the record in the product list and runs the display, as a user
   // choosing it does.
   void Select(std::size_t index);
-  discovery::DeviceRecord Record(std::size_t index) const { return c_.form.DeviceList->Record(index); }
+  discovery::DeviceRecord Record(std::size_t index) const {
+    return c_.form.DeviceList->Record(index);
+  }
   std::string PrinterObject(std::size_t index) const;
   void Report(const JsonObject& json, const std::string& line);
 
@@ -40,7 +42,8 @@ class CommandRun {
   // console_set.cpp
   int Set();
   std::optional<std::size_t> DuplicateHolder(std::size_t chosen, const std::string& code) const;
-  int RefuseDuplicate(std::size_t chosen, std::size_t holder, const std::string& code, JsonObject& json);
+  int RefuseDuplicate(std::size_t chosen, std::size_t holder, const std::string& code,
+                      JsonObject& json);
   int AfterWrite(std::size_t index, const discovery::DeviceRecord& record, const std::string& code,
                  JsonObject& json);
   std::optional<std::size_t> FindWritten(const discovery::DeviceRecord& written, std::size_t index,

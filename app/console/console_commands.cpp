@@ -1,8 +1,8 @@
 #include "app/console/console_command_run.h"
 
+#include "app/command_line.h"
 #include "app/console/console_listing.h"
 #include "app/console/usb_identity.h"
-#include "app/command_line.h"
 #include "printerio/test_print.h"
 
 namespace nolpa::app::console {
@@ -63,7 +63,9 @@ void CommandRun::Select(std::size_t index) {
 std::string CommandRun::PrinterObject(std::size_t index) const {
   const discovery::DeviceRecord record = Record(index);
   const bool printerClass = discovery::Contains(record.infoLine2, discovery::kPrinterClassMarker);
-  return PrinterJson({index, record, printerClass ? UsbLocationOf(c_.usbTree, record.devicePath) : ""}, c_.encoding);
+  return PrinterJson(
+      {index, record, printerClass ? UsbLocationOf(c_.usbTree, record.devicePath) : ""},
+      c_.encoding);
 }
 
 void CommandRun::Report(const JsonObject& json, const std::string& line) {
@@ -84,7 +86,8 @@ int CommandRun::List() {
   } else if (printers.empty()) {
     c_.output.Result(Say(Text::NoPrinters, Japanese()));
   } else {
-    for (const std::string& line : ListTable(printers, c_.encoding, Japanese())) c_.output.Result(line);
+    for (const std::string& line : ListTable(printers, c_.encoding, Japanese()))
+      c_.output.Result(line);
   }
   return kMatches;
 }
@@ -95,7 +98,11 @@ int CommandRun::Check() {
   if (!Prepare(app::kCheckMode)) return kRunFailed;
   const auto chosen = Choose();
   if (!chosen) {
-    Report(json.Null("printer").Null("idCode").Boolean("matches", false).Number("exitCode", kNoPrinter), "");
+    Report(json.Null("printer")
+               .Null("idCode")
+               .Boolean("matches", false)
+               .Number("exitCode", kNoPrinter),
+           "");
     return kNoPrinter;
   }
   const discovery::DeviceRecord record = Record(*chosen);
@@ -103,9 +110,11 @@ int CommandRun::Check() {
   const int exitCode = matches ? kMatches : kDiffers;
   json.Value("printer", PrinterObject(*chosen)).Text("idCode", Utf8(record.idCode));
   json.Boolean("matches", matches).Number("exitCode", exitCode);
-  Report(json, matches ? Say(Text::CheckMatches, Japanese(), {Utf8(record.productText), Utf8(record.idCode)})
-                       : Say(Text::CheckDiffers, Japanese(),
-                             {Utf8(record.productText), Utf8(record.idCode), Utf8(*c_.options.code)}));
+  Report(json,
+         matches
+             ? Say(Text::CheckMatches, Japanese(), {Utf8(record.productText), Utf8(record.idCode)})
+             : Say(Text::CheckDiffers, Japanese(),
+                   {Utf8(record.productText), Utf8(record.idCode), Utf8(*c_.options.code)}));
   return exitCode;
 }
 
@@ -115,14 +124,19 @@ int CommandRun::TestComm() {
   if (!Prepare(app::kInteractive)) return kRunFailed;
   const auto chosen = Choose();
   if (!chosen) {
-    Report(json.Null("printer").Boolean("succeeded", false).Null("infoLine1").Number("exitCode", kNoPrinter), "");
+    Report(json.Null("printer")
+               .Boolean("succeeded", false)
+               .Null("infoLine1")
+               .Number("exitCode", kNoPrinter),
+           "");
     return kNoPrinter;
   }
   Select(*chosen);
   if (Stopping()) return kRunFailed;
   c_.progress.SetActivity(Text::ProgressBusy);
   c_.form.Button6Click();
-  const resources::MessageText& success = resources::Message(resources::MessageId::CommTestSucceeded);
+  const resources::MessageText& success =
+      resources::Message(resources::MessageId::CommTestSucceeded);
   const bool succeeded = c_.boxes.LastWas(Japanese() ? success.japanese : success.english);
   const std::string line = Utf8(c_.form.DeviceList->Get(*chosen, discovery::InfoLine1));
   const int exitCode = succeeded ? kMatches : kDiffers;
@@ -143,7 +157,8 @@ int CommandRun::TestPrint() {
   }
   Select(*chosen);
   const discovery::DeviceRecord record = Record(*chosen);
-  const bool printerClass = discovery::Contains(c_.form.Label6.Text(), discovery::kPrinterClassMarker);
+  const bool printerClass =
+      discovery::Contains(c_.form.Label6.Text(), discovery::kPrinterClassMarker);
   bool sent = false;
   if (printerClass) {
     c_.output.Error(Say(Text::TestPrintNotForClass, Japanese()));
@@ -155,7 +170,9 @@ int CommandRun::TestPrint() {
   }
   if (interrupted_) return kRunFailed;
   const int exitCode = sent ? kMatches : kDiffers;
-  json.Value("printer", PrinterObject(*chosen)).Boolean("succeeded", sent).Number("exitCode", exitCode);
+  json.Value("printer", PrinterObject(*chosen))
+      .Boolean("succeeded", sent)
+      .Number("exitCode", exitCode);
   Report(json, sent ? Say(Text::TestPrintSent, Japanese(), {Utf8(record.productText)}) : "");
   return exitCode;
 }

@@ -21,8 +21,8 @@ bool IsPrinterClass(const PrinterEntry& p) {
 
 // The fields of one printer in report order: name, UTF-8 value, or nothing
 // where the field does not apply.
-std::vector<std::pair<const char*, std::optional<std::string>>> Fields(const PrinterEntry& p,
-                                                                     platform::TextEncoding& enc) {
+std::vector<std::pair<const char*, std::optional<std::string>>> Fields(
+    const PrinterEntry& p, platform::TextEncoding& enc) {
   const auto parts = SplitInfoLine(p.record.infoLine2);
   const auto part = [&](std::string InfoParts::*field) -> std::optional<std::string> {
     if (!parts) return std::nullopt;
@@ -41,7 +41,8 @@ std::vector<std::pair<const char*, std::optional<std::string>>> Fields(const Pri
       {"board", part(&InfoParts::board)},
       {"deviceVersion", part(&InfoParts::deviceVersion)},
       {"devicePath", enc.AnsiToUtf8(p.record.devicePath)},
-      {"usbLocation", printerClass && !p.usbLocation.empty() ? std::optional(p.usbLocation) : std::nullopt},
+      {"usbLocation",
+       printerClass && !p.usbLocation.empty() ? std::optional(p.usbLocation) : std::nullopt},
   };
 }
 
@@ -53,8 +54,9 @@ std::string CsvField(const std::string& utf8) {
 }
 
 std::size_t Columns(const std::string& utf8) {
-  return static_cast<std::size_t>(
-      std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
 // A table cell: control characters would break the columns, so they show
@@ -82,11 +84,13 @@ std::optional<InfoParts> SplitInfoLine(const std::string& line) {
   if (std::find(kSpeeds.begin(), kSpeeds.end(), parts.speed) == kSpeeds.end()) return std::nullopt;
   parts.board = line.substr(comma + 2, version - comma - 2);
   parts.deviceVersion = line.substr(version + sizeof kVersionMark - 1);
-  while (!parts.deviceVersion.empty() && parts.deviceVersion.back() == ' ') parts.deviceVersion.pop_back();
+  while (!parts.deviceVersion.empty() && parts.deviceVersion.back() == ' ')
+    parts.deviceVersion.pop_back();
   return parts;
 }
 
-std::vector<PrinterEntry> ListedPrinters(const discovery::DeviceList& list, platform::DeviceTree* tree) {
+std::vector<PrinterEntry> ListedPrinters(const discovery::DeviceList& list,
+                                         platform::DeviceTree* tree) {
   std::vector<PrinterEntry> printers;
   for (std::size_t i = 0; i < list.Count(); ++i) {
     PrinterEntry entry{i, list.Record(i), {}};
@@ -117,10 +121,12 @@ std::string ListJson(const std::vector<PrinterEntry>& printers, platform::TextEn
   return JsonArray(objects);
 }
 
-std::vector<std::string> ListCsv(const std::vector<PrinterEntry>& printers, platform::TextEncoding& encoding) {
+std::vector<std::string> ListCsv(const std::vector<PrinterEntry>& printers,
+                                 platform::TextEncoding& encoding) {
   std::vector<std::string> lines;
   std::string header;
-  for (const auto& [name, value] : Fields(PrinterEntry{}, encoding)) header += (header.empty() ? "" : ",") + std::string(name);
+  for (const auto& [name, value] : Fields(PrinterEntry{}, encoding))
+    header += (header.empty() ? "" : ",") + std::string(name);
   lines.push_back(header);
   for (const PrinterEntry& p : printers) {
     std::string line;
@@ -134,12 +140,15 @@ std::vector<std::string> ListCsv(const std::vector<PrinterEntry>& printers, plat
   return lines;
 }
 
-std::vector<std::string> ListTable(const std::vector<PrinterEntry>& printers, platform::TextEncoding& encoding,
-                                   bool japanese) {
+std::vector<std::string> ListTable(const std::vector<PrinterEntry>& printers,
+                                   platform::TextEncoding& encoding, bool japanese) {
   const std::array<const char*, 6> heads =
-      japanese ? std::array<const char*, 6>{"番号", "経路", "製品名", "識別コード", "識別名", "情報"}
-               : std::array<const char*, 6>{"Index", "Route", "Product", "ID code", "ID name", "Information"};
-  std::vector<std::array<std::string, 6>> rows{{heads[0], heads[1], heads[2], heads[3], heads[4], heads[5]}};
+      japanese
+          ? std::array<const char*, 6>{"番号", "経路", "製品名", "識別コード", "識別名", "情報"}
+          : std::array<const char*, 6>{"Index",   "Route",   "Product",
+                                       "ID code", "ID name", "Information"};
+  std::vector<std::array<std::string, 6>> rows{
+      {heads[0], heads[1], heads[2], heads[3], heads[4], heads[5]}};
   for (const PrinterEntry& p : printers) {
     const auto fields = Fields(p, encoding);  // index, route, product, idCode, idName, infoLine2
     std::array<std::string, 6> row;

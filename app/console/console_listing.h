@@ -31,7 +31,8 @@ std::optional<InfoParts> SplitInfoLine(const std::string& line);
 
 // Every record of `list` in order; the location is asked of `tree` for the
 // printer-class records.
-std::vector<PrinterEntry> ListedPrinters(const discovery::DeviceList& list, platform::DeviceTree* tree);
+std::vector<PrinterEntry> ListedPrinters(const discovery::DeviceList& list,
+                                         platform::DeviceTree* tree);
 
 // One printer as a JSON object: index, route, product, idCode, idName,
 // infoLine2, usbVersion, speed, board, deviceVersion, devicePath,
@@ -40,10 +41,11 @@ std::string PrinterJson(const PrinterEntry& printer, platform::TextEncoding& enc
 // All of them as one JSON array.
 std::string ListJson(const std::vector<PrinterEntry>& printers, platform::TextEncoding& encoding);
 // A header line with the JSON's field names, then one line per printer.
-std::vector<std::string> ListCsv(const std::vector<PrinterEntry>& printers, platform::TextEncoding& encoding);
+std::vector<std::string> ListCsv(const std::vector<PrinterEntry>& printers,
+                                 platform::TextEncoding& encoding);
 // Aligned columns for people; a printer-class printer's device path and
 // location on a line of their own below it.
-std::vector<std::string> ListTable(const std::vector<PrinterEntry>& printers, platform::TextEncoding& encoding,
-                                   bool japanese);
+std::vector<std::string> ListTable(const std::vector<PrinterEntry>& printers,
+                                   platform::TextEncoding& encoding, bool japanese);
 
 }  // namespace nolpa::app::console

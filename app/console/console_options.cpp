@@ -12,9 +12,8 @@ struct CommandWord {
   Command command;
 };
 constexpr CommandWord kCommands[] = {
-    {"list", Command::List},           {"check", Command::Check},
-    {"set", Command::Set},             {"test-comm", Command::TestComm},
-    {"test-print", Command::TestPrint}, {"help", Command::Help},
+    {"list", Command::List},          {"check", Command::Check},          {"set", Command::Set},
+    {"test-comm", Command::TestComm}, {"test-print", Command::TestPrint}, {"help", Command::Help},
 };
 
 enum class Kind { Flag, Text, Index };
@@ -25,9 +24,13 @@ struct OptionSpec {
   std::vector<Command> commands;
 };
 const OptionSpec kOptions[] = {
-    {"--json", Kind::Flag, {Command::List, Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
+    {"--json",
+     Kind::Flag,
+     {Command::List, Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
     {"--csv", Kind::Flag, {Command::List}},
-    {"--product", Kind::Text, {Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
+    {"--product",
+     Kind::Text,
+     {Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
     {"--index", Kind::Index, {Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
     {"--name", Kind::Text, {Command::Set}},
     {"--date", Kind::Flag, {Command::Set}},
@@ -75,7 +78,8 @@ class Parser {
     return result_;
   }
   bool HasFlag(std::string_view name) const {
-    return std::any_of(given_.begin(), given_.end(), [&](const Given& g) { return name == g.spec->name; });
+    return std::any_of(given_.begin(), given_.end(),
+                       [&](const Given& g) { return name == g.spec->name; });
   }
 
   // Sorts the words into the command, the positional values and the options.
@@ -188,6 +192,8 @@ class Parser {
 
 }  // namespace
 
-ParsedOptions ParseOptions(const std::vector<std::string>& arguments) { return Parser(arguments).Run(); }
+ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
+  return Parser(arguments).Run();
+}
 
 }  // namespace nolpa::app::console

@@ -29,17 +29,17 @@ struct Options {
 enum class UsageError {
   None,
   NoCommand,
-  UnknownCommand,    // `word` is not a command
-  UnknownOption,     // `word`
-  MissingValue,      // `word` needs a value
-  RepeatedOption,    // `word` was given twice
-  BadIndex,          // the value of --index is no number from 0
-  ExtraArgument,     // `word` has no place
-  MissingCode,       // check and set need CODE (or, set, --date)
-  CodeAndDate,       // set takes CODE or --date, not both
-  NotForCommand,     // `word` does not go with this command
-  ProductAndIndex,   // --product and --index together
-  JsonAndCsv,        // --json and --csv together
+  UnknownCommand,   // `word` is not a command
+  UnknownOption,    // `word`
+  MissingValue,     // `word` needs a value
+  RepeatedOption,   // `word` was given twice
+  BadIndex,         // the value of --index is no number from 0
+  ExtraArgument,    // `word` has no place
+  MissingCode,      // check and set need CODE (or, set, --date)
+  CodeAndDate,      // set takes CODE or --date, not both
+  NotForCommand,    // `word` does not go with this command
+  ProductAndIndex,  // --product and --index together
+  JsonAndCsv,       // --json and --csv together
 };
 
 struct ParsedOptions {

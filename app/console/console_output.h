@@ -39,7 +39,8 @@ class ConsoleOutput {
 class ConsoleMessageBoxes final : public platform::MessageBoxes {
  public:
   explicit ConsoleMessageBoxes(ConsoleOutput& output) : output_(output) {}
-  void Show(const std::string& text, const std::string& caption, platform::MessageIcon icon) override;
+  void Show(const std::string& text, const std::string& caption,
+            platform::MessageIcon icon) override;
   const std::vector<std::string>& Shown() const { return shown_; }
   // True when `text` is the last message shown.
   bool LastWas(const std::string& text) const { return !shown_.empty() && shown_.back() == text; }
@@ -53,7 +54,8 @@ class ConsoleMessageBoxes final : public platform::MessageBoxes {
 // the text of the activity the companion has set.
 class ProgressObserver final : public ui::ControlObserver {
  public:
-  ProgressObserver(ConsoleOutput& output, const bool& japanese) : output_(output), japanese_(japanese) {}
+  ProgressObserver(ConsoleOutput& output, const bool& japanese)
+      : output_(output), japanese_(japanese) {}
   void SetActivity(Text activity) { activity_ = activity; }
   void ControlChanged(ui::ControlId, ui::ControlChange) override {}
   void CloseRequested() override {}

@@ -20,12 +20,18 @@ struct UsageText {
   Text text;
 };
 constexpr UsageText kUsageTexts[] = {
-    {UsageError::NoCommand, Text::NoCommand},           {UsageError::UnknownCommand, Text::UnknownCommand},
-    {UsageError::UnknownOption, Text::UnknownOption},   {UsageError::MissingValue, Text::MissingValue},
-    {UsageError::RepeatedOption, Text::RepeatedOption}, {UsageError::BadIndex, Text::BadIndex},
-    {UsageError::ExtraArgument, Text::ExtraArgument},   {UsageError::MissingCode, Text::MissingCode},
-    {UsageError::CodeAndDate, Text::CodeAndDate},       {UsageError::NotForCommand, Text::NotForCommand},
-    {UsageError::ProductAndIndex, Text::ProductAndIndex}, {UsageError::JsonAndCsv, Text::JsonAndCsv},
+    {UsageError::NoCommand, Text::NoCommand},
+    {UsageError::UnknownCommand, Text::UnknownCommand},
+    {UsageError::UnknownOption, Text::UnknownOption},
+    {UsageError::MissingValue, Text::MissingValue},
+    {UsageError::RepeatedOption, Text::RepeatedOption},
+    {UsageError::BadIndex, Text::BadIndex},
+    {UsageError::ExtraArgument, Text::ExtraArgument},
+    {UsageError::MissingCode, Text::MissingCode},
+    {UsageError::CodeAndDate, Text::CodeAndDate},
+    {UsageError::NotForCommand, Text::NotForCommand},
+    {UsageError::ProductAndIndex, Text::ProductAndIndex},
+    {UsageError::JsonAndCsv, Text::JsonAndCsv},
 };
 
 std::string CurrentExceptionText(platform::TextEncoding& encoding) {
@@ -42,8 +48,14 @@ std::string CurrentExceptionText(platform::TextEncoding& encoding) {
 // the clean-up.
 class Session {
  public:
-  Session(const ConsoleEnvironment& env, const Options& options, ConsoleHost& host, ConsoleOutput& output)
-      : env_(env), options_(options), host_(host), output_(output), boxes_(output), progress_(output, japanese_) {}
+  Session(const ConsoleEnvironment& env, const Options& options, ConsoleHost& host,
+          ConsoleOutput& output)
+      : env_(env),
+        options_(options),
+        host_(host),
+        output_(output),
+        boxes_(output),
+        progress_(output, japanese_) {}
 
   int Run();
 
@@ -51,7 +63,9 @@ class Session {
   int ControlSpooler(const platform::Platform& platform, int mode);
   bool OpenLog(const platform::Platform& platform);
   void CleanUp();
-  void ReportException() { output_.Error(Say(Text::RunFailed, japanese_, {CurrentExceptionText(*env_.encoding)})); }
+  void ReportException() {
+    output_.Error(Say(Text::RunFailed, japanese_, {CurrentExceptionText(*env_.encoding)}));
+  }
 
   const ConsoleEnvironment& env_;
   const Options& options_;
@@ -67,10 +81,13 @@ class Session {
 };
 
 int Session::ControlSpooler(const platform::Platform& platform, int mode) {
-  output_.Progress(Say(mode == ident::kSpoolerStop ? Text::ProgressSpoolerStop : Text::ProgressSpoolerStart, japanese_));
+  output_.Progress(
+      Say(mode == ident::kSpoolerStop ? Text::ProgressSpoolerStop : Text::ProgressSpoolerStart,
+          japanese_));
   const int result = ident::ControlSpooler(platform, mode);
   output_.EndProgress();
-  if (mode == ident::kSpoolerStop && result == 0) output_.Error(Say(Text::SpoolerNotStopped, japanese_));
+  if (mode == ident::kSpoolerStop && result == 0)
+    output_.Error(Say(Text::SpoolerNotStopped, japanese_));
   return result;
 }
 
@@ -103,19 +120,18 @@ int Session::Run() {
   // The form's own decision, made before the form exists for the log's message.
   japanese_ = platform.system->UserDefaultLangId() == kJapaneseLangId;
   if (!OpenLog(platform)) return kRunFailed;  // before anything is touched
-  ui::FormServices services{platform,
-                            discovery::StandardRoutes(platform, [this] { return form_->SerialLibrary(); }),
-                            [this, platform](int mode) { return ControlSpooler(platform, mode); },
-                            [this](platform::ModuleHandle library) { host_.LibraryLoaded(library); },
-                            audit_.get()};
+  ui::FormServices services{
+      platform, discovery::StandardRoutes(platform, [this] { return form_->SerialLibrary(); }),
+      [this, platform](int mode) { return ControlSpooler(platform, mode); },
+      [this](platform::ModuleHandle library) { host_.LibraryLoaded(library); }, audit_.get()};
   form_ = std::make_unique<ui::TMainForm>(std::move(services));
   form_->SetObserver(&progress_);
   env_.signals->Watch();
 
   CommandOutcome outcome;
   try {
-    RunContext context{*form_, options_, output_, boxes_, progress_, *audit_, *env_.signals, *env_.encoding,
-                       host_.UsbTree()};
+    RunContext context{*form_,  options_,      output_,        boxes_,         progress_,
+                       *audit_, *env_.signals, *env_.encoding, host_.UsbTree()};
     outcome = RunCommand(context);
   } catch (...) {
     ReportException();
@@ -143,7 +159,8 @@ int RunConsole(const ConsoleEnvironment& env, const std::vector<std::string>& ar
   const ParsedOptions parsed = ParseOptions(arguments);
   if (parsed.error != UsageError::None) {
     for (const UsageText& u : kUsageTexts)
-      if (u.error == parsed.error) return UsageFailure(output, japanese, u.text, env.encoding->AnsiToUtf8(parsed.word));
+      if (u.error == parsed.error)
+        return UsageFailure(output, japanese, u.text, env.encoding->AnsiToUtf8(parsed.word));
   }
   const Options& options = parsed.options;
   if (options.command == Command::Help) {
@@ -154,7 +171,8 @@ int RunConsole(const ConsoleEnvironment& env, const std::vector<std::string>& ar
     output.Result(std::string(kProgramName) + " " + kProductVersion);
     return kMatches;
   }
-  if (options.fleet && !env.simulatorBuild) return UsageFailure(output, japanese, Text::FleetNotHere, "");
+  if (options.fleet && !env.simulatorBuild)
+    return UsageFailure(output, japanese, Text::FleetNotHere, "");
   if (env.anotherCopyRunning()) {
     output.Error(Say(Text::AnotherCopy, japanese));
     return kAnotherCopy;

@@ -36,8 +36,13 @@ class ConsoleHost {
 
 struct ConsoleEnvironment {
   ConsoleEnvironment(platform::ConsoleStreams& streams, platform::ConsoleSignals& signals,
-                     platform::LogFiles& logFiles, platform::TextEncoding& encoding, platform::SystemInfo& system)
-      : streams(&streams), signals(&signals), logFiles(&logFiles), encoding(&encoding), system(&system) {}
+                     platform::LogFiles& logFiles, platform::TextEncoding& encoding,
+                     platform::SystemInfo& system)
+      : streams(&streams),
+        signals(&signals),
+        logFiles(&logFiles),
+        encoding(&encoding),
+        system(&system) {}
 
   platform::ConsoleStreams* streams;
   platform::ConsoleSignals* signals;

@@ -13,15 +13,15 @@
 namespace nolpa::app::console {
 
 // Exit codes.
-inline constexpr int kMatches = 0;        // equal; a test succeeded; the list printed
-inline constexpr int kNoPrinter = 1;      // none found, none of that product, no such index
-inline constexpr int kNotListedAgain = 2; // set: not found in the three rescans
-inline constexpr int kDiffers = 3;        // another code; a write refused or failed; a test failed
-inline constexpr int kRunFailed = 4;      // an exception, the log, an interruption
-inline constexpr int kPending = 5;        // set: acknowledged, applied at the next restart
-inline constexpr int kDuplicate = 6;      // set: another printer of that vendor and product holds it
-inline constexpr int kUsage = 7;          // the command line was not understood
-inline constexpr int kAnotherCopy = -1;   // another copy of either program runs
+inline constexpr int kMatches = 0;         // equal; a test succeeded; the list printed
+inline constexpr int kNoPrinter = 1;       // none found, none of that product, no such index
+inline constexpr int kNotListedAgain = 2;  // set: not found in the three rescans
+inline constexpr int kDiffers = 3;         // another code; a write refused or failed; a test failed
+inline constexpr int kRunFailed = 4;       // an exception, the log, an interruption
+inline constexpr int kPending = 5;         // set: acknowledged, applied at the next restart
+inline constexpr int kDuplicate = 6;     // set: another printer of that vendor and product holds it
+inline constexpr int kUsage = 7;         // the command line was not understood
+inline constexpr int kAnotherCopy = -1;  // another copy of either program runs
 
 // A set reads the code back after this wait, up to this many times.
 inline constexpr std::uint32_t kRescanWaitMs = 5000;

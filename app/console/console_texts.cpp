@@ -132,7 +132,8 @@ std::string Say(Text text, bool japanese, const std::vector<std::string>& values
   std::string out = japanese ? entry.japanese : entry.english;
   for (std::size_t i = 0; i < values.size(); ++i) {
     const std::string mark = "{" + std::to_string(i + 1) + "}";
-    for (std::size_t at = out.find(mark); at != std::string::npos; at = out.find(mark, at + values[i].size()))
+    for (std::size_t at = out.find(mark); at != std::string::npos;
+         at = out.find(mark, at + values[i].size()))
       out.replace(at, mark.size(), values[i]);
   }
   return out;

@@ -41,7 +41,8 @@ std::optional<UsbIds> UsbIdsFromPath(std::string_view devicePath) {
   return UsbIds{*vendor, *product};
 }
 
-std::optional<UsbIds> UsbIdsOf(const platform::Platform& platform, const discovery::DeviceRecord& record) {
+std::optional<UsbIds> UsbIdsOf(const platform::Platform& platform,
+                               const discovery::DeviceRecord& record) {
   if (const auto ids = UsbIdsFromPath(record.devicePath)) return ids;
   if (discovery::Contains(record.infoLine2, discovery::kPrinterClassMarker)) return std::nullopt;
   platform::ScopedDevice device(*platform.files, platform.files->Open(record.devicePath));
@@ -49,8 +50,8 @@ std::optional<UsbIds> UsbIdsOf(const platform::Platform& platform, const discove
   std::array<std::uint8_t, discovery::kDeviceDescriptorSize> descriptor{};
   std::uint32_t returned = 0;
   constexpr std::uint32_t kIdsEnd = 12;  // idVendor at 8, idProduct at 10
-  if (!platform.files->IoControl(device.Get(), discovery::kGetDeviceDescriptor, nullptr, 0, descriptor.data(),
-                                 discovery::kDeviceDescriptorSize, &returned) ||
+  if (!platform.files->IoControl(device.Get(), discovery::kGetDeviceDescriptor, nullptr, 0,
+                                 descriptor.data(), discovery::kDeviceDescriptorSize, &returned) ||
       returned < kIdsEnd)
     return std::nullopt;
   return UsbIds{static_cast<std::uint16_t>(descriptor[8] | descriptor[9] << 8),

@@ -26,7 +26,8 @@ std::optional<UsbIds> UsbIdsFromPath(std::string_view devicePath);
 // The IDs of a listed printer: from its path, or, for a virtual COM port,
 // from the device descriptor the maker's driver returns (the port is opened
 // and closed again). Nothing when neither tells.
-std::optional<UsbIds> UsbIdsOf(const platform::Platform& platform, const discovery::DeviceRecord& record);
+std::optional<UsbIds> UsbIdsOf(const platform::Platform& platform,
+                               const discovery::DeviceRecord& record);
 
 // "USB\VID_0F1A&PID_0520\A1" from "\\?\usb#vid_0f1a&pid_0520#a1#{...}": the
 // three parts after "\\?\", each ended by "#", joined by "\", in capitals.

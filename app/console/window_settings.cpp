@@ -12,9 +12,12 @@ std::string WindowProgramPath(const std::string& consolePath) {
   if (consolePath.size() - name < kConsoleName.size()) return consolePath;
   for (std::size_t i = 0; i < kConsoleName.size(); ++i) {
     const char c = consolePath[name + i];
-    if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != kConsoleName[i]) return consolePath;
+    if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != kConsoleName[i])
+      return consolePath;
   }
-  const char after = name + kConsoleName.size() < consolePath.size() ? consolePath[name + kConsoleName.size()] : '.';
+  const char after = name + kConsoleName.size() < consolePath.size()
+                         ? consolePath[name + kConsoleName.size()]
+                         : '.';
   if (after != '.' && after != '-') return consolePath;  // "NOLPAIDCX.exe" is another program
   std::string path = consolePath;
   path.erase(name + kConsoleName.size() - 1, 1);

@@ -53,10 +53,15 @@ struct FleetProgram {
     exports.setUSBSerialNumber = &::SetUSBSerialNumber;
     exports.getPrinterFirmwareVersion = &::GetPrinterFirmwareVersion;
     exports.sendReceiveD4Command = &::SendReceiveD4Command;
-    morvalib::InstallServices({.files = &world.Files(), .clock = &clock, .deviceTree = &around.Usb().Tree(),
-                               .hubFiles = &around.Usb().HubFiles(), .spooler = &around.Spooler().Spooler(),
-                               .registry = &around.Spooler().Registry(), .interfaces = &around.Usb().Interfaces(),
-                               .system = &around.Spooler().System(), .modules = &around.ChannelApi().Modules()});
+    morvalib::InstallServices({.files = &world.Files(),
+                               .clock = &clock,
+                               .deviceTree = &around.Usb().Tree(),
+                               .hubFiles = &around.Usb().HubFiles(),
+                               .spooler = &around.Spooler().Spooler(),
+                               .registry = &around.Spooler().Registry(),
+                               .interfaces = &around.Usb().Interfaces(),
+                               .system = &around.Spooler().System(),
+                               .modules = &around.ChannelApi().Modules()});
     platform::Platform p;
     p.clock = &clock;
     p.files = &world.Files();
@@ -69,8 +74,8 @@ struct FleetProgram {
     p.hostFiles = &host.Files();
     p.modules = &host.Modules();
     p.program = &host.Program();
-    form = std::make_unique<ui::TMainForm>(
-        ui::FormServices{p, discovery::StandardRoutes(p, [this] { return form->SerialLibrary(); })});
+    form = std::make_unique<ui::TMainForm>(ui::FormServices{
+        p, discovery::StandardRoutes(p, [this] { return form->SerialLibrary(); })});
     form->PrepareWork();
   }
   ~FleetProgram() {
@@ -102,7 +107,8 @@ double ListMs(FleetProgram& program, std::size_t* listed) {
   const double start = bench::CounterMs();
   program.form->Button1Click();
   const std::string json = app::console::ListJson(
-      app::console::ListedPrinters(*program.form->DeviceList, &program.around.Usb().Tree()), program.encoding);
+      app::console::ListedPrinters(*program.form->DeviceList, &program.around.Usb().Tree()),
+      program.encoding);
   const double elapsed = bench::CounterMs() - start;
   *listed = json.size() > 2 ? program.form->DeviceList->Count() : 0;
   return elapsed;

@@ -13,12 +13,12 @@
 
 // Aborts with the failed condition, so libFuzzer (and the replay driver)
 // report the input that broke it.
-#define FUZZ_CHECK(condition)                                                        \
-  do {                                                                               \
-    if (!(condition)) {                                                              \
+#define FUZZ_CHECK(condition)                                                                \
+  do {                                                                                       \
+    if (!(condition)) {                                                                      \
       std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                  \
-    }                                                                                \
+      std::abort();                                                                          \
+    }                                                                                        \
   } while (false)
 
 namespace nolpa::fuzz {

@@ -56,7 +56,9 @@ constexpr std::uint16_t k1252High[32] = {
 
 bool PosixConsoleStreams::IsConsole(Stream stream) { return ::isatty(Descriptor(stream)) == 1; }
 
-void PosixConsoleStreams::Write(Stream stream, std::string_view utf8) { WriteWhole(Descriptor(stream), utf8); }
+void PosixConsoleStreams::Write(Stream stream, std::string_view utf8) {
+  WriteWhole(Descriptor(stream), utf8);
+}
 
 void PosixConsoleSignals::Watch() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
@@ -93,7 +95,12 @@ UtcTime PosixLogFiles::UtcNow() {
   clock_gettime(CLOCK_REALTIME, &now);
   tm t{};
   gmtime_r(&now.tv_sec, &t);
-  return UtcTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
+  return UtcTime{t.tm_year + 1900,
+                 t.tm_mon + 1,
+                 t.tm_mday,
+                 t.tm_hour,
+                 t.tm_min,
+                 t.tm_sec,
                  static_cast<int>(now.tv_nsec / 1000000)};
 }
 

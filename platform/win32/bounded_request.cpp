@@ -26,8 +26,9 @@ BOOL Issue(HANDLE handle, const BoundedRequest& request, InFlight& flight) {
     case RequestType::Write:
       return WriteFile(handle, flight.input.data(), request.inSize, nullptr, overlapped);
     case RequestType::Control:
-      return DeviceIoControl(handle, request.code, flight.input.empty() ? nullptr : flight.input.data(),
-                             request.inSize, flight.output.empty() ? nullptr : flight.output.data(),
+      return DeviceIoControl(handle, request.code,
+                             flight.input.empty() ? nullptr : flight.input.data(), request.inSize,
+                             flight.output.empty() ? nullptr : flight.output.data(),
                              request.outSize, nullptr, overlapped);
   }
   return FALSE;
@@ -80,7 +81,8 @@ RequestOutcome RunBoundedRequest(HANDLE handle, const BoundedRequest& request) {
   // Bytes that came before the request ended count, even on a failure.
   outcome.count = count;
   if (request.out != nullptr && count > 0)
-    std::memcpy(request.out, flight->output.data(), count < request.outSize ? count : request.outSize);
+    std::memcpy(request.out, flight->output.data(),
+                count < request.outSize ? count : request.outSize);
   CloseHandle(event);
   return outcome;
 }

@@ -15,13 +15,13 @@ enum class RequestType { Read, Write, Control };
 
 struct BoundedRequest {
   RequestType type = RequestType::Read;
-  DWORD code = 0;             // control requests
-  const void* in = nullptr;   // write data, or control input
+  DWORD code = 0;            // control requests
+  const void* in = nullptr;  // write data, or control input
   DWORD inSize = 0;
-  void* out = nullptr;        // read buffer, or control output
+  void* out = nullptr;  // read buffer, or control output
   DWORD outSize = 0;
-  ULONGLONG offset = 0;       // the file position; devices ignore it
-  DWORD boundMs = 0;          // how long the request may take
+  ULONGLONG offset = 0;  // the file position; devices ignore it
+  DWORD boundMs = 0;     // how long the request may take
 };
 
 struct RequestOutcome {

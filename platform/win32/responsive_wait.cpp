@@ -13,7 +13,8 @@ ULONGLONG NowMs() {
   LARGE_INTEGER counter;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&counter);
-  return static_cast<ULONGLONG>(counter.QuadPart) * 1000 / static_cast<ULONGLONG>(frequency.QuadPart);
+  return static_cast<ULONGLONG>(counter.QuadPart) * 1000 /
+         static_cast<ULONGLONG>(frequency.QuadPart);
 }
 
 // Handles the messages other threads have sent to this thread; takes
@@ -33,8 +34,8 @@ bool WaitResponsively(HANDLE object, DWORD timeoutMs) {
   for (;;) {
     const ULONGLONG now = NowMs();
     const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-    const DWORD woken =
-        MsgWaitForMultipleObjectsEx(count, object != nullptr ? &object : nullptr, left, QS_SENDMESSAGE, 0);
+    const DWORD woken = MsgWaitForMultipleObjectsEx(count, object != nullptr ? &object : nullptr,
+                                                    left, QS_SENDMESSAGE, 0);
     if (count == 1 && woken == WAIT_OBJECT_0) return true;
     if (woken != WAIT_OBJECT_0 + count) return false;  // the time is up, or the wait failed
     HandleSentMessages();

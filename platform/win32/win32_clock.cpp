@@ -25,8 +25,8 @@ void Win32Clock::SleepMs(std::uint32_t ms) { WaitResponsively(nullptr, ms); }
 LocalTime Win32Clock::LocalNow() {
   SYSTEMTIME t;
   GetLocalTime(&t);
-  return LocalTime{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay,
-                   t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+  return LocalTime{t.wYear, t.wMonth,  t.wDayOfWeek, t.wDay,
+                   t.wHour, t.wMinute, t.wSecond,    t.wMilliseconds};
 }
 
 }  // namespace nolpa::platform::win32

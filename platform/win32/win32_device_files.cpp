@@ -48,7 +48,8 @@ RequestOutcome Win32DeviceFiles::Transfer(DeviceHandle handle, BoundedRequest re
   const HandleState state = StateOf(handle);
   if (state.stuck) return RequestOutcome{};
   request.offset = state.position;
-  request.boundMs = bound(state.timeouts, request.type == RequestType::Read ? request.outSize : request.inSize);
+  request.boundMs =
+      bound(state.timeouts, request.type == RequestType::Read ? request.outSize : request.inSize);
   const RequestOutcome outcome = RunBoundedRequest(ToHandle(handle), request);
   Advance(handle, outcome.count, outcome.abandoned);
   return outcome;

@@ -30,7 +30,7 @@ class Win32DeviceFiles final : public DeviceFiles {
  private:
   struct HandleState {
     std::optional<CommTimeouts> timeouts;
-    bool seekable = false;      // a disk file: requests carry the position
+    bool seekable = false;  // a disk file: requests carry the position
     std::uint64_t position = 0;
     // The driver kept a cancelled request: later requests fail at once
     // rather than queue behind it.
@@ -41,7 +41,8 @@ class Win32DeviceFiles final : public DeviceFiles {
   // Runs a read or a write at the handle's position, bounded by `bound` of
   // its time-outs; a stuck handle's request fails at once.
   RequestOutcome Transfer(DeviceHandle handle, BoundedRequest request,
-                          std::uint32_t (*bound)(const std::optional<CommTimeouts>&, std::uint32_t));
+                          std::uint32_t (*bound)(const std::optional<CommTimeouts>&,
+                                                 std::uint32_t));
   void Advance(DeviceHandle handle, std::uint32_t count, bool abandoned);
 
   std::mutex mutex_;

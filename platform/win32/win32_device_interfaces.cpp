@@ -28,7 +28,8 @@ InterfaceSet Win32DeviceInterfaces::OpenSet(const Guid& interfaceClass) {
 bool Win32DeviceInterfaces::InterfacePath(InterfaceSet set, const Guid& interfaceClass,
                                           std::uint32_t index, std::string* path) {
   const SetupCalls& setup = Setup();
-  if (setup.enumDeviceInterfaces == nullptr || setup.getDeviceInterfaceDetail == nullptr) return false;
+  if (setup.enumDeviceInterfaces == nullptr || setup.getDeviceInterfaceDetail == nullptr)
+    return false;
   const GUID guid = ToGuid(interfaceClass);
   SP_DEVICE_INTERFACE_DATA data{};
   data.cbSize = sizeof data;
@@ -51,7 +52,8 @@ bool Win32DeviceInterfaces::InterfacePath(InterfaceSet set, const Guid& interfac
   return true;
 }
 
-bool Win32DeviceInterfaces::HasInterface(InterfaceSet set, const Guid& interfaceClass, std::uint32_t index) {
+bool Win32DeviceInterfaces::HasInterface(InterfaceSet set, const Guid& interfaceClass,
+                                         std::uint32_t index) {
   const auto enumInterfaces = Setup().enumDeviceInterfaces;
   if (enumInterfaces == nullptr) return false;
   const GUID guid = ToGuid(interfaceClass);

@@ -36,8 +36,7 @@ bool Win32DeviceTree::Property(DevNode node, NodeProperty property, std::string*
   char buffer[kMaxPropertyText] = {};
   ULONG type = 0;
   ULONG length = sizeof buffer;
-  if (getProperty(node, which, &type, buffer, &length, 0) != CR_SUCCESS)
-    return false;
+  if (getProperty(node, which, &type, buffer, &length, 0) != CR_SUCCESS) return false;
   if (type != REG_SZ || length > sizeof buffer) return false;
   // The text ends at its NUL, within the bytes the call reported.
   *value = std::string(buffer, strnlen(buffer, length));

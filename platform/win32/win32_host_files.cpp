@@ -12,7 +12,8 @@ static_assert(sizeof(FileHold) == sizeof(HANDLE));
 
 std::uint32_t Win32HostFiles::TempPath(char* buffer, std::uint32_t size) {
   std::wstring wide(GetTempPathW(0, nullptr), L'\0');
-  const DWORD length = wide.empty() ? 0 : GetTempPathW(static_cast<DWORD>(wide.size()), wide.data());
+  const DWORD length =
+      wide.empty() ? 0 : GetTempPathW(static_cast<DWORD>(wide.size()), wide.data());
   if (length == 0 || length >= wide.size()) return 0;
   const std::string path = WideToUtf8(wide.substr(0, length));
   if (path.empty()) return 0;
@@ -35,9 +36,9 @@ bool Win32HostFiles::CreateNewFile(const std::string& path, std::span<const std:
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                            nullptr) != FALSE &&
-                  written == bytes.size();
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE &&
+      written == bytes.size();
   return CloseHandle(file) != FALSE && ok;
 }
 
@@ -51,8 +52,8 @@ bool Win32HostFiles::ReadHeldFile(FileHold hold, std::uint32_t limit,
                                   std::vector<std::uint8_t>* bytes) {
   bytes->assign(limit, 0);
   DWORD read = 0;
-  const bool ok = ReadFile(reinterpret_cast<HANDLE>(hold), bytes->data(), limit, &read,
-                           nullptr) != FALSE;
+  const bool ok =
+      ReadFile(reinterpret_cast<HANDLE>(hold), bytes->data(), limit, &read, nullptr) != FALSE;
   bytes->resize(ok ? read : 0);
   return ok;
 }

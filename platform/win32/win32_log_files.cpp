@@ -9,8 +9,9 @@ static_assert(sizeof(LogFile) >= sizeof(HANDLE));
 LogFile Win32LogFiles::OpenForAppend(const std::string& path) {
   // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of
   // the file, whoever else appends, and nothing in it can be written over.
-  const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return kNoLog;
   return reinterpret_cast<LogFile>(file);
 }
@@ -19,8 +20,9 @@ bool Win32LogFiles::Append(LogFile log, std::string_view bytes) {
   if (log == kNoLog) return false;
   const HANDLE file = reinterpret_cast<HANDLE>(log);
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
-                  written == bytes.size();
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
+      written == bytes.size();
   return FlushFileBuffers(file) != 0 && ok;
 }
 

@@ -26,14 +26,16 @@ ModuleHandle Win32Modules::Load(const std::string& path) {
     // system's known libraries, which are never looked for elsewhere.
     module = LoadLibraryExW(Utf8ToWide(path).c_str(), nullptr, searchFlags ? kSearchSystem32 : 0);
   } else {
-    const DWORD flags = searchFlags ? kSearchDllLoadDir | kSearchSystem32 : LOAD_WITH_ALTERED_SEARCH_PATH;
+    const DWORD flags =
+        searchFlags ? kSearchDllLoadDir | kSearchSystem32 : LOAD_WITH_ALTERED_SEARCH_PATH;
     module = LoadLibraryExA(path.c_str(), nullptr, flags);
   }
   return reinterpret_cast<ModuleHandle>(module);
 }
 
 ExportedFunction Win32Modules::Export(ModuleHandle module, const char* name) {
-  return reinterpret_cast<ExportedFunction>(GetProcAddress(reinterpret_cast<HMODULE>(module), name));
+  return reinterpret_cast<ExportedFunction>(
+      GetProcAddress(reinterpret_cast<HMODULE>(module), name));
 }
 
 void Win32Modules::Free(ModuleHandle module) {

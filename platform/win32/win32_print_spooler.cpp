@@ -25,7 +25,9 @@ constexpr char kArchitectureValue[] = "Architecture";
 constexpr DWORD kMaxEnvironment = 64;
 
 // DWORD elements keep the structures the spooler writes aligned.
-std::vector<DWORD> Buffer(DWORD bytes) { return std::vector<DWORD>((bytes + sizeof(DWORD) - 1) / sizeof(DWORD)); }
+std::vector<DWORD> Buffer(DWORD bytes) {
+  return std::vector<DWORD>((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
+}
 
 }  // namespace
 
@@ -37,7 +39,8 @@ std::vector<std::string> Win32PrintSpooler::LocalPrinterNames() {
   enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
   if (needed == 0) return {};
   std::vector<DWORD> buffer = Buffer(needed);
-  if (!enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
+  if (!enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed,
+                    &needed, &count))
     return {};
   const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
   std::vector<std::string> names;
@@ -47,7 +50,8 @@ std::vector<std::string> Win32PrintSpooler::LocalPrinterNames() {
 
 std::string Win32PrintSpooler::Environment() {
   const SpoolerCalls& spooler = Spooler();
-  if (spooler.openPrinter == nullptr || spooler.getPrinterData == nullptr || spooler.closePrinter == nullptr)
+  if (spooler.openPrinter == nullptr || spooler.getPrinterData == nullptr ||
+      spooler.closePrinter == nullptr)
     return {};
   HANDLE server = nullptr;
   if (!spooler.openPrinter(nullptr, &server, nullptr)) return {};
@@ -61,10 +65,11 @@ std::string Win32PrintSpooler::Environment() {
   return std::string(text, strnlen(text, needed));
 }
 
-bool Win32PrintSpooler::PrinterDriver(const std::string& printerName, const std::string& environment,
-                                      PrinterDriverInfo* driver) {
+bool Win32PrintSpooler::PrinterDriver(const std::string& printerName,
+                                      const std::string& environment, PrinterDriverInfo* driver) {
   const SpoolerCalls& spooler = Spooler();
-  if (spooler.openPrinter == nullptr || spooler.getPrinterDriver == nullptr || spooler.closePrinter == nullptr)
+  if (spooler.openPrinter == nullptr || spooler.getPrinterDriver == nullptr ||
+      spooler.closePrinter == nullptr)
     return false;
   HANDLE printer = nullptr;
   if (!spooler.openPrinter(const_cast<char*>(printerName.c_str()), &printer, nullptr)) return false;
@@ -73,7 +78,8 @@ bool Win32PrintSpooler::PrinterDriver(const std::string& printerName, const std:
   spooler.getPrinterDriver(printer, env, 2, nullptr, 0, &needed);
   std::vector<DWORD> buffer = Buffer(needed);
   const bool ok = needed >= sizeof(DRIVER_INFO_2A) &&
-                  spooler.getPrinterDriver(printer, env, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed);
+                  spooler.getPrinterDriver(printer, env, 2, reinterpret_cast<BYTE*>(buffer.data()),
+                                           needed, &needed);
   spooler.closePrinter(printer);
   if (ok) *driver = FromNative(*reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data()));
   return ok;
@@ -88,7 +94,8 @@ std::vector<PrinterDriverInfo> Win32PrintSpooler::InstalledDrivers(const std::st
   enumDrivers(nullptr, env, 2, nullptr, 0, &needed, &count);
   if (needed == 0) return {};
   std::vector<DWORD> buffer = Buffer(needed);
-  if (!enumDrivers(nullptr, env, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &count))
+  if (!enumDrivers(nullptr, env, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed,
+                   &count))
     return {};
   const auto* drivers = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
   std::vector<PrinterDriverInfo> installed;

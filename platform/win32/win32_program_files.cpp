@@ -35,10 +35,9 @@ std::string Win32ProgramFiles::ExecutablePath() {
 std::string Win32ProgramFiles::IniString(const std::string& file, const std::string& section,
                                          const std::string& key, const std::string& fallback) {
   wchar_t value[kIniValueSize];
-  const DWORD length =
-      GetPrivateProfileStringW(AnsiToWide(section).c_str(), AnsiToWide(key).c_str(),
-                               AnsiToWide(fallback).c_str(), value, kIniValueSize,
-                               Utf8ToWide(file).c_str());
+  const DWORD length = GetPrivateProfileStringW(
+      AnsiToWide(section).c_str(), AnsiToWide(key).c_str(), AnsiToWide(fallback).c_str(), value,
+      kIniValueSize, Utf8ToWide(file).c_str());
   std::string text = WideToAnsi(std::wstring(value, length));
   // A value in a double-byte code page may come to more bytes than characters.
   if (text.size() > kIniValueSize - 1) text.resize(kIniValueSize - 1);

@@ -19,13 +19,16 @@ static_assert(sizeof(RegistryKey) == sizeof(HKEY));
 RegistryKey Win32Registry::OpenMachineKey(const std::string& subKey, RegistryView view) {
   HKEY key = nullptr;
   const REGSAM access = view == RegistryView::Bits64 ? KEY_READ | KEY_WOW64_64KEY : KEY_READ;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &key) != ERROR_SUCCESS) return kNoRegistryKey;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &key) != ERROR_SUCCESS)
+    return kNoRegistryKey;
   return reinterpret_cast<RegistryKey>(key);
 }
 
-RegistryKey Win32Registry::OpenInterfaceKey(InterfaceSet set, const Guid& interfaceClass, std::uint32_t index) {
+RegistryKey Win32Registry::OpenInterfaceKey(InterfaceSet set, const Guid& interfaceClass,
+                                            std::uint32_t index) {
   const SetupCalls& setup = Setup();
-  if (setup.enumDeviceInterfaces == nullptr || setup.openDeviceInterfaceRegKey == nullptr) return kNoRegistryKey;
+  if (setup.enumDeviceInterfaces == nullptr || setup.openDeviceInterfaceRegKey == nullptr)
+    return kNoRegistryKey;
   const GUID guid = ToGuid(interfaceClass);
   HDEVINFO devices = reinterpret_cast<HDEVINFO>(set);
   SP_DEVICE_INTERFACE_DATA data{};
@@ -42,8 +45,8 @@ std::optional<std::string> Win32Registry::ReadString(RegistryKey key, const std:
   std::vector<char> buffer(maxBytes, '\0');
   DWORD type = 0;
   DWORD size = maxBytes;
-  if (RegQueryValueExA(ToKey(key), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-          ERROR_SUCCESS ||
+  if (RegQueryValueExA(ToKey(key), name.c_str(), nullptr, &type,
+                       reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS ||
       type != REG_SZ)
     return std::nullopt;
   // The value need not carry its NUL; it ends at the first one within it.
@@ -54,8 +57,8 @@ std::optional<std::uint32_t> Win32Registry::ReadDword(RegistryKey key, const std
   DWORD value = 0;
   DWORD type = 0;
   DWORD size = sizeof value;
-  if (RegQueryValueExA(ToKey(key), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-          ERROR_SUCCESS ||
+  if (RegQueryValueExA(ToKey(key), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                       &size) != ERROR_SUCCESS ||
       type != REG_DWORD || size != sizeof value)
     return std::nullopt;
   return value;

@@ -29,8 +29,8 @@ std::string Win32SystemFolders::IniString(const std::string& file, const std::st
                                           const std::string& key, std::uint32_t maxBytes) {
   if (maxBytes == 0) return {};
   std::vector<char> buffer(maxBytes, '\0');
-  const DWORD length =
-      GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(), maxBytes, file.c_str());
+  const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(),
+                                                maxBytes, file.c_str());
   return std::string(buffer.data(), length);
 }
 

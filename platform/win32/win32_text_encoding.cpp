@@ -10,7 +10,8 @@ std::string Win32TextEncoding::AnsiToUtf8(std::string_view ansi) {
   // Every ANSI code page keeps the 7-bit characters as they are; most device
   // texts are nothing else, and two conversion calls per text would cost more
   // than the Find that read them.
-  if (std::all_of(ansi.begin(), ansi.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+  if (std::all_of(ansi.begin(), ansi.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     return std::string(ansi);
   return WideToUtf8(AnsiToWide(std::string(ansi)));
 }

@@ -6,8 +6,8 @@ namespace nolpa::platform::win32 {
 
 DeviceHandle Win32UsbHubFiles::Open(const std::string& path) {
   // Overlapped, so that its requests are bounded as a printer's are.
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
   return reinterpret_cast<DeviceHandle>(handle);
 }
 

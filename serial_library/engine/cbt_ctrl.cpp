@@ -30,9 +30,9 @@ std::uint8_t ReplyByte(Command command) {
 
 }  // namespace
 
-const std::array<std::uint8_t, 27> kEntryString{
-    0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X', 'V', ' ', '1', '2', '8', '4',
-    '.',  '4',  '\n', '@',  'Q',  'X', 'V', '\n', '@', 'Q', 'X', 'V', '\n'};
+const std::array<std::uint8_t, 27> kEntryString{0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X',  'V',
+                                                ' ',  '1',  '2',  '8',  '4',  '.', '4', '\n', '@',
+                                                'Q',  'X',  'V',  '\n', '@',  'Q', 'X', 'V',  '\n'};
 
 bool EndsWithClosingByte(std::span<const std::uint8_t> reply) {
   constexpr std::uint8_t kClosingByte = 0x0C;
@@ -140,8 +140,7 @@ EngineStatus CCBTCtrl::Transaction(Command command, const Bytes& request, Bytes&
 // data packet of `dataFor`), within one read limit for the whole wait.
 // Data of an open channel is kept for its reader, a Credit the printer
 // starts is answered, and the rest is passed over, up to kMaxPassedOver.
-EngineStatus CCBTCtrl::Await(std::optional<Command> command, ChannelState* dataFor,
-                             Bytes& reply) {
+EngineStatus CCBTCtrl::Await(std::optional<Command> command, ChannelState* dataFor, Bytes& reply) {
   ReadBudget budget{silent_ ? kShortReadAttempts : config_.readAttempts, config_.readPauseMs};
   int passedOver = 0;
   for (;;) {
@@ -151,9 +150,7 @@ EngineStatus CCBTCtrl::Await(std::optional<Command> command, ChannelState* dataF
     if (read == PacketRead::TimedOut) silent_ = true;
     if (read != PacketRead::Done) return FromRead(read);
     switch (Place(packet, command)) {
-      case Placed::Reply:
-        reply = std::move(packet);
-        return {};
+      case Placed::Reply: reply = std::move(packet); return {};
       case Placed::Error: return FromErrorPacket(packet);
       case Placed::Kept: break;
       case Placed::PassedOver:
@@ -236,8 +233,7 @@ EngineStatus CCBTCtrl::OpenChannelLocked(ChannelState& channel) {
   Bytes reply;
   const EngineStatus status = Transaction(
       Command::OpenChannel,
-      BuildOpenChannel(channel.socket, channel.asked.hostToPrinter,
-                       channel.asked.printerToHost),
+      BuildOpenChannel(channel.socket, channel.asked.hostToPrinter, channel.asked.printerToHost),
       reply);
   if (!status.ok()) return status;
   const auto granted = ParseOpenChannelReply(reply);
@@ -257,7 +253,8 @@ EngineStatus CCBTCtrl::CloseChannelLocked(ChannelState& channel) {
   channel.creditToReceive = 0;
   channel.inbox.clear();
   Bytes reply;
-  return Transaction(Command::CloseChannel, BuildCloseChannel(channel.socket), reply, WriteRetry::Once);
+  return Transaction(Command::CloseChannel, BuildCloseChannel(channel.socket), reply,
+                     WriteRetry::Once);
 }
 
 EngineStatus CCBTCtrl::GrantCreditLocked(ChannelState& channel) {
@@ -274,13 +271,12 @@ EngineStatus CCBTCtrl::RequestCreditLocked(ChannelState& channel) {
   Bytes reply;
   const EngineStatus status = Transaction(
       Command::CreditRequest,
-      BuildCreditRequest(channel.socket, config_.credit, config_.maximumOutstandingCredit),
-      reply);
+      BuildCreditRequest(channel.socket, config_.credit, config_.maximumOutstandingCredit), reply);
   if (!status.ok()) return status;
   const auto granted = ParseCreditGranted(reply);
   if (!granted) return Fail(EngineError::Malformed);
-  channel.creditToSend = static_cast<std::uint16_t>(
-      std::min<unsigned>(channel.creditToSend + *granted, 0xFFFF));
+  channel.creditToSend =
+      static_cast<std::uint16_t>(std::min<unsigned>(channel.creditToSend + *granted, 0xFFFF));
   return status;
 }
 

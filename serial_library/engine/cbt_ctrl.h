@@ -60,18 +60,18 @@ enum class Channel { Control, Data };
 
 enum class EngineError {
   None,
-  NotInPacketMode,   // no successful Start, or stopped
-  WriteFailed,       // write call failed or the device took fewer bytes
-  ReadFailed,        // a read call failed
-  ReadTimedOut,      // the empty-read budget ran out
-  Malformed,         // not the reply expected: bad length, wrong command, too short
-  ResultNotZero,     // the reply's result byte is not 0 (see EngineStatus::result)
-  ErrorPacket,       // the printer sent an Error packet (see errorPacket)
-  WrongSockets,      // a reply named another channel than the one asked for
-  ReplyTooLong,      // a reply beyond kMaxControlReply, or a packet beyond its size
-  NoCredit,          // the printer granted no credit for the command
-  CommandTooLong,    // the command does not fit the packet size
-  Noise,             // too much that was not the reply (kMaxPassedOver, kMaxDroppedBytes)
+  NotInPacketMode,  // no successful Start, or stopped
+  WriteFailed,      // write call failed or the device took fewer bytes
+  ReadFailed,       // a read call failed
+  ReadTimedOut,     // the empty-read budget ran out
+  Malformed,        // not the reply expected: bad length, wrong command, too short
+  ResultNotZero,    // the reply's result byte is not 0 (see EngineStatus::result)
+  ErrorPacket,      // the printer sent an Error packet (see errorPacket)
+  WrongSockets,     // a reply named another channel than the one asked for
+  ReplyTooLong,     // a reply beyond kMaxControlReply, or a packet beyond its size
+  NoCredit,         // the printer granted no credit for the command
+  CommandTooLong,   // the command does not fit the packet size
+  Noise,            // too much that was not the reply (kMaxPassedOver, kMaxDroppedBytes)
 };
 
 struct EngineStatus {
@@ -117,10 +117,10 @@ class CCBTCtrl {
   bool InPacketMode() const;
 
   // The single transactions, each in packet mode only.
-  EngineStatus OpenChannel(Channel channel);   // adopts the granted sizes
+  EngineStatus OpenChannel(Channel channel);  // adopts the granted sizes
   EngineStatus CloseChannel(Channel channel);
-  EngineStatus GrantCredit(Channel channel);   // Credit: `credit` to the printer
-  EngineStatus RequestCredit(Channel channel); // CreditRequest: adds what is granted
+  EngineStatus GrantCredit(Channel channel);    // Credit: `credit` to the printer
+  EngineStatus RequestCredit(Channel channel);  // CreditRequest: adds what is granted
 
   // One whole control exchange: open the control channel, grant credit,
   // request credit, send `command` as one data packet, receive the whole
@@ -167,10 +167,8 @@ class CCBTCtrl {
   EngineStatus CloseChannelLocked(ChannelState& channel);
   EngineStatus GrantCreditLocked(ChannelState& channel);
   EngineStatus RequestCreditLocked(ChannelState& channel);
-  EngineStatus SendCommandLocked(ChannelState& channel,
-                                 std::span<const std::uint8_t> command);
-  EngineStatus ReceiveMessageLocked(ChannelState& channel, const WholeReply& whole,
-                                    Bytes& reply);
+  EngineStatus SendCommandLocked(ChannelState& channel, std::span<const std::uint8_t> command);
+  EngineStatus ReceiveMessageLocked(ChannelState& channel, const WholeReply& whole, Bytes& reply);
   void ResetChannels();
 
   CPortIO& io_;

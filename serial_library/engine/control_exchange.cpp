@@ -57,8 +57,10 @@ EngineStatus CCBTCtrl::ReceiveMessageLocked(ChannelState& channel, const WholeRe
     }
     EngineStatus status;
     Bytes none;
-    if (channel.creditToReceive == 0) status = GrantCreditLocked(channel);
-    else status = Await(std::nullopt, &channel, none);
+    if (channel.creditToReceive == 0)
+      status = GrantCreditLocked(channel);
+    else
+      status = Await(std::nullopt, &channel, none);
     if (!status.ok()) return status;
   }
 }

@@ -48,8 +48,7 @@ Bytes ChannelTransaction(Command command, std::uint8_t socket) {
 // The packet as far as its header says, when it holds at least `minimum`
 // bytes, is on socket 0 and carries `command`'s byte; empty otherwise.
 std::span<const std::uint8_t> TransactionBody(std::span<const std::uint8_t> packet,
-                                              std::uint8_t command,
-                                              std::size_t minimum) {
+                                              std::uint8_t command, std::size_t minimum) {
   const auto header = ParseHeader(packet);
   if (!header || header->length > packet.size() || header->length < minimum ||
       header->length <= kHeaderSize || header->primarySocket != kTransactionSocket ||
@@ -116,10 +115,8 @@ Bytes BuildCreditReply(std::uint8_t primarySocket, std::uint8_t secondarySocket,
   return FinishPacket(std::move(packet));
 }
 
-std::optional<Bytes> BuildDataPacket(std::uint8_t socket,
-                                     std::span<const std::uint8_t> payload) {
-  if (payload.size() > std::numeric_limits<std::uint16_t>::max() - kHeaderSize)
-    return std::nullopt;
+std::optional<Bytes> BuildDataPacket(std::uint8_t socket, std::span<const std::uint8_t> payload) {
+  if (payload.size() > std::numeric_limits<std::uint16_t>::max() - kHeaderSize) return std::nullopt;
   Bytes packet = StartPacket(socket, socket, 0);
   packet.insert(packet.end(), payload.begin(), payload.end());
   return FinishPacket(std::move(packet));
@@ -132,8 +129,7 @@ std::optional<std::uint8_t> ParseReplyResult(std::span<const std::uint8_t> packe
   return body[kHeaderSize + 1];
 }
 
-std::optional<OpenChannelReply> ParseOpenChannelReply(
-    std::span<const std::uint8_t> packet) {
+std::optional<OpenChannelReply> ParseOpenChannelReply(std::span<const std::uint8_t> packet) {
   const auto body = TransactionBody(packet, ReplyByte(Command::OpenChannel), 14);
   if (body.empty()) return std::nullopt;
   return OpenChannelReply{body[7], body[8], body[9], GetBe16(body, 10), GetBe16(body, 12)};
@@ -154,16 +150,14 @@ std::optional<PeerCredit> ParsePeerCredit(std::span<const std::uint8_t> packet) 
 }
 
 bool IsErrorPacket(std::span<const std::uint8_t> packet) {
-  return !TransactionBody(packet, static_cast<std::uint8_t>(Command::Error),
-                          kHeaderSize + 1)
+  return !TransactionBody(packet, static_cast<std::uint8_t>(Command::Error), kHeaderSize + 1)
               .empty();
 }
 
 ErrorPacketKind ClassifyErrorPacket(std::span<const std::uint8_t> packet) {
   constexpr std::size_t kCodeAt = kHeaderSize + 3;  // after command, sockets
   constexpr std::uint8_t kFirstCode = 0x80;
-  const auto body =
-      TransactionBody(packet, static_cast<std::uint8_t>(Command::Error), kCodeAt + 1);
+  const auto body = TransactionBody(packet, static_cast<std::uint8_t>(Command::Error), kCodeAt + 1);
   if (body.empty()) return ErrorPacketKind::Unknown;
   const std::uint8_t code = body[kCodeAt];
   if (code < kFirstCode || code > kFirstCode + 7) return ErrorPacketKind::Unknown;
@@ -171,12 +165,15 @@ ErrorPacketKind ClassifyErrorPacket(std::span<const std::uint8_t> packet) {
 }
 
 const char* ErrorPacketName(ErrorPacketKind kind) {
-  static constexpr std::array<const char*, 9> kNames{
-      "ERRORPACKET_PACKET_LENGTH",         "ERRORPACKET_PACKET_HAS_NO_CREDIT",
-      "ERRORPACKET_REPLAY_INVALID",        "ERRORPACKET_SIZE_INVALID",
-      "ERRORPACKET_CHANNEL_IS_NOT_OPENED", "ERRORPACKET_RESULT_INVALID",
-      "ERRORPACKET_CREDIT_OVERFLOW",       "ERRORPACKET_CBT_REPLY_INVALID",
-      "ERCD_UNKNOWN_ERROR"};
+  static constexpr std::array<const char*, 9> kNames{"ERRORPACKET_PACKET_LENGTH",
+                                                     "ERRORPACKET_PACKET_HAS_NO_CREDIT",
+                                                     "ERRORPACKET_REPLAY_INVALID",
+                                                     "ERRORPACKET_SIZE_INVALID",
+                                                     "ERRORPACKET_CHANNEL_IS_NOT_OPENED",
+                                                     "ERRORPACKET_RESULT_INVALID",
+                                                     "ERRORPACKET_CREDIT_OVERFLOW",
+                                                     "ERRORPACKET_CBT_REPLY_INVALID",
+                                                     "ERCD_UNKNOWN_ERROR"};
   const auto index = static_cast<std::size_t>(kind);
   return index < kNames.size() ? kNames[index] : kNames.back();
 }

@@ -63,15 +63,13 @@ Bytes BuildCreditReply(std::uint8_t primarySocket, std::uint8_t secondarySocket,
 // A data packet on `socket` (primary and secondary alike), header credit 0
 // (no credit handed over with it) and control 0. Nullopt when the payload
 // does not fit the 16-bit length.
-std::optional<Bytes> BuildDataPacket(std::uint8_t socket,
-                                     std::span<const std::uint8_t> payload);
+std::optional<Bytes> BuildDataPacket(std::uint8_t socket, std::span<const std::uint8_t> payload);
 
 // --- replies ---
 // The result byte of the reply to `request`: the packet must be on socket 0,
 // as long as its header says and at least the command and result long, and
 // carry request | 0x80. Nullopt otherwise.
-std::optional<std::uint8_t> ParseReplyResult(std::span<const std::uint8_t> packet,
-                                             Command request);
+std::optional<std::uint8_t> ParseReplyResult(std::span<const std::uint8_t> packet, Command request);
 
 struct OpenChannelReply {
   std::uint8_t result = 0;
@@ -82,8 +80,7 @@ struct OpenChannelReply {
 };
 // Result, sockets and granted packet sizes; nullopt unless the reply holds
 // all of them (14 bytes at least).
-std::optional<OpenChannelReply> ParseOpenChannelReply(
-    std::span<const std::uint8_t> packet);
+std::optional<OpenChannelReply> ParseOpenChannelReply(std::span<const std::uint8_t> packet);
 
 // The credit a CreditRequest reply grants (result, sockets, credit BE16);
 // nullopt when the reply is not one or is too short to hold the credit.

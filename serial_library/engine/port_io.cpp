@@ -38,8 +38,7 @@ ReadOutcome CPortIO::ReadExactly(std::span<std::uint8_t> buffer, int* emptyReads
   while (have < buffer.size()) {
     const auto missing = static_cast<std::uint32_t>(buffer.size() - have);
     std::uint32_t got = 0;
-    if (!files_.Read(handle_, buffer.data() + have, missing, &got))
-      return ReadOutcome::Failed;
+    if (!files_.Read(handle_, buffer.data() + have, missing, &got)) return ReadOutcome::Failed;
     if (got > missing) return ReadOutcome::Failed;  // a driver that overran us
     have += got;
     if (got != 0) continue;

@@ -32,8 +32,7 @@ class CPortIO {
  public:
   // Borrows all three; the caller opened `handle` and closes it after the
   // engine is gone.
-  CPortIO(platform::DeviceFiles& files, platform::Clock& clock,
-          platform::DeviceHandle handle);
+  CPortIO(platform::DeviceFiles& files, platform::Clock& clock, platform::DeviceHandle handle);
 
   // Every byte, by WriteWhole. False when not all were taken.
   bool WriteAll(std::span<const std::uint8_t> bytes);

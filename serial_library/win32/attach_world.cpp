@@ -2,7 +2,9 @@
 // simulated world.
 #include "serial_library/morvalib_sim.h"
 
-extern "C" int MORVALIB_CALL AttachSimulatedWorld(const nolpa::morvalib::LibraryServices* services) {
-  if (services == nullptr || !nolpa::morvalib::InstallServices(*services)) return MORVALIB_E_ARGUMENT;
+extern "C" int MORVALIB_CALL
+AttachSimulatedWorld(const nolpa::morvalib::LibraryServices* services) {
+  if (services == nullptr || !nolpa::morvalib::InstallServices(*services))
+    return MORVALIB_E_ARGUMENT;
   return MORVALIB_OK;
 }

@@ -25,7 +25,8 @@ nolpa::platform::win32::Win32Registry registry;
 nolpa::platform::win32::Win32DeviceInterfaces interfaces;
 nolpa::platform::win32::Win32SystemFolders systemFolders;
 // A spooler printer's channel API, loaded with its companions from its own folder.
-nolpa::platform::win32::Win32Modules modules{nolpa::platform::win32::Win32Modules::Kind::DriverCompanion};
+nolpa::platform::win32::Win32Modules modules{
+    nolpa::platform::win32::Win32Modules::Kind::DriverCompanion};
 [[maybe_unused]] const bool installed = nolpa::morvalib::InstallServices({.files = &files,
                                                                           .clock = &clock,
                                                                           .deviceTree = &deviceTree,

@@ -48,7 +48,9 @@ TEST(ChannelApiStandIn, NotesEveryCallACarefulHostWouldNotMake) {
     std::function<void(StandIn&)> misuse;
   } cases[] = {
       {departure::kChannelApiNotInitialised,
-       [](StandIn& s) { EXPECT_EQ(s.Op<OpenFn>("ZQOpenChannel")(kZqByName, "P", kZqControlChannel), kZqFailed); }},
+       [](StandIn& s) {
+         EXPECT_EQ(s.Op<OpenFn>("ZQOpenChannel")(kZqByName, "P", kZqControlChannel), kZqFailed);
+       }},
       {departure::kChannelUsedAfterClose,
        [&](StandIn& s) {
          s.Op<Initialize>("ZQInitialize")();
@@ -92,7 +94,8 @@ TEST(ChannelApiStandIn, ModuleLeftLoadedOrFreedTwiceIsNoted) {
   {
     SpoolerWorld spooler(world);
     ChannelApiStandIn api(world, spooler);
-    EXPECT_EQ(api.Modules().Load("C:\\WINDOWS\\system32\\OTHER.DLL"), 0u) << "not a channel-API library";
+    EXPECT_EQ(api.Modules().Load("C:\\WINDOWS\\system32\\OTHER.DLL"), 0u)
+        << "not a channel-API library";
     api.AddLibrary(kLibrary);
     const platform::ModuleHandle module = api.Modules().Load(kLibrary);
     ASSERT_NE(module, 0u);

@@ -107,7 +107,10 @@ INSTANTIATE_TEST_SUITE_P(
     Shapes, SimChatterTest,
     ::testing::Values(
         ChatterCase{"OneByteStatus", {0x12}, {}, 1, {0x12, 0x5F, 'A', 'B', 0x00}},
-        ChatterCase{"FourByteStatus", {0x14, 0x00, 0x0F, 0x00}, {}, 1,
+        ChatterCase{"FourByteStatus",
+                    {0x14, 0x00, 0x0F, 0x00},
+                    {},
+                    1,
                     {0x14, 0x00, 0x0F, 0x00, 0x5F, 'A', 'B', 0x00}},
         ChatterCase{"XoffInside", {}, {0x13}, 1, {0x5F, 0x13, 'A', 0x13, 'B', 0x13, 0x00}},
         ChatterCase{"XonXoffEveryTwo", {}, {0x11, 0x13}, 2, {0x5F, 'A', 0x11, 0x13, 'B', 0x00}}),
@@ -142,7 +145,8 @@ void PrintTo(const QueryCase& c, std::ostream* os) {
   *os << "answer " << static_cast<int>(c.answer);
 }
 
-class SimQueryAnswerTest : public SimChannelTest, public ::testing::WithParamInterface<QueryCase> {};
+class SimQueryAnswerTest : public SimChannelTest,
+                           public ::testing::WithParamInterface<QueryCase> {};
 
 TEST_P(SimQueryAnswerTest, IdentificationQueryAnswersAsSwitched) {
   Faults().queryAnswer = GetParam().answer;

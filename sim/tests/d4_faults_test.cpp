@@ -50,66 +50,82 @@ struct SwitchCase {
 
 std::vector<SwitchCase> SwitchCases() {
   std::vector<SwitchCase> cases = {
-      {"refuse revision", [](PeripheralFaults& f) { f.refuseRevision = true; },
+      {"refuse revision",
+       [](PeripheralFaults& f) { f.refuseRevision = true; },
        {{kEntry, {}}, {kInit, {0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x80, 0x02, 0x10}}}},
-      {"other revision asked", [](PeripheralFaults&) {},
+      {"other revision asked",
+       [](PeripheralFaults&) {},
        {{kEntry, {}},
         {{0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x00, 0x20},
          {0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x80, 0x02, 0x10}}}},
-      {"error instead of every reply", [](PeripheralFaults& f) { f.errorCode = 0x80; },
+      {"error instead of every reply",
+       [](PeripheralFaults& f) { f.errorCode = 0x80; },
        {{kEntry, {}}, {kInit, ErrorPacket(0x00, 0x80)}}},
-      {"wrong sockets", [](PeripheralFaults& f) { f.wrongSockets = true; },
+      {"wrong sockets",
+       [](PeripheralFaults& f) { f.wrongSockets = true; },
        {{kEntry, {}},
         {kInit, {0x02, 0x02, 0x00, 0x09, 0x01, 0x00, 0x80, 0x00, 0x10}},
-        {kOpenControl, {0x02, 0x02, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02, 0x00, 0x40, 0x02,
-                        0x00, 0x00, 0x00}},
+        {kOpenControl,
+         {0x02, 0x02, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02, 0x00, 0x40, 0x02, 0x00, 0x00,
+          0x00}},
         {kCreditOne, {0x02, 0x02, 0x00, 0x0A, 0x01, 0x00, 0x83, 0x00, 0x02, 0x02}},
         {kCreditRequest, {0x02, 0x02, 0x00, 0x0C, 0x01, 0x00, 0x84, 0x00, 0x02, 0x02, 0x00, 0x01}},
         {DataPacket(0x02, kReadL5200), DataPacket(0x40, kReadReply)}}},
       {"no credit", [](PeripheralFaults& f) { f.noCredit = true; },
        Join({kEnterAndInit,
              {{kOpenControl, kOpenControlOk},
-              {kCreditRequest, {0x00, 0x00, 0x00, 0x0C, 0x01, 0x00, 0x84, 0x00, 0x02, 0x02, 0x00, 0x00}}}})},
+              {kCreditRequest,
+               {0x00, 0x00, 0x00, 0x0C, 0x01, 0x00, 0x84, 0x00, 0x02, 0x02, 0x00, 0x00}}}})},
       {"silent from OpenChannel", [](PeripheralFaults& f) { f.silentFrom = 0x01; },
        Join({kEnterAndInit, {{kOpenControl, {}}, {kCreditOne, {}}, {kCloseControl, {}}}})},
       {"silent commands", [](PeripheralFaults& f) { f.silentCommands = true; },
        Join({kOpenWithCredit, {{DataPacket(0x02, kReadL5200), {}}, {kRemoteStatus, {}}}})},
       {"smaller packets granted", [](PeripheralFaults& f) { f.packetSizeLimit = 32; },
        Join({kEnterAndInit,
-             {{kOpenControl, {0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02, 0x00, 0x20,
-                              0x00, 0x20, 0x00, 0x00}},
+             {{kOpenControl,
+               {0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02, 0x00, 0x20, 0x00, 0x20,
+                0x00, 0x00}},
               {kCreditOne, kCreditOk},
               {kCreditRequest, kCreditRequestOk},
               {DataPacket(0x02, kReadL5200),
                DataPacket(0x02, Bytes(kReadReply.begin(), kReadReply.begin() + 26))},
               {kCreditOne, Cat({kCreditOk, DataPacket(0x02, Bytes(kReadReply.begin() + 26,
-                                                                   kReadReply.end()))})}}})},
+                                                                  kReadReply.end()))})}}})},
   };
   const Bytes status = Text("@BDC ST\r\nST:04;RV:5.10;\x0C");  // 25 bytes
   Bytes lastStatusPacket = DataPacket(0x02, status);
   lastStatusPacket[5] = 0x02;  // end of message
-  cases.push_back({"18-byte payloads to the host", [](PeripheralFaults& f) { f.toHostPacketLimit = 24; },
-                   Join({kEnterAndInit,
-                         {{kOpenControl, {0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02, 0x00, 0x40,
-                                          0x00, 0x18, 0x00, 0x00}},
-                          {kCreditOne, kCreditOk},
-                          {kCreditRequest, kCreditRequestOk},
-                          {DataPacket(0x02, kStatus), DataPacket(0x02, Bytes(status.begin(), status.begin() + 18))},
-                          {kCreditOne, Cat({kCreditOk, DataPacket(0x02, Bytes(status.begin() + 18, status.end()))})},
-                          {kCreditOne, kCreditOk}}})});
+  cases.push_back(
+      {"18-byte payloads to the host", [](PeripheralFaults& f) { f.toHostPacketLimit = 24; },
+       Join({kEnterAndInit,
+             {{kOpenControl,
+               {0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02, 0x00, 0x40, 0x00, 0x18,
+                0x00, 0x00}},
+              {kCreditOne, kCreditOk},
+              {kCreditRequest, kCreditRequestOk},
+              {DataPacket(0x02, kStatus),
+               DataPacket(0x02, Bytes(status.begin(), status.begin() + 18))},
+              {kCreditOne,
+               Cat({kCreditOk, DataPacket(0x02, Bytes(status.begin() + 18, status.end()))})},
+              {kCreditOne, kCreditOk}}})});
   cases.push_back({"end of message flagged", [](PeripheralFaults& f) { f.endOfMessage = true; },
                    Join({kOpenWithCredit, {{DataPacket(0x02, kStatus), lastStatusPacket}}})});
-  cases.push_back({"entry string answered", [](PeripheralFaults& f) { f.entryAnswer = {0xAA, 0xBB}; },
+  cases.push_back({"entry string answered",
+                   [](PeripheralFaults& f) {
+                     f.entryAnswer = {0xAA, 0xBB};
+                   },
                    {{kEntry, {0xAA, 0xBB}}, {kInit, kInitOk}}});
   cases.push_back({"credit granted unasked", [](PeripheralFaults& f) { f.unaskedCredit = true; },
                    Join({kEnterAndInit,
-                         {{kOpenControl, Cat({kOpenControlOk, {0x00, 0x00, 0x00, 0x0B, 0x01, 0x00, 0x03, 0x02,
-                                                                0x02, 0x00, 0x01}})},
+                         {{kOpenControl, Cat({kOpenControlOk,
+                                              {0x00, 0x00, 0x00, 0x0B, 0x01, 0x00, 0x03, 0x02, 0x02,
+                                               0x00, 0x01}})},
                           {{0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x83, 0x00, 0x02, 0x02}, {}},
                           {DataPacket(0x02, kStatus), {}},  // sent on the printer's credit
                           {kCloseControl, kCloseControlOk},
                           {kExit, kExitOk}}})});
-  cases.push_back({"Exit before Init", [](PeripheralFaults& f) { f.refuseRevision = true; },
+  cases.push_back({"Exit before Init",
+                   [](PeripheralFaults& f) { f.refuseRevision = true; },
                    {{kEntry, {}},
                     {kInit, {0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x80, 0x02, 0x10}},
                     {kExit, kExitOk},
@@ -171,7 +187,8 @@ std::vector<DepartureCase> DepartureCases() {
        Join({kEnterAndInit, {{{0x00, 0x00, 0x00, 0x07, 0x01, 0x01, 0x08}, kExitOk}}})},
       {departure::kTransactionBeforeInit, {{kEntry, {}}, {kOpenControl, ErrorPacket(0x00, 0x80)}}},
       {departure::kUnknownTransaction,
-       Join({kEnterAndInit, {{{0x00, 0x00, 0x00, 0x07, 0x01, 0x00, 0x09}, ErrorPacket(0x00, 0x80)}}})},
+       Join({kEnterAndInit,
+             {{{0x00, 0x00, 0x00, 0x07, 0x01, 0x00, 0x09}, ErrorPacket(0x00, 0x80)}}})},
       {departure::kInitTwice, Join({kEnterAndInit, {{kInit, kInitOk}}})},
       {departure::kChannelOpenedTwice, Join({kOpenWithCredit, {{kOpenControl, refusedOpen}}})},
       {departure::kChannelNotOpen,
@@ -181,7 +198,8 @@ std::vector<DepartureCase> DepartureCases() {
              {{kCloseControl, {0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x82, 0x01, 0x02, 0x02}}}})},
       {departure::kDataWithoutCredit,
        Join({kEnterAndInit,
-             {{kOpenControl, kOpenControlOk}, {DataPacket(0x02, kStatus), ErrorPacket(0x02, 0x81)}}})},
+             {{kOpenControl, kOpenControlOk},
+              {DataPacket(0x02, kStatus), ErrorPacket(0x02, 0x81)}}})},
       {departure::kPacketTooLong,
        Join({kEnterAndInit,
              {{smallOpen, smallOpenOk},
@@ -189,12 +207,13 @@ std::vector<DepartureCase> DepartureCases() {
               {DataPacket(0x02, SerialWrite({0x27, 0x03, 0xF0}, "4E4C50410000001234")),
                ErrorPacket(0x02, 0x83)}}})},
       {departure::kChannelOpenAtExit, Join({kOpenWithCredit, {{kExit, kExitOk}}})},
+      {departure::kMalformedCommand, Join({kOpenWithCredit,
+                                           {{DataPacket(0x02, {'s', 't', 0x02, 0x00, 0x01, 0x00}),
+                                             DataPacket(0x02, Text("st:NA;\x0C"))}}})},
       {departure::kMalformedCommand,
-       Join({kOpenWithCredit, {{DataPacket(0x02, {'s', 't', 0x02, 0x00, 0x01, 0x00}),
-                                DataPacket(0x02, Text("st:NA;\x0C"))}}})},
-      {departure::kMalformedCommand,
-       Join({kOpenWithCredit, {{DataPacket(0x02, {'t', 'p', 0x03, 0x00, 0x01, 0x27, 0x03}),
-                                DataPacket(0x02, Text("tp:NA;\x0C"))}}})},
+       Join({kOpenWithCredit,
+             {{DataPacket(0x02, {'t', 'p', 0x03, 0x00, 0x01, 0x27, 0x03}),
+               DataPacket(0x02, Text("tp:NA;\x0C"))}}})},
   };
 }
 
@@ -231,7 +250,9 @@ TEST_F(SimPeripheralFaultTest, NotesAnExitThatLeavesItsCreditUnanswered) {
   world.Departures().Expect(departure::kPrinterTransactionUnanswered);
   printer->Faults().peripheral.unaskedCredit = true;
   EXPECT_EQ(Send(Cat({kEntry, kInit})), kInitOk);
-  EXPECT_EQ(Send(kOpenControl), Cat({kOpenControlOk, {0x00, 0x00, 0x00, 0x0B, 0x01, 0x00, 0x03, 0x02, 0x02, 0x00, 0x01}}));
+  EXPECT_EQ(
+      Send(kOpenControl),
+      Cat({kOpenControlOk, {0x00, 0x00, 0x00, 0x0B, 0x01, 0x00, 0x03, 0x02, 0x02, 0x00, 0x01}}));
   EXPECT_EQ(Send(kCloseControl), kCloseControlOk);
   EXPECT_EQ(Send(kExit), kExitOk);
   EXPECT_EQ(world.Departures().Count(departure::kPrinterTransactionUnanswered), 1u);
@@ -243,7 +264,8 @@ TEST(SimPeripheralFuzzTest, AnswersGarbageWithWholePackets) {
   std::uint32_t seed = 12345;
   auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
   for (int round = 0; round < 200; ++round) {
-    D4Peripheral peripheral(true, ClassPrinterCommands("4E4C5041000000A001", "5.10", kModelBytesL5200));
+    D4Peripheral peripheral(true,
+                            ClassPrinterCommands("4E4C5041000000A001", "5.10", kModelBytesL5200));
     Bytes out;
     peripheral.Receive(Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest}), {}, out);
     Bytes noise(next() % 64);

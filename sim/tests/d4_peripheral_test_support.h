@@ -12,8 +12,9 @@
 
 namespace nolpa::sim::testing {
 
-inline const Bytes kEntry = {0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X', 'V', ' ', '1', '2', '8', '4',
-                             '.',  '4',  0x0A, '@',  'Q',  'X', 'V', 0x0A, '@', 'Q', 'X', 'V', 0x0A};
+inline const Bytes kEntry = {0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X',  'V',
+                             ' ',  '1',  '2',  '8',  '4',  '.', '4', 0x0A, '@',
+                             'Q',  'X',  'V',  0x0A, '@',  'Q', 'X', 'V',  0x0A};
 inline const Bytes kInit = {0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x00, 0x10};
 inline const Bytes kInitOk = {0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x80, 0x00, 0x10};
 // OpenChannel 0x02/0x02, 64 bytes to the printer, 512 back, four zero bytes.
@@ -36,8 +37,9 @@ inline const Bytes kExitOk = {0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x88, 0x00};
 inline const Bytes kReadL5200 = {'t', 'p', 0x04, 0x00, 0x01, 0x27, 0x03, 0xF0};
 inline const Bytes kReadL880 = {'t', 'p', 0x04, 0x00, 0x01, 0x0A, 0x43, 0xF0};
 inline const Bytes kStatus = {'s', 't', 0x01, 0x00, 0x01};
-inline const Bytes kRemoteStatus = {0x1B, '(', 'R', 0x08, 0x00, 0x00, 'R', 'E', 'M', 'O', 'T', 'E',
-                                    '1',  'S', 'T', 0x02, 0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
+inline const Bytes kRemoteStatus = {0x1B, '(',  'R',  0x08, 0x00, 0x00, 'R', 'E',
+                                    'M',  'O',  'T',  'E',  '1',  'S',  'T', 0x02,
+                                    0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
 
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes all;
@@ -50,8 +52,12 @@ inline Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()
 // A data packet on socket `socket` (both sides) with header credit 0.
 inline Bytes DataPacket(std::uint8_t socket, const Bytes& payload) {
   const std::size_t length = payload.size() + 6;
-  Bytes p = {socket, socket, static_cast<std::uint8_t>(length >> 8),
-             static_cast<std::uint8_t>(length & 0xFF), 0x00, 0x00};
+  Bytes p = {socket,
+             socket,
+             static_cast<std::uint8_t>(length >> 8),
+             static_cast<std::uint8_t>(length & 0xFF),
+             0x00,
+             0x00};
   p.insert(p.end(), payload.begin(), payload.end());
   return p;
 }

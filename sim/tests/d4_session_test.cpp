@@ -63,9 +63,8 @@ TEST_F(SimPeripheralTest, UnpluggingCutsThePowerAndAppliesAPendingSerialNumber) 
 }
 
 TEST_F(SimPeripheralTest, TakesASessionWrittenInOneGoAndInSingleBytes) {
-  const Bytes session =
-      Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest, DataPacket(0x02, kStatus),
-           kCloseControl, kExit});
+  const Bytes session = Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest,
+                             DataPacket(0x02, kStatus), kCloseControl, kExit});
   const Bytes expected =
       Cat({kInitOk, kOpenControlOk, kCreditOk, kCreditRequestOk,
            DataPacket(0x02, Text("@BDC ST\r\nST:04;RV:5.10;\x0C")), kCloseControlOk, kExitOk});
@@ -85,7 +84,8 @@ struct StatusCase {
 const StatusCase kStatusCases[] = {
     {false, Text("@BDC ST\r\nST:04;RV:5.10;\x0C")},
     // Length 9: a status field (type 1) and the version field (type 8).
-    {true, Cat({Text("@BDC ST2\r\n"), {0x09, 0x00, 0x01, 0x01, 0x04, 0x08, 0x04}, Text("5.10\x0C")})},
+    {true,
+     Cat({Text("@BDC ST2\r\n"), {0x09, 0x00, 0x01, 0x01, 0x04, 0x08, 0x04}, Text("5.10\x0C")})},
 };
 
 TEST_F(SimPeripheralTest, AnswersTheStatusOnTheControlChannelAndTheDataPath) {
@@ -129,8 +129,8 @@ struct AnswerCase {
   Bytes reply;
 };
 const AnswerCase kAnswerCases[] = {
-    {"write refused", SerialWrite({0x27, 0x03, 0xF0}, "4E4C50410000001234"), WriteAnswer::NotAvailable,
-     Text("tp:00F0:NA;\x0C")},
+    {"write refused", SerialWrite({0x27, 0x03, 0xF0}, "4E4C50410000001234"),
+     WriteAnswer::NotAvailable, Text("tp:00F0:NA;\x0C")},
     {"write busy", SerialWrite({0x27, 0x03, 0xF0}, "4E4C50410000001234"), WriteAnswer::Busy,
      Text("tp:00F0:BUSY;\x0C")},
     {"write for another model", SerialWrite({0x0A, 0x43, 0xF0}, "4E4C50410000001234"),

@@ -16,17 +16,23 @@ TEST_F(SimPeripheralTest, ALateReplyHoldsBackWhatFollowsIt) {
   struct Case {
     const char* name;
     std::optional<std::uint8_t> transaction;
-    Bytes setup;     // sent first; its answers come at once
-    Bytes asked;     // its answer is the late one
+    Bytes setup;  // sent first; its answers come at once
+    Bytes asked;  // its answer is the late one
     Bytes late;
-    Bytes then;      // sent at once after it; its answer waits behind
+    Bytes then;  // sent at once after it; its answer waits behind
     Bytes behind;
   } const cases[] = {
       {"Init", 0x00, kEntry, kInit, kInitOk, kOpenControl, kOpenControlOk},
       {"a command on the control channel", std::nullopt,
        Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest}), DataPacket(0x02, kStatus),
        DataPacket(0x02, status), kCloseControl, kCloseControlOk},
-      {"the remote status on the data path", std::nullopt, {}, kRemoteStatus, status, kRemoteStatus, status},
+      {"the remote status on the data path",
+       std::nullopt,
+       {},
+       kRemoteStatus,
+       status,
+       kRemoteStatus,
+       status},
   };
   std::uint32_t lateSoFar = 0;  // the count runs over the printer's life
   for (const Case& c : cases) {

@@ -175,8 +175,8 @@ TEST_F(SimDeviceFaultTest, RefusedOpenAndUnreadableDetail) {
 TEST(SimSerialFaultTest, PortRefusingTimeoutsStillWorks) {
   VirtualClock clock;
   World world(clock);
-  auto& port = world.AddVendorPrinter(
-      {.name = "com", .kind = DeviceKind::VirtualCom, .comPort = 4});
+  auto& port =
+      world.AddVendorPrinter({.name = "com", .kind = DeviceKind::VirtualCom, .comPort = 4});
   port.Faults().refuseTimeouts = true;
   const auto h = world.Files().Open("COM4");
   ASSERT_NE(h, platform::kInvalidDeviceHandle);

@@ -24,9 +24,10 @@ std::vector<Bytes> Answers(World& world, SimDevice& device) {
   if (h == platform::kInvalidDeviceHandle) return {};
   // Each request with the buffer its driver defines for it.
   const bool classPrinter = device.Kind() == DeviceKind::PrinterClass;
-  const std::pair<std::uint32_t, std::uint32_t> requests[] = {
-      {kIoctlDeviceDescriptor, 18}, {kIoctlStringDescriptors, 1024}, {kIoctlStatusBlock, 4},
-      {kIoctlIdName, 512}};
+  const std::pair<std::uint32_t, std::uint32_t> requests[] = {{kIoctlDeviceDescriptor, 18},
+                                                              {kIoctlStringDescriptors, 1024},
+                                                              {kIoctlStatusBlock, 4},
+                                                              {kIoctlIdName, 512}};
   for (const auto& [code, size] : requests) {
     if (classPrinter) break;
     const auto r = testing::Ioctl(world, h, code, size);
@@ -35,7 +36,8 @@ std::vector<Bytes> Answers(World& world, SimDevice& device) {
   if (classPrinter) {
     answers.push_back(testing::Ioctl(world, h, kIoctlUsbPrint1284Id, 1024).out);
     answers.push_back(testing::Ioctl(world, h, kIoctlUsbPrintLptStatus, 64).out);
-    testing::WriteAll(world, h, Bytes(std::begin(kRemoteStatusRequest), std::end(kRemoteStatusRequest)));
+    testing::WriteAll(world, h,
+                      Bytes(std::begin(kRemoteStatusRequest), std::end(kRemoteStatusRequest)));
     answers.push_back(testing::ReadDue(world, h));
   }
   for (const Bytes& query : {Bytes{0x1D, 0x49, 0x01}, Bytes{0x1D, 0x49, 0x43},
@@ -83,14 +85,15 @@ TEST(SimFleetTest, DefaultFleetHoldsOnePrinterOfEachKind) {
     models.push_back(text.substr(mdl + 4, text.find(';', mdl) - mdl - 4));
     world->Files().Close(h);
   }
-  EXPECT_EQ(models,
-            (std::vector<std::string>{"RK-L5200", "RK-L5200S", "RK-L880", "RK-L880", "QF-90 Office", "RK-L5200"}));
+  EXPECT_EQ(models, (std::vector<std::string>{"RK-L5200", "RK-L5200S", "RK-L880", "RK-L880",
+                                              "QF-90 Office", "RK-L5200"}));
   // Today's machine: 64-bit Windows, an xHCI controller run by USBHUB3.
   EXPECT_TRUE(world->Machine().windows64);
   ASSERT_EQ(world->Machine().hostControllers.size(), 1u);
   EXPECT_EQ(world->Machine().hostControllers[0].drivers, kXhciDrivers);
   // One of the library's printers sits behind a spooler printer, the others not.
-  for (const auto& [name, seated] : {std::pair{"rk-l5200", false}, {"rk-l5200s", true}, {"rk-l880", false}})
+  for (const auto& [name, seated] :
+       {std::pair{"rk-l5200", false}, {"rk-l5200s", true}, {"rk-l880", false}})
     EXPECT_EQ(world->PrinterClass(name).Seat().has_value(), seated) << name;
   // The library's models with and without the packet protocol.
   EXPECT_TRUE(world->PrinterClass("rk-l5200").Peripheral().OffersPacketProtocol());
@@ -110,25 +113,38 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
   auto first = WorldFromFleet(DefaultFleetJson(), clock);
   // State and faults a program run or a test leaves behind.
   auto& nwj = first->Vendor("nwj-board");
-  nwj.SetIdName(u"\u00C4\u0141");   // above U+00FF: kept as a code unit
+  nwj.SetIdName(u"\u00C4\u0141");                      // above U+00FF: kept as a code unit
   nwj.SetSerial(std::u16string(1, char16_t(0xD800)));  // lone surrogate: kept as a number
   nwj.Board().SelectAddress(256);
   nwj.Board().WriteValue(0x00FF);
   first->Vendor("com3").SetIdName(u"\u0082\u00A0");  // code page bytes survive
-  first->Vendor("onboard-usb").Faults().channel = {.latencyMs = 7, .chatter = {0x12},
-                                                  .heartbeat = Heartbeat{0x14, 300}};
-  first->Vendor("onboard-usb").Faults().ioctl.push_back(
-      {.code = kIoctlIdName, .action = IoctlFault::Action::Raw, .nth = 2, .bytes = {9, 9}});
-  first->Vendor("onboard-usb").Faults().unplug = UnplugFault{.after = 40, .kind = RequestKind::Read};
+  first->Vendor("onboard-usb").Faults().channel = {
+      .latencyMs = 7, .chatter = {0x12}, .heartbeat = Heartbeat{0x14, 300}};
+  first->Vendor("onboard-usb")
+      .Faults()
+      .ioctl.push_back(
+          {.code = kIoctlIdName, .action = IoctlFault::Action::Raw, .nth = 2, .bytes = {9, 9}});
+  first->Vendor("onboard-usb").Faults().unplug =
+      UnplugFault{.after = 40, .kind = RequestKind::Read};
   first->PrinterClass("rk-l880").SetSerial("00000000000000ABCD");
   first->PrinterClass("rk-l880").Peripheral().Commands().SetPendingSerial("00000000000000DCBA");
-  first->PrinterClass("rk-l880").Faults().peripheral = {
-      .refuseRevision = true, .wrongSockets = true, .noCredit = true, .silentCommands = true,
-      .toHostPacketLimit = 24, .endOfMessage = true, .entryAnswer = {0, 0, 0, 8, 1, 0, 0xD1, 0},
-      .unaskedCredit = true, .lateReply = LateReply{0x01, 7000, 2}, .readPieces = 5};
-  first->PrinterClass("rk-l5200").Faults().peripheral = {
-      .errorCode = 0x84, .errorOn = 0x01, .silentFrom = 0x04, .packetSizeLimit = 64,
-      .writeAnswer = WriteAnswer::Busy, .statusFieldList = true, .lptError = true};
+  first->PrinterClass("rk-l880").Faults().peripheral = {.refuseRevision = true,
+                                                        .wrongSockets = true,
+                                                        .noCredit = true,
+                                                        .silentCommands = true,
+                                                        .toHostPacketLimit = 24,
+                                                        .endOfMessage = true,
+                                                        .entryAnswer = {0, 0, 0, 8, 1, 0, 0xD1, 0},
+                                                        .unaskedCredit = true,
+                                                        .lateReply = LateReply{0x01, 7000, 2},
+                                                        .readPieces = 5};
+  first->PrinterClass("rk-l5200").Faults().peripheral = {.errorCode = 0x84,
+                                                         .errorOn = 0x01,
+                                                         .silentFrom = 0x04,
+                                                         .packetSizeLimit = 64,
+                                                         .writeAnswer = WriteAnswer::Busy,
+                                                         .statusFieldList = true,
+                                                         .lptError = true};
   first->Device("other-make").Unplug();
 
   const std::string text = FleetToJson(*first);
@@ -157,7 +173,8 @@ TEST(SimFleetTest, WrittenIdentifiersAreSaved) {
   auto world = WorldFromFleet(DefaultFleetJson(), clock);
   auto& p = world->Vendor("onboard-usb");
   const auto h = world->Files().Open(testing::VendorPath(p));
-  testing::WriteAll(*world, h, testing::StoreSession(p.Identity().identByte, 0x39, "20270301090503"));
+  testing::WriteAll(*world, h,
+                    testing::StoreSession(p.Identity().identByte, 0x39, "20270301090503"));
   world->Files().Close(h);
   const auto saved = nlohmann::json::parse(FleetToJson(*world));
   EXPECT_EQ(saved["devices"][0]["serial"], "20270301090503");
@@ -189,8 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadFleet{"NotJson", "{devices: []}", "not valid JSON"},
         BadFleet{"NoDevices", R"({"version": 1})", "devices"},
-        BadFleet{"UnknownField", R"({"devices": [{"name": "a", "kind": "vendor", "seriall": "x"}]})",
-                 "seriall"},
+        BadFleet{"UnknownField",
+                 R"({"devices": [{"name": "a", "kind": "vendor", "seriall": "x"}]})", "seriall"},
         BadFleet{"UnknownKind", R"({"devices": [{"name": "a", "kind": "parallel"}]})", "kind"},
         BadFleet{"StatusAsIdentByte",
                  R"({"devices": [{"name": "a", "kind": "vendor", "identByte": "0x12"}]})",

@@ -84,8 +84,7 @@ TEST(HostSystem, NotesTheProgramsSlips) {
          host.AnotherProcessWrites(kFile, HostSystem::DefaultLibraryImage());
          host.Modules().Free(host.Modules().Load(kFile));
        }},
-      {departure::kModuleFreedTwice,
-       [](HostSystem& host) { host.Modules().Free(0x1234); }},
+      {departure::kModuleFreedTwice, [](HostSystem& host) { host.Modules().Free(0x1234); }},
       {departure::kFileReleasedTwice,
        [](HostSystem& host) {
          host.AnotherProcessWrites(kFile, {1});

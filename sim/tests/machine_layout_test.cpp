@@ -33,7 +33,8 @@ std::vector<std::string> ServicesUpFrom(UsbTopology& usb, const ClassPrinter& pr
   platform::DevNode node = 0;
   std::vector<std::string> services;
   if (!tree.LocateNode(id, &node)) return services;
-  for (std::string service; tree.Property(node, platform::NodeProperty::Service, &service) && tree.Parent(node, &node);)
+  for (std::string service;
+       tree.Property(node, platform::NodeProperty::Service, &service) && tree.Parent(node, &node);)
     services.push_back(service);
   return services;
 }
@@ -44,11 +45,15 @@ TEST(MachineLayout, BusIsBuiltWithTheHubDriversTheFleetNames) {
   LibraryWorld around(*world);
   UsbTopology& usb = around.Usb();
   using Services = std::vector<std::string>;
-  EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("a")), (Services{"usbprint", "USBHUB3", "USBXHCI"}));
-  EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("b")), (Services{"usbprint", "usbccgp", "USBHUB3", "USBHUB3", "USBXHCI"}));
-  EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("c")), ServicesUpFrom(usb, world->PrinterClass("b")));
+  EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("a")),
+            (Services{"usbprint", "USBHUB3", "USBXHCI"}));
+  EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("b")),
+            (Services{"usbprint", "usbccgp", "USBHUB3", "USBHUB3", "USBXHCI"}));
+  EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("c")),
+            ServicesUpFrom(usb, world->PrinterClass("b")));
   // Without a socket: the first free port of the first root hub.
-  EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("d")), (Services{"usbprint", "USBHUB3", "USBXHCI"}));
+  EXPECT_EQ(ServicesUpFrom(usb, world->PrinterClass("d")),
+            (Services{"usbprint", "USBHUB3", "USBXHCI"}));
 }
 
 TEST(MachineLayout, StateFileShowsTheMachineAndLoadsToTheSameOne) {
@@ -61,7 +66,8 @@ TEST(MachineLayout, StateFileShowsTheMachineAndLoadsToTheSameOne) {
   EXPECT_EQ(again->Machine(), world->Machine());
   EXPECT_EQ(FleetToJson(*again), text);
   // An older fleet has no machine, and gets none written.
-  const auto old = WorldFromFleet(R"({"devices": [{"name": "a", "kind": "printer-class"}]})", clock);
+  const auto old =
+      WorldFromFleet(R"({"devices": [{"name": "a", "kind": "printer-class"}]})", clock);
   EXPECT_FALSE(old->Machine().HasBus());
   EXPECT_EQ(FleetToJson(*old).find("machine"), std::string::npos);
 }
@@ -74,13 +80,15 @@ TEST(MachineLayout, AMachineThatCannotBeBuiltIsRefused) {
     std::string devices;
     const char* mentions;
   } cases[] = {
-      {"socket on no hub", R"([{"name": "a", "kind": "printer-class", "socket": {"hub": "nowhere", "port": 1}}])",
+      {"socket on no hub",
+       R"([{"name": "a", "kind": "printer-class", "socket": {"hub": "nowhere", "port": 1}}])",
        "nowhere"},
-      {"port beyond the hub's", R"([{"name": "a", "kind": "printer-class", "socket": {"hub": "h", "port": 5}}])",
-       "machine"},
-      {"port taken by a hub", R"([{"name": "a", "kind": "printer-class", "socket": {"hub": "hc", "port": 2}}])",
-       "taken"},
-      {"socket without its port", R"([{"name": "a", "kind": "printer-class", "socket": {"hub": "h"}}])", "port"},
+      {"port beyond the hub's",
+       R"([{"name": "a", "kind": "printer-class", "socket": {"hub": "h", "port": 5}}])", "machine"},
+      {"port taken by a hub",
+       R"([{"name": "a", "kind": "printer-class", "socket": {"hub": "hc", "port": 2}}])", "taken"},
+      {"socket without its port",
+       R"([{"name": "a", "kind": "printer-class", "socket": {"hub": "h"}}])", "port"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

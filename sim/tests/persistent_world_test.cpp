@@ -51,7 +51,8 @@ class SimPersistentWorldTest : public ::testing::Test {
     std::string serial;  // the last descriptor, narrowed
     std::size_t pos = 0, last = 0;
     while (pos < strings.size()) last = pos, pos += strings[pos];
-    for (std::size_t i = last + 2; i + 1 < strings.size(); i += 2) serial.push_back(char(strings[i]));
+    for (std::size_t i = last + 2; i + 1 < strings.size(); i += 2)
+      serial.push_back(char(strings[i]));
     return serial;
   }
 

@@ -64,9 +64,11 @@ TEST(SimInfoAnswers, FleetRoundTripKeepsSwitchesAndPrintedText) {
 
   World third(clock);
   EXPECT_THROW(LoadFleet(third, R"({"devices": [{"name": "x", "kind": "vendor",
-      "faults": {"infoAnswers": {"B": "ignore"}}}]})"), FleetError);
+      "faults": {"infoAnswers": {"B": "ignore"}}}]})"),
+               FleetError);
   EXPECT_THROW(LoadFleet(third, R"({"devices": [{"name": "y", "kind": "vendor",
-      "faults": {"infoAnswers": {"C": "sometimes"}}}]})"), FleetError);
+      "faults": {"infoAnswers": {"C": "sometimes"}}}]})"),
+               FleetError);
 }
 
 TEST(SimInfoAnswers, PrintedTextIsSavedToTheStateFileAtOnce) {
@@ -122,7 +124,11 @@ TEST(SimPortNames, ABarePortNameAboveCom9OpensNothing) {
   const struct {
     const char* path;
     bool opens;
-  } cases[] = {{"COM9", true}, {"\\\\.\\COM9", true}, {"\\\\.\\COM10", true}, {"COM10", false}, {"com10", false}};
+  } cases[] = {{"COM9", true},
+               {"\\\\.\\COM9", true},
+               {"\\\\.\\COM10", true},
+               {"COM10", false},
+               {"com10", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     const platform::DeviceHandle handle = world.Files().Open(c.path);

@@ -82,9 +82,11 @@ TEST(SimServiceManager, EnforcesTheRightsTheServiceWasOpenedWith) {
   EXPECT_EQ(services.Departures().Count(departure::kServiceAccess), 2u);
   // Names compare without regard to case; unknown names fail.
   const platform::ServiceHandle manager = services.OpenManager(kExecute);
-  const platform::ServiceHandle upper = services.OpenServiceNamed(manager, "Spooler", kQueryStartStop);
+  const platform::ServiceHandle upper =
+      services.OpenServiceNamed(manager, "Spooler", kQueryStartStop);
   EXPECT_NE(upper, platform::kNoServiceHandle);
-  EXPECT_EQ(services.OpenServiceNamed(manager, "spoolers", kQueryStartStop), platform::kNoServiceHandle);
+  EXPECT_EQ(services.OpenServiceNamed(manager, "spoolers", kQueryStartStop),
+            platform::kNoServiceHandle);
   services.Close(upper);
   services.Close(manager);
 }
@@ -139,8 +141,7 @@ TEST(SimServiceManager, NotesEachMisuseOfItsHandles) {
          EXPECT_FALSE(s.SendControl(h.service, 4));
          CloseBoth(s, h);
        }},
-      {"left open", departure::kServiceHandleLeaked,
-       [](ServiceManager& s) { OpenSpooler(s); }},
+      {"left open", departure::kServiceHandleLeaked, [](ServiceManager& s) { OpenSpooler(s); }},
   };
   for (const MisuseCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -75,10 +75,28 @@ inline std::string VendorPath(VendorPrinter& p) { return p.InterfacePath() + "\\
 inline Bytes StoreSession(std::uint8_t m, std::uint8_t key, const std::string& text) {
   const std::size_t count = text.size() + 6;
   // clang-format off: one command of the session to a line
-  Bytes b = {0x1D, 0x49, 0x01,
-             0x1C, 0x7C, 0x7F, m, 0x01, 0xFE, 0x80, 0x00, 0x00,
-             0x1D, 0x28, 0x43, static_cast<std::uint8_t>(count & 0xFF),
-             static_cast<std::uint8_t>(count >> 8), 0x00, 0x01, 0x80, 0x23, key};
+  Bytes b = {0x1D,
+             0x49,
+             0x01,
+             0x1C,
+             0x7C,
+             0x7F,
+             m,
+             0x01,
+             0xFE,
+             0x80,
+             0x00,
+             0x00,
+             0x1D,
+             0x28,
+             0x43,
+             static_cast<std::uint8_t>(count & 0xFF),
+             static_cast<std::uint8_t>(count >> 8),
+             0x00,
+             0x01,
+             0x80,
+             0x23,
+             key};
   // clang-format on
   b.insert(b.end(), text.begin(), text.end());
   b.push_back(0xFF);

@@ -56,7 +56,8 @@ TEST(SpoolerSeats, SetTheSpoolerUpAsTheLibraryReadsIt) {
   SpoolerWorld spooler(*world);
   ChannelApiStandIn api(*world, spooler);
   // Both name the same file in the first driver's folder: installed once.
-  EXPECT_EQ(SeatSpoolerPrinters(*world, spooler, api), std::vector<std::string>{"C:\\drv\\3\\NLZQ.DLL"});
+  EXPECT_EQ(SeatSpoolerPrinters(*world, spooler, api),
+            std::vector<std::string>{"C:\\drv\\3\\NLZQ.DLL"});
   EXPECT_TRUE(spooler.HasFile("c:\\DRV\\3\\nlzq.dll"));
   EXPECT_EQ(spooler.PrinterBehind("Line A"), &world->PrinterClass("a"));
   EXPECT_EQ(spooler.PrinterBehind("Line B"), &world->PrinterClass("b"));
@@ -65,20 +66,24 @@ TEST(SpoolerSeats, SetTheSpoolerUpAsTheLibraryReadsIt) {
   EXPECT_EQ(printers.LocalPrinterNames(), (std::vector<std::string>{"Line A", "Line B"}));
   platform::PrinterDriverInfo driver;
   ASSERT_TRUE(printers.PrinterDriver("Line B", "", &driver));
-  EXPECT_EQ(driver.driverPath, "C:\\drv\\3\\NLLINE.DLL") << "the first seat describes the shared driver";
+  EXPECT_EQ(driver.driverPath, "C:\\drv\\3\\NLLINE.DLL")
+      << "the first seat describes the shared driver";
   EXPECT_TRUE(printers.InstalledDrivers("").empty());
 
   platform::Registry& registry = spooler.Registry();
-  const platform::RegistryKey port =
-      registry.OpenMachineKey("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Line A", platform::RegistryView::Own);
+  const platform::RegistryKey port = registry.OpenMachineKey(
+      "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Line A", platform::RegistryView::Own);
   EXPECT_EQ(registry.ReadString(port, "Port", 64), "NLP007");
   registry.CloseKey(port);
   // The first seat's driver has no "ZQAPI32": the key is not there at all.
-  EXPECT_EQ(registry.OpenMachineKey(std::string(kChannelApiDriverKey) + "Nolpa Line", platform::RegistryView::Own), platform::kNoRegistryKey);
+  EXPECT_EQ(registry.OpenMachineKey(std::string(kChannelApiDriverKey) + "Nolpa Line",
+                                    platform::RegistryView::Own),
+            platform::kNoRegistryKey);
 
   platform::SystemFolders& system = spooler.System();
   EXPECT_EQ(system.IniString("C:\\drv\\3\\NLLINE.INI", kDriverInfoSection, "ZQAPII", 128), "");
-  EXPECT_EQ(system.IniString("C:\\drv\\3\\NLLINE.INI", kUtilitySection, "ZQAPINAME", 128), "NLZQ.DLL");
+  EXPECT_EQ(system.IniString("C:\\drv\\3\\NLLINE.INI", kUtilitySection, "ZQAPINAME", 128),
+            "NLZQ.DLL");
 
   // The interface keys, in the world's order of printer-class interfaces.
   platform::DeviceInterfaces& interfaces = world->Interfaces();
@@ -108,18 +113,25 @@ TEST(SpoolerSeats, IncompleteOrDoubleSeatsAreRefused) {
     std::string devices;
     const char* mentions;
   } cases[] = {
-      {"unknown seat field", device("a", R"({"printer": "P", "prot": "USB001", )" + driver + "}"), "prot"},
+      {"unknown seat field", device("a", R"({"printer": "P", "prot": "USB001", )" + driver + "}"),
+       "prot"},
       {"unknown driver field",
-       device("a", R"({"printer": "P", "driver": {"name": "D", "path": "p", "ZQAPI32": "x"}})"), "ZQAPI32"},
+       device("a", R"({"printer": "P", "driver": {"name": "D", "path": "p", "ZQAPI32": "x"}})"),
+       "ZQAPI32"},
       {"unknown INI key",
-       device("a", R"({"printer": "P", "driver": {"name": "D", "path": "p", "ini": {"ZQAPI": "x"}}})"), "ZQAPI"},
+       device("a",
+              R"({"printer": "P", "driver": {"name": "D", "path": "p", "ini": {"ZQAPI": "x"}}})"),
+       "ZQAPI"},
       {"no driver", device("a", R"({"printer": "P"})"), "driver"},
       {"no printer name", device("a", "{" + driver + "}"), "printer"},
       {"empty printer name", device("a", R"({"printer": "", )" + driver + "}"), "printer"},
       {"channel API in a folder of its own",
-       device("a", R"({"printer": "P", )" + driver + R"(, "channelApi": {"file": "C:\\x\\ZQAPI2.DLL"}})"), "file"},
+       device("a", R"({"printer": "P", )" + driver +
+                       R"(, "channelApi": {"file": "C:\\x\\ZQAPI2.DLL"}})"),
+       "file"},
       {"channel API folder unknown",
-       device("a", R"({"printer": "P", )" + driver + R"(, "channelApi": {"file": "Z.DLL", "folder": "temp"}})"),
+       device("a", R"({"printer": "P", )" + driver +
+                       R"(, "channelApi": {"file": "Z.DLL", "folder": "temp"}})"),
        "folder"},
       {"port number above 32 bits",
        device("a", R"({"printer": "P", "portNumber": 4294967296, )" + driver + "}"), "portNumber"},

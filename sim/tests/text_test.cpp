@@ -19,8 +19,8 @@ TEST(SimTextTest, UnpairedSurrogatesHaveNoUtf8) {
 }
 
 TEST(SimTextTest, MalformedUtf8BecomesReplacementCharacters) {
-  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");          // cut short
-  EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), u"\uFFFD\uFFFD");  // overlong NUL
+  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");                    // cut short
+  EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), u"\uFFFD\uFFFD");            // overlong NUL
   EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
 }
 
@@ -28,7 +28,8 @@ TEST(SimTextTest, ByteStringsSurviveUtf8) {
   std::string all;
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
   EXPECT_EQ(Utf8ToBytes(BytesToUtf8(all)), all);
-  EXPECT_EQ(Narrow(u"\u0141A"), std::string("\x41" "A"));
+  EXPECT_EQ(Narrow(u"\u0141A"), std::string("\x41"
+                                            "A"));
   EXPECT_EQ(Widen("\xC4"), u"\u00C4");
 }
 

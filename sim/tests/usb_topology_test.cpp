@@ -55,9 +55,9 @@ TEST_P(UsbTopologyRequests, AnswerOrRefuse) {
   ASSERT_NE(handle, platform::kInvalidDeviceHandle);
   Bytes out(c.outSize, 0xEE);
   std::uint32_t returned = 0xDEAD;
-  const bool ok = files.IoControl(handle, c.code, c.in.empty() ? nullptr : c.in.data(),
-                                  static_cast<std::uint32_t>(c.in.size()), out.data(),
-                                  c.outSize, &returned);
+  const bool ok =
+      files.IoControl(handle, c.code, c.in.empty() ? nullptr : c.in.data(),
+                      static_cast<std::uint32_t>(c.in.size()), out.data(), c.outSize, &returned);
   files.Close(handle);
 
   EXPECT_EQ(ok, c.accepted);
@@ -150,7 +150,8 @@ TEST(UsbTopologyTree, HubClassListedHereOtherClassesByTheWorld) {
   std::string path;
   for (std::uint32_t i = 0; interfaces.InterfacePath(hubSet, kUsbHubInterfaceGuid, i, &path); ++i)
     hubs.push_back(path);
-  for (std::uint32_t i = 0; interfaces.InterfacePath(printerSet, kUsbPrintInterfaceGuid, i, &path); ++i)
+  for (std::uint32_t i = 0; interfaces.InterfacePath(printerSet, kUsbPrintInterfaceGuid, i, &path);
+       ++i)
     printers.push_back(path);
   interfaces.CloseSet(hubSet);
   interfaces.CloseSet(printerSet);

@@ -5,8 +5,8 @@
 namespace nolpa::sim {
 namespace {
 
-void ExpectTime(const platform::LocalTime& t, int year, int month, int day, int dayOfWeek,
-                int hour, int minute, int second, int millisecond) {
+void ExpectTime(const platform::LocalTime& t, int year, int month, int day, int dayOfWeek, int hour,
+                int minute, int second, int millisecond) {
   EXPECT_EQ(t.year, year);
   EXPECT_EQ(t.month, month);
   EXPECT_EQ(t.day, day);

@@ -66,11 +66,11 @@ TEST_F(SimVendorPrinterTest, AnswersTheDriverRequests) {
   EXPECT_EQ(descriptor.out[12], 0x02);  // bcdDevice
   EXPECT_EQ(descriptor.out[13], 0x01);
 
-  const Bytes strings = {0x04, 0x03, 0x09, 0x04,                                // languages
-                         0x0C, 0x03, 'N', 0, 'o', 0, 'l', 0, 'p', 0, 'a', 0,  // manufacturer
-                         0x1E, 0x03, 'V', 0, 'X', 0, '-', 0, '4', 0, '1', 0, '0', 0, ' ', 0,
-                         'R', 0, 'e', 0, 'c', 0, 'e', 0, 'i', 0, 'p', 0, 't', 0,
-                         0x06, 0x03, 'A', 0, '1', 0};  // serial
+  const Bytes strings = {
+      0x04, 0x03, 0x09, 0x04,                                   // languages
+      0x0C, 0x03, 'N',  0,    'o', 0, 'l', 0, 'p', 0, 'a',  0,  // manufacturer
+      0x1E, 0x03, 'V',  0,    'X', 0, '-', 0, '4', 0, '1',  0,    '0', 0, ' ', 0, 'R', 0, 'e', 0,
+      'c',  0,    'e',  0,    'i', 0, 'p', 0, 't', 0, 0x06, 0x03, 'A', 0, '1', 0};  // serial
   EXPECT_EQ(Ioctl(world, h, kIoctlStringDescriptors, 1024).out, strings);
   EXPECT_EQ(Ioctl(world, h, kIoctlStatusBlock, 4).out, (Bytes{0x04, 0x01, 0x00, 0x00}));
   EXPECT_EQ(Ioctl(world, h, kIoctlIdName, 512).out,

@@ -48,16 +48,21 @@ extern "C" {
 
 int __cdecl ZQInitialize(void) { return Forward<int(__cdecl*)()>("ZQInitialize"); }
 int __cdecl ZQRelease(void) { return Forward<int(__cdecl*)()>("ZQRelease"); }
-int __cdecl ZQGetAvailableChannel(int byName, const char* printer, unsigned char* buffer, int* size) {
-  return Forward<int(__cdecl*)(int, const char*, unsigned char*, int*)>("ZQGetAvailableChannel", byName, printer,
-                                                                       buffer, size);
+int __cdecl ZQGetAvailableChannel(int byName, const char* printer, unsigned char* buffer,
+                                  int* size) {
+  return Forward<int(__cdecl*)(int, const char*, unsigned char*, int*)>(
+      "ZQGetAvailableChannel", byName, printer, buffer, size);
 }
 int __cdecl ZQOpenChannel(int byName, const char* printer, unsigned int type) {
-  return Forward<int(__cdecl*)(int, const char*, unsigned int)>("ZQOpenChannel", byName, printer, type);
+  return Forward<int(__cdecl*)(int, const char*, unsigned int)>("ZQOpenChannel", byName, printer,
+                                                                type);
 }
-int __cdecl ZQCloseChannel(int channel) { return Forward<int(__cdecl*)(int)>("ZQCloseChannel", channel); }
+int __cdecl ZQCloseChannel(int channel) {
+  return Forward<int(__cdecl*)(int)>("ZQCloseChannel", channel);
+}
 int __cdecl ZQReceive(int channel, unsigned char* buffer, int* size, int waitMs) {
-  return Forward<int(__cdecl*)(int, unsigned char*, int*, int)>("ZQReceive", channel, buffer, size, waitMs);
+  return Forward<int(__cdecl*)(int, unsigned char*, int*, int)>("ZQReceive", channel, buffer, size,
+                                                                waitMs);
 }
 int __cdecl ZQSend(int channel, const unsigned char* bytes, int count) {
   return Forward<int(__cdecl*)(int, const unsigned char*, int)>("ZQSend", channel, bytes, count);
@@ -66,7 +71,8 @@ int __cdecl ZQGetStatus(int channel, unsigned char* buffer, int* size) {
   return Forward<int(__cdecl*)(int, unsigned char*, int*)>("ZQGetStatus", channel, buffer, size);
 }
 int __cdecl ZQGetDeviceID(int byName, const char* printer, char* buffer, int* size) {
-  return Forward<int(__cdecl*)(int, const char*, char*, int*)>("ZQGetDeviceID", byName, printer, buffer, size);
+  return Forward<int(__cdecl*)(int, const char*, char*, int*)>("ZQGetDeviceID", byName, printer,
+                                                               buffer, size);
 }
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {

@@ -10,8 +10,8 @@
 namespace nolpa::testing {
 
 inline void ExpectRestored(ui::TMainForm& form, bool printerClass) {
-  for (ui::Control* c : {&form.Button1, &form.Button2, &form.Button3, &form.Button4,
-                         &form.Button6, &form.Edit1})
+  for (ui::Control* c :
+       {&form.Button1, &form.Button2, &form.Button3, &form.Button4, &form.Button6, &form.Edit1})
     EXPECT_TRUE(c->Enabled()) << ui::LayoutOf(c->Id()).name;
   EXPECT_EQ(form.Button5.Enabled(), !printerClass);
   EXPECT_EQ(form.Edit2.Enabled(), !printerClass);

@@ -26,7 +26,8 @@ class FailingDeviceTree final : public platform::DeviceTree {
   bool Parent(platform::DevNode node, platform::DevNode* parent) override {
     return c_.Fails("DeviceTree::Parent") ? false : inner_.Parent(node, parent);
   }
-  bool Property(platform::DevNode node, platform::NodeProperty property, std::string* value) override {
+  bool Property(platform::DevNode node, platform::NodeProperty property,
+                std::string* value) override {
     return c_.Fails("DeviceTree::Property") ? false : inner_.Property(node, property, value);
   }
 
@@ -41,9 +42,10 @@ class FailingUsbHubFiles final : public platform::UsbHubFiles {
   platform::DeviceHandle Open(const std::string& path) override {
     return c_.Fails("UsbHubFiles::Open") ? platform::kInvalidDeviceHandle : inner_.Open(path);
   }
-  bool IoControl(platform::DeviceHandle h, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
-                 std::uint32_t outSize, std::uint32_t* returned) override {
-    if (!c_.Fails("UsbHubFiles::IoControl")) return inner_.IoControl(h, code, in, inSize, out, outSize, returned);
+  bool IoControl(platform::DeviceHandle h, std::uint32_t code, const void* in, std::uint32_t inSize,
+                 void* out, std::uint32_t outSize, std::uint32_t* returned) override {
+    if (!c_.Fails("UsbHubFiles::IoControl"))
+      return inner_.IoControl(h, code, in, inSize, out, outSize, returned);
     if (returned) *returned = 0;
     return false;
   }
@@ -58,18 +60,22 @@ class FailingPrintSpooler final : public platform::PrintSpooler {
  public:
   FailingPrintSpooler(platform::PrintSpooler& inner, FaultCounter& c) : inner_(inner), c_(c) {}
   std::vector<std::string> LocalPrinterNames() override {
-    return c_.Fails("PrintSpooler::EnumPrinters") ? std::vector<std::string>{} : inner_.LocalPrinterNames();
+    return c_.Fails("PrintSpooler::EnumPrinters") ? std::vector<std::string>{}
+                                                  : inner_.LocalPrinterNames();
   }
   std::string Environment() override {
     return c_.Fails("PrintSpooler::GetPrinterData") ? std::string() : inner_.Environment();
   }
   bool PrinterDriver(const std::string& printerName, const std::string& environment,
                      platform::PrinterDriverInfo* driver) override {
-    return c_.Fails("PrintSpooler::GetPrinterDriver") ? false : inner_.PrinterDriver(printerName, environment, driver);
+    return c_.Fails("PrintSpooler::GetPrinterDriver")
+               ? false
+               : inner_.PrinterDriver(printerName, environment, driver);
   }
-  std::vector<platform::PrinterDriverInfo> InstalledDrivers(const std::string& environment) override {
+  std::vector<platform::PrinterDriverInfo> InstalledDrivers(
+      const std::string& environment) override {
     return c_.Fails("PrintSpooler::EnumPrinterDrivers") ? std::vector<platform::PrinterDriverInfo>{}
-                                                         : inner_.InstalledDrivers(environment);
+                                                        : inner_.InstalledDrivers(environment);
   }
 
  private:
@@ -80,20 +86,23 @@ class FailingPrintSpooler final : public platform::PrintSpooler {
 class FailingRegistry final : public platform::Registry {
  public:
   FailingRegistry(platform::Registry& inner, FaultCounter& c) : inner_(inner), c_(c) {}
-  platform::RegistryKey OpenMachineKey(const std::string& subKey, platform::RegistryView view) override {
-    return c_.Fails("Registry::OpenMachineKey") ? platform::kNoRegistryKey : inner_.OpenMachineKey(subKey, view);
+  platform::RegistryKey OpenMachineKey(const std::string& subKey,
+                                       platform::RegistryView view) override {
+    return c_.Fails("Registry::OpenMachineKey") ? platform::kNoRegistryKey
+                                                : inner_.OpenMachineKey(subKey, view);
   }
   platform::RegistryKey OpenInterfaceKey(platform::InterfaceSet set, const platform::Guid& g,
                                          std::uint32_t index) override {
     return c_.Fails("Registry::OpenInterfaceKey") ? platform::kNoRegistryKey
-                                                   : inner_.OpenInterfaceKey(set, g, index);
+                                                  : inner_.OpenInterfaceKey(set, g, index);
   }
   std::optional<std::string> ReadString(platform::RegistryKey key, const std::string& name,
                                         std::uint32_t maxBytes) override {
     if (c_.Fails("Registry::ReadString")) return std::nullopt;
     return inner_.ReadString(key, name, maxBytes);
   }
-  std::optional<std::uint32_t> ReadDword(platform::RegistryKey key, const std::string& name) override {
+  std::optional<std::uint32_t> ReadDword(platform::RegistryKey key,
+                                         const std::string& name) override {
     if (c_.Fails("Registry::ReadDword")) return std::nullopt;
     return inner_.ReadDword(key, name);
   }
@@ -119,7 +128,8 @@ class FailingSystemFolders final : public platform::SystemFolders {
   }
   std::string IniString(const std::string& file, const std::string& section, const std::string& key,
                         std::uint32_t maxBytes) override {
-    return c_.Fails("SystemFolders::IniString") ? std::string() : inner_.IniString(file, section, key, maxBytes);
+    return c_.Fails("SystemFolders::IniString") ? std::string()
+                                                : inner_.IniString(file, section, key, maxBytes);
   }
 
  private:

@@ -66,12 +66,14 @@ class FailingDeviceFiles final : public platform::DeviceFiles {
   platform::DeviceHandle Open(const std::string& path) override {
     return c_.Fails("DeviceFiles::Open") ? platform::kInvalidDeviceHandle : inner_.Open(path);
   }
-  bool Read(platform::DeviceHandle h, void* buffer, std::uint32_t size, std::uint32_t* done) override {
+  bool Read(platform::DeviceHandle h, void* buffer, std::uint32_t size,
+            std::uint32_t* done) override {
     if (!c_.Fails("DeviceFiles::Read")) return inner_.Read(h, buffer, size, done);
     if (done) *done = 0;
     return false;
   }
-  bool Write(platform::DeviceHandle h, const void* data, std::uint32_t size, std::uint32_t* done) override {
+  bool Write(platform::DeviceHandle h, const void* data, std::uint32_t size,
+             std::uint32_t* done) override {
     if (c_.Fails("DeviceFiles::Write")) {
       if (done) *done = 0;
       return false;
@@ -104,15 +106,19 @@ class FailingDeviceFiles final : public platform::DeviceFiles {
 
 class FailingDeviceInterfaces final : public platform::DeviceInterfaces {
  public:
-  FailingDeviceInterfaces(platform::DeviceInterfaces& inner, FaultCounter& c) : inner_(inner), c_(c) {}
+  FailingDeviceInterfaces(platform::DeviceInterfaces& inner, FaultCounter& c)
+      : inner_(inner), c_(c) {}
   platform::InterfaceSet OpenSet(const platform::Guid& g) override {
-    return c_.Fails("DeviceInterfaces::OpenSet") ? platform::kInvalidInterfaceSet : inner_.OpenSet(g);
+    return c_.Fails("DeviceInterfaces::OpenSet") ? platform::kInvalidInterfaceSet
+                                                 : inner_.OpenSet(g);
   }
   bool InterfacePath(platform::InterfaceSet set, const platform::Guid& g, std::uint32_t index,
                      std::string* path) override {
-    return c_.Fails("DeviceInterfaces::InterfacePath") ? false : inner_.InterfacePath(set, g, index, path);
+    return c_.Fails("DeviceInterfaces::InterfacePath") ? false
+                                                       : inner_.InterfacePath(set, g, index, path);
   }
-  bool HasInterface(platform::InterfaceSet set, const platform::Guid& g, std::uint32_t index) override {
+  bool HasInterface(platform::InterfaceSet set, const platform::Guid& g,
+                    std::uint32_t index) override {
     return c_.Fails("DeviceInterfaces::HasInterface") ? false : inner_.HasInterface(set, g, index);
   }
   void CloseSet(platform::InterfaceSet set) override { inner_.CloseSet(set); }
@@ -138,12 +144,13 @@ class FailingServiceManager final : public platform::ServiceManager {
  public:
   FailingServiceManager(platform::ServiceManager& inner, FaultCounter& c) : inner_(inner), c_(c) {}
   platform::ServiceHandle OpenManager(std::uint32_t access) override {
-    return c_.Fails("ServiceManager::OpenManager") ? platform::kNoServiceHandle : inner_.OpenManager(access);
+    return c_.Fails("ServiceManager::OpenManager") ? platform::kNoServiceHandle
+                                                   : inner_.OpenManager(access);
   }
   platform::ServiceHandle OpenServiceNamed(platform::ServiceHandle m, const std::string& name,
                                            std::uint32_t access) override {
     return c_.Fails("ServiceManager::OpenServiceNamed") ? platform::kNoServiceHandle
-                                                         : inner_.OpenServiceNamed(m, name, access);
+                                                        : inner_.OpenServiceNamed(m, name, access);
   }
   bool QueryState(platform::ServiceHandle s, std::uint32_t* state) override {
     return c_.Fails("ServiceManager::QueryState") ? false : inner_.QueryState(s, state);
@@ -179,7 +186,8 @@ class FailingHostFiles final : public platform::HostFiles {
   platform::FileHold HoldFile(const std::string& path) override {
     return c_.Fails("HostFiles::HoldFile") ? platform::kNoFileHold : inner_.HoldFile(path);
   }
-  bool ReadHeldFile(platform::FileHold hold, std::uint32_t limit, std::vector<std::uint8_t>* bytes) override {
+  bool ReadHeldFile(platform::FileHold hold, std::uint32_t limit,
+                    std::vector<std::uint8_t>* bytes) override {
     return c_.Fails("HostFiles::ReadHeldFile") ? false : inner_.ReadHeldFile(hold, limit, bytes);
   }
   void ReleaseFile(platform::FileHold hold) override { inner_.ReleaseFile(hold); }
@@ -226,7 +234,8 @@ class FailingProgramFiles final : public platform::ProgramFiles {
   // A failed read of the file gives the fallback, as a missing file does.
   std::string IniString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& fallback) override {
-    return c_.Fails("ProgramFiles::IniString") ? fallback : inner_.IniString(file, section, key, fallback);
+    return c_.Fails("ProgramFiles::IniString") ? fallback
+                                               : inner_.IniString(file, section, key, fallback);
   }
 
  private:
@@ -250,10 +259,15 @@ class FailingTextCompare final : public platform::TextCompare {
 // with the clock, message boxes and system information passed as they are.
 struct FailingPlatform {
   explicit FailingPlatform(const platform::Platform& p)
-      : inner(p), files(*p.files, counter), interfaces(*p.interfaces, counter),
-        dosDevices(*p.dosDevices, counter), services(*p.serviceManager, counter),
-        hostFiles(*p.hostFiles, counter), modules(*p.modules, counter),
-        program(*p.program, counter), textCompare(*p.textCompare, counter) {}
+      : inner(p),
+        files(*p.files, counter),
+        interfaces(*p.interfaces, counter),
+        dosDevices(*p.dosDevices, counter),
+        services(*p.serviceManager, counter),
+        hostFiles(*p.hostFiles, counter),
+        modules(*p.modules, counter),
+        program(*p.program, counter),
+        textCompare(*p.textCompare, counter) {}
 
   platform::Platform Platform() {
     platform::Platform p = inner;

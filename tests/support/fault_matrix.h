@@ -21,9 +21,9 @@
 #include "sim/channel_api_standin.h"
 #include "sim/spooler_world.h"
 #include "tests/sim_harness.h"
-#include "tests/support/library_entry_points.h"
 #include "tests/support/failing_library_services.h"
 #include "tests/support/fault_injection.h"
+#include "tests/support/library_entry_points.h"
 #include "tests/support/usb_bus.h"
 
 namespace nolpa::testing {
@@ -120,10 +120,10 @@ struct FaultRig {
     bool operator==(const Held&) const = default;
   };
   Held Holding() const {
-    return {h.world.OpenHandles(), h.world.OpenSets(), h.services.OpenHandles(),
-            h.host.OpenHolds(), h.host.LoadedModules(), morvalib::Live(),
-            bus.usb.OpenHandles(), bus.usb.OpenSets(), spooler.OpenKeys(),
-            api.LoadedModules(), api.OpenChannels(), morvalib::channel_api::Loaded(),
+    return {h.world.OpenHandles(), h.world.OpenSets(),     h.services.OpenHandles(),
+            h.host.OpenHolds(),    h.host.LoadedModules(), morvalib::Live(),
+            bus.usb.OpenHandles(), bus.usb.OpenSets(),     spooler.OpenKeys(),
+            api.LoadedModules(),   api.OpenChannels(),     morvalib::channel_api::Loaded(),
             api.IsInitialised()};
   }
 
@@ -143,18 +143,19 @@ struct FaultRig {
   FailingRegistry registry{spooler.Registry(), fp.counter};
   FailingSystemFolders system{spooler.System(), fp.counter};
   FailingModules libraryModules{api.Modules(), fp.counter};
-  bool closed = false;  // the action closed the form
-  int result = -1;       // what a function the action called returned
+  bool closed = false;                     // the action closed the form
+  int result = -1;                         // what a function the action called returned
   std::vector<std::string> listedAtClose;  // ID codes listed when the form closed
 };
 
 inline std::ostream& operator<<(std::ostream& os, const FaultRig::Held& held) {
-  return os << "handles " << held.handles << ", sets " << held.sets << ", services " << held.services
-            << ", holds " << held.holds << ", modules " << held.modules << ", library locks "
-            << held.library.locks << " ports " << held.library.ports << " buffers "
-            << held.library.buffers << ", usb handles " << held.usbHandles << " sets " << held.usbSets
-            << ", registry keys " << held.keys << ", channel API loads " << held.apiModules << " channels "
-            << held.channels << (held.apiLoaded ? " bound" : "") << (held.apiInitialised ? " initialised" : "");
+  return os << "handles " << held.handles << ", sets " << held.sets << ", services "
+            << held.services << ", holds " << held.holds << ", modules " << held.modules
+            << ", library locks " << held.library.locks << " ports " << held.library.ports
+            << " buffers " << held.library.buffers << ", usb handles " << held.usbHandles
+            << " sets " << held.usbSets << ", registry keys " << held.keys << ", channel API loads "
+            << held.apiModules << " channels " << held.channels << (held.apiLoaded ? " bound" : "")
+            << (held.apiInitialised ? " initialised" : "");
 }
 
 }  // namespace nolpa::testing

@@ -42,9 +42,9 @@ struct Shard {
 
 struct Tally {
   std::size_t runs = 0;
-  std::size_t injected = 0;     // failed requests
-  std::size_t shortWrites = 0;  // writes that went out short
-  std::size_t tolerated = 0;    // departures of sessions cut short by the fault
+  std::size_t injected = 0;            // failed requests
+  std::size_t shortWrites = 0;         // writes that went out short
+  std::size_t tolerated = 0;           // departures of sessions cut short by the fault
   std::vector<std::size_t> failing{};  // the runs whose fault a check caught
 };
 
@@ -63,9 +63,10 @@ class MatrixTotalsPrinter : public ::testing::Environment {
   void TearDown() override {
     const MatrixTotals& t = Totals();
     if (t.paths == 0) return;
-    std::printf("[ matrix   ] in all: %zu paths, %zu runs, %zu injected failures, %zu short writes, "
-                "%zu sessions cut short\n",
-                t.paths, t.all.runs, t.all.injected, t.all.shortWrites, t.all.tolerated);
+    std::printf(
+        "[ matrix   ] in all: %zu paths, %zu runs, %zu injected failures, %zu short writes, "
+        "%zu sessions cut short\n",
+        t.paths, t.all.runs, t.all.injected, t.all.shortWrites, t.all.tolerated);
   }
 };
 inline ::testing::Environment* const kMatrixTotalsPrinter =
@@ -118,7 +119,8 @@ inline void ExpectEnabling(FaultRig& r, const Path& path) {
   }
   EXPECT_TRUE(form.Button1.Enabled());
   EXPECT_TRUE(form.Button4.Enabled());
-  for (ui::Control* c : {&form.Button2, &form.Button3, &form.Button5, &form.Button6, &form.Edit1, &form.Edit2})
+  for (ui::Control* c :
+       {&form.Button2, &form.Button3, &form.Button5, &form.Button6, &form.Edit1, &form.Edit2})
     EXPECT_FALSE(c->Enabled()) << ui::LayoutOf(c->Id()).name;
 }
 
@@ -177,8 +179,8 @@ inline Counted RunOnce(const Path& path, Injection injection, std::size_t* toler
 
 inline void Report(const char* what, const Tally& t) {
   const std::string line = std::to_string(t.runs) + " runs, " + std::to_string(t.injected) +
-                           " injected failures, " + std::to_string(t.shortWrites) + " short writes, " +
-                           std::to_string(t.tolerated) + " sessions cut short" +
+                           " injected failures, " + std::to_string(t.shortWrites) +
+                           " short writes, " + std::to_string(t.tolerated) + " sessions cut short" +
                            (t.failing.empty() ? "" : ", stopped at 3 failing runs");
   std::printf("[ matrix   ] %-38s %s\n", what, line.c_str());
   ::testing::Test::RecordProperty(what, line);
@@ -189,9 +191,9 @@ inline void Report(const char* what, const Tally& t) {
 // fault tends to show at many requests.
 inline Tally RunPath(const Path& path, Shard shard = {}) {
   Tally t;
-  const std::string label =
-      shard.count == 1 ? path.name
-                       : path.name + " " + std::to_string(shard.index + 1) + "/" + std::to_string(shard.count);
+  const std::string label = shard.count == 1 ? path.name
+                                             : path.name + " " + std::to_string(shard.index + 1) +
+                                                   "/" + std::to_string(shard.count);
   SCOPED_TRACE(label);
   const Counted count = RunOnce(path, {}, &t.tolerated);
   ++t.runs;

@@ -44,16 +44,15 @@ class ScriptedDevice : public platform::DeviceFiles {
   // `bytes` become readable, in order, once the clock reaches `atMs`.
   void Arrive(std::uint64_t atMs, const Bytes& bytes) {
     for (std::uint8_t b : bytes) {
-      auto at = std::upper_bound(
-          pending_.begin(), pending_.end(), atMs,
-          [](std::uint64_t t, const auto& entry) { return t < entry.first; });
+      auto at =
+          std::upper_bound(pending_.begin(), pending_.end(), atMs,
+                           [](std::uint64_t t, const auto& entry) { return t < entry.first; });
       pending_.insert(at, {atMs, b});
     }
   }
   // Whenever a write carries exactly `request`, `reply` arrives `delayMs`
   // after it.
-  void AnswerWrite(const Bytes& request, const Bytes& reply,
-                   std::uint64_t delayMs = 0) {
+  void AnswerWrite(const Bytes& request, const Bytes& reply, std::uint64_t delayMs = 0) {
     answers_.push_back({request, reply, delayMs});
   }
   // From now on, one `byte` every `periodMs` (at least 1), for ever; scripted
@@ -64,9 +63,7 @@ class ScriptedDevice : public platform::DeviceFiles {
     nextChatter_ = clock_.NowMs();
   }
   // Write call number `index` (0-based) takes only `accepted` bytes.
-  void LimitWrite(std::size_t index, std::uint32_t accepted) {
-    writeLimits_[index] = accepted;
-  }
+  void LimitWrite(std::size_t index, std::uint32_t accepted) { writeLimits_[index] = accepted; }
   // The next `count` read calls fail without touching the script.
   void FailReads(int count) { failingReads_ = count; }
   // Control request number `index` (0-based) is refused.
@@ -81,8 +78,7 @@ class ScriptedDevice : public platform::DeviceFiles {
   // --- platform::DeviceFiles ---
   platform::DeviceHandle Open(const std::string&) override { return 7; }
   void Close(platform::DeviceHandle) override {}
-  bool SetTimeouts(platform::DeviceHandle,
-                   const platform::CommTimeouts& timeouts) override {
+  bool SetTimeouts(platform::DeviceHandle, const platform::CommTimeouts& timeouts) override {
     timeoutsSet.push_back(timeouts);
     return false;  // like a handle that is not a serial port
   }
@@ -116,15 +112,13 @@ class ScriptedDevice : public platform::DeviceFiles {
     *done = limit == writeLimits_.end() ? size : std::min(size, limit->second);
     writes.push_back(sent);
     for (const Answer& answer : answers_) {
-      if (answer.request == sent)
-        Arrive(clock_.NowMs() + answer.delayMs, answer.reply);
+      if (answer.request == sent) Arrive(clock_.NowMs() + answer.delayMs, answer.reply);
     }
     return true;
   }
 
-  bool IoControl(platform::DeviceHandle handle, std::uint32_t code,
-                 const void* in, std::uint32_t inSize, void*, std::uint32_t,
-                 std::uint32_t* returned) override {
+  bool IoControl(platform::DeviceHandle handle, std::uint32_t code, const void* in,
+                 std::uint32_t inSize, void*, std::uint32_t, std::uint32_t* returned) override {
     const auto* bytes = static_cast<const std::uint8_t*>(in);
     const bool refuse = failingRequests_.count(requests.size()) != 0;
     requests.push_back({handle, code, Bytes(bytes, bytes + inSize)});

@@ -29,8 +29,11 @@ struct UsbBus {
   void PlugAll() { usb.PlugClassPrinters(hub); }
   // The library's services over `world`'s files, `clock` and this bus.
   morvalib::LibraryServices Services(sim::World& world, platform::Clock& clock) {
-    return {.files = &world.Files(), .clock = &clock, .deviceTree = &usb.Tree(),
-            .hubFiles = &usb.HubFiles(), .interfaces = &usb.Interfaces()};
+    return {.files = &world.Files(),
+            .clock = &clock,
+            .deviceTree = &usb.Tree(),
+            .hubFiles = &usb.HubFiles(),
+            .interfaces = &usb.Interfaces()};
   }
 
   sim::UsbTopology usb;

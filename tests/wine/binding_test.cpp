@@ -58,7 +58,9 @@ class BindingTest : public ::testing::Test {
     boxes_.SetOwner(window_->Handle());
   }
 
-  HWND Control(ControlId id) const { return GetDlgItem(window_->Handle(), 1000 + static_cast<int>(id)); }
+  HWND Control(ControlId id) const {
+    return GetDlgItem(window_->Handle(), 1000 + static_cast<int>(id));
+  }
 
   // What a click on the button sends its parent.
   void Click(ControlId id) const {
@@ -93,8 +95,8 @@ class BindingTest : public ::testing::Test {
 // One printer whose texts hold bytes above 0x7F.
 bool OnePrinter(int index, discovery::DeviceList& list) {
   if (index != 0) return false;
-  list.Append({"\\\\?\\usb#vid_0f1a&pid_0410#1#{x}\\RK", "VX-410 \xB1", "AB\xE9", "Caf\xE9",
-               "", "USB2.0 \xB5"});
+  list.Append({"\\\\?\\usb#vid_0f1a&pid_0410#1#{x}\\RK", "VX-410 \xB1", "AB\xE9", "Caf\xE9", "",
+               "USB2.0 \xB5"});
   return true;
 }
 
@@ -147,7 +149,8 @@ TEST_F(BindingTest, EditColoursFollowTheModel) {
   Build(&OnePrinter);
   HDC dc = GetDC(Window());
   auto brushFor = [&](ControlId id) {
-    return reinterpret_cast<HBRUSH>(SendMessageW(Window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+    return reinterpret_cast<HBRUSH>(SendMessageW(Window(), WM_CTLCOLOREDIT,
+                                                 reinterpret_cast<WPARAM>(dc),
                                                  reinterpret_cast<LPARAM>(Control(id))));
   };
   EXPECT_EQ(brushFor(ControlId::Edit1), GetSysColorBrush(COLOR_BTNFACE));
@@ -229,7 +232,8 @@ TEST_F(BindingTest, CloseAskedForDuringAnActionWaitsForItsEnd) {
     openWhileBoxShown = IsWindow(Window()) && IsWindow(box);
     wine_tests::DismissMessageBox(box);
   });
-  PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(1000 + static_cast<int>(ControlId::Button3), BN_CLICKED),
+  PostMessageW(Window(), WM_COMMAND,
+               MAKEWPARAM(1000 + static_cast<int>(ControlId::Button3), BN_CLICKED),
                reinterpret_cast<LPARAM>(Control(ControlId::Button3)));
   RunMessageLoop(Window());
   answer.join();
@@ -250,7 +254,8 @@ TEST_F(BindingTest, ExceptionOutOfAHandlerIsShownAndTheLoopGoesOn) {
     // Handled only if the loop goes on after the box.
     PostMessageW(Window(), WM_CLOSE, 0, 0);
   });
-  PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(1000 + static_cast<int>(ControlId::Button1), BN_CLICKED),
+  PostMessageW(Window(), WM_COMMAND,
+               MAKEWPARAM(1000 + static_cast<int>(ControlId::Button1), BN_CLICKED),
                reinterpret_cast<LPARAM>(Control(ControlId::Button1)));
   RunMessageLoop(Window());
   answer.join();

@@ -86,7 +86,8 @@ TEST(CommandLineRun, SetIsSeenByTheNextProcessAndRefusesACopyMeanwhile) {
   }
   EXPECT_EQ(RunToEnd(set), std::optional<DWORD>(0));
   const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - started).count();
+                             std::chrono::steady_clock::now() - started)
+                             .count();
   EXPECT_GE(elapsedMs, 5000) << "the code was read back before the wait";
 
   EXPECT_EQ(RunSim("/c " + arguments, state), std::optional<DWORD>(0));
@@ -117,9 +118,12 @@ TEST(CommandLineRun, SetOnAPrinterClassPrinterEndsWithThreeAndHoldsUntilARestart
     ASSERT_NE(world, nullptr) << error;
     sim::ClassPrinter& printer = world->PrinterClass(kClassPrinter);
     EXPECT_EQ(printer.Serial(), kClassSerial);
-    EXPECT_EQ(printer.Peripheral().Commands().PendingSerial(), std::optional<std::string>(newSerial));
-    for (const char* other : {"rk-l5200s", "rk-l880", "rk-l880-plain", "rk-l5200-combo", "other-make"})
-      EXPECT_EQ(world->PrinterClass(other).Peripheral().Commands().PendingSerial(), std::nullopt) << other;
+    EXPECT_EQ(printer.Peripheral().Commands().PendingSerial(),
+              std::optional<std::string>(newSerial));
+    for (const char* other :
+         {"rk-l5200s", "rk-l880", "rk-l880-plain", "rk-l5200-combo", "other-make"})
+      EXPECT_EQ(world->PrinterClass(other).Peripheral().Commands().PendingSerial(), std::nullopt)
+          << other;
     printer.PowerCycle();  // written to the state file at once
   }
   EXPECT_EQ(RunSim("/c " + newSerial + " " + kClassProduct, state), std::optional<DWORD>(0));

@@ -6,7 +6,8 @@ namespace {
 
 std::wstring WideText(const std::string& text) {
   std::wstring wide(text.size() + 1, L'\0');
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
   wide.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
   return wide;
 }
@@ -15,17 +16,20 @@ std::wstring WideText(const std::string& text) {
 void Drain(HANDLE pipe, std::string* into) {
   char buffer[4096];
   DWORD read = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read > 0) into->append(buffer, read);
+  while (ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    into->append(buffer, read);
   CloseHandle(pipe);
 }
 
 }  // namespace
 
-ConsoleProcess::ConsoleProcess(const std::string& exePath, const std::string& arguments, const Environment& extra,
-                               DWORD flags) {
+ConsoleProcess::ConsoleProcess(const std::string& exePath, const std::string& arguments,
+                               const Environment& extra, DWORD flags) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
-  if (!CreatePipe(&outRead, &outWrite, &inherit, 0) || !CreatePipe(&errRead, &errWrite, &inherit, 0)) return;
+  if (!CreatePipe(&outRead, &outWrite, &inherit, 0) ||
+      !CreatePipe(&errRead, &errWrite, &inherit, 0))
+    return;
   SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
   std::wstring commandLine = L"\"" + WideText(exePath) + L"\"";
@@ -39,8 +43,8 @@ ConsoleProcess::ConsoleProcess(const std::string& exePath, const std::string& ar
   startup.hStdError = errWrite;
   PROCESS_INFORMATION info{};
   const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                      CREATE_UNICODE_ENVIRONMENT | flags, environment.data(), nullptr, &startup,
-                                      &info) != 0;
+                                      CREATE_UNICODE_ENVIRONMENT | flags, environment.data(),
+                                      nullptr, &startup, &info) != 0;
   // The child holds the writing ends now; ours would keep the pipes open.
   CloseHandle(outWrite);
   CloseHandle(errWrite);

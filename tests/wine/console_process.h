@@ -15,8 +15,8 @@ namespace nolpa::wine_tests {
 class ConsoleProcess {
  public:
   // `flags` are CreateProcess's creation flags besides the environment's.
-  ConsoleProcess(const std::string& exePath, const std::string& arguments, const Environment& extra = {},
-                 DWORD flags = 0);
+  ConsoleProcess(const std::string& exePath, const std::string& arguments,
+                 const Environment& extra = {}, DWORD flags = 0);
   ~ConsoleProcess();
   ConsoleProcess(const ConsoleProcess&) = delete;
   ConsoleProcess& operator=(const ConsoleProcess&) = delete;

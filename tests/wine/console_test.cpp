@@ -20,8 +20,8 @@
 
 #include "sim/fleet.h"
 #include "tests/wine/console_process.h"
-#include "tests/wine/programs.h"
 #include "tests/wine/machine_state.h"
+#include "tests/wine/programs.h"
 #include "tests/wine/sim_state.h"
 
 namespace nolpa::wine_tests {
@@ -34,9 +34,6 @@ constexpr DWORD kRunTimeoutMs = 60000;
 
 using nlohmann::json;
 
-
-
-
 // What the default fleet's printers are listed as, in Find's order: the
 // printers of the maker's driver, then its COM ports, then the printer-class
 // printers of the library's models (their serial number read through the
@@ -47,7 +44,8 @@ std::vector<std::pair<std::string, std::string>> FleetListing() {
   for (const char* kind : {"vendor", "com", "printer-class"}) {
     for (const json& device : fleet["devices"]) {
       if (device["kind"] != kind) continue;
-      if (device["kind"] == "vendor") listed.emplace_back(device["usb"]["product"], device["serial"]);
+      if (device["kind"] == "vendor")
+        listed.emplace_back(device["usb"]["product"], device["serial"]);
       if (device["kind"] == "com")
         listed.emplace_back(device["usb"]["product"].get<std::string>() + "   [COM" +
                                 std::to_string(device["comPort"].get<int>()) + "]",
@@ -87,11 +85,14 @@ TEST(ConsoleCompanion, ListJsonParsesAndMatchesTheFleet) {
 TEST(ConsoleCompanion, SetThenCheckInTwoProcessesOnAVendorPrinter) {
   SimState state;
   const auto started = std::chrono::steady_clock::now();
-  ConsoleProcess set(ProgramPath(kSimConsole), "set NOLPA-0042 --product \"VX-410 Receipt\"", state.Env());
+  ConsoleProcess set(ProgramPath(kSimConsole), "set NOLPA-0042 --product \"VX-410 Receipt\"",
+                     state.Env());
   ASSERT_EQ(set.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0)) << set.Error();
-  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << "read back before the wait";
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(5))
+      << "read back before the wait";
   EXPECT_NE(set.Output().find("NOLPA-0042"), std::string::npos) << set.Output();
-  ConsoleProcess check(ProgramPath(kSimConsole), "check NOLPA-0042 --product \"vx-410 receipt\"", state.Env());
+  ConsoleProcess check(ProgramPath(kSimConsole), "check NOLPA-0042 --product \"vx-410 receipt\"",
+                       state.Env());
   EXPECT_EQ(check.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0)) << check.Error();
 }
 
@@ -145,7 +146,8 @@ TEST(ConsoleCompanion, CtrlCWhileTheSpoolerIsStoppedLeavesItRunningAndNoWorkFold
   ASSERT_TRUE(SetConsoleCtrlHandler(&SwallowControlEvent, TRUE));
   ConsoleProcess run(ProgramPath(kSimConsole), "set NOLPA-0044", state.Env());
   ASSERT_TRUE(run.Started());
-  const bool stopped = WaitUntil([] { return SpoolerState() == SERVICE_STOPPED && Exists(WorkFolder()); }, 30000);
+  const bool stopped =
+      WaitUntil([] { return SpoolerState() == SERVICE_STOPPED && Exists(WorkFolder()); }, 30000);
   EXPECT_TRUE(stopped) << "the spooler was never stopped";
   EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
   const auto code = run.WaitForExit(kRunTimeoutMs);
@@ -162,9 +164,10 @@ TEST(ConsoleCompanion, AnotherCopyOfEitherProgramRefusesTheRun) {
   ASSERT_TRUE(WaitUntil([] { return Exists(WorkFolder()); }, 30000));
   for (const char* program : {kSimConsole, "NOLPAID-sim.exe"}) {
     SCOPED_TRACE(program);
-    ConsoleProcess second(ProgramPath(program), std::string(program) == kSimConsole ? "check X" : "/c X",
-                          state.Env());
-    EXPECT_EQ(second.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0xFFFFFFFF)) << second.Error();
+    ConsoleProcess second(ProgramPath(program),
+                          std::string(program) == kSimConsole ? "check X" : "/c X", state.Env());
+    EXPECT_EQ(second.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0xFFFFFFFF))
+        << second.Error();
   }
   EXPECT_EQ(first.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0)) << first.Error();
 }
@@ -189,10 +192,11 @@ TEST(ConsoleCompanion, ProductionBuildCarriesNoSimulatorCode) {
     SCOPED_TRACE(c.program);
     const std::string bytes = FileBytes(ProgramPath(c.program));
     ASSERT_FALSE(bytes.empty());
-    for (const char* mark : {"NOLPA simulator default fleet", "NOLPA_SIM_STATE", "SimChannelApiExport",
-                             "AttachSimulatedWorld"})
+    for (const char* mark : {"NOLPA simulator default fleet", "NOLPA_SIM_STATE",
+                             "SimChannelApiExport", "AttachSimulatedWorld"})
       EXPECT_EQ(bytes.find(mark) != std::string::npos, c.simulator) << mark;
-    HMODULE module = LoadLibraryExA(ProgramPath(c.program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module =
+        LoadLibraryExA(ProgramPath(c.program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(FindResourceA(module, "SIMCHANNELAPI", MAKEINTRESOURCEA(10)) != nullptr, c.simulator);
     HRSRC file1 = FindResourceA(module, "FILE1", MAKEINTRESOURCEA(10));
@@ -200,7 +204,8 @@ TEST(ConsoleCompanion, ProductionBuildCarriesNoSimulatorCode) {
     const std::string carried(static_cast<const char*>(LockResource(LoadResource(module, file1))),
                               SizeofResource(module, file1));
     FreeLibrary(module);
-    EXPECT_TRUE(carried == FileBytes(ProgramPath(c.library))) << "carries another library than " << c.library;
+    EXPECT_TRUE(carried == FileBytes(ProgramPath(c.library)))
+        << "carries another library than " << c.library;
   }
 }
 
@@ -229,7 +234,8 @@ TEST(ConsoleCompanion, BothProgramsLogTheirWritesWhereTheWindowProgramsIniFileSa
   EXPECT_EQ(refused.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(3)) << refused.Error();
   std::ifstream in(log, std::ios::binary);
   std::vector<json> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line, nullptr, false));
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(json::parse(line, nullptr, false));
   DeleteFileA(log.c_str());
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0]["program"], "NOLPAID");
@@ -246,7 +252,8 @@ TEST(ConsoleCompanionJapanese, MessagesAreUtf8WhenRedirected) {
   SimState state;
   ConsoleProcess run(ProgramPath(kSimConsole), "check X --product none", state.Env());
   EXPECT_EQ(run.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(1));
-  EXPECT_NE(run.Error().find("製品名 \"none\" のプリンターが見つかりません。"), std::string::npos) << run.Error();
+  EXPECT_NE(run.Error().find("製品名 \"none\" のプリンターが見つかりません。"), std::string::npos)
+      << run.Error();
   EXPECT_TRUE(run.Output().empty());
 }
 

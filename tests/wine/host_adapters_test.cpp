@@ -79,8 +79,8 @@ TEST_F(HostAdapters, HeldFileCanBeReadButNotWrittenOrDeleted) {
   if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
   EXPECT_FALSE(DeleteFileA(path.c_str()));
   EXPECT_FALSE(files_.CreateNewFile(path, Bytes{9}));
-  HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+  HANDLE reader =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(reader, INVALID_HANDLE_VALUE);
   CloseHandle(reader);
 

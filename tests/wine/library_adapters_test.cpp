@@ -18,32 +18,38 @@ namespace {
 
 TEST(RegistryAdapter, ReadsMachineStringsAndDwordsByType) {
   Win32Registry registry;
-  const RegistryKey key = registry.OpenMachineKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", RegistryView::Own);
+  const RegistryKey key =
+      registry.OpenMachineKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", RegistryView::Own);
   ASSERT_NE(key, kNoRegistryKey);
   const auto version = registry.ReadString(key, "CurrentVersion", 32);
   ASSERT_TRUE(version);
   EXPECT_NE(version->find('.'), std::string::npos) << *version;
-  EXPECT_FALSE(registry.ReadString(key, "CurrentVersion", 2)) << "a value that does not fit is no value";
+  EXPECT_FALSE(registry.ReadString(key, "CurrentVersion", 2))
+      << "a value that does not fit is no value";
   EXPECT_FALSE(registry.ReadDword(key, "CurrentVersion")) << "a string is no 32-bit value";
   EXPECT_FALSE(registry.ReadString(key, "No Such Value", 32));
   registry.CloseKey(key);
-  EXPECT_EQ(registry.OpenMachineKey("SOFTWARE\\No Such Vendor\\No Such Key", RegistryView::Own), kNoRegistryKey);
+  EXPECT_EQ(registry.OpenMachineKey("SOFTWARE\\No Such Vendor\\No Such Key", RegistryView::Own),
+            kNoRegistryKey);
 }
 
 // The key every Windows has is in both views (one and the same on 32-bit
 // Windows); a missing one in neither.
 TEST(RegistryAdapter, SixtyFourBitViewOpensAsTheOwnOneDoes) {
   Win32Registry registry;
-  const RegistryKey key = registry.OpenMachineKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", RegistryView::Bits64);
+  const RegistryKey key = registry.OpenMachineKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                                  RegistryView::Bits64);
   ASSERT_NE(key, kNoRegistryKey);
   EXPECT_TRUE(registry.ReadString(key, "CurrentVersion", 32));
   registry.CloseKey(key);
-  EXPECT_EQ(registry.OpenMachineKey("SOFTWARE\\No Such Vendor\\No Such Key", RegistryView::Bits64), kNoRegistryKey);
+  EXPECT_EQ(registry.OpenMachineKey("SOFTWARE\\No Such Vendor\\No Such Key", RegistryView::Bits64),
+            kNoRegistryKey);
 }
 
 TEST(RegistryAdapter, InterfaceKeyBeyondTheSetIsNone) {
   // GUID_DEVINTERFACE_USBPRINT: no such device on the test machine.
-  const Guid usbPrint = {0x28D78FAD, 0x5A12, 0x11D1, {0xAE, 0x5B, 0x00, 0x00, 0xF8, 0x03, 0xA8, 0xC2}};
+  const Guid usbPrint = {
+      0x28D78FAD, 0x5A12, 0x11D1, {0xAE, 0x5B, 0x00, 0x00, 0xF8, 0x03, 0xA8, 0xC2}};
   Win32DeviceInterfaces interfaces;
   Win32Registry registry;
   const InterfaceSet set = interfaces.OpenSet(usbPrint);
@@ -82,7 +88,8 @@ TEST(PrintSpoolerAdapter, UnknownPrinterHasNoDriver) {
   EXPECT_FALSE(spooler.PrinterDriver("No Such Printer 7F3A", "Windows NT x86", &driver));
   EXPECT_EQ(driver.name, "kept");
   // Whatever the spooler lists, every installed driver has a driver file.
-  for (const PrinterDriverInfo& installed : spooler.InstalledDrivers("")) EXPECT_FALSE(installed.driverPath.empty());
+  for (const PrinterDriverInfo& installed : spooler.InstalledDrivers(""))
+    EXPECT_FALSE(installed.driverPath.empty());
   // The environment named is the one a 32-bit caller gets without naming one.
   EXPECT_EQ(spooler.InstalledDrivers("Windows NT x86").size(), spooler.InstalledDrivers("").size());
 }

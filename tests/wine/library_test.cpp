@@ -53,7 +53,8 @@ class LoadedLibrary {
 // Every exported name; and whether some export has no name at all.
 std::set<std::string> ExportedNames(const LoadedLibrary& library, bool* ordinalOnly) {
   const IMAGE_DATA_DIRECTORY& entry = library.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
-  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(library.Base() + entry.VirtualAddress);
+  const auto* exports =
+      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(library.Base() + entry.VirtualAddress);
   const auto* names = reinterpret_cast<const DWORD*>(library.Base() + exports->AddressOfNames);
   std::set<std::string> result;
   for (DWORD i = 0; i < exports->NumberOfNames; ++i)
@@ -65,7 +66,8 @@ std::set<std::string> ExportedNames(const LoadedLibrary& library, bool* ordinalO
 std::set<std::string> ImportedModules(const LoadedLibrary& library) {
   const IMAGE_DATA_DIRECTORY& entry = library.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
   std::set<std::string> result;
-  for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(library.Base() + entry.VirtualAddress);
+  for (auto* import =
+           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(library.Base() + entry.VirtualAddress);
        import->Name != 0; ++import) {
     std::string name = reinterpret_cast<const char*>(library.Base() + import->Name);
     for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -169,7 +171,9 @@ TEST_P(LibraryFlavours, ExportsLeaveTheirArgumentsToTheCaller) {
   LoadedLibrary library(GetParam().library);
   ASSERT_NE(library.Module(), nullptr);
   int length = 0;
-  const auto address = [](const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); };
+  const auto address = [](const void* p) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p));
+  };
   // Each call is refused for a null device path before it touches anything.
   const struct {
     const char* name;
@@ -182,25 +186,29 @@ TEST_P(LibraryFlavours, ExportsLeaveTheirArgumentsToTheCaller) {
   };
   for (const auto& call : calls) {
     SCOPED_TRACE(call.name);
-    const void* function = reinterpret_cast<const void*>(GetProcAddress(library.Module(), call.name));
+    const void* function =
+        reinterpret_cast<const void*>(GetProcAddress(library.Module(), call.name));
     ASSERT_NE(function, nullptr);
     int left = -1;
     const int count = static_cast<int>(call.args.size());
-    EXPECT_EQ(NolpaCallMeasuringStack(function, count, call.args.data(), &left), MORVALIB_E_ARGUMENT);
-    EXPECT_EQ(left, 4 * count) << "the function removed its own arguments: not the C calling convention";
+    EXPECT_EQ(NolpaCallMeasuringStack(function, count, call.args.data(), &left),
+              MORVALIB_E_ARGUMENT);
+    EXPECT_EQ(left, 4 * count)
+        << "the function removed its own arguments: not the C calling convention";
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     BothFlavours, LibraryFlavours,
-    ::testing::Values(
-        Flavour{kRealLibrary,
-                {"GetUSBSerialNumber", "SetUSBSerialNumber", "GetPrinterFirmwareVersion", "SendReceiveD4Command"},
-                {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}},
-        Flavour{kSimLibrary,
-                {"GetUSBSerialNumber", "SetUSBSerialNumber", "GetPrinterFirmwareVersion", "SendReceiveD4Command",
-                 "AttachSimulatedWorld"},
-                {"kernel32.dll", "msvcrt.dll"}}));
+    ::testing::Values(Flavour{kRealLibrary,
+                              {"GetUSBSerialNumber", "SetUSBSerialNumber",
+                               "GetPrinterFirmwareVersion", "SendReceiveD4Command"},
+                              {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}},
+                      Flavour{
+                          kSimLibrary,
+                          {"GetUSBSerialNumber", "SetUSBSerialNumber", "GetPrinterFirmwareVersion",
+                           "SendReceiveD4Command", "AttachSimulatedWorld"},
+                          {"kernel32.dll", "msvcrt.dll"}}));
 
 TEST(SimulatorLibrary, TakesOnlyACompleteWorld) {
   LoadedLibrary library(kSimLibrary);
@@ -218,7 +226,8 @@ TEST(SimulatorLibrary, TakesOnlyACompleteWorld) {
   // socket: a well-formed path finds no printer.
   const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
   int length = 77;
-  EXPECT_EQ(getSerial("\\\\?\\usb#vid_0f1a&pid_0520#a1#{x}", nullptr, 0, &length, 0), MORVALIB_E_NO_PRINTER);
+  EXPECT_EQ(getSerial("\\\\?\\usb#vid_0f1a&pid_0520#a1#{x}", nullptr, 0, &length, 0),
+            MORVALIB_E_NO_PRINTER);
 }
 
 // One serial-number read through the simulator flavour, on the real clock,
@@ -228,8 +237,10 @@ TEST(SimulatorLibrary, TakesOnlyACompleteWorld) {
 TEST(SimulatorLibrary, ReadsASimulatedPrintersSerialNumber) {
   platform::win32::Win32Clock clock;
   sim::World world(clock);
-  const sim::ClassPrinter& printer = world.AddClassPrinter(
-      {.name = "rk", .deviceId = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;", .serial = "4E4C5041000000A001"});
+  const sim::ClassPrinter& printer =
+      world.AddClassPrinter({.name = "rk",
+                             .deviceId = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;",
+                             .serial = "4E4C5041000000A001"});
   sim::UsbTopology usb(world);
   usb.PlugPrinter(usb.AddHostController(0, 2), 1, printer);
   LoadedLibrary library(kSimLibrary);  // unloaded before the world goes
@@ -238,17 +249,22 @@ TEST(SimulatorLibrary, ReadsASimulatedPrintersSerialNumber) {
   const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
   ASSERT_NE(attach, nullptr);
   ASSERT_NE(getSerial, nullptr);
-  const morvalib::LibraryServices services{.files = &world.Files(), .clock = &clock, .deviceTree = &usb.Tree(),
-                                           .hubFiles = &usb.HubFiles(), .interfaces = &usb.Interfaces()};
+  const morvalib::LibraryServices services{.files = &world.Files(),
+                                           .clock = &clock,
+                                           .deviceTree = &usb.Tree(),
+                                           .hubFiles = &usb.HubFiles(),
+                                           .interfaces = &usb.Interfaces()};
   ASSERT_EQ(attach(&services), MORVALIB_OK);
 
   char buffer[64] = {};
   int length = 0;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(getSerial(printer.InterfacePath().c_str(), buffer, 64, &length, 0), MORVALIB_OK);
-  const auto elapsedMs =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  std::printf("GetUSBSerialNumber on a simulated printer: %lld ms\n", static_cast<long long>(elapsedMs));
+  const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
+  std::printf("GetUSBSerialNumber on a simulated printer: %lld ms\n",
+              static_cast<long long>(elapsedMs));
   EXPECT_STREQ(buffer, "4E4C5041000000A001");
   EXPECT_EQ(length, 19);
   EXPECT_EQ(world.OpenHandles(), 0u);
@@ -290,7 +306,9 @@ TEST(SimulatorLibrary, AnOutsideCallerReachesTheSpooledPrinterThroughTheChannelA
     SCOPED_TRACE(p.device);
     char buffer[64] = {};
     int length = 0;
-    EXPECT_EQ(getSerial(world.PrinterClass(p.device).InterfacePath().c_str(), buffer, 64, &length, 0), MORVALIB_OK);
+    EXPECT_EQ(
+        getSerial(world.PrinterClass(p.device).InterfacePath().c_str(), buffer, 64, &length, 0),
+        MORVALIB_OK);
     EXPECT_STREQ(buffer, p.serial);
     EXPECT_EQ(around.ChannelApi().LoadsTotal(), p.loadsAfter);
   }

@@ -13,7 +13,9 @@ inline std::string WorkFolder() {
   return std::string(temp) + "NOLPAID";
 }
 
-inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // SERVICE_RUNNING, SERVICE_STOPPED, ...; 0 when it cannot be asked.
 inline DWORD SpoolerState() {

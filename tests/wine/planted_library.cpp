@@ -9,7 +9,8 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
   const DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return TRUE;
   lstrcpyW(path + length, L".loaded");
-  HANDLE marker = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE marker =
+      CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
   return TRUE;
 }

@@ -18,7 +18,8 @@ class ProgramTest : public ::testing::Test {
     StartAt(ProgramPath(exeName), arguments, env);
   }
   // The same for a program file anywhere (a UTF-8 path).
-  void StartAt(const std::string& exePath, const std::string& arguments = "", const Environment& env = {}) {
+  void StartAt(const std::string& exePath, const std::string& arguments = "",
+               const Environment& env = {}) {
     run_ = std::make_unique<ProgramRun>(exePath, arguments, env);
     ASSERT_TRUE(run_->Started()) << exePath;
     HWND window = run_->WaitForWindow("TMainForm", kStartTimeoutMs);

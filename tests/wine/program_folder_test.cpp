@@ -33,16 +33,20 @@ std::wstring TempFolder() {
   return std::wstring(temp, length);
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
+  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
+         CSTR_EQUAL;
 }
 
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
   return text.size() >= prefix.size() &&
-         CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), static_cast<int>(prefix.size()),
-                        prefix.c_str(), static_cast<int>(prefix.size())) == CSTR_EQUAL;
+         CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(),
+                        static_cast<int>(prefix.size()), prefix.c_str(),
+                        static_cast<int>(prefix.size())) == CSTR_EQUAL;
 }
 
 // The full paths of the modules loaded in a process.
@@ -62,7 +66,8 @@ std::vector<std::wstring> LoadedModules(DWORD processId) {
 // test puts in it is removed afterwards, folders last.
 class Scratch {
  public:
-  explicit Scratch(const std::wstring& name) : root_(TempFolder() + name + std::to_wstring(GetCurrentProcessId())) {
+  explicit Scratch(const std::wstring& name)
+      : root_(TempFolder() + name + std::to_wstring(GetCurrentProcessId())) {
     Folder(L"");
   }
   ~Scratch() {
@@ -99,7 +104,8 @@ class Scratch {
 // Cyrillic and Japanese: outside the ANSI code page of an English system.
 constexpr wchar_t kProgramFolderName[] =
     L"\u041F\u0440\u043E\u0433\u0440\u0430\u043C\u043C\u0430 \u30D7\u30EA\u30F3\u30BF";
-constexpr wchar_t kTempFolderName[] = L"\u0412\u0440\u0435\u043C\u0435\u043D\u043D\u0430\u044F \u4E00\u6642";
+constexpr wchar_t kTempFolderName[] =
+    L"\u0412\u0440\u0435\u043C\u0435\u043D\u043D\u0430\u044F \u4E00\u6642";
 
 class ProgramFolderTest : public ProgramTest {
  protected:
@@ -117,7 +123,8 @@ class ProgramFolderTest : public ProgramTest {
 bool OutsideAnsiCodePage(const wchar_t* text) {
   char narrow[256];
   BOOL lost = FALSE;
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, narrow, sizeof narrow, nullptr, &lost);
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, narrow, sizeof narrow, nullptr,
+                      &lost);
   return lost != FALSE;
 }
 
@@ -131,8 +138,8 @@ TEST_F(ProgramFolderTest, FoldersNamedInAnotherScriptWork) {
   ASSERT_TRUE(scratch_->Copy(ProgramPath(kSimProgram), program));
   // The other maker's printer of the default fleet, named as an extra model.
   const std::string ini = "[AddDevice]\r\n1=QF-90\r\n";
-  HANDLE file = CreateFileW(scratch_->File(programFolder + L"\\NOLPAID-sim.ini").c_str(), GENERIC_WRITE, 0,
-                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(scratch_->File(programFolder + L"\\NOLPAID-sim.ini").c_str(),
+                            GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   DWORD written = 0;
   WriteFile(file, ini.data(), static_cast<DWORD>(ini.size()), &written, nullptr);
@@ -149,7 +156,8 @@ TEST_F(ProgramFolderTest, FoldersNamedInAnotherScriptWork) {
   EXPECT_EQ(WaitForMessageBox(Run().ProcessId(), 0), nullptr) << "an exception box at start-up";
   EXPECT_TRUE(Exists(library));
   const auto modules = LoadedModules(Run().ProcessId());
-  EXPECT_NE(std::find_if(modules.begin(), modules.end(), [&](const std::wstring& m) { return SamePath(m, library); }),
+  EXPECT_NE(std::find_if(modules.begin(), modules.end(),
+                         [&](const std::wstring& m) { return SamePath(m, library); }),
             modules.end())
       << "the library was not loaded from the temporary folder";
   const auto items = Window().Items(ui::ControlId::ComboBox1);

@@ -24,13 +24,16 @@ std::string StringValue(const std::vector<char>& info, const char* name) {
     WORD codePage;
   }* translation = nullptr;
   UINT size = 0;
-  if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size) ||
+  if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                      reinterpret_cast<void**>(&translation), &size) ||
       size < sizeof *translation)
     return "<no translation>";
   char path[128];
-  wsprintfA(path, "\\StringFileInfo\\%04x%04x\\%s", translation->language, translation->codePage, name);
+  wsprintfA(path, "\\StringFileInfo\\%04x%04x\\%s", translation->language, translation->codePage,
+            name);
   char* value = nullptr;
-  if (!VerQueryValueA(info.data(), path, reinterpret_cast<void**>(&value), &size)) return "<missing>";
+  if (!VerQueryValueA(info.data(), path, reinterpret_cast<void**>(&value), &size))
+    return "<missing>";
   return value;
 }
 
@@ -54,7 +57,8 @@ TEST_P(ProgramResources, VersionInformationNamesTheProgram) {
 }
 
 TEST_P(ProgramResources, ManifestAsksForAdministratorAndThemedControls) {
-  HMODULE module = LoadLibraryExA(ProgramPath(GetParam()).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE module =
+      LoadLibraryExA(ProgramPath(GetParam()).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);
   HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
   ASSERT_NE(found, nullptr) << "no application manifest";
@@ -62,11 +66,13 @@ TEST_P(ProgramResources, ManifestAsksForAdministratorAndThemedControls) {
   const std::string manifest(data, SizeofResource(module, found));
   FreeLibrary(module);
   EXPECT_NE(manifest.find(R"(level="requireAdministrator")"), std::string::npos);
-  EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"), std::string::npos);
+  EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"),
+            std::string::npos);
   EXPECT_NE(manifest.find(R"(publicKeyToken="6595b64144ccf1df")"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFlavours, ProgramResources, ::testing::Values(kRealProgram, kSimProgram));
+INSTANTIATE_TEST_SUITE_P(BothFlavours, ProgramResources,
+                         ::testing::Values(kRealProgram, kSimProgram));
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR languages) {
   reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
@@ -87,10 +93,12 @@ TEST_P(CarriedLibrary, File1IsTheBuiltLibraryByteForByteInNoLanguage) {
   std::vector<WORD> languages;
   EnumResourceLanguagesA(module, MAKEINTRESOURCEA(10), "FILE1", &CollectLanguage,
                          reinterpret_cast<LONG_PTR>(&languages));
-  HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(10), "FILE1", MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(10), "FILE1",
+                                MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
   std::string carried;
   if (found != nullptr)
-    carried.assign(static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found));
+    carried.assign(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                   SizeofResource(module, found));
   FreeLibrary(module);
   EXPECT_EQ(languages, std::vector<WORD>{0}) << "one copy, language-neutral";
   ASSERT_NE(found, nullptr) << "no RCDATA resource FILE1";

@@ -104,14 +104,15 @@ TEST_F(SilentDevice, ControlRequestsFailAfterTheirBound) {
   // Waiting for a client on a fresh instance of the pipe: a request that
   // never completes while nobody connects.
   const std::string path = pipe_.Path() + "-listen";
-  HANDLE server = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 1,
-                                   0, 0, 0, nullptr);
+  HANDLE server = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                   PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
   ASSERT_NE(server, INVALID_HANDLE_VALUE);
   const DWORD listen = CTL_CODE(FILE_DEVICE_NAMED_PIPE, 2, METHOD_BUFFERED, FILE_ANY_ACCESS);
   std::uint32_t returned = 99;
   ControlResult result = ControlResult::Done;
   const DWORD took = TimeOf([&] {
-    result = files_.Control(reinterpret_cast<DeviceHandle>(server), listen, nullptr, 0, nullptr, 0, &returned);
+    result = files_.Control(reinterpret_cast<DeviceHandle>(server), listen, nullptr, 0, nullptr, 0,
+                            &returned);
   });
   EXPECT_EQ(result, ControlResult::Failed);
   EXPECT_EQ(returned, 0u);
@@ -155,7 +156,8 @@ class NotingWindow {
     cls.hInstance = GetModuleHandleW(nullptr);
     cls.lpszClassName = L"NolpaNotingWindow";
     RegisterClassW(&cls);
-    hwnd_ = CreateWindowW(L"NolpaNotingWindow", L"", 0, 0, 0, 0, 0, nullptr, nullptr, cls.hInstance, nullptr);
+    hwnd_ = CreateWindowW(L"NolpaNotingWindow", L"", 0, 0, 0, 0, 0, nullptr, nullptr, cls.hInstance,
+                          nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~NotingWindow() { DestroyWindow(hwnd_); }
@@ -180,7 +182,8 @@ TEST_F(SilentDevice, SentMessagesAreAnsweredWhileACallWaitsAndPostedOnesWait) {
     const char* name;
     std::function<void()> wait;
   } cases[] = {
-      {"a write that never completes", [this] {
+      {"a write that never completes",
+       [this] {
          std::uint32_t done = 0;
          files_.Write(handle_, "x", 1, &done);
        }},
@@ -195,7 +198,8 @@ TEST_F(SilentDevice, SentMessagesAreAnsweredWhileACallWaitsAndPostedOnesWait) {
       Sleep(300);
       const DWORD start = GetTickCount();
       DWORD_PTR result = 0;
-      if (SendMessageTimeoutW(window.Handle(), NotingWindow::kSent, 0, 0, SMTO_NORMAL, 5000, &result) != 0)
+      if (SendMessageTimeoutW(window.Handle(), NotingWindow::kSent, 0, 0, SMTO_NORMAL, 5000,
+                              &result) != 0)
         answeredAfter = GetTickCount() - start + 1;
     });
     const DWORD took = TimeOf(c.wait);

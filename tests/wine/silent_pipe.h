@@ -64,7 +64,8 @@ class SilentPipe {
     if (c.sending && !HasOverlappedIoCompleted(&c.sent)) return false;
     c.bytes = bytes;
     c.sending = true;
-    const BOOL done = WriteFile(c.pipe, c.bytes.data(), static_cast<DWORD>(c.bytes.size()), nullptr, &c.sent);
+    const BOOL done =
+        WriteFile(c.pipe, c.bytes.data(), static_cast<DWORD>(c.bytes.size()), nullptr, &c.sent);
     return done || GetLastError() == ERROR_IO_PENDING;
   }
 
@@ -80,13 +81,15 @@ class SilentPipe {
     OVERLAPPED connect{};
     connect.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     for (;;) {
-      HANDLE pipe = CreateNamedPipeA(path_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                     PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 0, 0, 0, nullptr);
+      HANDLE pipe =
+          CreateNamedPipeA(path_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                           PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 0, 0, 0, nullptr);
       if (pipe == INVALID_HANDLE_VALUE) break;
       ResetEvent(connect.hEvent);
       const BOOL now = ConnectNamedPipe(pipe, &connect);
-      const bool connected = now || GetLastError() == ERROR_PIPE_CONNECTED ||
-                             (GetLastError() == ERROR_IO_PENDING && WaitForConnection(pipe, connect));
+      const bool connected =
+          now || GetLastError() == ERROR_PIPE_CONNECTED ||
+          (GetLastError() == ERROR_IO_PENDING && WaitForConnection(pipe, connect));
       if (!connected) {
         CloseHandle(pipe);
         break;

@@ -12,10 +12,10 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/wine/machine_state.h"
 #include "tests/wine/program_fixture.h"
 #include "tests/wine/silent_pipe.h"
 #include "tests/wine/sim_state.h"
-#include "tests/wine/machine_state.h"
 
 namespace nolpa::wine_tests {
 namespace {
@@ -75,7 +75,8 @@ TEST_F(SilentPrinterTest, ActionsEndWithTheirFailureInTimeAndTheWindowAnswersMea
   const auto found = std::find(items.begin(), items.end(), kOnboardPrinter);
   ASSERT_NE(found, items.end());
   Window().Select(ControlId::ComboBox1, static_cast<int>(found - items.begin()));
-  ASSERT_TRUE(WaitUntil([&] { return Window().Text(ControlId::Edit1) == L"VX410A000117"; }, kSettleMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return Window().Text(ControlId::Edit1) == L"VX410A000117"; }, kSettleMs));
 
   const SilentCase cases[] = {
       {"Test Comm", ControlId::Button6, L"Can not communicate with the device.", 2000},
@@ -88,8 +89,8 @@ TEST_F(SilentPrinterTest, ActionsEndWithTheirFailureInTimeAndTheWindowAnswersMea
     DWORD took = 0;
     HWND box = ClickAndProbe(c.button, &slowest, &took);
     ASSERT_NE(box, nullptr) << "no message: the action still waits on the device";
-    std::printf("%s on a silent printer: %lu ms to its message, window answered within %lu ms\n", c.name,
-                static_cast<unsigned long>(took), static_cast<unsigned long>(slowest));
+    std::printf("%s on a silent printer: %lu ms to its message, window answered within %lu ms\n",
+                c.name, static_cast<unsigned long>(took), static_cast<unsigned long>(slowest));
     EXPECT_EQ(ReadMessageBox(box).text, c.message);
     EXPECT_GE(took + 50, c.expectedMs);
     EXPECT_LT(took, c.expectedMs + 2500);

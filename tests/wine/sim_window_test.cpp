@@ -33,8 +33,8 @@ struct VendorPrinter {
 };
 const VendorPrinter kVendorPrinters[] = {
     {L"VX-410 Receipt", L"VX410A000117", L"Front desk", L"Onboard USB(1) Series"},
-    {L"VX-520 Label", L"VX520B004281", L"Warehouse", L"NW-J Series"},   // board code 0x00
-    {L"VX-530 Label", L"VX530D000077", L"Dock 4", L"NW-J Series"},      // board code 0x0C
+    {L"VX-520 Label", L"VX520B004281", L"Warehouse", L"NW-J Series"},          // board code 0x00
+    {L"VX-530 Label", L"VX530D000077", L"Dock 4", L"NW-J Series"},             // board code 0x0C
     {L"VX-610 Ticket", L"VX610E001503", L"Gate 1", L"Onboard USB(3) Series"},  // 0x10
 };
 
@@ -89,8 +89,9 @@ TEST_F(SimWindowTest, VendorPrintersAreListedAndSelectingOneShowsIt) {
   const std::vector<std::wstring> items = Window().Items(ControlId::ComboBox1);
   ASSERT_GE(items.size(), std::size(kVendorPrinters));
   EXPECT_EQ(Window().Selected(ControlId::ComboBox1), 0);
-  for (ControlId id : {ControlId::Button1, ControlId::Button2, ControlId::Button3, ControlId::Button4,
-                       ControlId::Button5, ControlId::Button6, ControlId::Edit1, ControlId::Edit2})
+  for (ControlId id :
+       {ControlId::Button1, ControlId::Button2, ControlId::Button3, ControlId::Button4,
+        ControlId::Button5, ControlId::Button6, ControlId::Edit1, ControlId::Edit2})
     EXPECT_TRUE(Window().Enabled(id)) << ui::LayoutOf(id).name;
 
   // Backwards, so every selection really changes what is shown.
@@ -130,7 +131,8 @@ TEST_F(SimWindowTest, DateButtonGivesAFourteenDigitCodeOfNow) {
   SYSTEMTIME before;
   GetLocalTime(&before);
   Window().Click(ControlId::Button2);
-  ASSERT_TRUE(WaitUntil([&] { return Window().Text(ControlId::Edit1) != kVendorPrinters[0].idCode; }, kSettleMs));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Window().Text(ControlId::Edit1) != kVendorPrinters[0].idCode; }, kSettleMs));
   const std::wstring code = Window().Text(ControlId::Edit1);
   ASSERT_EQ(code.size(), 14u) << code;
   EXPECT_EQ(code.find_first_not_of(L"0123456789"), std::wstring::npos) << code;
@@ -184,7 +186,8 @@ TEST_F(SimWindowTest, LibraryWriteIsSeenAfterThePrinterRestarts) {
   const std::wstring newCode = L"0123456789ABCDEF02";
   ASSERT_NO_FATAL_FAILURE(StartSim());
   const std::vector<std::wstring> items = Window().Items(ControlId::ComboBox1);
-  const int index = static_cast<int>(std::find(items.begin(), items.end(), L"RK-L5200") - items.begin());
+  const int index =
+      static_cast<int>(std::find(items.begin(), items.end(), L"RK-L5200") - items.begin());
   ASSERT_LT(index, static_cast<int>(items.size()));
   Window().Select(ControlId::ComboBox1, index);
   ASSERT_TRUE(WaitForIdCode(L"4E4C5041000000A001"));
@@ -214,13 +217,15 @@ TEST_F(SimWindowTest, LibraryWriteIsSeenAfterThePrinterRestarts) {
 
 // Reads the state file; empty while it cannot be read.
 std::string ReadWholeFile(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string text;
   char buffer[4096];
   DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    text.append(buffer, read);
   CloseHandle(file);
   return text;
 }
@@ -231,7 +236,8 @@ TEST_F(SimWindowTest, TestCommAndTestPrintOnAVendorPrinter) {
   const MessageBoxSeen seen = RunCommTest();
   EXPECT_EQ(seen.caption, L"Information");
   EXPECT_EQ(seen.text, L"The communication test succeeded.");
-  EXPECT_TRUE(WaitUntil([&] { return Window().Text(ControlId::Label5) == L"VX-410 2.03  VX410A000117"; }, kSettleMs))
+  EXPECT_TRUE(WaitUntil(
+      [&] { return Window().Text(ControlId::Label5) == L"VX-410 2.03  VX410A000117"; }, kSettleMs))
       << "information line 1: " << testing::PrintToString(Window().Text(ControlId::Label5));
   EXPECT_TRUE(Window().Enabled(ControlId::Button5));
 
@@ -246,7 +252,8 @@ TEST_F(SimWindowTest, TestCommAndTestPrintOnAVendorPrinter) {
   ASSERT_TRUE(WaitForIdCode(kVendorPrinters[1].idCode));
   EXPECT_EQ(WaitForMessageBox(Run().ProcessId(), 0), nullptr) << "the test print shows nothing";
   const std::string printed = R"("printed": "VARDU NOLPAID Test Print\n")";
-  EXPECT_NE(ReadWholeFile(StatePath()).find(printed), std::string::npos) << ReadWholeFile(StatePath());
+  EXPECT_NE(ReadWholeFile(StatePath()).find(printed), std::string::npos)
+      << ReadWholeFile(StatePath());
 }
 
 TEST_F(SimWindowTest, ComPortPrinterIsListedAfterTheVendorOnesAndWorksLikeThem) {
@@ -260,7 +267,8 @@ TEST_F(SimWindowTest, ComPortPrinterIsListedAfterTheVendorOnesAndWorksLikeThem) 
 
   const MessageBoxSeen seen = RunCommTest();
   EXPECT_EQ(seen.text, L"The communication test succeeded.");
-  EXPECT_TRUE(WaitUntil([&] { return Window().Text(ControlId::Label5) == L"VX-300 3.00  VX300C000932"; }, kSettleMs));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return Window().Text(ControlId::Label5) == L"VX-300 3.00  VX300C000932"; }, kSettleMs));
 
   Window().SetText(ControlId::Edit1, L"KIOSK-0003");
   Window().Click(ControlId::Button3);
@@ -278,8 +286,10 @@ TEST_F(SimWindowTest, ComPortPrinterIsListedAfterTheVendorOnesAndWorksLikeThem) 
 // initialised and released, what is left loaded, and the departures noted.
 std::vector<int> ChannelApiCounts(const std::string& log) {
   std::vector<int> n(6, -1);
-  const int read = std::sscanf(log.c_str(), "channel API: %d loads, %d frees, %d ZQInitialize, %d ZQRelease, "
-                               "%d loaded; departures: %d", &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]);
+  const int read = std::sscanf(log.c_str(),
+                               "channel API: %d loads, %d frees, %d ZQInitialize, %d ZQRelease, "
+                               "%d loaded; departures: %d",
+                               &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]);
   return read == 6 ? n : std::vector<int>{};
 }
 
@@ -293,8 +303,10 @@ struct ClassPrinterSeen {
   const wchar_t* idCode;
 };
 const ClassPrinterSeen kClassPrinters[] = {
-    {"rk-l5200", L"RK-L5200", L"4E4C5041000000A001"},  {"rk-l5200s", L"RK-L5200S", L"4E4C5041000000D004"},
-    {"rk-l880", L"RK-L880", L"4E4C5041000000B002"},    {"rk-l880-plain", L"RK-L880", L""},
+    {"rk-l5200", L"RK-L5200", L"4E4C5041000000A001"},
+    {"rk-l5200s", L"RK-L5200S", L"4E4C5041000000D004"},
+    {"rk-l880", L"RK-L880", L"4E4C5041000000B002"},
+    {"rk-l880-plain", L"RK-L880", L""},
     {"rk-l5200-combo", L"RK-L5200", L"4E4C5041000000E005"},
 };
 
@@ -322,7 +334,8 @@ TEST_F(SimWindowTest, WithTheSpoolerStoppedEveryPrinterClassPrinterIsReachedByIt
     const int index = static_cast<int>(first + i);
     EXPECT_EQ(items[static_cast<std::size_t>(index)], printer.product);
     Window().Select(ControlId::ComboBox1, index);
-    EXPECT_TRUE(WaitForIdCode(printer.idCode)) << testing::PrintToString(Window().Text(ControlId::Memo1));
+    EXPECT_TRUE(WaitForIdCode(printer.idCode))
+        << testing::PrintToString(Window().Text(ControlId::Memo1));
     if (std::string(printer.device) == "rk-l5200s") spooled = index;
   }
   Window().Select(ControlId::ComboBox1, spooled);
@@ -343,8 +356,10 @@ TEST_F(SimWindowTest, WithTheSpoolerStoppedEveryPrinterClassPrinterIsReachedByIt
   const std::unique_ptr<sim::World> world = sim::OpenPersistentWorld(StatePath(), clock, &error);
   ASSERT_NE(world, nullptr) << error;
   for (const ClassPrinterSeen& printer : kClassPrinters) {
-    const auto pending = world->PrinterClass(printer.device).Peripheral().Commands().PendingSerial();
-    EXPECT_EQ(pending.value_or("(none)"), std::string(printer.device) == "rk-l5200s" ? newCode : "(none)")
+    const auto pending =
+        world->PrinterClass(printer.device).Peripheral().Commands().PendingSerial();
+    EXPECT_EQ(pending.value_or("(none)"),
+              std::string(printer.device) == "rk-l5200s" ? newCode : "(none)")
         << printer.device;
   }
   EXPECT_EQ(ChannelApiCounts(ReadWholeFile(LogPath())), (std::vector<int>{0, 0, 0, 0, 0, 0}))
@@ -359,13 +374,15 @@ TEST_F(SimWindowTest, ChannelApiWrittenIntoADriversFolderIsRemovedAtTheEnd) {
   std::string driverPath = folder + "\\NLX.DLL";
   std::string escaped;
   for (char c : driverPath) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  const std::string fleet = R"({"devices": [{"name": "x", "kind": "printer-class", "serial": "4E4C5041000000F006",
+  const std::string fleet =
+      R"({"devices": [{"name": "x", "kind": "printer-class", "serial": "4E4C5041000000F006",
       "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;",
       "spooler": {"printer": "X", "port": "USB001", "portNumber": 1,
-                  "driver": {"name": "Nolpa X", "path": ")" + escaped + R"(", "zqapi32": "NLXAPI.DLL"},
+                  "driver": {"name": "Nolpa X", "path": ")" +
+      escaped + R"(", "zqapi32": "NLXAPI.DLL"},
                   "channelApi": {"file": "NLXAPI.DLL", "folder": "driver"}}}]})";
-  HANDLE file = CreateFileA(StatePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file = CreateFileA(StatePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   DWORD written = 0;
   WriteFile(file, fleet.data(), static_cast<DWORD>(fleet.size()), &written, nullptr);
@@ -374,7 +391,8 @@ TEST_F(SimWindowTest, ChannelApiWrittenIntoADriversFolderIsRemovedAtTheEnd) {
   EXPECT_NE(GetFileAttributesA(api.c_str()), INVALID_FILE_ATTRIBUTES) << "not written for the run";
   ASSERT_EQ(CloseAndWait(), std::optional<DWORD>(0));
   EXPECT_EQ(GetFileAttributesA(api.c_str()), INVALID_FILE_ATTRIBUTES) << "left behind";
-  EXPECT_EQ(ReadWholeFile(LogPath()).find("not removed"), std::string::npos) << ReadWholeFile(LogPath());
+  EXPECT_EQ(ReadWholeFile(LogPath()).find("not removed"), std::string::npos)
+      << ReadWholeFile(LogPath());
 }
 
 // Run with the Japanese user locale (its own ctest entry).

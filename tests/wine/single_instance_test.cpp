@@ -54,7 +54,8 @@ TEST_F(SingleInstanceTest, SecondCopyIsRefusedAndBringsTheFirstForward) {
 
   // Switches are never parsed by a refused copy.
   EXPECT_EQ(RunSecondCopy("/s 0123456789ABCDEF01"), kRefused);
-  EXPECT_TRUE(WaitUntil([&] { return BelongsTo(GetForegroundWindow(), Run().ProcessId()); }, kSettleMs))
+  EXPECT_TRUE(
+      WaitUntil([&] { return BelongsTo(GetForegroundWindow(), Run().ProcessId()); }, kSettleMs))
       << "the first copy did not come to the front";
   EXPECT_TRUE(IsWindowVisible(Window().Window()));
 }

@@ -3,8 +3,8 @@
 #include <cstring>
 
 extern "C" __declspec(dllexport) int __cdecl GetPrinterFirmwareVersion(const char* path,
-                                                                      char* buffer, int size,
-                                                                      int* length) {
+                                                                       char* buffer, int size,
+                                                                       int* length) {
   static const char kVersion[] = "T1.00";
   if (path == nullptr || length == nullptr) return -1;
   *length = static_cast<int>(sizeof kVersion);

@@ -23,9 +23,9 @@ TEST(TextCompareAdapter, WholeTextsCaseIgnoredAsTheSimulatorHasIt) {
       {"VX-410", "VX-410 ", false},
       {"", "", true},
       {"", "A", false},
-      {"Caf\xE9", "CAF\xC9", true},      // é and É
+      {"Caf\xE9", "CAF\xC9", true},                    // é and É
       {"\x8A\x8C\x8E\x9F", "\x9A\x9C\x9E\xFF", true},  // Š Œ Ž Ÿ
-      {"A\xD7", "A\xF7", false},         // × and ÷ are no letters
+      {"A\xD7", "A\xF7", false},                       // × and ÷ are no letters
       {"1", "2", false},
   };
   Win32TextCompare real;

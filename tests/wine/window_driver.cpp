@@ -13,8 +13,8 @@ constexpr int kControlIdBase = 1000;
 
 std::wstring Widen(const std::string& text) {
   std::wstring wide(text.size() + 1, L'\0');
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(),
-                                         static_cast<int>(wide.size()));
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
   wide.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
   return wide;
 }
@@ -28,7 +28,8 @@ std::wstring EnvironmentBlock(const Environment& extra) {
     const std::wstring text(entry);
     bool replaced = false;
     for (const auto& [name, value] : extra)
-      replaced = replaced || _wcsnicmp(text.c_str(), (Widen(name) + L"=").c_str(), name.size() + 1) == 0;
+      replaced =
+          replaced || _wcsnicmp(text.c_str(), (Widen(name) + L"=").c_str(), name.size() + 1) == 0;
     if (!replaced) block += text + L'\0';
   }
   FreeEnvironmentStringsW(current);
@@ -98,7 +99,8 @@ ProgramRun::~ProgramRun() {
 
 HWND ProgramRun::WaitForWindow(const char* className, DWORD timeoutMs) const {
   HWND window = nullptr;
-  WaitUntil([&] { return (window = FindProcessWindow(processId_, className)) != nullptr; }, timeoutMs);
+  WaitUntil([&] { return (window = FindProcessWindow(processId_, className)) != nullptr; },
+            timeoutMs);
   return window;
 }
 
@@ -117,7 +119,8 @@ bool ProgramRun::WaitIdle(HWND window, DWORD timeoutMs) const {
   return WaitUntil(
       [&] {
         DWORD_PTR idle = 0;
-        return SendMessageTimeoutW(window, query, 0, 0, SMTO_NORMAL, timeoutMs, &idle) != 0 && idle == 1;
+        return SendMessageTimeoutW(window, query, 0, 0, SMTO_NORMAL, timeoutMs, &idle) != 0 &&
+               idle == 1;
       },
       timeoutMs);
 }
@@ -153,7 +156,8 @@ std::vector<std::wstring> WindowDriver::Items(ui::ControlId combo) const {
   const auto count = SendMessageW(Control(combo), CB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
     wchar_t text[512] = {};
-    SendMessageW(Control(combo), CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    SendMessageW(Control(combo), CB_GETLBTEXT, static_cast<WPARAM>(i),
+                 reinterpret_cast<LPARAM>(text));
     items.emplace_back(text);
   }
   return items;
@@ -163,13 +167,16 @@ int WindowDriver::Selected(ui::ControlId combo) const {
   return static_cast<int>(SendMessageW(Control(combo), CB_GETCURSEL, 0, 0));
 }
 
-void WindowDriver::Click(ui::ControlId button) const { PostMessageW(Control(button), BM_CLICK, 0, 0); }
+void WindowDriver::Click(ui::ControlId button) const {
+  PostMessageW(Control(button), BM_CLICK, 0, 0);
+}
 
 void WindowDriver::Select(ui::ControlId combo, int index) const {
   HWND control = Control(combo);
   SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   const int id = kControlIdBase + static_cast<int>(combo);
-  PostMessageW(window_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+  PostMessageW(window_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(control));
 }
 
 void WindowDriver::SetText(ui::ControlId edit, const std::wstring& text) const {

@@ -23,7 +23,8 @@ std::wstring EnvironmentBlock(const Environment& extra);
 // One launched program; terminated at destruction if it is still running.
 class ProgramRun {
  public:
-  ProgramRun(const std::string& exePath, const std::string& arguments, const Environment& extra = {});
+  ProgramRun(const std::string& exePath, const std::string& arguments,
+             const Environment& extra = {});
   ~ProgramRun();
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "sim/fleet.h"
-#include "tests/wine/program_fixture.h"
 #include "tests/wine/machine_state.h"
+#include "tests/wine/program_fixture.h"
 #include "tests/wine/sim_state.h"
 
 namespace nolpa::wine_tests {
@@ -106,7 +106,8 @@ TEST_F(WorkFolderTest, AnExceptionIsShownOnlyOnceTheRunHasCleanedUp) {
   HWND box = WaitForMessageBox(run.ProcessId(), kStartTimeoutMs);
   if (box != nullptr) {
     EXPECT_EQ(ReadMessageBox(box).caption, L"NOLPA Identifier Utility");
-    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING)) << "the box came with the spooler stopped";
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING))
+        << "the box came with the spooler stopped";
     EXPECT_FALSE(Exists(WorkFolder())) << "the box came with the library's folder still there";
     DismissMessageBox(box);
   }

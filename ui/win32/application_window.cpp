@@ -36,15 +36,11 @@ void ApplicationWindow::Show() { ShowWindow(hwnd_, SW_SHOWNORMAL); }
 
 LRESULT ApplicationWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_SIZE:
-      OnSize(wParam);
-      break;
+    case WM_SIZE: OnSize(wParam); break;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) PostMessageW(hwnd_, kActivateMain, 0, 0);
       return 0;
-    case kActivateMain:
-      ActivateMain();
-      return 0;
+    case kActivateMain: ActivateMain(); return 0;
     case WM_CLOSE:
       // Closing from the taskbar closes the program the usual way.
       if (main_ != nullptr) PostMessageW(main_, WM_CLOSE, 0, 0);

@@ -16,13 +16,13 @@ KindClass ClassOf(const ControlLayout& layout) {
   switch (layout.kind) {
     case ControlKind::Label:
       // Device text is shown as it is: an '&' in it is no accelerator.
-      return {L"STATIC", static_cast<DWORD>(SS_LEFT | (layout.textKind == TextKind::DeviceText ? SS_NOPREFIX : 0)), 0};
-    case ControlKind::Button:
-      return {L"BUTTON", BS_PUSHBUTTON, 0};
-    case ControlKind::Edit:
-      return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
-    case ControlKind::Bevel:
-      return {L"STATIC", SS_ETCHEDHORZ, 0};
+      return {
+          L"STATIC",
+          static_cast<DWORD>(SS_LEFT | (layout.textKind == TextKind::DeviceText ? SS_NOPREFIX : 0)),
+          0};
+    case ControlKind::Button: return {L"BUTTON", BS_PUSHBUTTON, 0};
+    case ControlKind::Edit: return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::Bevel: return {L"STATIC", SS_ETCHEDHORZ, 0};
     case ControlKind::ComboBox:
       return {L"COMBOBOX", CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL, 0};
     case ControlKind::Memo:
@@ -40,7 +40,8 @@ constexpr int kDroppedListHeight = 8 * kComboItemHeight + 2;
 // their edge), so measure after setting it and correct once.
 void SetComboHeights(HWND combo, int closedHeight) {
   SendMessageW(combo, CB_SETITEMHEIGHT, 0, kComboItemHeight);
-  auto request = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+  auto request =
+      static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
   for (int pass = 0; pass < 2; ++pass) {
     RECT rect;
     GetWindowRect(combo, &rect);

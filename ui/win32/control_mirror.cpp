@@ -29,8 +29,7 @@ void FitLabel(HWND label, const ControlLayout& layout, const std::wstring& text)
   ReleaseDC(label, dc);
   const int width = std::max<int>(layout.width, extent.right);
   const int height = layout.height > 0 ? layout.height : static_cast<int>(extent.bottom);
-  SetWindowPos(label, nullptr, 0, 0, width, height,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(label, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MirrorText(HWND control, const ControlLayout& layout, const Control& model) {
@@ -55,21 +54,11 @@ void MirrorItems(HWND combo, const ControlLayout& layout, const Control& model) 
 void MirrorChange(HWND control, const ControlLayout& layout, const Control& model,
                   ControlChange what) {
   switch (what) {
-    case ControlChange::Text:
-      MirrorText(control, layout, model);
-      break;
-    case ControlChange::Enabled:
-      EnableWindow(control, model.Enabled());
-      break;
-    case ControlChange::Visible:
-      ShowWindow(control, model.Visible() ? SW_SHOWNA : SW_HIDE);
-      break;
-    case ControlChange::Colour:
-      InvalidateRect(control, nullptr, TRUE);
-      break;
-    case ControlChange::Items:
-      MirrorItems(control, layout, model);
-      break;
+    case ControlChange::Text: MirrorText(control, layout, model); break;
+    case ControlChange::Enabled: EnableWindow(control, model.Enabled()); break;
+    case ControlChange::Visible: ShowWindow(control, model.Visible() ? SW_SHOWNA : SW_HIDE); break;
+    case ControlChange::Colour: InvalidateRect(control, nullptr, TRUE); break;
+    case ControlChange::Items: MirrorItems(control, layout, model); break;
     case ControlChange::Selection:
       SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(model.SelectedIndex()), 0);
       break;
@@ -84,7 +73,8 @@ void MirrorAll(HWND control, const ControlLayout& layout, const Control& model) 
   MirrorChange(control, layout, model, ControlChange::Text);
   MirrorChange(control, layout, model, ControlChange::Enabled);
   MirrorChange(control, layout, model, ControlChange::Visible);
-  if (layout.kind == ControlKind::ComboBox) MirrorChange(control, layout, model, ControlChange::Items);
+  if (layout.kind == ControlKind::ComboBox)
+    MirrorChange(control, layout, model, ControlChange::Items);
 }
 
 std::string ReadText(HWND control, const ControlLayout& layout) {

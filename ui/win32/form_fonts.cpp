@@ -16,7 +16,8 @@ HFONT MakeFont(BYTE charset) {
 
 }  // namespace
 
-FormFonts::FormFonts() : normal_(MakeFont(DEFAULT_CHARSET)), shiftJis_(MakeFont(SHIFTJIS_CHARSET)) {}
+FormFonts::FormFonts()
+    : normal_(MakeFont(DEFAULT_CHARSET)), shiftJis_(MakeFont(SHIFTJIS_CHARSET)) {}
 
 FormFonts::~FormFonts() {
   DeleteObject(normal_);

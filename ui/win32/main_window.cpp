@@ -124,7 +124,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-      return OnControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+      return OnControlColour(message, reinterpret_cast<HDC>(wParam),
+                             reinterpret_cast<HWND>(lParam));
     case WM_SHOWWINDOW:
       if (wParam != FALSE && !shown_) {
         shown_ = true;
@@ -149,12 +150,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
-    case WM_HELP:
-      form_.ApplicationEvents1Help();
-      return TRUE;
-    case WM_ACTIVATE:
-      OnActivate(LOWORD(wParam) != WA_INACTIVE);
-      return 0;
+    case WM_HELP: form_.ApplicationEvents1Help(); return TRUE;
+    case WM_ACTIVATE: OnActivate(LOWORD(wParam) != WA_INACTIVE); return 0;
     case WM_SYSCOMMAND:
       // The application window minimises for the program (it hides this one).
       if ((wParam & 0xFFF0) == SC_MINIMIZE && GetWindow(hwnd_, GW_OWNER) != nullptr) {
@@ -162,12 +159,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
-    case WM_CLOSE:
-      OnClose();
-      return 0;
-    case WM_DESTROY:
-      form_.SetObserver(nullptr);
-      return 0;
+    case WM_CLOSE: OnClose(); return 0;
+    case WM_DESTROY: form_.SetObserver(nullptr); return 0;
   }
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
@@ -181,7 +174,8 @@ void MainWindow::OnCommand(ControlId id, int code) {
       break;
     case ControlKind::ComboBox:
       if (code != CBN_SELCHANGE) break;
-      form_.ComboBox1.SelectionFromUser(static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)));
+      form_.ComboBox1.SelectionFromUser(
+          static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)));
       form_.ComboBox1Change();
       break;
     case ControlKind::Edit:
@@ -191,8 +185,7 @@ void MainWindow::OnCommand(ControlId id, int code) {
       if (code == EN_KILLFOCUS && id == ControlId::Edit1 && IsChild(hwnd_, GetFocus()))
         form_.Edit1Exit();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -224,7 +217,8 @@ LRESULT MainWindow::OnControlColour(UINT message, HDC dc, HWND control) {
       return reinterpret_cast<LRESULT>(GetSysColorBrush(colour));
     }
   }
-  return DefWindowProcW(hwnd_, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+  return DefWindowProcW(hwnd_, message, reinterpret_cast<WPARAM>(dc),
+                        reinterpret_cast<LPARAM>(control));
 }
 
 void MainWindow::OnActivate(bool active) {

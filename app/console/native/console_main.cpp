@@ -49,7 +49,8 @@ std::string ProgramFolder() {
 
 std::string StatePath(const Options& options) {
   if (options.fleet) return *options.fleet;
-  if (const char* state = std::getenv("NOLPA_SIM_STATE"); state != nullptr && *state != '\0') return state;
+  if (const char* state = std::getenv("NOLPA_SIM_STATE"); state != nullptr && *state != '\0')
+    return state;
   return ProgramFolder() + "NOLPAID-sim.json";
 }
 
@@ -59,7 +60,8 @@ class LocaleSystemInfo final : public platform::SystemInfo {
   std::uint16_t UserDefaultLangId() override {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
       const char* value = std::getenv(name);
-      if (value != nullptr && *value != '\0') return std::string(value).starts_with("ja") ? 0x0411 : 0x0409;
+      if (value != nullptr && *value != '\0')
+        return std::string(value).starts_with("ja") ? 0x0411 : 0x0409;
     }
     return 0x0409;
   }
@@ -72,11 +74,12 @@ class NativeHost final : public ConsoleHost {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    clock_.SetLocalTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                        local.tm_sec, 0);
+    clock_.SetLocalTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                        local.tm_min, local.tm_sec, 0);
     std::string error;
     world_ = sim::OpenPersistentWorld(statePath, clock_, &error);
-    if (world_ == nullptr) throw std::runtime_error("Cannot open the simulator state " + statePath + ": " + error);
+    if (world_ == nullptr)
+      throw std::runtime_error("Cannot open the simulator state " + statePath + ": " + error);
     around_ = std::make_unique<sim::LibraryWorld>(*world_);
     services_ = std::make_unique<sim::ServiceManager>(clock_, &world_->Departures());
     ProvideLibrary();
@@ -160,7 +163,8 @@ int main(int argc, char** argv) {
   app::console::ConsoleEnvironment environment(streams, signals, logs, encoding, system);
   environment.simulatorBuild = true;
   environment.anotherCopyRunning = &app::console::AnotherCopyRunning;
-  environment.openHost = [](const app::console::Options& options) -> std::unique_ptr<app::console::ConsoleHost> {
+  environment.openHost =
+      [](const app::console::Options& options) -> std::unique_ptr<app::console::ConsoleHost> {
     return std::make_unique<app::console::NativeHost>(app::console::StatePath(options));
   };
   return app::console::RunConsole(environment, std::vector<std::string>(argv + 1, argv + argc));

@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
   app::console::ConsoleEnvironment environment(streams, signals, logs, encoding, system);
   environment.simulatorBuild = app::console::kSimulatorFlavour;
   environment.anotherCopyRunning = &app::AnotherCopyRunning;
-  environment.openHost = [](const app::console::Options& options) -> std::unique_ptr<app::console::ConsoleHost> {
+  environment.openHost =
+      [](const app::console::Options& options) -> std::unique_ptr<app::console::ConsoleHost> {
     if (options.fleet) app::console::UseStateFile(*options.fleet);
     return std::make_unique<app::console::Win32Host>();
   };
