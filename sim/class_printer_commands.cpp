@@ -107,9 +107,9 @@ void ClassPrinterCommands::RunSerial(std::span<const std::uint8_t> params,
   const std::string_view prefix = read ? "tp:01F0:" : "tp:00F0:";
   Append(replies, prefix);
   // Two refusals answer alike: another model's command and a refused write.
-  if (!std::equal(model_.begin(), model_.end(),
-                  params.begin() + 1)) {  // NOLINT(bugprone-branch-clone)
-    Answer(replies, "NA;");               // meant for another model
+  const bool otherModel = !std::equal(model_.begin(), model_.end(), params.begin() + 1);
+  if (otherModel) {  // NOLINT(bugprone-branch-clone)
+    Answer(replies, "NA;");
   } else if (read) {
     Answer(replies, HexOf(serial_) + ";");
   } else if (faults.writeAnswer == WriteAnswer::Busy) {

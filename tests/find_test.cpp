@@ -85,8 +85,8 @@ TEST(Find, RecordsAndComboItemsStayInStepInRouteOrder) {
     EXPECT_EQ(form.Edit2.Enabled(), !firstIsPrinterClass);
     EXPECT_EQ(form.Edit2.Colour(), firstIsPrinterClass ? Colour::ButtonFace : Colour::Window);
   }
-}  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks): the analyzer loses gtest's failure message
-   // when an ASSERT returns
+  // The analyzer loses gtest's failure message when an ASSERT returns early.
+}  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
 
 TEST(Find, TriesEveryIndexOfEachRouteAndNoMore) {
   FormHarness h;
