@@ -17,6 +17,7 @@
 #include "sim/library_world.h"
 #include "tests/sim_harness.h"
 #include "tests/support/library_entry_points.h"
+#include "tests/support/library_world_services.h"
 
 namespace nolpa::testing {
 
@@ -95,16 +96,7 @@ struct ConsoleRig {
     sim::LoadFleet(h.world, fleet);
     around = std::make_unique<sim::LibraryWorld>(h.world);
     morvalib::DropHubTable();
-    morvalib::LibraryServices services{.files = &h.world.Files(),
-                                       .clock = &h.clock,
-                                       .deviceTree = &around->Usb().Tree(),
-                                       .hubFiles = &around->Usb().HubFiles(),
-                                       .spooler = &around->Spooler().Spooler(),
-                                       .registry = &around->Spooler().Registry(),
-                                       .interfaces = &around->Usb().Interfaces(),
-                                       .system = &around->Spooler().System(),
-                                       .modules = &around->ChannelApi().Modules()};
-    morvalib::InstallServices(services);
+    morvalib::InstallServices(LibraryWorldServices(h.world, h.clock, *around));
     BindLibraryExports(h.host.Library());
   }
   ~ConsoleRig() {

@@ -17,6 +17,7 @@
 #include "sim/service_manager.h"
 #include "sim/virtual_clock.h"
 #include "tests/support/library_entry_points.h"
+#include "tests/support/library_world_services.h"
 
 namespace nolpa::morvalib {
 namespace {
@@ -30,15 +31,7 @@ struct DefaultFleetLibrary {
     DropHubTable();
     sim::LoadFleet(world, sim::DefaultFleetJson());
     around.emplace(world);
-    EXPECT_TRUE(InstallServices({.files = &world.Files(),
-                                 .clock = &clock,
-                                 .deviceTree = &around->Usb().Tree(),
-                                 .hubFiles = &around->Usb().HubFiles(),
-                                 .spooler = &around->Spooler().Spooler(),
-                                 .registry = &around->Spooler().Registry(),
-                                 .interfaces = &around->Usb().Interfaces(),
-                                 .system = &around->Spooler().System(),
-                                 .modules = &around->ChannelApi().Modules()}));
+    EXPECT_TRUE(InstallServices(testing::LibraryWorldServices(world, clock, *around)));
   }
   ~DefaultFleetLibrary() {
     RemoveServices();

@@ -16,45 +16,14 @@
 #include "sim/usb_topology.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
+#include "tests/support/usb_location_bench.h"
 
 namespace nolpa::morvalib {
 namespace {
 
 using sim::UsbNodeId;
 
-// A world with a USB topology, installed as the library's services with a
-// fresh hub table; on the way out every handle must be closed.
-struct Bench {
-  Bench() {
-    DropHubTable();
-    EXPECT_TRUE(InstallServices({.files = &world.Files(),
-                                 .clock = &clock,
-                                 .deviceTree = &usb.Tree(),
-                                 .hubFiles = &usb.HubFiles(),
-                                 .interfaces = &usb.Interfaces()}));
-  }
-  ~Bench() {
-    EXPECT_EQ(usb.OpenHandles(), 0u);
-    EXPECT_EQ(usb.OpenSets(), 0u);
-    EXPECT_EQ(world.OpenHandles(), 0u);
-    DropHubTable();
-    RemoveServices();
-  }
-
-  sim::ClassPrinter& PlugPrinter(UsbNodeId hub, int port, const std::string& name) {
-    sim::ClassPrinter& printer = world.AddClassPrinter({.name = name, .serial = name + "0001"});
-    usb.PlugPrinter(hub, port, printer);
-    return printer;
-  }
-  static std::string Location(const sim::ClassPrinter& printer) {
-    const auto id = InstanceIdentifier(printer.InterfacePath());
-    return id ? UsbLocation(*id) : "no instance identifier";
-  }
-
-  sim::VirtualClock clock;
-  sim::World world{clock};
-  sim::UsbTopology usb{world};
-};
+using Bench = testing::UsbLocationBench;
 
 std::string Repeat(const std::string& pair, int times) {
   std::string text;

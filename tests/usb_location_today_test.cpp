@@ -16,6 +16,7 @@
 #include "sim/usb_topology.h"
 #include "sim/virtual_clock.h"
 #include "sim/world.h"
+#include "tests/support/usb_location_bench.h"
 
 namespace nolpa::morvalib {
 namespace {
@@ -27,34 +28,7 @@ const sim::HostControllerDrivers kVendorUsb3{"iusb3xhc", "iusb3hub", true};
 // what it is.
 const sim::HostControllerDrivers kUnknownHubDriver{"acmexhci", "acmehub3", true};
 
-struct Machine {
-  Machine() {
-    DropHubTable();
-    EXPECT_TRUE(InstallServices({.files = &world.Files(),
-                                 .clock = &clock,
-                                 .deviceTree = &usb.Tree(),
-                                 .hubFiles = &usb.HubFiles(),
-                                 .interfaces = &usb.Interfaces()}));
-  }
-  ~Machine() {
-    EXPECT_EQ(usb.OpenHandles(), 0u);
-    EXPECT_EQ(usb.OpenSets(), 0u);
-    DropHubTable();
-    RemoveServices();
-  }
-  const sim::ClassPrinter& Plug(UsbNodeId hub, int port, const std::string& name) {
-    sim::ClassPrinter& printer = world.AddClassPrinter({.name = name, .serial = name + "0001"});
-    usb.PlugPrinter(hub, port, printer);
-    return printer;
-  }
-  static std::string Location(const sim::ClassPrinter& printer) {
-    return UsbLocation(InstanceIdentifier(printer.InterfacePath()).value_or(""));
-  }
-
-  sim::VirtualClock clock;
-  sim::World world{clock};
-  sim::UsbTopology usb{world};
-};
+using Machine = testing::UsbLocationBench;
 
 struct TodayCase {
   const char* name;
@@ -68,8 +42,8 @@ void PrintTo(const TodayCase& c, std::ostream* os) { *os << c.name; }
 std::vector<std::string> RootHubAndHubBelow(Machine& m, const sim::HostControllerDrivers& drivers) {
   const UsbNodeId root = m.usb.AddHostController(0, 8, drivers);
   const UsbNodeId hub = m.usb.AddHub(root, 5, 4);
-  return {m.Location(m.Plug(root, 1, "a")), m.Location(m.Plug(root, 2, "b")),
-          m.Location(m.Plug(hub, 3, "c"))};
+  return {m.Location(m.PlugPrinter(root, 1, "a")), m.Location(m.PlugPrinter(root, 2, "b")),
+          m.Location(m.PlugPrinter(hub, 3, "c"))};
 }
 
 std::vector<TodayCase> TodayCases() {
@@ -85,15 +59,16 @@ std::vector<TodayCase> TodayCases() {
       {"Usb2HubBelowAUsb3RootHub",
        [](Machine& m) {
          const UsbNodeId hub = m.usb.AddHub(m.usb.AddHostController(0, 4, sim::kXhciDrivers), 2, 7);
-         return std::vector{m.Location(m.Plug(hub, 6, "a")), m.Location(m.Plug(hub, 7, "b"))};
+         return std::vector{m.Location(m.PlugPrinter(hub, 6, "a")),
+                            m.Location(m.PlugPrinter(hub, 7, "b"))};
        },
        {"122060", "122070"}},
       {"CompositePrinterOnAUsb3RootHub",
        [](Machine& m) {
          const UsbNodeId root = m.usb.AddHostController(0, 4, sim::kXhciDrivers);
          const UsbNodeId composite = m.usb.AddDevice(root, 3, "usbccgp");
-         return std::vector{m.Location(m.Plug(composite, 0, "a")),
-                            m.Location(m.Plug(root, 4, "b"))};
+         return std::vector{m.Location(m.PlugPrinter(composite, 0, "a")),
+                            m.Location(m.PlugPrinter(root, 4, "b"))};
        },
        {"1130", "1140"}},
       // The example the library's headers give: the table lists two root
@@ -102,7 +77,7 @@ std::vector<TodayCase> TodayCases() {
        [](Machine& m) {
          m.usb.AddHostController(0, 2, sim::kXhciDrivers);
          const UsbNodeId hub = m.usb.AddHub(m.usb.AddHostController(1, 4, sim::kXhciDrivers), 3, 4);
-         return std::vector{m.Location(m.Plug(hub, 2, "a"))};
+         return std::vector{m.Location(m.PlugPrinter(hub, 2, "a"))};
        },
        {"233020"}},
   };
@@ -132,15 +107,15 @@ TEST(HubTableRebuild, ATableThatMissedTheDevicesHubIsBuiltAgainAtTheNextCall) {
       {"hub plugged in later",
        [](Machine& m) -> const sim::ClassPrinter& {
          const UsbNodeId root = m.usb.AddHostController(0, 4, sim::kXhciDrivers);
-         EXPECT_EQ(m.Location(m.Plug(root, 1, "early")), "1110");
-         return m.Plug(m.usb.AddHub(root, 2, 4), 3, "late");
+         EXPECT_EQ(m.Location(m.PlugPrinter(root, 1, "early")), "1110");
+         return m.PlugPrinter(m.usb.AddHub(root, 2, 4), 3, "late");
        },
        "122030"},
       {"controller silent while the table was built",
        [](Machine& m) -> const sim::ClassPrinter& {
          const UsbNodeId root = m.usb.AddHostController(0, 4, sim::kXhciDrivers);
          auto& refused = m.usb.Node(m.usb.Node(root).parent).refusedCodes;
-         const sim::ClassPrinter& printer = m.Plug(root, 4, "p");
+         const sim::ClassPrinter& printer = m.PlugPrinter(root, 4, "p");
          // The root hub's interface is not enumerated either: gone for now.
          const std::string path = m.usb.Node(root).interfacePath;
          m.usb.Node(root).interfacePath.clear();

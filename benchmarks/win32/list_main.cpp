@@ -23,6 +23,8 @@
 #include "sim/service_manager.h"
 #include "sim/user_locale.h"
 #include "sim/world.h"
+#include "tests/support/library_entry_points.h"
+#include "tests/support/library_world_services.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -48,20 +50,8 @@ sim::World& WithDefaultFleet(sim::World& world) {
 
 struct FleetProgram {
   FleetProgram() : world(clock), around(WithDefaultFleet(world)), services(clock) {
-    sim::LibraryExports& exports = host.Library();
-    exports.getUSBSerialNumber = &::GetUSBSerialNumber;
-    exports.setUSBSerialNumber = &::SetUSBSerialNumber;
-    exports.getPrinterFirmwareVersion = &::GetPrinterFirmwareVersion;
-    exports.sendReceiveD4Command = &::SendReceiveD4Command;
-    morvalib::InstallServices({.files = &world.Files(),
-                               .clock = &clock,
-                               .deviceTree = &around.Usb().Tree(),
-                               .hubFiles = &around.Usb().HubFiles(),
-                               .spooler = &around.Spooler().Spooler(),
-                               .registry = &around.Spooler().Registry(),
-                               .interfaces = &around.Usb().Interfaces(),
-                               .system = &around.Spooler().System(),
-                               .modules = &around.ChannelApi().Modules()});
+    testing::BindLibraryExports(host.Library());
+    morvalib::InstallServices(testing::LibraryWorldServices(world, clock, around));
     platform::Platform p;
     p.clock = &clock;
     p.files = &world.Files();

@@ -20,6 +20,7 @@
 #include "sim/library_world.h"
 #include "sim/usb_topology.h"
 #include "sim/world.h"
+#include "tests/support/library_world_services.h"
 #include "tests/wine/programs.h"
 
 namespace nolpa::wine_tests {
@@ -285,15 +286,7 @@ TEST(SimulatorLibrary, AnOutsideCallerReachesTheSpooledPrinterThroughTheChannelA
   const auto attach = library.Bind<AttachSimulatedWorldFn>("AttachSimulatedWorld");
   const auto getSerial = library.Bind<GetUSBSerialNumberFn>("GetUSBSerialNumber");
   ASSERT_TRUE(attach && getSerial);
-  const morvalib::LibraryServices services{.files = &world.Files(),
-                                           .clock = &clock,
-                                           .deviceTree = &around.Usb().Tree(),
-                                           .hubFiles = &around.Usb().HubFiles(),
-                                           .spooler = &around.Spooler().Spooler(),
-                                           .registry = &around.Spooler().Registry(),
-                                           .interfaces = &around.Usb().Interfaces(),
-                                           .system = &around.Spooler().System(),
-                                           .modules = &around.ChannelApi().Modules()};
+  const morvalib::LibraryServices services = testing::LibraryWorldServices(world, clock, around);
   ASSERT_EQ(attach(&services), MORVALIB_OK);
   const struct {
     const char* device;
