@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "sim/peripheral_faults.h"
-#include "sim/printer_protocol.h"
 
 namespace nolpa::sim {
 

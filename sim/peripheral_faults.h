@@ -1,11 +1,28 @@
 #pragma once
-// Misbehaviour switches of a printer-class printer's packet-protocol side
-// and of its command interpreter. The default is a printer that behaves.
+// Misbehaviour switches of a printer's command interpreter (the answers to
+// GS I) and of a printer-class printer's packet-protocol side. The default
+// is a printer that behaves.
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 namespace nolpa::sim {
+
+// Fault switch for the identification query GS I 1.
+enum class QueryAnswer {
+  Normal,         // answer identByte
+  OneByteStatus,  // answer the status byte 0x12 instead
+  Block,          // answer the block 5F 'x' 00 instead
+};
+
+// Fault switch for the printer-information requests GS I C, A and D.
+enum class InfoAnswer {
+  Normal,         // the block 5F text 00
+  Ignore,         // no answer at all
+  OneByteStatus,  // the status byte 0x12 instead of the block
+  NoTerminator,   // the block 5F text without its closing 00
+  OtherBlock,     // a block of another kind: 15 text 00
+};
 
 // What the printer answers to a serial-number write.
 enum class WriteAnswer { Ok, NotAvailable, Busy };  // "OK;", "NA;", "BUSY;"

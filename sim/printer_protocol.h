@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/peripheral_faults.h"
+
 namespace nolpa::sim {
 
 // What a printer holds and reports. All texts are 8-bit strings.
@@ -26,22 +28,6 @@ struct PrinterIdentity {
   // it is of shape ReplyShape::Other; a fleet must check it with
   // IsValidIdentByte. The protocol answers whatever value it holds.
   std::uint8_t identByte = 0x20;
-};
-
-// Fault switch for the identification query GS I 1.
-enum class QueryAnswer {
-  Normal,         // answer identByte
-  OneByteStatus,  // answer the status byte 0x12 instead
-  Block,          // answer the block 5F 'x' 00 instead
-};
-
-// Fault switch for the printer-information requests GS I C, A and D.
-enum class InfoAnswer {
-  Normal,         // the block 5F text 00
-  Ignore,         // no answer at all
-  OneByteStatus,  // the status byte 0x12 instead of the block
-  NoTerminator,   // the block 5F text without its closing 00
-  OtherBlock,     // a block of another kind: 15 text 00
 };
 
 // How a host's reply reader treats a reply by its first byte b.
