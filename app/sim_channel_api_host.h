@@ -1,6 +1,6 @@
 #pragma once
 // NOLPAID-sim.exe's side of the channel-API stand-in library file
-// (sim/win32/channel_api_dll.cpp): the program carries that file as resource
+// (sim/host/win32/channel_api_dll.cpp): the program carries that file as resource
 // "SIMCHANNELAPI", writes it where the simulated spooler's drivers expect
 // their channel API, and exports three functions through which the file,
 // once the serial-number library has loaded it for real, reaches the
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/channel_api_standin.h"
+#include "sim/host/channel_api_standin.h"
 
 namespace nolpa::app {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "benchmarks/scenarios.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 
 namespace {
 

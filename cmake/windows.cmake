@@ -91,8 +91,8 @@ nolpa_embed_library(NOLPAID-sim Morvalib-sim)
 # The channel-API stand-in as a real library file: NOLPAID-sim.exe carries it
 # as resource "SIMCHANNELAPI" and writes it where its simulated spooler's
 # drivers expect their channel API; its calls go back into the program.
-add_library(ChannelApi-sim SHARED ${CMAKE_SOURCE_DIR}/sim/win32/channel_api_dll.cpp
-  ${CMAKE_SOURCE_DIR}/sim/win32/channel_api_dll.def)
+add_library(ChannelApi-sim SHARED ${CMAKE_SOURCE_DIR}/sim/host/win32/channel_api_dll.cpp
+  ${CMAKE_SOURCE_DIR}/sim/host/win32/channel_api_dll.def)
 set_target_properties(ChannelApi-sim PROPERTIES PREFIX "" OUTPUT_NAME ChannelApi-sim)
 target_link_options(ChannelApi-sim PRIVATE ${NOLPA_STATIC_LINK} -s)
 set(CHANNEL_API_IMAGE ${CMAKE_BINARY_DIR}/ChannelApi-sim.dll)

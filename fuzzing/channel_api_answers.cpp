@@ -10,8 +10,8 @@
 #include "serial_library/channel_api.h"
 #include "serial_library/channel_api_functions.h"
 #include "serial_library/process_lock.h"
-#include "sim/spooler_world.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/host/spooler_world.h"
 #include "sim/world.h"
 
 namespace {

@@ -3,9 +3,9 @@
 // fleet that loads is written back, and what is written loads again to the
 // same text. The loaded fleet also serves as the state another writer
 // stored: taking it in changes nothing.
-#include "sim/fleet.h"
+#include "sim/fleet/fleet.h"
 #include "fuzzing/support/fuzz_input.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   namespace sim = nolpa::sim;

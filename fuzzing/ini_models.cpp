@@ -6,7 +6,7 @@
 
 #include "discovery/printer_class.h"
 #include "fuzzing/support/fuzz_input.h"
-#include "sim/host_system.h"
+#include "sim/host/host_system.h"
 #include "ui/library_loader.h"
 
 namespace {

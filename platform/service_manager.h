@@ -3,7 +3,7 @@
 // asking a service's state, stopping and starting it.
 // Real implementation: OpenSCManagerA / OpenServiceA / QueryServiceStatus /
 // ControlService / StartServiceA / CloseServiceHandle, one call each. The
-// simulator (sim/service_manager.h) implements the same contract.
+// simulator (sim/host/service_manager.h) implements the same contract.
 #include <cstdint>
 #include <string>
 

@@ -7,7 +7,7 @@
 //
 // The program calls it once, right after binding the four entry points and
 // before calling any of them, with its world's device files, clock and the
-// USB topology its printers are plugged into (sim/usb_topology.h), through
+// USB topology its printers are plugged into (sim/usb/usb_topology.h), through
 // which the library traces each printer to its socket, and (NOLPAID-sim.exe
 // does, sim/library_world.h) the simulated spooler, registry and system
 // folders with a module loader for the printers behind spooler printers:

@@ -1,7 +1,7 @@
 #include "sim/library_world.h"
 
-#include "sim/departures.h"
-#include "sim/spooler_seats.h"
+#include "sim/core/departures.h"
+#include "sim/host/spooler_seats.h"
 
 namespace nolpa::sim {
 namespace {

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/channel_api_standin.h"
-#include "sim/spooler_world.h"
-#include "sim/usb_topology.h"
+#include "sim/host/channel_api_standin.h"
+#include "sim/host/spooler_world.h"
+#include "sim/usb/usb_topology.h"
 #include "sim/world.h"
 
 namespace nolpa::sim {

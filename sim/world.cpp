@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "sim/text.h"
+#include "sim/core/text.h"
 
 namespace nolpa::sim {
 

@@ -25,11 +25,11 @@
 #include "platform/device_files.h"
 #include "platform/device_interfaces.h"
 #include "platform/dos_devices.h"
-#include "sim/class_printer.h"
-#include "sim/machine_layout.h"
-#include "sim/recorder.h"
-#include "sim/sim_device.h"
-#include "sim/vendor_printer.h"
+#include "sim/core/recorder.h"
+#include "sim/core/sim_device.h"
+#include "sim/printers/class_printer.h"
+#include "sim/printers/vendor_printer.h"
+#include "sim/usb/machine_layout.h"
 
 namespace nolpa::sim {
 

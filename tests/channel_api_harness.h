@@ -15,9 +15,9 @@
 #include "serial_library/open_printer_port.h"
 #include "serial_library/process_lock.h"
 #include "serial_library/services.h"
-#include "sim/channel_api_standin.h"
-#include "sim/spooler_world.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/host/channel_api_standin.h"
+#include "sim/host/spooler_world.h"
 #include "sim/world.h"
 
 namespace nolpa::testing {

@@ -13,7 +13,7 @@
 #include "platform/posix/posix_console.h"
 #include "serial_library/services.h"
 #include "serial_library/usb_location.h"
-#include "sim/fleet.h"
+#include "sim/fleet/fleet.h"
 #include "sim/library_world.h"
 #include "tests/sim_harness.h"
 #include "tests/support/library_entry_points.h"

@@ -12,10 +12,10 @@
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
 #include "serial_library/usb_location.h"
-#include "sim/fleet.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/fleet/fleet.h"
+#include "sim/host/service_manager.h"
 #include "sim/library_world.h"
-#include "sim/service_manager.h"
-#include "sim/virtual_clock.h"
 #include "tests/support/library_entry_points.h"
 #include "tests/support/library_world_services.h"
 

@@ -3,7 +3,7 @@
 // with Expect(): a lenient stand-in must not let a wrong host pass.
 #include <gtest/gtest.h>
 
-#include "sim/departures.h"
+#include "sim/core/departures.h"
 
 namespace {
 

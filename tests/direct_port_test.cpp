@@ -16,7 +16,7 @@
 #include "serial_library/morvalib.h"
 #include "serial_library/printer_commands.h"
 #include "serial_library/serial_number.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 #include "tests/support/d4_packets.h"
 #include "tests/support/packet_peer.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/fleet.h"
+#include "sim/fleet/fleet.h"
 #include "tests/support/fault_matrix_runner.h"
 
 namespace nolpa {

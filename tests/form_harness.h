@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/host_system.h"
+#include "sim/host/host_system.h"
 #include "tests/support/fakes.h"
 #include "ui/main_form.h"
 

@@ -10,7 +10,7 @@
 #include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
-#include "sim/fleet.h"
+#include "sim/fleet/fleet.h"
 #include "tests/sim_harness.h"
 #include "tests/support/library_entry_points.h"
 #include "tests/support/usb_bus.h"

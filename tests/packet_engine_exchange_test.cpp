@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "serial_library/engine/cbt_ctrl.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 #include "tests/support/d4_packets.h"
 #include "tests/support/packet_peer.h"
 

@@ -8,7 +8,7 @@
 
 #include "serial_library/engine/cbt_ctrl.h"
 #include "serial_library/printer_commands.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 #include "tests/support/d4_packets.h"
 #include "tests/support/packet_peer.h"
 

@@ -11,7 +11,7 @@
 #include "serial_library/open_printer_port.h"
 #include "serial_library/process_lock.h"
 #include "serial_library/usb_location.h"
-#include "sim/usb_topology.h"
+#include "sim/usb/usb_topology.h"
 #include "tests/channel_api_harness.h"
 #include "tests/support/library_entry_points.h"
 

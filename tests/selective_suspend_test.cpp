@@ -12,7 +12,7 @@
 #include "platform/waking_request.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
-#include "sim/fleet.h"
+#include "sim/fleet/fleet.h"
 #include "tests/sim_harness.h"
 #include "tests/support/library_entry_points.h"
 #include "tests/support/usb_bus.h"

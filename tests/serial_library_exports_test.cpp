@@ -12,7 +12,7 @@
 #include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/support/allocation_failure.h"
 #include "tests/support/library_entry_points.h"

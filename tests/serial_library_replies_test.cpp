@@ -11,7 +11,7 @@
 #include "serial_library/open_printer_port.h"
 #include "serial_library/printer_commands.h"
 #include "serial_library/services.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/serial_library_scripted_port.h"
 

@@ -3,10 +3,10 @@
 
 // A TMainForm running the program's own routes against a simulated world.
 #include "discovery/standard_routes.h"
-#include "sim/host_system.h"
-#include "sim/service_manager.h"
-#include "sim/user_locale.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/host/host_system.h"
+#include "sim/host/service_manager.h"
+#include "sim/host/user_locale.h"
 #include "sim/world.h"
 #include "tests/support/fakes.h"
 #include "ui/main_form.h"

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <random>
 
-#include "sim/fleet.h"
-#include "sim/spooler_seats.h"
+#include "sim/fleet/fleet.h"
+#include "sim/host/spooler_seats.h"
 #include "tests/support/fault_matrix.h"
 
 #if defined(__SANITIZE_ADDRESS__)

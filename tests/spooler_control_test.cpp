@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "ident/spooler_control.h"
-#include "sim/service_manager.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/host/service_manager.h"
 
 namespace nolpa {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ident/spooler_control.h"
-#include "sim/service_manager.h"
+#include "sim/host/service_manager.h"
 #include "tests/sim_harness.h"
 
 namespace nolpa {

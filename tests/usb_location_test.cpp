@@ -13,8 +13,8 @@
 #include "serial_library/open_printer_port.h"
 #include "serial_library/services.h"
 #include "serial_library/usb_location.h"
-#include "sim/usb_topology.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/usb/usb_topology.h"
 #include "sim/world.h"
 #include "tests/support/usb_location_bench.h"
 

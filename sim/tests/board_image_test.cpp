@@ -1,4 +1,4 @@
-#include "sim/board_image.h"
+#include "sim/printers/board_image.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "sim/channel_api_standin.h"
-#include "sim/departures.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/departures.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/host/channel_api_standin.h"
 
 namespace nolpa::sim {
 namespace {

@@ -2,8 +2,8 @@
 // every read returns only bytes already due, and never waits.
 #include <gtest/gtest.h>
 
+#include "sim/core/virtual_clock.h"
 #include "sim/tests/sim_test_support.h"
-#include "sim/virtual_clock.h"
 #include "sim/world.h"
 
 namespace nolpa::sim {

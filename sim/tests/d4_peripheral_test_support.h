@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "sim/core/virtual_clock.h"
 #include "sim/tests/sim_test_support.h"
-#include "sim/virtual_clock.h"
 #include "sim/world.h"
 
 namespace nolpa::sim::testing {

@@ -2,8 +2,8 @@
 // control requests, partial writes, unplugging mid-sequence, refused opens.
 #include <gtest/gtest.h>
 
+#include "sim/core/virtual_clock.h"
 #include "sim/tests/sim_test_support.h"
-#include "sim/virtual_clock.h"
 #include "sim/world.h"
 
 namespace nolpa::sim {

@@ -5,9 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/fleet.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/fleet/fleet.h"
 #include "sim/tests/sim_test_support.h"
-#include "sim/virtual_clock.h"
 
 namespace nolpa::sim {
 namespace {

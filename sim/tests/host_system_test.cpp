@@ -3,7 +3,7 @@
 // folder that is not empty; and it notes a program's slips.
 #include <gtest/gtest.h>
 
-#include "sim/host_system.h"
+#include "sim/host/host_system.h"
 
 namespace nolpa::sim {
 namespace {

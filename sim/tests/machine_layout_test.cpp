@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/fleet.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/fleet/fleet.h"
 #include "sim/library_world.h"
-#include "sim/usb_topology.h"
-#include "sim/virtual_clock.h"
+#include "sim/usb/usb_topology.h"
 
 namespace nolpa::sim {
 namespace {

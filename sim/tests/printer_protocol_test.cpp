@@ -1,6 +1,6 @@
-#include "sim/printer_protocol.h"
+#include "sim/printers/printer_protocol.h"
 
-#include "sim/departures.h"
+#include "sim/core/departures.h"
 
 #include <gtest/gtest.h>
 

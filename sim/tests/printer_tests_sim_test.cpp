@@ -7,9 +7,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "sim/fleet.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/fleet/fleet.h"
 #include "sim/tests/sim_test_support.h"
-#include "sim/virtual_clock.h"
 #include "sim/world.h"
 
 namespace nolpa::sim {

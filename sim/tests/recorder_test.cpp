@@ -1,8 +1,8 @@
 // The recorder as scenario tests read it.
 #include <gtest/gtest.h>
 
+#include "sim/core/virtual_clock.h"
 #include "sim/tests/sim_test_support.h"
-#include "sim/virtual_clock.h"
 #include "sim/world.h"
 
 namespace nolpa::sim {

@@ -1,12 +1,12 @@
 // The simulated service manager on its own: states that move with the clock,
 // the rights it enforces, and the misuse it notes.
-#include "sim/service_manager.h"
+#include "sim/host/service_manager.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 
 namespace nolpa::sim {
 namespace {

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/device_interfaces.h"
-#include "sim/fleet.h"
-#include "sim/spooler_seats.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/fleet/fleet.h"
+#include "sim/host/spooler_seats.h"
 
 namespace nolpa::sim {
 namespace {

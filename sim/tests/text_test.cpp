@@ -1,4 +1,4 @@
-#include "sim/text.h"
+#include "sim/core/text.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/usb_topology.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/usb/usb_topology.h"
 #include "sim/world.h"
 
 namespace nolpa::sim {

@@ -1,4 +1,4 @@
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 
 #include <gtest/gtest.h>
 

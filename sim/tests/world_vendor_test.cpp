@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "sim/board_image.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/printers/board_image.h"
 #include "sim/tests/sim_test_support.h"
-#include "sim/virtual_clock.h"
 #include "sim/world.h"
 
 namespace nolpa::sim {

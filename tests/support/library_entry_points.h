@@ -2,7 +2,7 @@
 // The library's four exports through the pointer types a program binds them
 // by, so a test calls them as the program does.
 #include "serial_library/morvalib.h"
-#include "sim/host_system.h"
+#include "sim/host/host_system.h"
 
 namespace nolpa::testing {
 

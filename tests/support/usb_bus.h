@@ -7,7 +7,7 @@
 
 #include "serial_library/services.h"
 #include "serial_library/usb_location.h"
-#include "sim/usb_topology.h"
+#include "sim/usb/usb_topology.h"
 #include "sim/world.h"
 
 namespace nolpa::testing {

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "sim/class_printer.h"
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/printers/class_printer.h"
 #include "sim/world.h"
 #include "tests/wine/programs.h"
 #include "tests/wine/sim_state.h"

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "sim/fleet.h"
+#include "sim/fleet/fleet.h"
 #include "tests/wine/console_process.h"
 #include "tests/wine/machine_state.h"
 #include "tests/wine/programs.h"

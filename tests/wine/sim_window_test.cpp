@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/virtual_clock.h"
+#include "sim/core/virtual_clock.h"
 #include "sim/world.h"
 #include "tests/wine/program_fixture.h"
 #include "tests/wine/sim_state.h"

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/win32_text_compare.h"
-#include "sim/user_locale.h"
+#include "sim/host/user_locale.h"
 
 namespace nolpa::platform::win32 {
 namespace {

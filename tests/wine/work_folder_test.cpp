@@ -13,7 +13,7 @@
 #include <iterator>
 #include <string>
 
-#include "sim/fleet.h"
+#include "sim/fleet/fleet.h"
 #include "tests/wine/machine_state.h"
 #include "tests/wine/program_fixture.h"
 #include "tests/wine/sim_state.h"

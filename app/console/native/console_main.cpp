@@ -25,11 +25,11 @@
 #include "platform/posix/posix_console.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
-#include "sim/host_system.h"
+#include "sim/core/virtual_clock.h"
+#include "sim/host/host_system.h"
+#include "sim/host/service_manager.h"
+#include "sim/host/user_locale.h"
 #include "sim/library_world.h"
-#include "sim/service_manager.h"
-#include "sim/user_locale.h"
-#include "sim/virtual_clock.h"
 #include "sim/world.h"
 
 namespace nolpa::app::console {
