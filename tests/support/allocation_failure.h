@@ -1,6 +1,6 @@
 #pragma once
 // Memory running out on demand in the native tests: the test binary
-// replaces the global operator new (tests/allocation_failure.cpp) with one
+// replaces the global operator new (tests/support/allocation_failure.cpp) with one
 // that counts the allocations made while armed and throws std::bad_alloc
 // at the chosen one, forwarding every other to the operator it replaces
 // (so the sanitizers still see every allocation).

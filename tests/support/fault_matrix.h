@@ -20,10 +20,10 @@
 #include "serial_library/services.h"
 #include "sim/host/channel_api_standin.h"
 #include "sim/host/spooler_world.h"
-#include "tests/sim_harness.h"
 #include "tests/support/failing_library_services.h"
 #include "tests/support/fault_injection.h"
 #include "tests/support/library_entry_points.h"
+#include "tests/support/sim_harness.h"
 #include "tests/support/usb_bus.h"
 
 namespace nolpa::testing {
