@@ -74,7 +74,8 @@ std::string ChainedFleetJson(const ChainedFleet& shape) {
   const Json fleet = {
       {"comment", "generated: " + std::to_string(shape.printers) + " printers behind chained hubs"},
       {"version", 1},
-      {"machine", {{"windows", "x64"}, {"hostControllers", Json::array({controller})}, {"hubs", hubs}}},
+      {"machine",
+       {{"windows", "x64"}, {"hostControllers", Json::array({controller})}, {"hubs", hubs}}},
       {"devices", devices}};
   return fleet.dump(2) + "\n";
 }
