@@ -82,15 +82,15 @@ std::pair<UsbNodeId, int> UsbTopology::Side(UsbNodeId hub, int port, bool superS
   throw std::invalid_argument("a SuperSpeed port without a USB 2 side");
 }
 
-UsbNodeId UsbTopology::PlugInto(UsbNodeId named, int namedPort, UsbNode device) {
-  const UsbNode& n = nodes_.at(named);
-  if (n.ports == 0) throw std::invalid_argument("not a hub: " + n.instanceId);
-  if (namedPort < 1 || namedPort > n.ports) throw std::invalid_argument("no such port on the hub");
-  const auto [hub, port] = Side(named, namedPort, device.superSpeed);
-  if (nodes_[hub].onPort.count(port)) throw std::invalid_argument("port taken");
-  device.parent = hub;
+UsbNodeId UsbTopology::PlugInto(UsbNodeId hub, int port, UsbNode device) {
+  const UsbNode& named = nodes_.at(hub);
+  if (named.ports == 0) throw std::invalid_argument("not a hub: " + named.instanceId);
+  if (port < 1 || port > named.ports) throw std::invalid_argument("no such port on the hub");
+  const auto [side, sidePort] = Side(hub, port, device.superSpeed);
+  if (nodes_[side].onPort.count(sidePort)) throw std::invalid_argument("port taken");
+  device.parent = side;
   const UsbNodeId id = AddNode(std::move(device));
-  nodes_[hub].onPort[port] = id;
+  nodes_[side].onPort[sidePort] = id;
   return id;
 }
 
