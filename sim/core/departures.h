@@ -88,6 +88,9 @@ inline constexpr char kChannelOpenAtClose[] = "channel open at close";
 inline constexpr char kClosedInPacketMode[] = "closed in packet mode";
 // Exit while a transaction the printer started (a Credit) is unanswered.
 inline constexpr char kPrinterTransactionUnanswered[] = "printer's transaction unanswered";
+// A read of a printer-class printer whose room was smaller than the USB
+// packet that came: the transfer overran it and its bytes were lost.
+inline constexpr char kTransferOverrun[] = "transfer overran the read";
 // A control-channel command that is unknown or whose length or parameters
 // do not fit it.
 inline constexpr char kMalformedCommand[] = "malformed control command";

@@ -79,8 +79,19 @@ struct PeripheralFaults {
   // IOCTL_USBPRINT_GET_LPT_STATUS reports an error: bit 0x08 clear.
   bool lptError = false;
   // Each read hands out at most 1, 2, ... up to this many bytes in turn
-  // (then 1 again); 0: as many as are due.
+  // (then 1 again); 0: as many as are due. Not with usbPacketSize.
   std::uint8_t readPieces = 0;
+  // The bulk IN endpoint's packet size (64 at full speed, 512 at high
+  // speed): what the printer sends in answer to one write is one transfer of
+  // packets of this size, and a read takes whole packets up to the end of
+  // one transfer; a packet larger than the room left in the read overruns
+  // it, the read fails and those bytes are lost. 0: a stream of bytes that
+  // reads of any size take.
+  std::uint16_t usbPacketSize = 0;
+  // A read that gets nothing was cancelled at its bound; the next transfer,
+  // when it falls due within this many ms, was already on its way and is
+  // lost with it. 0: nothing lost.
+  std::uint32_t lostInFlightMs = 0;
 };
 
 }  // namespace nolpa::sim

@@ -32,6 +32,15 @@ std::uint16_t ReadPacketSize(const Json& value, const char* field) {
   return size;
 }
 
+// The packet sizes a bulk endpoint may have: 8 to 64 at full speed, 512 at
+// high speed.
+std::uint16_t ReadUsbPacketSize(const Json& value) {
+  const auto size = static_cast<std::uint16_t>(ReadNumber(value, "usbPacketSize", 0xFFFF));
+  for (const std::uint16_t allowed : {8, 16, 32, 64, 512})
+    if (size == allowed) return size;
+  throw FleetError("usbPacketSize: expected 8, 16, 32, 64 or 512");
+}
+
 LateReply ReadLateReply(const Json& j) {
   CheckKeys(j, {"transaction", "ms", "count"}, "lateReply");
   LateReply late;
@@ -55,12 +64,12 @@ Json LateReplyJson(const LateReply& late) {
 }  // namespace
 
 PeripheralFaults ReadPeripheralFaults(const Json& j) {
-  CheckKeys(
-      j,
-      {"refuseRevision", "errorCode", "errorOn", "wrongSockets", "noCredit", "silentFrom",
-       "silentCommands", "packetSizeLimit", "toHostPacketLimit", "endOfMessage", "entryAnswer",
-       "unaskedCredit", "lateReply", "writeAnswer", "statusFieldList", "lptError", "readPieces"},
-      "peripheral");
+  CheckKeys(j,
+            {"refuseRevision", "errorCode", "errorOn", "wrongSockets", "noCredit", "silentFrom",
+             "silentCommands", "packetSizeLimit", "toHostPacketLimit", "endOfMessage",
+             "entryAnswer", "unaskedCredit", "lateReply", "writeAnswer", "statusFieldList",
+             "lptError", "readPieces", "usbPacketSize", "lostInFlightMs"},
+            "peripheral");
   PeripheralFaults f;
   auto flag = [&](const char* key, bool& out) {
     if (const Json* v = Field(j, key)) out = ReadBool(*v, key);
@@ -88,6 +97,9 @@ PeripheralFaults ReadPeripheralFaults(const Json& j) {
   flag("lptError", f.lptError);
   if (const Json* v = Field(j, "readPieces"))
     f.readPieces = static_cast<std::uint8_t>(ReadNumber(*v, "readPieces", 0xFF));
+  if (const Json* v = Field(j, "usbPacketSize")) f.usbPacketSize = ReadUsbPacketSize(*v);
+  if (const Json* v = Field(j, "lostInFlightMs"))
+    f.lostInFlightMs = static_cast<std::uint32_t>(ReadNumber(*v, "lostInFlightMs", 3600000));
   return f;
 }
 
@@ -110,6 +122,8 @@ Json PeripheralFaultsJson(const PeripheralFaults& f) {
   if (f.statusFieldList) j["statusFieldList"] = true;
   if (f.lptError) j["lptError"] = true;
   if (f.readPieces != 0) j["readPieces"] = f.readPieces;
+  if (f.usbPacketSize != 0) j["usbPacketSize"] = f.usbPacketSize;
+  if (f.lostInFlightMs != 0) j["lostInFlightMs"] = f.lostInFlightMs;
   return j;
 }
 

@@ -144,7 +144,9 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
                                                          .packetSizeLimit = 64,
                                                          .writeAnswer = WriteAnswer::Busy,
                                                          .statusFieldList = true,
-                                                         .lptError = true};
+                                                         .lptError = true,
+                                                         .usbPacketSize = 512,
+                                                         .lostInFlightMs = 8};
   first->Device("other-make").Unplug();
 
   const std::string text = FleetToJson(*first);
@@ -155,7 +157,10 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
   EXPECT_FALSE(second->Device("other-make").Plugged());
   EXPECT_EQ(second->PrinterClass("rk-l880").Peripheral().Commands().PendingSerial(),
             "00000000000000DCBA");
-  EXPECT_EQ(second->PrinterClass("rk-l5200").Faults().peripheral.packetSizeLimit, 64);
+  const PeripheralFaults& l5200 = second->PrinterClass("rk-l5200").Faults().peripheral;
+  EXPECT_EQ(l5200.packetSizeLimit, 64);
+  EXPECT_EQ(l5200.usbPacketSize, 512);
+  EXPECT_EQ(l5200.lostInFlightMs, 8u);
   const PeripheralFaults& kept = second->PrinterClass("rk-l880").Faults().peripheral;
   EXPECT_EQ(kept.lateReply->transaction, 0x01);
   EXPECT_EQ(kept.lateReply->count, 2u);
@@ -238,6 +243,10 @@ INSTANTIATE_TEST_SUITE_P(
                  R"({"devices": [{"name": "a", "kind": "printer-class",
                                   "faults": {"peripheral": {"toHostPacketLimit": 6}}}]})",
                  "toHostPacketLimit"},
+        BadFleet{"UsbPacketSizeNoEndpointHas",
+                 R"({"devices": [{"name": "a", "kind": "printer-class",
+                                  "faults": {"peripheral": {"usbPacketSize": 100}}}]})",
+                 "usbPacketSize"},
         BadFleet{"LateReplyField",
                  R"({"devices": [{"name": "a", "kind": "printer-class",
                                   "faults": {"peripheral": {"lateReply": {"delay": 5}}}}]})",
