@@ -153,6 +153,170 @@ TEST_F(SimPeripheralFaultTest, MisbehavesAsSwitched) {
   }
 }
 
+// Transactions the printer starts, and the host's replies to them.
+const Bytes kPrinterCredit = {0x00, 0x00, 0x00, 0x0B, 0x01, 0x00, 0x03, 0x02, 0x02, 0x00, 0x01};
+const Bytes kHostCreditOk = kCreditOk;  // the same bytes either way
+const Bytes kPrinterCreditRequest = {0x00, 0x00, 0x00, 0x0D, 0x01, 0x00, 0x04,
+                                     0x02, 0x02, 0x00, 0x01, 0x00, 0x08};
+const Bytes kHostGrantsOne = {0x00, 0x00, 0x00, 0x0C, 0x01, 0x00,
+                              0x84, 0x00, 0x02, 0x02, 0x00, 0x01};
+const Bytes kPrinterUnknown = {0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x20, 0x02, 0x02};
+const Bytes kHostRefuses = {0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0xA0, 0x01};
+const Bytes kStatusReply = Text("@BDC ST\r\nST:04;RV:5.10;\x0C");
+
+PrinterTransactions Started(PrinterTransactions::Kind kind, std::optional<std::uint8_t> on,
+                            std::uint32_t count = 1, bool flood = false) {
+  return {.kind = kind, .on = on, .count = count, .flood = flood};
+}
+
+std::vector<SwitchCase> UnkindCases() {
+  using Kind = PrinterTransactions::Kind;
+  const Bytes write = DataPacket(0x02, SerialWrite({0x27, 0x03, 0xF0}, "4E4C50410000001234"));
+  Bytes creditInHeader = DataPacket(0x02, kStatusReply);
+  creditInHeader[4] = 0x02;
+  return {
+      {"an earlier answer sent on the host's credit, the real one on the next",
+       [](PeripheralFaults& f) {
+         f.staleAnswer = Text("tp:00F0:OK;\x0C");
+         f.writeAnswer = WriteAnswer::NotAvailable;
+       },
+       Join({kEnterAndInit,
+             {{kOpenControl, kOpenControlOk},
+              {kCreditOne, Cat({kCreditOk, DataPacket(0x02, Text("tp:00F0:OK;\x0C"))})},
+              {kCreditRequest, kCreditRequestOk},
+              {write, {}},
+              {kCreditOne, Cat({kCreditOk, DataPacket(0x02, Text("tp:00F0:NA;\x0C"))})}}})},
+      {"answers dropped at CloseChannel", [](PeripheralFaults&) {},
+       Join({kEnterAndInit,
+             {{kOpenControl, kOpenControlOk},
+              {kCreditRequest, kCreditRequestOk},
+              {DataPacket(0x02, kStatus), {}},
+              {kCloseControl, kCloseControlOk},
+              {kOpenControl, kOpenControlOk},
+              {kCreditOne, kCreditOk}}})},
+      {"answers kept over CloseChannel", [](PeripheralFaults& f) { f.keepAnswers = true; },
+       Join({kEnterAndInit,
+             {{kOpenControl, kOpenControlOk},
+              {kCreditRequest, kCreditRequestOk},
+              {DataPacket(0x02, kStatus), {}},
+              {kCloseControl, kCloseControlOk},
+              {kOpenControl, kOpenControlOk},
+              {kCreditOne, Cat({kCreditOk, DataPacket(0x02, kStatusReply)})}}})},
+      {"answers kept over a new start", [](PeripheralFaults& f) { f.keepAnswers = true; },
+       Join({kEnterAndInit,
+             {{kOpenControl, kOpenControlOk},
+              {kCreditRequest, kCreditRequestOk},
+              {DataPacket(0x02, kStatus), {}},
+              {kEntry, {}},
+              {kInit, kInitOk},
+              {kOpenControl, kOpenControlOk},
+              {kCreditOne, Cat({kCreditOk, DataPacket(0x02, kStatusReply)})},
+              {kCloseControl, kCloseControlOk}}})},
+      {"credit 0, then a Credit of the printer's own",
+       [](PeripheralFaults& f) { f.lateCreditMs = 0; },
+       Join({kEnterAndInit,
+             {{kOpenControl, kOpenControlOk},
+              {kCreditOne, kCreditOk},
+              {kCreditRequest,
+               Cat({{0x00, 0x00, 0x00, 0x0C, 0x01, 0x00, 0x84, 0x00, 0x02, 0x02, 0x00, 0x00},
+                    kPrinterCredit})},
+              {kHostCreditOk, {}},
+              {DataPacket(0x02, kStatus), DataPacket(0x02, kStatusReply)}}})},
+      {"a CreditRequest of the printer's, granted",
+       [=](PeripheralFaults& f) { f.printerTransactions = Started(Kind::CreditRequest, 0x01); },
+       Join({kEnterAndInit,
+             {{kOpenControl, Cat({kOpenControlOk, kPrinterCreditRequest})},
+              {kHostGrantsOne, {}},
+              {kCreditRequest, kCreditRequestOk},
+              {DataPacket(0x02, kStatus), DataPacket(0x02, kStatusReply)}}})},
+      {"an unknown command of the printer's, refused",
+       [=](PeripheralFaults& f) { f.printerTransactions = Started(Kind::Unknown, 0x03); },
+       Join({kEnterAndInit,
+             {{kOpenControl, kOpenControlOk},
+              {kCreditOne, Cat({kCreditOk, kPrinterUnknown})},
+              {kHostRefuses, {}},
+              {kCreditOne, Cat({kCreditOk, kPrinterUnknown})},
+              {kHostRefuses, {}}}})},
+      {"three Credits at once",
+       [=](PeripheralFaults& f) { f.printerTransactions = Started(Kind::Credit, 0x01, 3); },
+       Join({kEnterAndInit,
+             {{kOpenControl, Cat({kOpenControlOk, kPrinterCredit, kPrinterCredit, kPrinterCredit})},
+              {Cat({kHostCreditOk, kHostCreditOk, kHostCreditOk}), {}},
+              {DataPacket(0x02, kStatus), {}}}})},
+      {"a Credit for every reply to one",
+       [=](PeripheralFaults& f) { f.printerTransactions = Started(Kind::Credit, 0x01, 1, true); },
+       Join({kEnterAndInit,
+             {{kOpenControl, Cat({kOpenControlOk, kPrinterCredit})},
+              {kHostCreditOk, kPrinterCredit},
+              {kHostCreditOk, kPrinterCredit},
+              {kHostCreditOk, kPrinterCredit}}})},
+      {"Exit answered once the host answered the printer's Credit",
+       [=](PeripheralFaults& f) { f.printerTransactions = Started(Kind::Credit, 0x08); },
+       Join({kEnterAndInit, {{kExit, kPrinterCredit}, {kHostCreditOk, kExitOk}}})},
+      {"CreditRequests started with a command's answer",
+       [=](PeripheralFaults& f) {
+         f.printerTransactions = Started(Kind::CreditRequest, std::nullopt, 2);
+       },
+       Join({kOpenWithCredit,
+             {{DataPacket(0x02, kStatus),
+               Cat({DataPacket(0x02, kStatusReply), kPrinterCreditRequest, kPrinterCreditRequest})},
+              {Cat({kHostGrantsOne, kHostGrantsOne}), {}}}})},
+      {"an Error packet unasked, once",
+       [](PeripheralFaults& f) { f.unaskedError = UnaskedError{.code = 0x84, .on = 0x03}; },
+       Join({kEnterAndInit,
+             {{kOpenControl, kOpenControlOk},
+              {kCreditOne, Cat({kCreditOk, ErrorPacket(0x02, 0x84)})},
+              {kCreditOne, kCreditOk}}})},
+      {"credit in the answers' headers", [](PeripheralFaults& f) { f.headerCredit = 2; },
+       Join({kOpenWithCredit,
+             {{DataPacket(0x02, kStatus), creditInHeader},
+              {kCreditOne, kCreditOk},
+              {DataPacket(0x02, kStatus), creditInHeader},
+              {kCreditOne, kCreditOk},
+              {DataPacket(0x02, kStatus), creditInHeader}}})},
+  };
+}
+
+TEST_F(SimPeripheralFaultTest, IsAsUnkindAsThePacketProtocolAllows) {
+  for (const auto& c : UnkindCases()) {
+    SCOPED_TRACE(c.name);
+    printer->Faults().peripheral = {};
+    c.set(printer->Faults().peripheral);
+    Run(c.steps);
+  }
+}
+
+TEST_F(SimPeripheralFaultTest, GrantsTheCreditItRefusedLater) {
+  printer->Faults().peripheral.lateCreditMs = 50;
+  EXPECT_EQ(Send(Cat({kEntry, kInit, kOpenControl})), Cat({kInitOk, kOpenControlOk}));
+  EXPECT_EQ(Send(kCreditRequest),
+            Bytes({0x00, 0x00, 0x00, 0x0C, 0x01, 0x00, 0x84, 0x00, 0x02, 0x02, 0x00, 0x00}));
+  clock.Advance(49);
+  EXPECT_EQ(ReadDue(world, handle), Bytes{});
+  clock.Advance(1);
+  EXPECT_EQ(ReadDue(world, handle), kPrinterCredit);
+  EXPECT_EQ(Send(kHostCreditOk), Bytes{});
+  CloseAndExit();
+}
+
+// In packet mode the entry string is a malformed transaction: the printer
+// answers it with an Error packet, keeps its channel open and needs Exit.
+TEST_F(SimPeripheralFaultTest, ReadsTheEntryStringAsAPacketWhereMadeTo) {
+  world.Departures().Expect(departure::kTransactionHeader);
+  world.Departures().Expect(departure::kUnknownTransaction);
+  printer->Faults().peripheral.entryAsPacket = true;
+  OpenControl();
+  EXPECT_EQ(Send(kEntry), ErrorPacket(0x00, 0x80));
+  EXPECT_EQ(world.Departures().Count(departure::kTransactionHeader), 1u);   // control byte 0x40
+  EXPECT_EQ(world.Departures().Count(departure::kUnknownTransaction), 1u);  // command 0x51
+  EXPECT_TRUE(printer->Peripheral().ChannelOpen(0x02));
+  EXPECT_EQ(Send(kEntry), ErrorPacket(0x00, 0x80));
+  CloseAndExit();
+  EXPECT_EQ(Send(kEntry), Bytes{});  // out of packet mode it starts packet mode again
+  EXPECT_TRUE(printer->Peripheral().InPacketMode());
+  EXPECT_EQ(Send(kExit), kExitOk);
+}
+
 TEST_F(SimPeripheralFaultTest, ErrorOnExitStillEndsPacketMode) {
   printer->Faults().peripheral.errorCode = 0x87;
   printer->Faults().peripheral.errorOn = 0x08;
@@ -165,6 +329,7 @@ TEST_F(SimPeripheralFaultTest, ErrorOnExitStillEndsPacketMode) {
 struct DepartureCase {
   const char* kind;
   Steps steps;
+  std::function<void(PeripheralFaults&)> set = [](PeripheralFaults&) {};
 };
 
 std::vector<DepartureCase> DepartureCases() {
@@ -214,6 +379,28 @@ std::vector<DepartureCase> DepartureCases() {
        Join({kOpenWithCredit,
              {{DataPacket(0x02, {'t', 'p', 0x03, 0x00, 0x01, 0x27, 0x03}),
                DataPacket(0x02, Text("tp:NA;\x0C"))}}})},
+      {departure::kPrinterTransactionAnsweredWrongly,
+       Join({kEnterAndInit,
+             {{kOpenControl, Cat({kOpenControlOk, kPrinterCreditRequest})},
+              {{0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x84, 0x00, 0x02, 0x02}, {}}}}),  // no credit
+       [](PeripheralFaults& f) {
+         f.printerTransactions = {.kind = PrinterTransactions::Kind::CreditRequest};
+       }},
+      {departure::kPrinterTransactionAnsweredWrongly,
+       Join({kEnterAndInit,
+             {{kOpenControl, Cat({kOpenControlOk, kPrinterUnknown})},
+              {{0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0xA0, 0x00}, {}}}}),  // success claimed
+       [](PeripheralFaults& f) {
+         f.printerTransactions = {.kind = PrinterTransactions::Kind::Unknown};
+       }},
+      {departure::kPrinterTransactionUnanswered,
+       Join({kEnterAndInit,
+             {{kOpenControl, Cat({kOpenControlOk, kPrinterCreditRequest})},
+              {kCloseControl, kCloseControlOk},
+              {kExit, kExitOk}}}),
+       [](PeripheralFaults& f) {
+         f.printerTransactions = {.kind = PrinterTransactions::Kind::CreditRequest};
+       }},
   };
 }
 
@@ -223,6 +410,8 @@ TEST_F(SimPeripheralFaultTest, NotesWhatACorrectHostWouldNotSend) {
     const std::size_t before = world.Departures().Count(c.kind);
     const std::size_t allBefore = world.Departures().All().size();
     world.Departures().Expect(c.kind);
+    printer->Faults().peripheral = {};
+    c.set(printer->Faults().peripheral);
     Run(c.steps);
     EXPECT_EQ(world.Departures().Count(c.kind), before + 1);
     EXPECT_EQ(world.Departures().All().size(), allBefore + 1);  // that one and no other
