@@ -447,19 +447,51 @@ TEST_F(SimPeripheralFaultTest, NotesAnExitThatLeavesItsCreditUnanswered) {
   EXPECT_EQ(world.Departures().Count(departure::kPrinterTransactionUnanswered), 1u);
 }
 
-// Whatever a hostile host sends, the printer's output in packet mode is a
-// run of whole packets, each at least a header and a command or data byte.
+// Switches of an unkind printer drawn from `next`.
+PeripheralFaults UnkindFaults(const std::function<std::uint32_t()>& next) {
+  using Kind = PrinterTransactions::Kind;
+  const std::optional<std::uint8_t> triggers[] = {std::nullopt, 0x01, 0x02, 0x03, 0x04, 0x08};
+  PeripheralFaults f;
+  if (next() % 2) f.staleAnswer = Text("tp:00F0:OK;\x0C");
+  f.keepAnswers = next() % 2;
+  if (next() % 2) f.lateCreditMs = 0;
+  if (next() % 2)
+    f.printerTransactions = PrinterTransactions{.kind = static_cast<Kind>(next() % 3),
+                                                .on = triggers[next() % 6],
+                                                .count = next() % 3,
+                                                .flood = next() % 2 == 0};
+  if (next() % 2)
+    f.unaskedError = UnaskedError{.code = 0x80, .on = triggers[next() % 6], .count = 0};
+  f.headerCredit = static_cast<std::uint8_t>(next() % 3);
+  f.entryAsPacket = next() % 2;
+  return f;
+}
+
+// Whatever a hostile host sends, and however unkind the printer is made,
+// its output in packet mode is a run of whole packets, each at least a
+// header and a command or data byte.
 TEST(SimPeripheralFuzzTest, AnswersGarbageWithWholePackets) {
   std::uint32_t seed = 12345;
-  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
-  for (int round = 0; round < 200; ++round) {
+  const std::function<std::uint32_t()> next = [&seed] {
+    return (seed = seed * 1103515245u + 12345u) >> 16;
+  };
+  const Bytes pieces[] = {kEntry,        kInit,          kOpenControl,
+                          kCreditOne,    kCreditRequest, kExit,
+                          kCloseControl, kHostCreditOk,  DataPacket(0x02, kStatus)};
+  for (int round = 0; round < 400; ++round) {
+    const PeripheralFaults faults = round % 2 ? UnkindFaults(next) : PeripheralFaults{};
     D4Peripheral peripheral(true,
                             ClassPrinterCommands("4E4C5041000000A001", "5.10", kModelBytesL5200));
     Bytes out;
-    peripheral.Receive(Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest}), {}, out);
-    Bytes noise(next() % 64);
-    for (auto& b : noise) b = static_cast<std::uint8_t>(next() % 5 == 0 ? next() : next() % 0x12);
-    peripheral.Receive(noise, {}, out);
+    peripheral.Receive(Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest}), faults, out);
+    Bytes noise;
+    for (std::uint32_t n = next() % 8; n > 0; --n) {
+      const Bytes& piece = pieces[next() % std::size(pieces)];
+      noise.insert(noise.end(), piece.begin(), piece.end());
+    }
+    for (std::uint32_t n = next() % 64; n > 0; --n)
+      noise.push_back(static_cast<std::uint8_t>(next() % 5 == 0 ? next() : next() % 0x12));
+    peripheral.Receive(noise, faults, out);
     std::size_t at = 0;
     while (at + 6 <= out.size()) {
       const std::size_t length = out[at + 2] << 8 | out[at + 3];
