@@ -95,8 +95,9 @@ class SimDevice {
   // --- Requests (the world calls these once handle and presence are checked) ---
   virtual void Opened() {}
   virtual void Closed() {}
-  // Copies at most `size` waiting bytes into `buffer`; returns how many.
-  virtual std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size);
+  // Copies at most `size` waiting bytes into `buffer`; returns how many, or
+  // nothing when the read fails (a USB transfer that overran the buffer).
+  virtual std::optional<std::uint32_t> Read(std::uint8_t* buffer, std::uint32_t size);
   // Receives bytes the host wrote (already cut by the write faults).
   virtual void Write(std::span<const std::uint8_t> data);
   // False when the driver refuses a request of `code` with these buffers

@@ -92,7 +92,7 @@ class VendorPrinter : public SimDevice {
   void Closed() override;
   bool AcceptsRequest(std::uint32_t code, std::span<const std::uint8_t> in,
                       std::uint32_t outSize) override;
-  std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size) override;
+  std::optional<std::uint32_t> Read(std::uint8_t* buffer, std::uint32_t size) override;
   void Write(std::span<const std::uint8_t> data) override;
   bool IoControl(std::uint32_t code, std::span<const std::uint8_t> in,
                  std::vector<std::uint8_t>& answer) override;
