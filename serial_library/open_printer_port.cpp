@@ -27,14 +27,12 @@ bool ChannelApiUsable(TRKCCC& port) {
   return api == nullptr || api->Loaded();
 }
 
-// The direct port opens the device the caller named when several share the
-// location, the only one there otherwise.
-std::unique_ptr<TRKCCC> MakeDirectPort(const LibraryServices& services,
-                                       PrintersAtLocation atLocation, const std::string& caller) {
-  return std::make_unique<TRKPRN>(*services.files, *services.clock,
-                                  [atLocation = std::move(atLocation), caller](const std::string&) {
-                                    return ChooseDevicePath(atLocation, caller);
-                                  });
+// The direct port opens the caller's own device file, found by its instance
+// identifier when the port opens, never merely a device at its socket.
+std::unique_ptr<TRKCCC> MakeDirectPort(const LibraryServices& services, const std::string& caller) {
+  return std::make_unique<TRKPRN>(*services.files, *services.clock, [caller](const std::string&) {
+    return ChooseDevicePath(caller);
+  });
 }
 }  // namespace
 
@@ -63,14 +61,11 @@ int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port) {
   if (!IsComplete(services)) return MORVALIB_E_NO_PRINTER;
   params.usbLocation = UsbLocation(*identifier);
   if (params.usbLocation.empty()) return MORVALIB_E_NO_PRINTER;
+  const std::uint64_t tracedUnder = HubTableGeneration();
   std::unique_ptr<TRKCCC> opened;
   try {
-    // Several printers at the traced location: a spooler printer there may
-    // be the other one, so only the caller's own device file will do.
-    PrintersAtLocation atLocation = PrinterDevicePathsAt(params.usbLocation);
-    // The spooler printer table lives only inside MakeChannelApiPort.
-    if (!atLocation.Ambiguous(*identifier))
-      opened = MakeChannelApiPort(params.usbLocation, &DevicePathLocation, &params);
+    opened = MakeChannelApiPort(*identifier, params.usbLocation, tracedUnder, &DevicePathLocation,
+                                &params);
     if (opened && !SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;
     if (opened && !ChannelApiUsable(*opened)) {
       opened.reset();
@@ -78,7 +73,7 @@ int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port) {
       params.printerName.clear();
     }
     if (!opened) {
-      opened = MakeDirectPort(services, std::move(atLocation), *identifier);
+      opened = MakeDirectPort(services, *identifier);
       if (!SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;
     }
   } catch (const std::bad_alloc&) {

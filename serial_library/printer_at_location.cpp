@@ -12,31 +12,32 @@ std::string DevicePathLocation(const std::string& devicePath) {
   return identifier ? UsbLocation(*identifier) : std::string();
 }
 
-PrintersAtLocation PrinterDevicePathsAt(const std::string& usbLocation) {
+std::string ChooseDevicePath(const std::string& callerIdentifier) {
   platform::DeviceInterfaces* interfaces = Services().interfaces;
-  PrintersAtLocation found;
-  if (usbLocation.empty() || interfaces == nullptr) return found;
+  std::string chosen;
+  if (callerIdentifier.empty() || interfaces == nullptr) return chosen;
+  WalkInterfaces(*interfaces, kUsbPrintInterface,
+                 [&](platform::InterfaceSet, std::uint32_t, const std::string& path) {
+                   if (InstanceIdentifier(path) == callerIdentifier) chosen = path;
+                   return chosen.empty();
+                 });
+  return chosen;
+}
+
+bool OnlyPrinterAt(const std::string& usbLocation, std::uint64_t tracedUnder,
+                   const std::string& callerIdentifier, const UsbLocator& locate) {
+  platform::DeviceInterfaces* interfaces = Services().interfaces;
+  if (usbLocation.empty() || interfaces == nullptr || !locate) return false;
+  bool alone = true;
   const int passedOver =
       WalkInterfaces(*interfaces, kUsbPrintInterface,
                      [&](platform::InterfaceSet, std::uint32_t, const std::string& path) {
-                       if (DevicePathLocation(path) == usbLocation) found.paths.push_back(path);
-                       return true;
+                       if (InstanceIdentifier(path) == callerIdentifier) return true;
+                       const std::string location = locate(path);
+                       alone = !location.empty() && location != usbLocation;
+                       return alone;
                      });
-  found.incomplete = passedOver > 0;
-  return found;
-}
-
-bool PrintersAtLocation::Ambiguous(const std::string& callerIdentifier) const {
-  if (paths.size() > 1) return true;
-  return incomplete && (paths.empty() || InstanceIdentifier(paths.front()) != callerIdentifier);
-}
-
-std::string ChooseDevicePath(const PrintersAtLocation& found, const std::string& callerIdentifier) {
-  if (!found.Ambiguous(callerIdentifier))
-    return found.paths.empty() ? std::string() : found.paths.front();
-  for (const std::string& path : found.paths)
-    if (InstanceIdentifier(path) == callerIdentifier) return path;
-  return {};
+  return alone && passedOver == 0 && HubTableGeneration() == tracedUnder;
 }
 
 }  // namespace nolpa::morvalib
