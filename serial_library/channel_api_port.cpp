@@ -40,9 +40,9 @@ int TRKZQAPI::Open() {
   // reaches whatever its ports lead to, which must still be the device it
   // was matched to, on the same socket.
   const std::string device = SpoolerPrinterDevice(services, printerName_);
-  if (InstanceIdentifier(device) != deviceIdentifier_) return 0;
-  usbLocation_ = locate_ ? locate_(device) : std::string();
-  if (usbLocation_.empty() || usbLocation_ != matchedLocation_) return 0;
+  usbLocation_ = InstanceIdentifier(device) == deviceIdentifier_ && locate_ ? locate_(device) : "";
+  moved_ = usbLocation_.empty() || usbLocation_ != matchedLocation_;
+  if (moved_) return 0;
   connection_.reset(new (std::nothrow) CCtrlPrinter);
   if (!connection_) return 0;
   loaded_ = channel_api::Load(services, printerName_);
@@ -138,10 +138,10 @@ int TRKZQAPI::ReadDataStatus(std::uint8_t* buffer, int size, int* count) {
   return ReadStatus(ZQ_CHANNEL_DATA, buffer, size, count);
 }
 
-std::unique_ptr<TRKCCC> MakeChannelApiPort(const std::string& callerIdentifier,
-                                           const std::string& usbLocation,
-                                           std::uint64_t tracedUnder, const UsbLocator& locate,
-                                           OpenParams* params) {
+std::unique_ptr<TRKZQAPI> MakeChannelApiPort(const std::string& callerIdentifier,
+                                             const std::string& usbLocation,
+                                             std::uint64_t tracedUnder, const UsbLocator& locate,
+                                             OpenParams* params) {
   if (usbLocation.empty()) return nullptr;
   std::string printer = SpoolerPrinterOf(Services(), callerIdentifier);
   // Only then are the other printers traced: a call on a machine whose

@@ -70,6 +70,9 @@ class TRKZQAPI final : public TRKCCC {
   const std::string& UsbLocation() const { return usbLocation_; }
   // Open loaded and initialised the channel API.
   bool Loaded() const { return loaded_; }
+  // Open found the printer's ports leading elsewhere than the device it
+  // was matched to, or that device elsewhere than where it was matched.
+  bool Moved() const { return moved_; }
   // The open channel's handle, -1 when none.
   int OpenChannelHandle() const { return connection_ ? connection_->channel : -1; }
 
@@ -86,6 +89,7 @@ class TRKZQAPI final : public TRKCCC {
   std::string usbLocation_;
   std::unique_ptr<CCtrlPrinter> connection_;
   bool loaded_ = false;
+  bool moved_ = false;
 };
 
 // The channel-API half of the open step, for the caller whose device has the
@@ -95,10 +99,11 @@ class TRKZQAPI final : public TRKCCC {
 // at that location (OnlyPrinterAt), copies the printer's name into
 // `params`, sets its PortKind to 7 and returns a new channel-API port (not
 // yet given SetParams nor opened). Null otherwise: the caller then makes
-// the direct port, which opens the caller's own device file.
-std::unique_ptr<TRKCCC> MakeChannelApiPort(const std::string& callerIdentifier,
-                                           const std::string& usbLocation,
-                                           std::uint64_t tracedUnder, const UsbLocator& locate,
-                                           OpenParams* params);
+// the direct port, which opens the caller's own device file, as it does
+// when this port's Open finds the printer Moved.
+std::unique_ptr<TRKZQAPI> MakeChannelApiPort(const std::string& callerIdentifier,
+                                             const std::string& usbLocation,
+                                             std::uint64_t tracedUnder, const UsbLocator& locate,
+                                             OpenParams* params);
 
 }  // namespace nolpa::morvalib

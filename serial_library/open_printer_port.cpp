@@ -20,11 +20,17 @@ bool SetUpAndOpen(TRKCCC& port, const OpenParams& params) {
   return port.SetParams(params) == 1 && port.Open() == 1;
 }
 
-// A channel API that did not load (a 64-bit file, say) or initialise cannot
-// reach the printer, while its device file can.
-bool ChannelApiUsable(TRKCCC& port) {
-  const auto* api = dynamic_cast<const TRKZQAPI*>(&port);
-  return api == nullptr || api->Loaded();
+enum class ChannelOpen { Open, NoPrinter, LeftToDirectPort };
+
+// Opens the channel-API port. A spooler printer found elsewhere as the port
+// opened (something was plugged or unplugged since it was matched) no longer
+// surely reaches the caller's device, and a channel API that did not load (a
+// 64-bit file, say) or initialise cannot reach it: the caller's device file
+// still can.
+ChannelOpen OpenChannelApiPort(TRKZQAPI& port, const OpenParams& params) {
+  if (!SetUpAndOpen(port, params))
+    return port.Moved() ? ChannelOpen::LeftToDirectPort : ChannelOpen::NoPrinter;
+  return port.Loaded() ? ChannelOpen::Open : ChannelOpen::LeftToDirectPort;
 }
 
 // The direct port opens the caller's own device file, found by its instance
@@ -64,14 +70,16 @@ int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port) {
   const std::uint64_t tracedUnder = HubTableGeneration();
   std::unique_ptr<TRKCCC> opened;
   try {
-    opened = MakeChannelApiPort(*identifier, params.usbLocation, tracedUnder, &DevicePathLocation,
-                                &params);
-    if (opened && !SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;
-    if (opened && !ChannelApiUsable(*opened)) {
-      opened.reset();
+    std::unique_ptr<TRKZQAPI> channel = MakeChannelApiPort(
+        *identifier, params.usbLocation, tracedUnder, &DevicePathLocation, &params);
+    const ChannelOpen how = channel ? OpenChannelApiPort(*channel, params) : ChannelOpen::Open;
+    if (how == ChannelOpen::NoPrinter) return MORVALIB_E_NO_PRINTER;
+    if (how == ChannelOpen::LeftToDirectPort) {
+      channel.reset();
       params.portKind = kDirectPortKind;
       params.printerName.clear();
     }
+    opened = std::move(channel);
     if (!opened) {
       opened = MakeDirectPort(services, *identifier);
       if (!SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;

@@ -83,6 +83,14 @@ const SharedCase kSharedCases[] = {
        b.usb.PlugPrinter(composite, 0, second);
      },
      true},
+    // Ports above 35 are all written "-".
+    {"two printers on ports 36 and 37 of one hub",
+     [](TodayBench& b, sim::ClassPrinter& first, sim::ClassPrinter& second) {
+       const UsbNodeId hub = b.usb.AddHub(b.root, 6, 40);
+       b.usb.PlugPrinter(hub, 36, first);
+       b.usb.PlugPrinter(hub, 37, second);
+     },
+     true},
     {"a hub that neither a hub driver nor a hub interface shows",
      [](TodayBench& b, sim::ClassPrinter& first, sim::ClassPrinter& second) {
        const UsbNodeId hub = b.usb.AddHub(b.root, 4, 4, "acmehub");
