@@ -7,62 +7,20 @@
 // values, writes A alone, and leaves nothing open.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
-#include "platform/device_tree.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/usb_location.h"
 #include "sim/usb/usb_topology.h"
 #include "tests/serial_library/channel_api_harness.h"
 #include "tests/support/export_promises.h"
+#include "tests/support/tree_with_change.h"
 
 namespace nolpa::morvalib {
 namespace {
 
 using sim::UsbNodeId;
 using testing::Export;
-
-// The device tree, with one change to the bus made just before its n-th
-// request.
-class TreeWithArrival final : public platform::DeviceTree {
- public:
-  explicit TreeWithArrival(platform::DeviceTree& tree) : tree_(tree) {}
-  // Counts the requests from now on.
-  void ChangeAt(int request, std::function<void()> change) {
-    seen_ = 0;
-    at_ = request;
-    change_ = std::move(change);
-  }
-  bool Changed() const { return !change_; }
-
-  bool LocateNode(const std::string& id, platform::DevNode* node) override {
-    Tick();
-    return tree_.LocateNode(id, node);
-  }
-  bool Parent(platform::DevNode node, platform::DevNode* parent) override {
-    Tick();
-    return tree_.Parent(node, parent);
-  }
-  bool Property(platform::DevNode node, platform::NodeProperty property,
-                std::string* value) override {
-    Tick();
-    return tree_.Property(node, property, value);
-  }
-
- private:
-  void Tick() {
-    if (++seen_ != at_ || !change_) return;
-    const std::function<void()> change = std::move(change_);
-    change_ = nullptr;
-    change();
-  }
-
-  platform::DeviceTree& tree_;
-  int seen_ = 0;
-  int at_ = 0;
-  std::function<void()> change_;
-};
 
 enum class Spooled { None, A, B, Both, AAlone };
 
@@ -125,7 +83,7 @@ struct Machine {
 
   testing::ChannelApiHarness h;
   sim::UsbTopology usb{h.world};
-  TreeWithArrival tree{usb.Tree()};
+  testing::TreeWithChange tree{usb.Tree()};
   UsbNodeId root = usb.AddHostController(0, 8, sim::kXhciDrivers);
   sim::ClassPrinter* a = nullptr;
   sim::ClassPrinter* x = nullptr;
