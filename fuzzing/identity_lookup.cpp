@@ -12,25 +12,29 @@
 //     an xHCI controller, a vendor's USB 3 stack, a hub driver no list
 //     names) and its root hub's ports (2 + b % 25);
 //   hubs: b % 7; each: the hub it hangs on (b, among those so far), its
-//     port (b), its ports (b % 8: 7 gives 40, else 2 + it) and its driver
+//     port (b), its ports (b % 8: 7 gives 40, else 2 + it), its driver
 //     (b % 4: its parent's, one no list names, no hub interface at all,
-//     "usbhub"); one deeper than USB allows (five below a root hub) is left
-//     out;
-//   the late hub: whether there is one (b % 2), its hub (b), its port (b)
-//     and its driver (b); it and the printers on it are absent until it
-//     arrives;
+//     "usbhub") and whether it is plugged in at first (bit 7 clear); one
+//     deeper than USB allows (five below a root hub) is left out;
 //   printers: 1 + b % 6; each: where (b: bit 7 a further function of the
-//     last composite device, if any; else bit 5 on the late hub, if any;
-//     else bit 6 the first function of a new composite device; the hub,
-//     b % hubs) and its port (b), then its spooler printer (b % 4: none,
-//     its own port, a pool over its port and the next printer's, its own
-//     port named twice);
-//   events, until the input ends, at most kMaxEvents (b % 8, then its
-//     byte): a printer unplugged, a printer plugged in again, the late hub
-//     arriving now, the late hub arriving at the n-th device-tree request of
-//     the next calls, a hub refusing its node-information or port requests,
-//     every hub answering again, the spooler stopped, the spooler started.
+//     last composite device, if any; else bit 6 the first function of a new
+//     composite device; the hub, b % hubs) and its port (b), then its
+//     spooler printer (b % 4: none, its own port, a pool over its port and
+//     the next printer's, its own port named twice);
+//   events, until the input ends, at most kMaxEvents (b % 8, then a byte
+//     naming a printer or a hub, then a byte for those that need one): a
+//     printer unplugged, a printer plugged in, a hub unplugged (with the
+//     printers below it), a hub plugged in, a hub plugged in at the n-th
+//     device-tree request of the next calls, a hub dropping off after its
+//     n-th request and coming back after m more, a hub refusing its
+//     node-information or port requests (or every hub answering again),
+//     the spooler stopped or started.
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,8 +43,9 @@
 #include "serial_library/usb_location.h"
 #include "sim/core/departures.h"
 #include "sim/core/virtual_clock.h"
-#include "sim/host/spooler_seats.h"
+#include "sim/library_world.h"
 #include "tests/support/export_promises.h"
+#include "tests/support/library_world_services.h"
 #include "tests/support/tree_with_change.h"
 
 namespace {
@@ -49,7 +54,6 @@ namespace sim = nolpa::sim;
 namespace morvalib = nolpa::morvalib;
 namespace testing = nolpa::testing;
 using nolpa::fuzz::FuzzInput;
-using sim::UsbNodeId;
 
 constexpr int kMaxEvents = 8;
 // Hubs below a root hub on the way to a device, as USB allows.
@@ -62,68 +66,62 @@ constexpr char kDeviceId[] = "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;";
 const sim::HostControllerDrivers kStacks[] = {
     {}, sim::kXhciDrivers, {"iusb3xhc", "iusb3hub", true}, {"acmexhci", "acmehub3", true}};
 
-struct Hub {
-  UsbNodeId node;
+// A root hub or a hub of the layout being built.
+struct HubPlace {
+  std::string name;
   int depth;  // 0 for a root hub
+  int ports;
+  std::set<int> taken;
 };
 
-struct LateHub {
-  bool wanted = false;
-  UsbNodeId parent = 0;
-  int port = 0;
-  int driver = 0;
-  std::vector<sim::ClassPrinter*> printers;
-  bool arrived = false;
+struct Layout {
+  sim::MachineLayout machine;
+  std::vector<HubPlace> hubs;     // root hubs first
+  std::vector<std::string> bare;  // hubs that show no hub interface
+  std::vector<sim::ClassPrinterConfig> printers;
 };
 
-struct Machine {
-  sim::VirtualClock clock;
-  sim::World world{clock};
-  sim::UsbTopology usb{world};
-  sim::SpoolerWorld spooler{world};
-  sim::ChannelApiStandIn api{world, spooler};
-  testing::TreeWithChange tree{usb.Tree()};
-  std::vector<Hub> hubs;
-  std::vector<sim::ClassPrinter*> printers;
-  std::vector<UsbNodeId> composites;
-  LateHub late;
-  bool spoolerRunning = true;
-  int written = 0;
-};
-
-// The first free port of `hub` from 1 + `choice` % its ports; 0 when none is.
-int FreePort(sim::UsbTopology& usb, UsbNodeId hub, int choice) {
-  const int ports = usb.Node(hub).ports;
-  for (int i = 0; i < ports; ++i) {
-    const int port = 1 + (choice + i) % ports;
-    if (!usb.Node(hub).onPort.count(port)) return port;
+// The first free port of `hub` from 1 + `choice` % its ports, taken; 0 when
+// none is free.
+int TakePort(HubPlace& hub, int choice) {
+  for (int i = 0; i < hub.ports; ++i) {
+    const int port = 1 + (choice + i) % hub.ports;
+    if (hub.taken.insert(port).second) return port;
   }
   return 0;
 }
 
-// Plugs a hub of `driver` (as the input's hub byte says) on `port` of `parent`.
-UsbNodeId PlugHub(Machine& m, UsbNodeId parent, int port, int ports, int driver) {
-  static const char* const kServices[] = {"", "acmehub", "acmehub", "usbhub"};
-  const UsbNodeId hub = m.usb.AddHub(parent, port, ports, kServices[driver % 4]);
-  if (driver % 4 == 2) m.usb.Node(hub).interfacePath.clear();
-  return hub;
-}
-
-void BuildBus(Machine& m, FuzzInput& in) {
+void LayOutBus(Layout& l, FuzzInput& in) {
   const int controllers = 1 + in.Byte() % 3;
   for (int n = 0; n < controllers; ++n) {
+    const std::string name = "hc" + std::to_string(n);
     const sim::HostControllerDrivers& stack = kStacks[in.Byte() % 4];
-    m.hubs.push_back({m.usb.AddHostController(n, 2 + in.Byte() % 25, stack), 0});
+    const int ports = 2 + in.Byte() % 25;
+    l.machine.hostControllers.push_back(
+        {.name = name, .number = n, .ports = ports, .drivers = stack});
+    l.hubs.push_back({name, 0, ports, {}});
   }
+  static const char* const kServices[] = {"", "acmehub", "acmehub", "usbhub"};
   const int hubs = in.Byte() % 7;
   for (int n = 0; n < hubs; ++n) {
-    const Hub parent = m.hubs[in.Byte() % m.hubs.size()];
-    const int port = FreePort(m.usb, parent.node, in.Byte());
+    HubPlace& parent = l.hubs[in.Byte() % l.hubs.size()];
+    const std::uint8_t portChoice = in.Byte();
+    const int port = parent.depth < kMaxHubDepth ? TakePort(parent, portChoice) : 0;
+    const std::string parentName = parent.name;
+    const int depth = parent.depth + 1;
     const int shape = in.Byte() % 8;
-    const int driver = in.Byte();
-    if (port == 0 || parent.depth >= kMaxHubDepth) continue;
+    const std::uint8_t driver = in.Byte();
+    if (port == 0) continue;
+    const std::string name = "h" + std::to_string(n);
     const int ports = shape == 7 ? 40 : 2 + shape;
-    m.hubs.push_back({PlugHub(m, parent.node, port, ports, driver), parent.depth + 1});
+    l.machine.hubs.push_back({.name = name,
+                              .hub = parentName,
+                              .port = port,
+                              .ports = ports,
+                              .service = kServices[driver % 4],
+                              .plugged = (driver & 0x80) == 0});
+    if (driver % 4 == 2) l.bare.push_back(name);
+    l.hubs.push_back({name, depth, ports, {}});
   }
 }
 
@@ -151,91 +149,122 @@ sim::ClassPrinterConfig PrinterConfig(int n, int spooled) {
   return config;
 }
 
-void PrepareLateHub(Machine& m, FuzzInput& in) {
-  if (in.Byte() % 2 == 0) return;
-  m.late.parent = m.hubs[in.Byte() % m.hubs.size()].node;
-  m.late.port = FreePort(m.usb, m.late.parent, in.Byte());
-  m.late.driver = in.Byte();
-  m.late.wanted = m.late.port != 0;
-}
-
-// Plugs `printer` where the input's `where` and `port` bytes say.
-void PlacePrinter(Machine& m, sim::ClassPrinter& printer, std::uint8_t where, std::uint8_t port) {
-  const UsbNodeId hub = m.hubs[where % m.hubs.size()].node;
-  const int free = FreePort(m.usb, hub, port);
-  if ((where & 0x80) && !m.composites.empty()) {
-    m.usb.PlugPrinter(m.composites.back(), 0, printer);
-  } else if ((where & 0x20) && m.late.wanted && m.late.printers.size() < 4) {
-    m.late.printers.push_back(&printer);
-    printer.Unplug();
-  } else if (free == 0) {
-    printer.Unplug();  // nowhere to go: a printer that is not there
-  } else if (where & 0x40) {
-    m.composites.push_back(m.usb.AddDevice(hub, free, "usbccgp"));
-    m.usb.PlugPrinter(m.composites.back(), 0, printer);
-  } else {
-    m.usb.PlugPrinter(hub, free, printer);
-  }
-}
-
-void PlacePrinters(Machine& m, FuzzInput& in) {
+// Printers without a socket go on the first root hub's free ports, as a
+// fleet's do.
+void LayOutPrinters(Layout& l, FuzzInput& in) {
   const int printers = 1 + in.Byte() % 6;
+  std::optional<sim::UsbSocket> composite;
   for (int n = 0; n < printers; ++n) {
     const std::uint8_t where = in.Byte();
+    HubPlace& hub = l.hubs[where % l.hubs.size()];
     const std::uint8_t port = in.Byte();
-    sim::ClassPrinter& printer = m.world.AddClassPrinter(PrinterConfig(n, in.Byte()));
-    m.printers.push_back(&printer);
-    PlacePrinter(m, printer, where, port);
-  }
-}
-
-void ArriveLateHub(Machine& m) {
-  if (m.late.printers.empty() || m.late.arrived) return;
-  m.late.arrived = true;
-  // Its port, or the next one free: printers placed since may hold it.
-  const int port = FreePort(m.usb, m.late.parent, m.late.port - 1);
-  if (port == 0) return;
-  const UsbNodeId hub = PlugHub(m, m.late.parent, port, 4, m.late.driver);
-  int hubPort = 1;
-  for (sim::ClassPrinter* printer : m.late.printers) {
-    m.usb.PlugPrinter(hub, hubPort++, *printer);
-    printer->Plug();
-  }
-}
-
-void ApplyEvent(Machine& m, std::uint8_t kind, std::uint8_t detail) {
-  sim::ClassPrinter& printer = *m.printers[detail % m.printers.size()];
-  switch (kind % 8) {
-    case 0: printer.Unplug(); break;
-    case 1:
-      // One that never had a socket (or whose hub has not come) is then
-      // listed among the interfaces but cannot be traced.
-      if (!printer.Plugged()) printer.Plug();
-      break;
-    case 2: ArriveLateHub(m); break;
-    case 3: m.tree.ChangeAt(1 + detail % 48, [&m] { ArriveLateHub(m); }); break;
-    case 4: {
-      auto& refused = m.usb.Node(m.hubs[detail % m.hubs.size()].node).refusedCodes;
-      refused.push_back(detail & 1 ? sim::kIoctlUsbNodeInformation : sim::kIoctlUsbPortDriverKey);
-      break;
+    l.printers.push_back(PrinterConfig(n, in.Byte()));
+    const std::string& name = l.printers.back().name;
+    if ((where & 0x80) && composite) {
+      l.machine.sockets[name] = *composite;
+    } else if (const int free = TakePort(hub, port); free != 0) {
+      l.machine.sockets[name] = {.hub = hub.name, .port = free, .composite = (where & 0x40) != 0};
+      if (where & 0x40) composite = l.machine.sockets[name];
     }
-    case 5:
-      for (const Hub& hub : m.hubs) m.usb.Node(hub.node).refusedCodes.clear();
-      break;
-    default: m.spoolerRunning = kind % 8 == 7;
   }
 }
 
-morvalib::LibraryServices ServicesOf(Machine& m) {
-  return {.files = &m.world.Files(),
-          .clock = &m.clock,
-          .deviceTree = &m.tree,
-          .hubFiles = &m.usb.HubFiles(),
-          .spooler = &m.spooler.Spooler(),
-          .registry = &m.spooler.Registry(),
-          .interfaces = &m.usb.Interfaces(),
-          .system = &m.spooler.System(),
-          .modules = &m.api.Modules()};
+struct Machine {
+  explicit Machine(const Layout& l) : world(clock) {
+    world.Recorder().SetEnabled(false);  // thousands of requests nobody reads
+    world.Machine() = l.machine;
+    for (const sim::ClassPrinterConfig& config : l.printers)
+      printers.push_back(&world.AddClassPrinter(config));
+    for (const sim::UsbHubLayout& hub : l.machine.hubs) hubs.push_back(hub.name);
+  }
+
+  sim::VirtualClock clock;
+  sim::World world;
+  std::vector<sim::ClassPrinter*> printers;
+  std::vector<std::string> hubs;  // the external ones, by name
+  bool spoolerRunning = true;
+  int written = 0;
+};
+
+// What the library reaches around the machine, once its bus is built.
+struct Around {
+  Around(Machine& m, const Layout& l) : library(m.world), tree(library.Usb().Tree()) {
+    // A hub that shows no hub interface: nothing but its ports says what
+    // it is.
+    sim::UsbTopology& usb = library.Usb();
+    for (std::size_t id = 1; id < kMaxNodes; ++id) {
+      const sim::UsbNode* node = NodeOrNull(usb, id);
+      if (node == nullptr) break;
+      const sim::UsbHubLayout* hub = usb.LayoutHub(*node);
+      if (hub && std::count(l.bare.begin(), l.bare.end(), hub->name))
+        usb.Node(id).interfacePath.clear();
+    }
+    library.Spooler().FollowService([&m] { return m.spoolerRunning; });
+  }
+  static const sim::UsbNode* NodeOrNull(sim::UsbTopology& usb, std::size_t id) {
+    try {
+      return &usb.Node(id);
+    } catch (const std::out_of_range&) {
+      return nullptr;
+    }
+  }
+  morvalib::LibraryServices Services(Machine& m) {
+    morvalib::LibraryServices s = testing::LibraryWorldServices(m.world, m.clock, library);
+    s.deviceTree = &tree;
+    return s;
+  }
+
+  static constexpr std::size_t kMaxNodes = 4096;
+  sim::LibraryWorld library;
+  testing::TreeWithChange tree;
+};
+
+sim::UsbNode* NodeOfHub(Around& a, const std::string& name) {
+  for (std::size_t id = 1; id < Around::kMaxNodes; ++id) {
+    const sim::UsbNode* node = Around::NodeOrNull(a.library.Usb(), id);
+    if (node == nullptr) return nullptr;
+    const sim::UsbHubLayout* hub = a.library.Usb().LayoutHub(*node);
+    if (hub && hub->name == name) return &a.library.Usb().Node(id);
+  }
+  return nullptr;
+}
+
+void ApplyHubEvent(Machine& m, Around& a, int kind, const std::string& hub, std::uint8_t more) {
+  switch (kind) {
+    case 2: m.world.Unplug(hub); break;
+    case 3: m.world.Plug(hub); break;
+    case 4:
+      m.world.Unplug(hub);
+      a.tree.ChangeAt(1 + more % 48, [&m, hub] { m.world.Plug(hub); });
+      break;
+    case 5:
+      m.world.Machine().FindHub(hub)->faults.drop =
+          sim::HubFaults::Drop{.after = 1u + more % 8, .backAfterRequests = 1u + (more >> 3) % 32};
+      break;
+    default:
+      if (sim::UsbNode* node = NodeOfHub(a, hub)) {
+        if (more & 1)
+          node->refusedCodes.clear();
+        else
+          node->refusedCodes.push_back(more & 2 ? sim::kIoctlUsbNodeInformation
+                                                : sim::kIoctlUsbPortDriverKey);
+      }
+  }
+}
+
+void ApplyEvent(Machine& m, Around& a, FuzzInput& in) {
+  const int kind = in.Byte() % 8;
+  const std::uint8_t which = in.Byte();
+  const std::string& printer = m.printers[which % m.printers.size()]->Name();
+  if (kind == 0) {
+    m.world.Unplug(printer);
+  } else if (kind == 1) {
+    m.world.Plug(printer);
+  } else if (kind == 7) {
+    m.spoolerRunning = (which & 1) != 0;
+  } else if (!m.hubs.empty()) {
+    ApplyHubEvent(m, a, kind, m.hubs[which % m.hubs.size()], in.Byte());
+  }
 }
 
 void Broken(Machine& m, const std::string& what, const sim::ClassPrinter& printer) {
@@ -244,14 +273,15 @@ void Broken(Machine& m, const std::string& what, const sim::ClassPrinter& printe
 }
 
 // Every export on every printer's path, each call checked.
-void CallEverything(Machine& m) {
+void CallEverything(Machine& m, Around& a) {
   for (sim::ClassPrinter* printer : m.printers) {
     for (const testing::Export which : testing::kExports) {
       char serial[24];
       std::snprintf(serial, sizeof serial, "5752%014X", static_cast<unsigned>(++m.written));
       const testing::ExportCall call = testing::CallAndCheck(
           m.world, m.clock, which, printer->InterfacePath(), *printer, serial, kCallBoundMs);
-      const std::string left = testing::LeftOpen(m.world, m.usb, &m.spooler, &m.api);
+      const std::string left = testing::LeftOpen(m.world, a.library.Usb(), &a.library.Spooler(),
+                                                 &a.library.ChannelApi());
       const auto departures = m.world.Departures().Unexpected();
       if (!call.broken.empty()) Broken(m, call.broken, *printer);
       if (!left.empty()) Broken(m, left, *printer);
@@ -267,22 +297,24 @@ void CallEverything(Machine& m) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzInput in(data, size);
-  Machine m;
-  m.world.Recorder().SetEnabled(false);  // thousands of requests nobody reads
-  BuildBus(m, in);
-  PrepareLateHub(m, in);
-  PlacePrinters(m, in);
-  sim::SeatSpoolerPrinters(m.world, m.spooler, m.api);
-  m.spooler.FollowService([&m] { return m.spoolerRunning; });
+  Layout layout;
+  LayOutBus(layout, in);
+  LayOutPrinters(layout, in);
+  Machine m(layout);
+  std::unique_ptr<Around> around;
+  try {
+    around = std::make_unique<Around>(m, layout);
+  } catch (const std::invalid_argument&) {
+    return 0;  // more printers without a socket than the first root hub has ports
+  }
   // Each input is a machine of its own: the hub table of the last one names
   // other hubs.
   morvalib::DropHubTable();
-  FUZZ_CHECK(morvalib::InstallServices(ServicesOf(m)));
-  CallEverything(m);
+  FUZZ_CHECK(morvalib::InstallServices(around->Services(m)));
+  CallEverything(m, *around);
   for (int event = 0; event < kMaxEvents && !in.Empty(); ++event) {
-    const std::uint8_t kind = in.Byte();
-    ApplyEvent(m, kind, in.Byte());
-    CallEverything(m);
+    ApplyEvent(m, *around, in);
+    CallEverything(m, *around);
   }
   morvalib::RemoveServices();
   morvalib::DropHubTable();

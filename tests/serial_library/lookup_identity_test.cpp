@@ -119,8 +119,9 @@ TEST(LookupByIdentity, EveryExportReachesTheCallersOwnPrinterWhateverArrivesDuri
       EXPECT_EQ(call.result, MORVALIB_OK) << "A is there all the time";
       EXPECT_EQ(testing::LeftOpen(m.h.world, m.usb, &m.h.spooler, &m.h.api), "");
       // Alone on its socket, A is reached through its spooler printer.
-      if (c.spooled == Spooled::AAlone && arrival <= kBeforeTheCall)
+      if (c.spooled == Spooled::AAlone && arrival <= kBeforeTheCall) {
         EXPECT_EQ(m.h.api.LoadsTotal(), 1u);
+      }
       if (arrival > kBeforeTheCall && !m.tree.Changed()) break;  // past the call's last request
       midCall += arrival > kBeforeTheCall ? 1 : 0;
     }

@@ -39,12 +39,17 @@ inline const char* ExportName(Export which) {
   return "?";
 }
 
-// What a printer-class printer stores that an export reads or changes.
+// What a printer-class printer stores that an export reads or changes: the
+// serial number it reports now, the one it will report after its next
+// restart (a written one waits for that; unplugging it is one), and its
+// firmware version. What a call changes is the last two: a restart while
+// the call runs (its hub dropped off) turns the first into the second, and
+// is the bus's doing, not the call's.
 struct StoredValues {
   std::string serial;
-  std::optional<std::string> pending;
+  std::string next;
   std::string firmware;
-  bool operator==(const StoredValues&) const = default;
+  bool operator==(const StoredValues& o) const { return next == o.next && firmware == o.firmware; }
 };
 
 // Every printer-class printer's stored values, in the world's order.
@@ -52,16 +57,39 @@ inline std::vector<StoredValues> Stored(sim::World& world) {
   std::vector<StoredValues> values;
   for (const auto& device : world.Devices())
     if (auto* printer = dynamic_cast<sim::ClassPrinter*>(device.get()))
-      values.push_back({printer->Serial(), printer->Peripheral().Commands().PendingSerial(),
-                        printer->Firmware()});
+      values.push_back(
+          {printer->Serial(),
+           printer->Peripheral().Commands().PendingSerial().value_or(printer->Serial()),
+           printer->Firmware()});
   return values;
 }
 
-inline std::string UpperHex(const std::string& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (const unsigned char c : bytes) hex += {kDigits[c >> 4], kDigits[c & 0x0F]};
-  return hex;
+// The bytes two hexadecimal digits each stand for ("4142" gives "AB"); an
+// empty text for anything else.
+inline std::string FromHex(const std::string& hex) {
+  const auto digit = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    if (digit(hex[i]) < 0 || digit(hex[i + 1]) < 0) return {};
+    bytes += static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1]));
+  }
+  return hex.size() % 2 == 0 ? bytes : std::string();
+}
+
+// ": printer 2 \"A1\" then \"B1\", firmware \"1.2\", became ..." for the
+// first printer whose values are not those expected.
+inline std::string DescribeChange(const std::vector<StoredValues>& expected,
+                                  const std::vector<StoredValues>& after) {
+  const auto text = [](const StoredValues& v) {
+    return "\"" + v.serial + "\" then \"" + v.next + "\", firmware \"" + v.firmware + "\"";
+  };
+  for (std::size_t i = 0; i < expected.size() && i < after.size(); ++i)
+    if (!(expected[i] == after[i]))
+      return ": printer " + std::to_string(i) + " " + text(expected[i]) + " became " +
+             text(after[i]);
+  return ": the printers changed in number";
 }
 
 struct ExportCall {
@@ -110,20 +138,29 @@ inline ExportCall CallAndCheck(sim::World& world, platform::Clock& clock, Export
   }
   const std::uint64_t elapsed = clock.NowMs() - start;
   std::vector<StoredValues> expected = before;
-  if (call.result == 0 && which == Export::SetSerial) expected[index].pending = newSerial;
+  if (call.result == 0 && which == Export::SetSerial) expected[index].next = newSerial;
+  const StoredValues ownAfter = Stored(world).at(index);
+  // What the printer reports may have changed by a restart during the call.
+  const auto reported = [&](const std::string& serial) {
+    return serial == own.serial || serial == ownAfter.serial;
+  };
   const std::string name = ExportName(which);
-  if (call.result == 0 && which == Export::GetSerial && returned != own.serial)
+  if (call.result == 0 && which == Export::GetSerial && !reported(returned))
     call.broken = name + " returned \"" + returned + "\", not the caller's \"" + own.serial + "\"";
   else if (call.result == 0 && which == Export::GetFirmware && returned != own.firmware)
     call.broken =
         name + " returned \"" + returned + "\", not the caller's \"" + own.firmware + "\"";
   else if (call.result == 0 && which == Export::SendReceive &&
-           returned.rfind("tp:01F0:" + UpperHex(own.serial) + ";", 0) != 0)
+           !reported(returned.starts_with("tp:01F0:") && returned.size() >= 9
+                         ? FromHex(returned.substr(8, returned.find(';') - 8))
+                         : ""))
     call.broken = name + " returned another reply than the caller's: " + returned;
-  else if (Stored(world) != expected)
-    call.broken = name + (call.result == 0 ? " changed another printer than the caller's"
-                                           : " failed (" + std::to_string(call.result) +
-                                                 ") and changed a printer");
+  else if (const std::vector<StoredValues> after = Stored(world); after != expected)
+    call.broken =
+        name +
+        (call.result == 0 ? " changed another printer than the caller's"
+                          : " failed (" + std::to_string(call.result) + ") and changed a printer") +
+        DescribeChange(expected, after);
   else if (elapsed > boundMs)
     call.broken = name + " waited " + std::to_string(elapsed) + " ms";
   return call;
