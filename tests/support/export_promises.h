@@ -109,7 +109,7 @@ inline ExportCall CallAndCheck(sim::World& world, platform::Clock& clock, Export
     if (dynamic_cast<const sim::ClassPrinter*>(device.get())) ++index;
   }
   const std::vector<StoredValues> before = Stored(world);
-  const StoredValues own = before.at(index);
+  const StoredValues& own = before.at(index);
   const std::uint64_t start = clock.NowMs();
   char text[128] = {};
   int length = 0;
