@@ -35,14 +35,23 @@ std::uint32_t ReadCount(const Json& j, const char* key, std::uint32_t fallback) 
   return v ? static_cast<std::uint32_t>(ReadNumber(*v, key, 0xFFFFFFFF)) : fallback;
 }
 
-// {"unplug": {"after": 2, "backAfterRequests": 5}}; a host controller
+// {"fail": {"after": 1, "count": 3, "code": "0x220420"},
+//  "unplug": {"after": 2, "backAfterRequests": 5}}; a host controller
 // cannot be unplugged.
 HubFaults ReadHubFaults(const Json& j, bool controller) {
   if (controller)
-    CheckKeys(j, {}, "faults of a host controller");
+    CheckKeys(j, {"fail"}, "faults of a host controller");
   else
-    CheckKeys(j, {"unplug"}, "faults of a hub");
+    CheckKeys(j, {"fail", "unplug"}, "faults of a hub");
   HubFaults faults;
+  if (const Json* v = Field(j, "fail")) {
+    CheckKeys(*v, {"after", "count", "code"}, "fail");
+    HubFaults::Fail fail;
+    fail.after = ReadCount(*v, "after", fail.after);
+    fail.count = ReadCount(*v, "count", fail.count);
+    if (Field(*v, "code")) fail.code = ReadCount(*v, "code", 0);
+    faults.fail = fail;
+  }
   if (const Json* v = Field(j, "unplug")) {
     CheckKeys(*v, {"after", "backAfterRequests", "backAfterMs"}, "unplug");
     HubFaults::Drop drop;
@@ -57,6 +66,11 @@ HubFaults ReadHubFaults(const Json& j, bool controller) {
 
 Json HubFaultsJson(const HubFaults& faults) {
   Json j = Json::object();
+  if (faults.fail) {
+    Json fail = {{"after", faults.fail->after}, {"count", faults.fail->count}};
+    if (faults.fail->code) fail["code"] = HexNumber(*faults.fail->code, 6);
+    j["fail"] = fail;
+  }
   if (faults.drop) {
     Json drop = {{"after", faults.drop->after}};
     if (faults.drop->backAfterRequests) drop["backAfterRequests"] = *faults.drop->backAfterRequests;

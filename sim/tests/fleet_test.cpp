@@ -172,8 +172,9 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
 // applied yet, the hubs and printers unplugged, the hubs' faults.
 TEST(SimFleetTest, EventsAndPluggedStateSurviveTheRoundTrip) {
   constexpr char kFleet[] = R"({"machine": {
-      "hostControllers": [{"name": "hc", "ports": 2}],
-      "hubs": [{"name": "h", "hub": "hc", "port": 1, "faults": {"unplug": {"after": 3, "backAfterMs": 40}}},
+      "hostControllers": [{"name": "hc", "ports": 2, "faults": {"fail": {"count": 2}}}],
+      "hubs": [{"name": "h", "hub": "hc", "port": 1, "faults": {"unplug": {"after": 3, "backAfterMs": 40},
+                                                                "fail": {"after": 1, "count": 4, "code": "0x220420"}}},
                {"name": "g", "hub": "hc", "port": 2, "plugged": false}]},
     "devices": [{"name": "a", "kind": "printer-class", "socket": {"hub": "h", "port": 1}},
                 {"name": "b", "kind": "printer-class", "socket": {"hub": "g", "port": 1}},
@@ -199,6 +200,9 @@ TEST(SimFleetTest, EventsAndPluggedStateSurviveTheRoundTrip) {
   EXPECT_TRUE(second->Device("b").Plugged());
   ASSERT_TRUE(second->Machine().hubs[0].faults.drop);
   EXPECT_EQ(second->Machine().hubs[0].faults.drop->backAfterMs, 40u);
+  EXPECT_EQ(second->Machine().hubs[0].faults.fail,
+            (HubFaults::Fail{.after = 1, .count = 4, .code = 0x220420}));
+  EXPECT_EQ(second->Machine().hostControllers[0].faults.fail->count, 2u);
 }
 
 TEST(SimFleetTest, WrittenIdentifiersAreSaved) {

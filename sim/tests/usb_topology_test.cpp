@@ -107,6 +107,75 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
+// A hub (or a host controller with its root hub) whose driver fails
+// requests for a while, then answers again: each row is the requests asked
+// in turn and which of them are answered.
+TEST(UsbTopologyFaults, HubFailsForAWhileThenAnswers) {
+  constexpr std::uint32_t kInfo = kIoctlUsbNodeInformation;
+  constexpr std::uint32_t kKey = kIoctlUsbPortDriverKey;
+  struct Ask {
+    bool controller;  // else the hub
+    std::uint32_t code;
+    bool answered;
+  };
+  const struct {
+    const char* name;
+    bool onController;
+    HubFaults::Fail fail;
+    std::vector<Ask> asks;
+  } cases[] = {
+      {"the first two",
+       false,
+       {.after = 0, .count = 2},
+       {{false, kInfo, false}, {false, kKey, false}, {false, kInfo, true}, {false, kKey, true}}},
+      {"two driver keys after the first",
+       false,
+       {.after = 1, .count = 2, .code = kKey},
+       {{false, kInfo, true},
+        {false, kKey, true},
+        {false, kInfo, true},
+        {false, kKey, false},
+        {false, kKey, false},
+        {false, kKey, true}}},
+      {"controller and root hub counted together",
+       true,
+       {.after = 1, .count = 1},
+       {{true, kIoctlUsbRootHubName, true},
+        {false, kInfo, false},
+        {true, kIoctlUsbRootHubName, true}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    VirtualClock clock;
+    World world(clock);
+    world.Machine().hostControllers.push_back({.name = "hc", .ports = 2});
+    world.Machine().hubs.push_back({.name = "h", .hub = "hc", .port = 1});
+    world.AddClassPrinter({.name = "p"});
+    world.Machine().sockets["p"] = {.hub = "h", .port = 1};
+    (c.onController ? world.Machine().hostControllers[0].faults : world.Machine().hubs[0].faults)
+        .fail = c.fail;
+    UsbTopology usb(world);
+    BuildUsbTopology(world.Machine(), world, usb);
+    platform::UsbHubFiles& files = usb.HubFiles();
+    const platform::DeviceHandle controller = files.Open("\\\\.\\HCD0");
+    // The root hub is node 2, the external hub node 3, as they were added.
+    const platform::DeviceHandle hub = files.Open(usb.Node(c.onController ? 2 : 3).interfacePath);
+    for (const Ask& ask : c.asks) {
+      // Node information, or the driver key of port 1; the controller takes no input.
+      Bytes in(ask.controller ? 0 : ask.code == kInfo ? 76 : 10, 0), out(128, 0);
+      if (ask.code == kKey) in[0] = 1;
+      std::uint32_t returned = 0;
+      const bool ok = files.IoControl(ask.controller ? controller : hub, ask.code, in.data(),
+                                      static_cast<std::uint32_t>(in.size()), out.data(),
+                                      ask.code == kInfo ? 76 : 128, &returned);
+      EXPECT_EQ(ok, ask.answered);
+      EXPECT_EQ(returned == 0, !ok);
+    }
+    files.Close(controller);
+    files.Close(hub);
+  }
+}
+
 TEST(UsbTopologyTree, NodesParentsAndProperties) {
   VirtualClock clock;
   World world(clock);

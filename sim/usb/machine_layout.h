@@ -56,7 +56,20 @@ struct HubFaults {
              a.backAfterMs == b.backAfterMs;
     }
   };
+  // Control requests numbered after + 1 to after + count fail (the driver
+  // refuses them, returning nothing), then the hub answers again; with
+  // `code`, only requests of that code are counted and failed.
+  struct Fail {
+    std::uint32_t after = 0;
+    std::uint32_t count = 1;
+    std::optional<std::uint32_t> code{};
+    std::uint32_t seen = 0;
+    friend bool operator==(const Fail& a, const Fail& b) {
+      return a.after == b.after && a.count == b.count && a.code == b.code;
+    }
+  };
   std::optional<Drop> drop{};
+  std::optional<Fail> fail{};
   friend bool operator==(const HubFaults&, const HubFaults&) = default;
 };
 

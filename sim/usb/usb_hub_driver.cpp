@@ -54,6 +54,15 @@ std::uint32_t Le32(std::span<const std::uint8_t> in) {
   return in[0] | in[1] << 8 | in[2] << 16 | static_cast<std::uint32_t>(in[3]) << 24;
 }
 
+// Counts a control request against the fault that fails requests for a
+// while; true when this one must fail.
+bool FailDue(HubFaults& faults, std::uint32_t code) {
+  if (!faults.fail || (faults.fail->code && *faults.fail->code != code)) return false;
+  HubFaults::Fail& fail = *faults.fail;
+  ++fail.seen;
+  return fail.seen > fail.after && fail.seen - fail.after <= fail.count;
+}
+
 std::string DescribeRequest(std::uint32_t code, std::size_t inSize, std::uint32_t outSize) {
   char text[64];
   std::snprintf(text, sizeof text, "code 0x%06X in %zu out %u", static_cast<unsigned>(code), inSize,
@@ -127,7 +136,7 @@ void UsbTopology::CountTowardsDrop(const UsbNode& node) {
 }
 
 bool UsbTopology::Answer(UsbNodeId id, std::uint32_t code, std::span<const std::uint8_t> in,
-                         std::uint32_t outSize, Bytes& answer) const {
+                         std::uint32_t outSize, Bytes& answer) {
   const UsbNode& node = nodes_[id];
   const bool controller = node.hostController >= 0;
   const bool known =
@@ -146,6 +155,7 @@ bool UsbTopology::Answer(UsbNodeId id, std::uint32_t code, std::span<const std::
   }
   for (std::uint32_t refused : node.refusedCodes)
     if (refused == code) return false;
+  if (HubFaults* faults = FaultsOf(node); faults && FailDue(*faults, code)) return false;
   if (controller) return AnswerRootHubName(id, answer);
   if (code == kIoctlUsbNodeInformation) {
     answer = NodeInformation(node.ports);

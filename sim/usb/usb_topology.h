@@ -161,7 +161,7 @@ class UsbTopology : private platform::DeviceTree,
   // The whole answer of the node's driver to a request, before it is cut to
   // the caller's buffer; false when the driver refuses it.
   bool Answer(UsbNodeId id, std::uint32_t code, std::span<const std::uint8_t> in,
-              std::uint32_t outSize, std::vector<std::uint8_t>& answer) const;
+              std::uint32_t outSize, std::vector<std::uint8_t>& answer);
   bool AnswerRootHubName(UsbNodeId controller, std::vector<std::uint8_t>& answer) const;
   bool AnswerDriverKey(const UsbNode& hub, std::span<const std::uint8_t> in,
                        std::vector<std::uint8_t>& answer) const;
