@@ -26,9 +26,10 @@
 //     printer unplugged, a printer plugged in, a hub unplugged (with the
 //     printers below it), a hub plugged in, a hub plugged in at the n-th
 //     device-tree request of the next calls, a hub dropping off after its
-//     n-th request and coming back after m more, a hub refusing its
-//     node-information or port requests (or every hub answering again),
-//     the spooler stopped or started.
+//     n-th request and coming back after m more, a hub (or, bit 7 of the
+//     byte naming it, a host controller) failing its requests (or its port
+//     requests) for a while and then answering again, the spooler stopped
+//     or started.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -219,14 +220,11 @@ struct Around {
   testing::TreeWithChange tree;
 };
 
-sim::UsbNode* NodeOfHub(Around& a, const std::string& name) {
-  for (std::size_t id = 1; id < Around::kMaxNodes; ++id) {
-    const sim::UsbNode* node = Around::NodeOrNull(a.library.Usb(), id);
-    if (node == nullptr) return nullptr;
-    const sim::UsbHubLayout* hub = a.library.Usb().LayoutHub(*node);
-    if (hub && hub->name == name) return &a.library.Usb().Node(id);
-  }
-  return nullptr;
+// Requests after + 1 to after + count fail, of one code or of any.
+sim::HubFaults::Fail FailFor(std::uint8_t more) {
+  sim::HubFaults::Fail fail{.after = more % 8u, .count = 1u + (more >> 3) % 16};
+  if (more & 0x80) fail.code = sim::kIoctlUsbPortDriverKey;
+  return fail;
 }
 
 void ApplyHubEvent(Machine& m, Around& a, int kind, const std::string& hub, std::uint8_t more) {
@@ -241,14 +239,7 @@ void ApplyHubEvent(Machine& m, Around& a, int kind, const std::string& hub, std:
       m.world.Machine().FindHub(hub)->faults.drop =
           sim::HubFaults::Drop{.after = 1u + more % 8, .backAfterRequests = 1u + (more >> 3) % 32};
       break;
-    default:
-      if (sim::UsbNode* node = NodeOfHub(a, hub)) {
-        if (more & 1)
-          node->refusedCodes.clear();
-        else
-          node->refusedCodes.push_back(more & 2 ? sim::kIoctlUsbNodeInformation
-                                                : sim::kIoctlUsbPortDriverKey);
-      }
+    default: m.world.Machine().FindHub(hub)->faults.fail = FailFor(more);
   }
 }
 
@@ -262,6 +253,9 @@ void ApplyEvent(Machine& m, Around& a, FuzzInput& in) {
     m.world.Plug(printer);
   } else if (kind == 7) {
     m.spoolerRunning = (which & 1) != 0;
+  } else if (kind == 6 && (which & 0x80)) {
+    auto& controllers = m.world.Machine().hostControllers;
+    controllers[which % controllers.size()].faults.fail = FailFor(in.Byte());
   } else if (!m.hubs.empty()) {
     ApplyHubEvent(m, a, kind, m.hubs[which % m.hubs.size()], in.Byte());
   }
