@@ -81,8 +81,10 @@ Json HubFaultsJson(const HubFaults& faults) {
 }
 
 UsbHostControllerLayout ReadController(const Json& j) {
-  CheckKeys(j, {"name", "number", "ports", "service", "hubService", "usb3", "faults"},
-            "machine.hostControllers");
+  CheckKeys(
+      j,
+      {"name", "number", "ports", "service", "hubService", "usb3", "hcdName", "rootHub", "faults"},
+      "machine.hostControllers");
   UsbHostControllerLayout c;
   c.name = RequiredName(j, "name", "machine.hostControllers");
   if (const Json* v = Field(j, "number"))
@@ -91,6 +93,8 @@ UsbHostControllerLayout ReadController(const Json& j) {
   if (const Json* v = Field(j, "service")) c.drivers.controllerService = ReadString(*v, "service");
   if (const Json* v = Field(j, "hubService")) c.drivers.hubService = ReadString(*v, "hubService");
   if (const Json* v = Field(j, "usb3")) c.drivers.usb3 = ReadBool(*v, "usb3");
+  if (const Json* v = Field(j, "hcdName")) c.hcdName = ReadBool(*v, "hcdName");
+  if (const Json* v = Field(j, "rootHub")) c.rootHub = ReadBool(*v, "rootHub");
   if (const Json* v = Field(j, "faults")) c.faults = ReadHubFaults(*v, true);
   return c;
 }
@@ -173,6 +177,8 @@ Json MachineJson(const MachineLayout& machine,
               {"service", c.drivers.controllerService},
               {"hubService", c.drivers.hubService}};
     if (c.drivers.usb3) j["usb3"] = true;
+    if (!c.hcdName) j["hcdName"] = false;
+    if (!c.rootHub) j["rootHub"] = false;
     if (Json faults = HubFaultsJson(c.faults); !faults.empty()) j["faults"] = faults;
     controllers.push_back(j);
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/core/virtual_clock.h"
+#include "sim/fleet/fleet.h"
 #include "sim/usb/usb_topology.h"
 #include "sim/world.h"
 
@@ -174,6 +175,69 @@ TEST(UsbTopologyFaults, HubFailsForAWhileThenAnswers) {
     files.Close(controller);
     files.Close(hub);
   }
+}
+
+// Today's machines: controllers found through their interface class, some
+// without "\\.\HCDn", one whose root hub is stopped and that names it as
+// an empty text.
+TEST(UsbTopologyControllers, FoundByInterfaceClassWithOrWithoutRootHub) {
+  constexpr char kFleet[] = R"({"machine": {"hostControllers": [
+      {"name": "bare", "number": 3, "hcdName": false, "rootHub": false},
+      {"name": "old", "number": 0, "ports": 26},
+      {"name": "new", "number": 1, "hcdName": false, "service": "USBXHCI", "hubService": "USBHUB3", "usb3": true}]},
+    "devices": [{"name": "p", "kind": "printer-class"}]})";
+  VirtualClock clock;
+  const auto world = WorldFromFleet(kFleet, clock);
+  EXPECT_EQ(WorldFromFleet(FleetToJson(*world), clock)->Machine(), world->Machine());
+  UsbTopology usb(*world);
+  BuildUsbTopology(world->Machine(), *world, usb);
+  platform::UsbHubFiles& files = usb.HubFiles();
+  const auto listed = [&usb](const platform::Guid& guid) {
+    std::vector<std::string> paths;
+    const platform::InterfaceSet set = usb.Interfaces().OpenSet(guid);
+    std::string path;
+    for (std::uint32_t i = 0; usb.Interfaces().InterfacePath(set, guid, i, &path); ++i)
+      paths.push_back(path);
+    EXPECT_FALSE(usb.Interfaces().InterfacePath(set, kUsbPrintInterfaceGuid, 0, &path));
+    usb.Interfaces().CloseSet(set);
+    return paths;
+  };
+  const std::vector<std::string> controllers = listed(kUsbHostControllerInterfaceGuid);
+  const std::vector<std::string> hubs = listed(kUsbHubInterfaceGuid);
+  ASSERT_EQ(controllers.size(), 3u);
+  ASSERT_EQ(hubs.size(), 2u);
+  const struct {
+    std::string path;
+    bool opens;
+    std::string rootHub;  // as the controller names it, "\\?\" left off
+  } cases[] = {
+      {controllers[0], true, ""},
+      {controllers[1], true, hubs[0].substr(4)},
+      {controllers[2], true, hubs[1].substr(4)},
+      {"\\\\.\\HCD0", true, hubs[0].substr(4)},
+      {"\\\\.\\HCD1", false, ""},
+      {"\\\\.\\HCD3", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const platform::DeviceHandle handle = files.Open(c.path);
+    ASSERT_EQ(handle != platform::kInvalidDeviceHandle, c.opens);
+    if (!c.opens) continue;
+    Bytes out(256, 0xEE);
+    std::uint32_t returned = 0;
+    ASSERT_TRUE(
+        files.IoControl(handle, kIoctlUsbRootHubName, nullptr, 0, out.data(), 256, &returned));
+    files.Close(handle);
+    std::string name;
+    for (std::size_t i = 4; i + 1 < returned && out[i] != 0; i += 2) name += char(out[i]);
+    EXPECT_EQ(returned, 4 + 2 * (name.size() + 1));
+    EXPECT_EQ(out[0], returned);  // ActualLength: the whole answer
+    EXPECT_TRUE(SameName(name, c.rootHub)) << name;
+  }
+  // The printer without a socket is on the first root hub there is: "old"'s
+  // (node 3, after the bare controller 1 and "old" itself 2).
+  EXPECT_EQ(usb.Node(3).onPort.count(1), 1u);
+  EXPECT_EQ(usb.Node(3).ports, 26);
 }
 
 TEST(UsbTopologyTree, NodesParentsAndProperties) {

@@ -75,9 +75,9 @@ void BuildUsbTopology(const MachineLayout& layout, World& world, UsbTopology& us
   };
   for (std::size_t i = 0; i < layout.hostControllers.size(); ++i) {
     const UsbHostControllerLayout& c = layout.hostControllers[i];
-    const UsbNodeId root = usb.AddHostController(c.number, c.ports, c.drivers);
+    const UsbNodeId root = usb.AddHostController(c);
     usb.Node(root).layoutController = static_cast<int>(i);
-    usb.Node(usb.Node(root).parent).layoutController = static_cast<int>(i);
+    if (c.rootHub) usb.Node(usb.Node(root).parent).layoutController = static_cast<int>(i);
     addName(c.name, root);
   }
   for (std::size_t i = 0; i < layout.hubs.size(); ++i) {
@@ -98,8 +98,12 @@ void BuildUsbTopology(const MachineLayout& layout, World& world, UsbTopology& us
     if (printer != nullptr && socket != layout.sockets.end())
       PlugIntoSocket(usb, hubs, socket->second, *printer, composites);
   }
-  if (!layout.hostControllers.empty())
-    usb.PlugClassPrinters(hubs.at(layout.hostControllers.front().name));
+  // The printers without a socket, on the first root hub there is.
+  for (const UsbHostControllerLayout& c : layout.hostControllers) {
+    if (!c.rootHub) continue;
+    usb.PlugClassPrinters(hubs.at(c.name));
+    return;
+  }
 }
 
 }  // namespace nolpa::sim

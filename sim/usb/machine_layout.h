@@ -78,6 +78,12 @@ struct UsbHostControllerLayout {
   int number = 0;    // "\\.\HCD<number>"
   int ports = 4;     // of its root hub
   HostControllerDrivers drivers{};
+  // Also reached as "\\.\HCD<number>"; either way it is listed in the
+  // interface class GUID_DEVINTERFACE_USB_HOST_CONTROLLER.
+  bool hcdName = true;
+  // Without a root hub (removed or stopped), the controller answers the
+  // root-hub-name request with success and an empty name.
+  bool rootHub = true;
   HubFaults faults{};
   friend bool operator==(const UsbHostControllerLayout&, const UsbHostControllerLayout&) = default;
 };

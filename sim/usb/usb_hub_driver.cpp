@@ -76,9 +76,9 @@ platform::DeviceHandle UsbTopology::Open(const std::string& path) {
   world_.Touch(false);
   for (UsbNodeId id = 0; id < nodes_.size(); ++id) {
     const UsbNode& n = nodes_[id];
-    const bool named = n.hostController >= 0
-                           ? SameName(path, "\\\\.\\HCD" + std::to_string(n.hostController))
-                           : !n.interfacePath.empty() && SameName(path, n.interfacePath);
+    const bool hcd = n.hostController >= 0 && n.hcdName &&
+                     SameName(path, "\\\\.\\HCD" + std::to_string(n.hostController));
+    const bool named = hcd || (!n.interfacePath.empty() && SameName(path, n.interfacePath));
     if (named && Present(id)) {
       const platform::DeviceHandle handle = nextHandle_;
       nextHandle_ += 4;
@@ -164,15 +164,16 @@ bool UsbTopology::Answer(UsbNodeId id, std::uint32_t code, std::span<const std::
   return AnswerDriverKey(node, in, answer);
 }
 
+// A controller whose root hub is removed or stopped answers with success
+// and an empty name.
 bool UsbTopology::AnswerRootHubName(UsbNodeId controller, Bytes& answer) const {
-  for (UsbNodeId id = 0; id < nodes_.size(); ++id) {
-    if (nodes_[id].parent != controller || nodes_[id].ports == 0) continue;
-    const Bytes name = WideName(RootHubName(id));
-    PutLe32(answer, static_cast<std::uint32_t>(4 + name.size()));
-    answer.insert(answer.end(), name.begin(), name.end());
-    return true;
-  }
-  return false;
+  std::string rootHub;
+  for (UsbNodeId id = 0; id < nodes_.size() && rootHub.empty(); ++id)
+    if (nodes_[id].parent == controller && nodes_[id].ports > 0) rootHub = RootHubName(id);
+  const Bytes name = WideName(rootHub);
+  PutLe32(answer, static_cast<std::uint32_t>(4 + name.size()));
+  answer.insert(answer.end(), name.begin(), name.end());
+  return true;
 }
 
 bool UsbTopology::AnswerDriverKey(const UsbNode& hub, std::span<const std::uint8_t> in,

@@ -33,6 +33,12 @@ std::string InstanceOfPath(const std::string& path) {
   return id;
 }
 
+std::string LowerText(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
 std::string Hex(std::uint32_t value) {
   char buf[12];
   std::snprintf(buf, sizeof buf, "%X", static_cast<unsigned>(value));
@@ -79,28 +85,38 @@ UsbNodeId UsbTopology::PlugInto(UsbNodeId hub, int port, UsbNode device) {
 
 UsbNodeId UsbTopology::AddHostController(int number, int ports,
                                          const HostControllerDrivers& drivers) {
-  if (ports < 1 || ports > 255) throw std::invalid_argument("port count out of range");
+  return AddHostController({.number = number, .ports = ports, .drivers = drivers});
+}
+
+UsbNodeId UsbTopology::AddHostController(const UsbHostControllerLayout& layout) {
+  const int number = layout.number;
+  if (layout.ports < 1 || layout.ports > 255)
+    throw std::invalid_argument("port count out of range");
   if (number < 0) throw std::invalid_argument("host controller number out of range");
   for (const UsbNode& n : nodes_)
     if (n.hostController == number) throw std::invalid_argument("host controller taken");
   UsbNode controller;
-  controller.instanceId = "PCI\\VEN_0000&DEV_0001\\3&2A1F0&0&" + std::to_string(number);
-  controller.service = drivers.controllerService;
+  const std::string unique = "3&2A1F0&0&" + std::to_string(number);
+  controller.instanceId = "PCI\\VEN_0000&DEV_0001\\" + unique;
+  controller.interfacePath = LowerText("\\\\?\\pci#ven_0000&dev_0001#" + unique + "#") +
+                             GuidText(kUsbHostControllerInterfaceGuid);
+  controller.service = layout.drivers.controllerService;
   controller.driverKey = NextDriverKey();
   controller.hostController = number;
+  controller.hcdName = layout.hcdName;
   const UsbNodeId c = AddNode(controller);
+  if (!layout.rootHub) return c;
   UsbNode root;
-  const std::string unique = "4&" + Hex(0x1A2B0 + number) + "&0";
-  const std::string kind = drivers.usb3 ? "ROOT_HUB30" : "ROOT_HUB";
-  root.instanceId = "USB\\" + kind + "\\" + unique;
-  root.service = drivers.hubService;
+  const std::string hub = "4&" + Hex(0x1A2B0 + number) + "&0";
+  const std::string kind = layout.drivers.usb3 ? "ROOT_HUB30" : "ROOT_HUB";
+  root.instanceId = "USB\\" + kind + "\\" + hub;
+  root.service = layout.drivers.hubService;
   root.driverKey = NextDriverKey();
   // Enumerated in lower case; the controller names it in upper case.
-  root.interfacePath = "\\\\?\\usb#" + kind + "#" + unique + "#" + GuidText(kUsbHubInterfaceGuid);
-  for (char& ch : root.interfacePath)
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  root.interfacePath =
+      LowerText("\\\\?\\usb#" + kind + "#" + hub + "#") + GuidText(kUsbHubInterfaceGuid);
   root.parent = c;
-  root.ports = ports;
+  root.ports = layout.ports;
   return AddNode(root);
 }
 
@@ -245,14 +261,21 @@ std::string UsbTopology::LocationInformation(UsbNodeId id) const {
   return {};
 }
 
+// The topology's own interface classes: hubs, root hubs included, and host
+// controllers.
 platform::InterfaceSet UsbTopology::OpenSet(const platform::Guid& interfaceClass) {
-  if (!(interfaceClass == kUsbHubInterfaceGuid)) return world_.Interfaces().OpenSet(interfaceClass);
+  const bool hubs = interfaceClass == kUsbHubInterfaceGuid;
+  if (!hubs && !(interfaceClass == kUsbHostControllerInterfaceGuid))
+    return world_.Interfaces().OpenSet(interfaceClass);
   world_.Touch(false);
-  std::vector<std::string> paths;
-  for (UsbNodeId id = 0; id < nodes_.size(); ++id)
-    if (!nodes_[id].interfacePath.empty() && Present(id)) paths.push_back(nodes_[id].interfacePath);
+  InterfaceList list{interfaceClass, {}};
+  for (UsbNodeId id = 0; id < nodes_.size(); ++id) {
+    const UsbNode& n = nodes_[id];
+    const bool listed = hubs ? n.ports > 0 : n.hostController >= 0;
+    if (listed && Present(id)) list.paths.push_back(n.interfacePath);
+  }
   const platform::InterfaceSet set = nextSet_++;
-  sets_[set] = std::move(paths);
+  sets_[set] = std::move(list);
   return set;
 }
 
@@ -260,8 +283,9 @@ bool UsbTopology::InterfacePath(platform::InterfaceSet set, const platform::Guid
                                 std::uint32_t index, std::string* path) {
   const auto it = sets_.find(set);
   if (it == sets_.end()) return world_.Interfaces().InterfacePath(set, interfaceClass, index, path);
-  if (!(interfaceClass == kUsbHubInterfaceGuid) || index >= it->second.size()) return false;
-  *path = it->second[index];
+  const InterfaceList& list = it->second;
+  if (!(interfaceClass == list.interfaceClass) || index >= list.paths.size()) return false;
+  *path = list.paths[index];
   return true;
 }
 
@@ -269,7 +293,7 @@ bool UsbTopology::HasInterface(platform::InterfaceSet set, const platform::Guid&
                                std::uint32_t index) {
   const auto it = sets_.find(set);
   if (it == sets_.end()) return world_.Interfaces().HasInterface(set, interfaceClass, index);
-  return interfaceClass == kUsbHubInterfaceGuid && index < it->second.size();
+  return interfaceClass == it->second.interfaceClass && index < it->second.paths.size();
 }
 
 void UsbTopology::CloseSet(platform::InterfaceSet set) {

@@ -34,6 +34,9 @@ namespace nolpa::sim {
 // {F18A0E88-C30C-11D0-8815-00A0C906BED8}: GUID_DEVINTERFACE_USB_HUB.
 inline constexpr platform::Guid kUsbHubInterfaceGuid = {
     0xF18A0E88, 0xC30C, 0x11D0, {0x88, 0x15, 0x00, 0xA0, 0xC9, 0x06, 0xBE, 0xD8}};
+// {3ABF6F2D-71C4-462A-8A92-1E6861E6AF27}: GUID_DEVINTERFACE_USB_HOST_CONTROLLER.
+inline constexpr platform::Guid kUsbHostControllerInterfaceGuid = {
+    0x3ABF6F2D, 0x71C4, 0x462A, {0x8A, 0x92, 0x1E, 0x68, 0x61, 0xE6, 0xAF, 0x27}};
 // IOCTL_USB_GET_ROOT_HUB_NAME (host controller) and
 // IOCTL_USB_GET_NODE_INFORMATION (hub) share a code.
 inline constexpr std::uint32_t kIoctlUsbRootHubName = 0x220408;
@@ -48,9 +51,10 @@ struct UsbNode {
   std::string instanceId;                   // "USB\ROOT_HUB\4&1A2B0&0"
   std::string service;                      // "usbhub", "USBHUB3", "usbprint", "usbuhci", ...
   std::string driverKey;                    // "{36fc9e60-...}\0003"
-  std::string interfacePath;                // hubs: their path of the hub interface class
+  std::string interfacePath;                // hubs and host controllers: of their interface class
   UsbNodeId parent = 0;                     // the root of the tree is its own parent
   int hostController = -1;                  // n of "\\.\HCDn" for a host controller
+  bool hcdName = true;                      // host controllers: reached as "\\.\HCDn" too
   int ports = 0;                            // hubs: the port count they report
   std::map<int, UsbNodeId> onPort;          // hubs: what each port holds
   const ClassPrinter* printer = nullptr;    // present while it is plugged in
@@ -79,6 +83,10 @@ class UsbTopology : private platform::DeviceTree,
   // hub. Every driver answers the root-hub name, node information and
   // driver-key requests alike.
   UsbNodeId AddHostController(int number, int ports, const HostControllerDrivers& drivers = {});
+  // The same as `layout` says (its name and faults aside): a controller
+  // without "\\.\HCDn" or without a root hub; returns the controller
+  // itself when it has no root hub.
+  UsbNodeId AddHostController(const UsbHostControllerLayout& layout);
   // An external hub of `ports` ports on `port` of `hub`, run by `service`;
   // empty: the service of the hub it hangs on, as Windows runs every hub
   // below a controller with that controller's hub driver.
@@ -101,7 +109,8 @@ class UsbTopology : private platform::DeviceTree,
   std::string RootHubName(UsbNodeId rootHub) const;
 
   // The platform interfaces over this topology. Interfaces() lists the hub
-  // interface class itself and hands every other class to the world's.
+  // and host-controller interface classes itself and hands every other
+  // class to the world's.
   platform::DeviceTree& Tree() { return *this; }
   platform::UsbHubFiles& HubFiles() { return *this; }
   platform::DeviceInterfaces& Interfaces() { return *this; }
@@ -169,7 +178,11 @@ class UsbTopology : private platform::DeviceTree,
   World& world_;
   std::vector<UsbNode> nodes_;
   std::map<platform::DeviceHandle, OpenNode> handles_;
-  std::map<platform::InterfaceSet, std::vector<std::string>> sets_;
+  struct InterfaceList {
+    platform::Guid interfaceClass;
+    std::vector<std::string> paths;
+  };
+  std::map<platform::InterfaceSet, InterfaceList> sets_;
   platform::DeviceHandle nextHandle_ = 0x7E000000;
   platform::InterfaceSet nextSet_ = 0x7F000000;
   std::vector<std::string> requests_;
