@@ -10,7 +10,8 @@
 // The input, a byte at a time (a read past its end gives 0):
 //   controllers: 1 + b % 3; each: its stack (b % 4: the older USB 2 stack,
 //     an xHCI controller, a vendor's USB 3 stack, a hub driver no list
-//     names) and its root hub's ports (2 + b % 25);
+//     names; bit 4: no "\\.\HCDn" name, only its interface; bit 5: no root
+//     hub, but for the first) and its root hub's ports (2 + b % 25);
 //   hubs: b % 7; each: the hub it hangs on (b, among those so far), its
 //     port (b), its ports (b % 8: 7 gives 40, else 2 + it), its driver
 //     (b % 4: its parent's, one no list names, no hub interface at all,
@@ -96,11 +97,17 @@ void LayOutBus(Layout& l, FuzzInput& in) {
   const int controllers = 1 + in.Byte() % 3;
   for (int n = 0; n < controllers; ++n) {
     const std::string name = "hc" + std::to_string(n);
-    const sim::HostControllerDrivers& stack = kStacks[in.Byte() % 4];
+    const std::uint8_t kind = in.Byte();
     const int ports = 2 + in.Byte() % 25;
-    l.machine.hostControllers.push_back(
-        {.name = name, .number = n, .ports = ports, .drivers = stack});
-    l.hubs.push_back({name, 0, ports, {}});
+    // The first always has a root hub: printers without a socket go there.
+    const bool rootHub = n == 0 || (kind & 0x20) == 0;
+    l.machine.hostControllers.push_back({.name = name,
+                                         .number = n,
+                                         .ports = ports,
+                                         .drivers = kStacks[kind % 4],
+                                         .hcdName = (kind & 0x10) == 0,
+                                         .rootHub = rootHub});
+    if (rootHub) l.hubs.push_back({name, 0, ports, {}});
   }
   static const char* const kServices[] = {"", "acmehub", "acmehub", "usbhub"};
   const int hubs = in.Byte() % 7;

@@ -25,8 +25,14 @@ bool Listed(const std::vector<std::string>& paths, const std::string& path) {
                      [&path](const std::string& p) { return EqualIgnoringCase(p, path); });
 }
 
+// A path too long for the table, or that names no device (an empty one,
+// say), is left out: no hub to open.
+bool Listable(const std::string& path) {
+  return path.size() <= kMaxHubPath && InstanceIdentifier(path).has_value();
+}
+
 void AddHub(std::vector<std::string>& paths, const std::string& path) {
-  if (path.size() > kMaxHubPath || Listed(paths, path)) return;
+  if (!Listable(path) || Listed(paths, path)) return;
   paths.push_back(path);
 }
 
@@ -105,7 +111,7 @@ bool ListsEveryHubInterface(const HubTableBuild& table) {
   const int passedOver =
       WalkInterfaces(*Services().interfaces, kUsbHubInterface,
                      [&](platform::InterfaceSet, std::uint32_t, const std::string& hub) {
-                       all = hub.size() > kMaxHubPath || Listed(table.paths, hub);
+                       all = !Listable(hub) || Listed(table.paths, hub);
                        return all;
                      });
   return all && passedOver == 0;

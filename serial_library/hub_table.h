@@ -33,7 +33,8 @@ inline constexpr int kHostControllers = 16;
 // yet (machines whose controllers have no such names); every present hub
 // of the USB hub interface class not listed yet. Names are compared without
 // regard to case; a controller that answers with an empty name has no root
-// hub; paths longer than kMaxHubPath are left out.
+// hub; paths longer than kMaxHubPath, or that yield no instance identifier,
+// are left out.
 struct HubTableBuild {
   std::vector<std::string> paths;
   // The node each path's device had when the table was built; none where

@@ -136,5 +136,48 @@ TEST(HubTableRebuild, ATableThatMissedTheDevicesHubIsBuiltAgainByTheTrace) {
   }
 }
 
+// Root hubs are counted in the table in this order: those the controllers
+// "\\.\HCD0" to "\\.\HCD15" name, those of the controllers listed in the
+// host-controller interface class (machines without those names), then the
+// other hubs. A controller without a root hub names none, with success.
+TEST(HostControllers, RootHubsAreFoundWithoutHcdNamesAndAControllerWithoutOneIsPassedOver) {
+  struct Controller {
+    bool hcdName;
+    bool rootHub;
+  };
+  const struct Case {
+    const char* name;
+    std::vector<Controller> controllers;  // a hub on the first root hub there is
+    std::vector<std::string> expected;    // the printer on port 1 of each root hub
+  } cases[] = {
+      {"both named", {{true, true}, {true, true}}, {"1310", "2310"}},
+      {"the second without a name", {{true, true}, {false, true}}, {"1310", "2310"}},
+      {"the first without a name", {{false, true}, {true, true}}, {"2310", "1310"}},
+      {"neither named", {{false, true}, {false, true}}, {"1310", "2310"}},
+      {"the first without a root hub", {{true, false}, {true, true}}, {"1210"}},
+      {"unnamed, without a root hub", {{false, false}, {false, true}}, {"1210"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine m;
+    std::vector<const sim::ClassPrinter*> printers;
+    bool hub = false;
+    for (std::size_t n = 0; n < c.controllers.size(); ++n) {
+      const UsbNodeId root = m.usb.AddHostController({.number = static_cast<int>(n),
+                                                      .ports = 4,
+                                                      .drivers = sim::kXhciDrivers,
+                                                      .hcdName = c.controllers[n].hcdName,
+                                                      .rootHub = c.controllers[n].rootHub});
+      if (!c.controllers[n].rootHub) continue;
+      if (!hub) hub = m.usb.AddHub(root, 4, 4) != 0;
+      printers.push_back(&m.PlugPrinter(root, 1, "p" + std::to_string(n)));
+    }
+    std::vector<std::string> locations;
+    for (const sim::ClassPrinter* printer : printers) locations.push_back(m.Location(*printer));
+    EXPECT_EQ(locations, c.expected);
+    for (const std::string& path : HubTable()) EXPECT_GT(path.size(), 4u) << "an empty name";
+  }
+}
+
 }  // namespace
 }  // namespace nolpa::morvalib
