@@ -94,6 +94,9 @@ inline constexpr char kMalformedCommand[] = "malformed control command";
 // A hub asked for the driver key of a port it does not have (0 or beyond
 // its port count).
 inline constexpr char kHubPortOutOfRange[] = "hub port out of range";
+// A hub request whose input is not what the driver requires: the protocols
+// request without its own length or without asking for USB 3.
+inline constexpr char kHubRequestMalformed[] = "hub request malformed";
 // A host controller or hub handle, or a hub interface set, still open when
 // the USB topology goes away.
 inline constexpr char kUsbHandleLeaked[] = "usb handle left open";

@@ -81,10 +81,10 @@ Json HubFaultsJson(const HubFaults& faults) {
 }
 
 UsbHostControllerLayout ReadController(const Json& j) {
-  CheckKeys(
-      j,
-      {"name", "number", "ports", "service", "hubService", "usb3", "hcdName", "rootHub", "faults"},
-      "machine.hostControllers");
+  CheckKeys(j,
+            {"name", "number", "ports", "superSpeedPorts", "service", "hubService", "usb3",
+             "hcdName", "rootHub", "faults"},
+            "machine.hostControllers");
   UsbHostControllerLayout c;
   c.name = RequiredName(j, "name", "machine.hostControllers");
   if (const Json* v = Field(j, "number"))
@@ -93,6 +93,8 @@ UsbHostControllerLayout ReadController(const Json& j) {
   if (const Json* v = Field(j, "service")) c.drivers.controllerService = ReadString(*v, "service");
   if (const Json* v = Field(j, "hubService")) c.drivers.hubService = ReadString(*v, "hubService");
   if (const Json* v = Field(j, "usb3")) c.drivers.usb3 = ReadBool(*v, "usb3");
+  if (const Json* v = Field(j, "superSpeedPorts"))
+    c.superSpeedPorts = static_cast<int>(ReadNumber(*v, "superSpeedPorts", kMaxPorts));
   if (const Json* v = Field(j, "hcdName")) c.hcdName = ReadBool(*v, "hcdName");
   if (const Json* v = Field(j, "rootHub")) c.rootHub = ReadBool(*v, "rootHub");
   if (const Json* v = Field(j, "faults")) c.faults = ReadHubFaults(*v, true);
@@ -100,7 +102,8 @@ UsbHostControllerLayout ReadController(const Json& j) {
 }
 
 UsbHubLayout ReadHub(const Json& j) {
-  CheckKeys(j, {"name", "hub", "port", "ports", "service", "plugged", "faults"}, "machine.hubs");
+  CheckKeys(j, {"name", "hub", "port", "ports", "service", "usb3", "plugged", "faults"},
+            "machine.hubs");
   UsbHubLayout h;
   h.name = RequiredName(j, "name", "machine.hubs");
   h.hub = RequiredName(j, "hub", "machine.hubs " + h.name);
@@ -109,6 +112,7 @@ UsbHubLayout ReadHub(const Json& j) {
   h.port = static_cast<int>(ReadNumber(*port, "port", kMaxPorts));
   h.ports = ReadPortCount(j, "ports", h.ports);
   if (const Json* v = Field(j, "service")) h.service = ReadString(*v, "service");
+  if (const Json* v = Field(j, "usb3")) h.usb3 = ReadBool(*v, "usb3");
   if (const Json* v = Field(j, "plugged")) h.plugged = ReadBool(*v, "plugged");
   if (const Json* v = Field(j, "faults")) h.faults = ReadHubFaults(*v, false);
   return h;
@@ -139,13 +143,14 @@ void ReadMachine(const Json& j, MachineLayout& machine) {
 }
 
 UsbSocket ReadSocket(const Json& j) {
-  CheckKeys(j, {"hub", "port", "composite"}, "socket");
+  CheckKeys(j, {"hub", "port", "composite", "superSpeed"}, "socket");
   UsbSocket socket;
   socket.hub = RequiredName(j, "hub", "socket");
   const Json* port = Field(j, "port");
   if (port == nullptr) throw FleetError("socket: \"port\" missing");
   socket.port = static_cast<int>(ReadNumber(*port, "port", kMaxPorts));
   if (const Json* v = Field(j, "composite")) socket.composite = ReadBool(*v, "composite");
+  if (const Json* v = Field(j, "superSpeed")) socket.superSpeed = ReadBool(*v, "superSpeed");
   return socket;
 }
 
@@ -177,6 +182,7 @@ Json MachineJson(const MachineLayout& machine,
               {"service", c.drivers.controllerService},
               {"hubService", c.drivers.hubService}};
     if (c.drivers.usb3) j["usb3"] = true;
+    if (c.superSpeedPorts != 0) j["superSpeedPorts"] = c.superSpeedPorts;
     if (!c.hcdName) j["hcdName"] = false;
     if (!c.rootHub) j["rootHub"] = false;
     if (Json faults = HubFaultsJson(c.faults); !faults.empty()) j["faults"] = faults;
@@ -186,6 +192,7 @@ Json MachineJson(const MachineLayout& machine,
   for (const UsbHubLayout& h : machine.hubs) {
     Json j = {{"name", h.name}, {"hub", h.hub}, {"port", h.port}, {"ports", h.ports}};
     if (!h.service.empty()) j["service"] = h.service;
+    if (h.usb3) j["usb3"] = true;
     if (!h.plugged && !comingBack(h.name)) j["plugged"] = false;
     if (Json faults = HubFaultsJson(h.faults); !faults.empty()) j["faults"] = faults;
     hubs.push_back(j);
@@ -199,6 +206,7 @@ Json MachineJson(const MachineLayout& machine,
 Json SocketJson(const UsbSocket& socket) {
   Json j = {{"hub", socket.hub}, {"port", socket.port}};
   if (socket.composite) j["composite"] = true;
+  if (socket.superSpeed) j["superSpeed"] = true;
   return j;
 }
 

@@ -292,6 +292,11 @@ INSTANTIATE_TEST_SUITE_P(
                  R"({"machine": {"hostControllers": [{"name": "hc", "faults": {"unplug": {}}}]},
                      "devices": []})",
                  "unplug"},
+        BadFleet{
+            "UnpairedSuperSpeedPorts",
+            R"({"machine": {"hostControllers": [{"name": "hc", "ports": 5, "superSpeedPorts": 3}]},
+                     "devices": []})",
+            "SuperSpeed"},
         BadFleet{"HubNamedAsADevice",
                  R"({"machine": {"hostControllers": [{"name": "hc"}],
                                  "hubs": [{"name": "a", "hub": "hc", "port": 1}]},

@@ -26,13 +26,14 @@ void PlugIntoSocket(UsbTopology& usb, const HubsByName& hubs, const UsbSocket& s
                     std::map<std::pair<UsbNodeId, int>, UsbNodeId>& composites) {
   const UsbNodeId hub = NamedHub(hubs, socket.hub, "socket of " + printer.Name());
   if (!socket.composite) {
-    usb.PlugPrinter(hub, socket.port, printer);
+    usb.PlugPrinter(hub, socket.port, printer, socket.superSpeed);
     return;
   }
   const auto key = std::pair(hub, socket.port);
   auto device = composites.find(key);
   if (device == composites.end())
-    device = composites.emplace(key, usb.AddDevice(hub, socket.port, "usbccgp")).first;
+    device = composites.emplace(key, usb.AddDevice(hub, socket.port, "usbccgp", socket.superSpeed))
+                 .first;
   usb.PlugPrinter(device->second, 0, printer);
 }
 
@@ -83,8 +84,10 @@ void BuildUsbTopology(const MachineLayout& layout, World& world, UsbTopology& us
   for (std::size_t i = 0; i < layout.hubs.size(); ++i) {
     const UsbHubLayout& h = layout.hubs[i];
     const UsbNodeId hub =
-        usb.AddHub(NamedHub(hubs, h.hub, "hub " + h.name), h.port, h.ports, h.service);
+        usb.AddHub(NamedHub(hubs, h.hub, "hub " + h.name), h.port, h.ports, h.service, h.usb3);
     usb.Node(hub).layoutHub = static_cast<int>(i);
+    if (const UsbNodeId super = usb.Node(hub).companionHub; super != 0)
+      usb.Node(super).layoutHub = static_cast<int>(i);
     addName(h.name, hub);
   }
   for (const auto& [device, socket] : layout.sockets)

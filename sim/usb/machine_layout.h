@@ -81,6 +81,10 @@ struct UsbHostControllerLayout {
   // Also reached as "\\.\HCD<number>"; either way it is listed in the
   // interface class GUID_DEVINTERFACE_USB_HOST_CONTROLLER.
   bool hcdName = true;
+  // An xHCI root hub's ports of both kinds: the last `superSpeedPorts` of
+  // its `ports` are SuperSpeed ports, and SuperSpeed port ports - n + k
+  // shares its connector with USB 2 port k.
+  int superSpeedPorts = 0;
   // Without a root hub (removed or stopped), the controller answers the
   // root-hub-name request with success and an empty name.
   bool rootHub = true;
@@ -94,6 +98,9 @@ struct UsbHubLayout {
   int port = 0;
   int ports = 4;
   std::string service{};  // empty: the service of the hub it hangs on
+  // A USB 3 hub: a SuperSpeed hub on the SuperSpeed side of its connector
+  // (where it has one) and a USB 2 hub on the USB 2 side, each of `ports`.
+  bool usb3 = false;
   // Unplugged, it takes everything below it with it (World::Unplug).
   bool plugged = true;
   HubFaults faults{};
@@ -103,7 +110,8 @@ struct UsbHubLayout {
   std::uint32_t generation = 1;
   friend bool operator==(const UsbHubLayout& a, const UsbHubLayout& b) {
     return a.name == b.name && a.hub == b.hub && a.port == b.port && a.ports == b.ports &&
-           a.service == b.service && a.plugged == b.plugged && a.faults == b.faults;
+           a.service == b.service && a.usb3 == b.usb3 && a.plugged == b.plugged &&
+           a.faults == b.faults;
   }
 };
 
@@ -114,6 +122,9 @@ struct UsbSocket {
   std::string hub;
   int port = 0;
   bool composite = false;
+  // A SuperSpeed printer: on the SuperSpeed side of the connector where it
+  // has one; any other is on the USB 2 side, whichever port the socket names.
+  bool superSpeed = false;
   friend bool operator==(const UsbSocket&, const UsbSocket&) = default;
 };
 

@@ -1,42 +1,51 @@
 // The USB host controller and hub drivers of the simulated topology: the
-// controller names its root hub, a hub reports its port count and the
-// driver key of the device on each port, with the request buffers laid out
-// as usbioctl.h defines them (byte-packed, names in UTF-16).
+// controller names its root hub, a hub reports its port count and answers
+// the requests about its ports (usb_port_requests.cpp), with the request
+// buffers laid out as usbioctl.h defines them (byte-packed, names in UTF-16).
 #include <cstdio>
 #include <cstring>
 
+#include "sim/usb/usb_request_bytes.h"
 #include "sim/usb/usb_topology.h"
 
 namespace nolpa::sim {
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace usb_bytes;
 
 // USB_ROOT_HUB_NAME {ULONG ActualLength; WCHAR RootHubName[1];}.
 constexpr std::uint32_t kRootHubNameFixed = 6;
 // USB_NODE_INFORMATION {USB_HUB_NODE NodeType; USB_HUB_INFORMATION}: 4 + the
 // 71-byte hub descriptor + HubIsBusPowered.
 constexpr std::uint32_t kNodeInformationSize = 76;
-// USB_NODE_CONNECTION_DRIVERKEY_NAME {ULONG ConnectionIndex; ULONG
-// ActualLength; WCHAR DriverKeyName[1];}.
-constexpr std::uint32_t kDriverKeyFixed = 10;
 constexpr std::uint8_t kHubDescriptorType = 0x29;
 
-void PutLe32(Bytes& bytes, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-// The name as UTF-16 code units with their NUL.
-Bytes WideName(const std::string& name) {
-  Bytes wide;
-  for (char c : name) {
-    wide.push_back(static_cast<std::uint8_t>(c));
-    wide.push_back(0);
-  }
-  wide.insert(wide.end(), {0, 0});
-  return wide;
-}
+// The requests a hub answers, with the size of the structure each reads
+// from its input and writes to its output (at least its fixed part).
+struct HubRequest {
+  std::uint32_t code;
+  std::uint32_t fixed;
+  bool sinceWindows8;  // answered by the "USBHUB3" driver only
+};
+constexpr HubRequest kHubRequests[] = {
+    {kIoctlUsbNodeInformation, kNodeInformationSize, false},
+    // USB_NODE_CONNECTION_DRIVERKEY_NAME and USB_NODE_CONNECTION_NAME
+    // {ULONG ConnectionIndex; ULONG ActualLength; WCHAR Name[1];}.
+    {kIoctlUsbPortDriverKey, 10, false},
+    {kIoctlUsbPortHubName, 10, false},
+    // USB_NODE_CONNECTION_INFORMATION_EX without pipes: 4 + the 18-byte
+    // device descriptor + 1 + 1 + 1 + 2 + 4 + 4.
+    {kIoctlUsbPortConnection, 35, false},
+    // USB_PORT_CONNECTOR_PROPERTIES {ULONG ConnectionIndex; ULONG
+    // ActualLength; ULONG UsbPortProperties; USHORT CompanionIndex; USHORT
+    // CompanionPortNumber; WCHAR CompanionHubSymbolicLinkName[1];}.
+    {kIoctlUsbPortConnector, 18, true},
+    // USB_NODE_CONNECTION_INFORMATION_EX_V2 {ULONG ConnectionIndex; ULONG
+    // Length; USB_PROTOCOLS SupportedUsbProtocols; Flags}.
+    {kIoctlUsbPortProtocols, 16, true},
+};
+constexpr char kWindows8HubService[] = "USBHUB3";
 
 Bytes NodeInformation(int ports) {
   Bytes info;
@@ -48,10 +57,6 @@ Bytes NodeInformation(int ports) {
   info.push_back(static_cast<std::uint8_t>(ports));
   info.resize(kNodeInformationSize, 0);  // the rest, and bus-powered FALSE
   return info;
-}
-
-std::uint32_t Le32(std::span<const std::uint8_t> in) {
-  return in[0] | in[1] << 8 | in[2] << 16 | static_cast<std::uint32_t>(in[3]) << 24;
 }
 
 // Counts a control request against the fault that fails requests for a
@@ -139,15 +144,14 @@ bool UsbTopology::Answer(UsbNodeId id, std::uint32_t code, std::span<const std::
                          std::uint32_t outSize, Bytes& answer) {
   const UsbNode& node = nodes_[id];
   const bool controller = node.hostController >= 0;
-  const bool known =
-      code == kIoctlUsbRootHubName || (!controller && code == kIoctlUsbPortDriverKey);
-  if (!known) {
+  const HubRequest* request = nullptr;
+  for (const HubRequest& r : kHubRequests)
+    if (r.code == code) request = &r;
+  if (controller ? code != kIoctlUsbRootHubName : request == nullptr) {
     NoteDeparture(departure::kUnknownIoctl, DescribeRequest(code, in.size(), outSize));
     return false;
   }
-  const std::uint32_t fixed = controller                         ? kRootHubNameFixed
-                              : code == kIoctlUsbNodeInformation ? kNodeInformationSize
-                                                                 : kDriverKeyFixed;
+  const std::uint32_t fixed = controller ? kRootHubNameFixed : request->fixed;
   // The controller takes no input; a hub reads its request from the input.
   if (outSize < fixed || (!controller && in.size() < fixed)) {
     NoteDeparture(departure::kIoctlBufferSize, DescribeRequest(code, in.size(), outSize));
@@ -157,11 +161,13 @@ bool UsbTopology::Answer(UsbNodeId id, std::uint32_t code, std::span<const std::
     if (refused == code) return false;
   if (HubFaults* faults = FaultsOf(node); faults && FailDue(*faults, code)) return false;
   if (controller) return AnswerRootHubName(id, answer);
+  // An older hub driver does not know the requests Windows 8 brought.
+  if (request->sinceWindows8 && !SameName(node.service, kWindows8HubService)) return false;
   if (code == kIoctlUsbNodeInformation) {
     answer = NodeInformation(node.ports);
     return true;
   }
-  return AnswerDriverKey(node, in, answer);
+  return AnswerPortRequest(node, code, in, answer);
 }
 
 // A controller whose root hub is removed or stopped answers with success
@@ -172,23 +178,6 @@ bool UsbTopology::AnswerRootHubName(UsbNodeId controller, Bytes& answer) const {
     if (nodes_[id].parent == controller && nodes_[id].ports > 0) rootHub = RootHubName(id);
   const Bytes name = WideName(rootHub);
   PutLe32(answer, static_cast<std::uint32_t>(4 + name.size()));
-  answer.insert(answer.end(), name.begin(), name.end());
-  return true;
-}
-
-bool UsbTopology::AnswerDriverKey(const UsbNode& hub, std::span<const std::uint8_t> in,
-                                  Bytes& answer) const {
-  const std::uint32_t port = Le32(in);
-  if (port < 1 || port > static_cast<std::uint32_t>(hub.ports)) {
-    NoteDeparture(departure::kHubPortOutOfRange, hub.instanceId + " port " + std::to_string(port));
-    return false;
-  }
-  const auto it = hub.onPort.find(static_cast<int>(port));
-  // An empty port, or a device that has gone: the hub has no driver key.
-  if (it == hub.onPort.end() || !Present(it->second)) return false;
-  const Bytes name = WideName(nodes_[it->second].driverKey);
-  PutLe32(answer, port);
-  PutLe32(answer, static_cast<std::uint32_t>(8 + name.size()));
   answer.insert(answer.end(), name.begin(), name.end());
   return true;
 }

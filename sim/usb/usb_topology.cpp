@@ -72,14 +72,25 @@ std::string UsbTopology::NextDriverKey() {
   return std::string(kUsbClassKey) + "\\" + number;
 }
 
-UsbNodeId UsbTopology::PlugInto(UsbNodeId hub, int port, UsbNode device) {
+std::pair<UsbNodeId, int> UsbTopology::Side(UsbNodeId hub, int port, bool superSpeed) const {
   const UsbNode& h = nodes_.at(hub);
-  if (h.ports == 0) throw std::invalid_argument("not a hub: " + h.instanceId);
-  if (port < 1 || port > h.ports) throw std::invalid_argument("no such port on the hub");
-  if (h.onPort.count(port)) throw std::invalid_argument("port taken");
-  device.parent = hub;
+  if ((h.superSpeedPorts.count(port) > 0) == superSpeed) return {hub, port};
+  const auto companion = h.companionPort.find(port);
+  if (companion != h.companionPort.end()) return {h.companionHub, companion->second};
+  // A SuperSpeed device on a connector without a SuperSpeed side runs as a USB 2 one.
+  if (superSpeed) return {hub, port};
+  throw std::invalid_argument("a SuperSpeed port without a USB 2 side");
+}
+
+UsbNodeId UsbTopology::PlugInto(UsbNodeId hub, int port, UsbNode device) {
+  const UsbNode& named = nodes_.at(hub);
+  if (named.ports == 0) throw std::invalid_argument("not a hub: " + named.instanceId);
+  if (port < 1 || port > named.ports) throw std::invalid_argument("no such port on the hub");
+  const auto [side, sidePort] = Side(hub, port, device.superSpeed);
+  if (nodes_[side].onPort.count(sidePort)) throw std::invalid_argument("port taken");
+  device.parent = side;
   const UsbNodeId id = AddNode(std::move(device));
-  nodes_[hub].onPort[port] = id;
+  nodes_[side].onPort[sidePort] = id;
   return id;
 }
 
@@ -117,34 +128,64 @@ UsbNodeId UsbTopology::AddHostController(const UsbHostControllerLayout& layout) 
       LowerText("\\\\?\\usb#" + kind + "#" + hub + "#") + GuidText(kUsbHubInterfaceGuid);
   root.parent = c;
   root.ports = layout.ports;
+  // The last ports are SuperSpeed ports, each sharing its connector with
+  // a USB 2 port from the first up.
+  const int superSpeed = layout.superSpeedPorts;
+  if (superSpeed < 0 || 2 * superSpeed > layout.ports)
+    throw std::invalid_argument("more SuperSpeed ports than USB 2 ports to pair them with");
+  for (int k = 1; k <= superSpeed; ++k) {
+    const int ssPort = layout.ports - superSpeed + k;
+    root.superSpeedPorts.insert(ssPort);
+    root.companionPort[k] = ssPort;
+    root.companionPort[ssPort] = k;
+  }
+  root.companionHub = nodes_.size();  // its own
   return AddNode(root);
 }
 
-UsbNodeId UsbTopology::AddHub(UsbNodeId hub, int port, int ports, std::string service) {
+UsbNodeId UsbTopology::AddHub(UsbNodeId hub, int port, int ports, std::string service, bool usb3) {
   if (ports < 1 || ports > 255) throw std::invalid_argument("port count out of range");
-  UsbNode external;
   if (service.empty()) service = nodes_.at(hub).service;
-  const std::string unique = "5&" + Hex(0x3C4D0 + static_cast<std::uint32_t>(nodes_.size())) +
-                             "&0&" + std::to_string(port);
-  external.instanceId = "USB\\VID_0000&PID_0001\\" + unique;
-  external.service = std::move(service);
-  external.driverKey = NextDriverKey();
-  external.interfacePath =
-      "\\\\?\\usb#vid_0000&pid_0001#" + unique + "#" + GuidText(kUsbHubInterfaceGuid);
-  external.ports = ports;
-  return PlugInto(hub, port, std::move(external));
+  const auto external = [&](bool superSpeed) {
+    UsbNode node;
+    const std::string unique = "5&" + Hex(0x3C4D0 + static_cast<std::uint32_t>(nodes_.size())) +
+                               "&0&" + std::to_string(port);
+    const std::string ids = superSpeed ? "VID_0000&PID_0003" : "VID_0000&PID_0001";
+    node.instanceId = "USB\\" + ids + "\\" + unique;
+    node.service = service;
+    node.driverKey = NextDriverKey();
+    node.interfacePath =
+        "\\\\?\\usb#" + LowerText(ids) + "#" + unique + "#" + GuidText(kUsbHubInterfaceGuid);
+    node.ports = ports;
+    node.superSpeed = superSpeed;
+    for (int k = 1; superSpeed && k <= ports; ++k) node.superSpeedPorts.insert(k);
+    return node;
+  };
+  const UsbNodeId usb2 = PlugInto(hub, port, external(false));
+  const auto [side, sidePort] = Side(hub, port, true);
+  // Without a SuperSpeed side to its connector, a USB 3 hub is a USB 2 hub.
+  if (!usb3 || nodes_[side].superSpeedPorts.count(sidePort) == 0) return usb2;
+  const UsbNodeId super = PlugInto(hub, port, external(true));
+  for (const UsbNodeId half : {usb2, super}) {
+    nodes_[half].companionHub = half == usb2 ? super : usb2;
+    for (int k = 1; k <= ports; ++k) nodes_[half].companionPort[k] = k;
+  }
+  return usb2;
 }
 
-UsbNodeId UsbTopology::AddDevice(UsbNodeId hub, int port, std::string service) {
+UsbNodeId UsbTopology::AddDevice(UsbNodeId hub, int port, std::string service, bool superSpeed) {
   UsbNode device;
   device.instanceId = "USB\\VID_0000&PID_0002\\6&" + Hex(0x5E6F0 + nodes_.size()) + "&0";
   device.service = std::move(service);
   device.driverKey = NextDriverKey();
+  device.superSpeed = superSpeed;
   return PlugInto(hub, port, std::move(device));
 }
 
-UsbNodeId UsbTopology::PlugPrinter(UsbNodeId hub, int port, const ClassPrinter& printer) {
+UsbNodeId UsbTopology::PlugPrinter(UsbNodeId hub, int port, const ClassPrinter& printer,
+                                   bool superSpeed) {
   UsbNode node;
+  node.superSpeed = superSpeed;
   node.instanceId = InstanceOfPath(printer.InterfacePath());
   node.service = "usbprint";
   node.driverKey = NextDriverKey();
@@ -164,7 +205,8 @@ void UsbTopology::PlugClassPrinters(UsbNodeId hub) {
     for (const UsbNode& n : nodes_) plugged = plugged || n.printer == printer;
     if (plugged) continue;
     int port = 1;
-    while (nodes_.at(hub).onPort.count(port)) ++port;
+    const UsbNode& h = nodes_.at(hub);
+    while (h.onPort.count(port) || h.superSpeedPorts.count(port)) ++port;
     PlugPrinter(hub, port, *printer);
   }
 }
@@ -272,7 +314,7 @@ platform::InterfaceSet UsbTopology::OpenSet(const platform::Guid& interfaceClass
   for (UsbNodeId id = 0; id < nodes_.size(); ++id) {
     const UsbNode& n = nodes_[id];
     const bool listed = hubs ? n.ports > 0 : n.hostController >= 0;
-    if (listed && Present(id)) list.paths.push_back(n.interfacePath);
+    if (listed && !n.interfacePath.empty() && Present(id)) list.paths.push_back(n.interfacePath);
   }
   const platform::InterfaceSet set = nextSet_++;
   sets_[set] = std::move(list);

@@ -18,8 +18,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/device_interfaces.h"
@@ -43,20 +45,39 @@ inline constexpr std::uint32_t kIoctlUsbRootHubName = 0x220408;
 inline constexpr std::uint32_t kIoctlUsbNodeInformation = 0x220408;
 // IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME.
 inline constexpr std::uint32_t kIoctlUsbPortDriverKey = 0x220420;
+// IOCTL_USB_GET_NODE_CONNECTION_NAME: the name of the hub on a port.
+inline constexpr std::uint32_t kIoctlUsbPortHubName = 0x220414;
+// IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX: the device on a port.
+inline constexpr std::uint32_t kIoctlUsbPortConnection = 0x220448;
+// Since Windows 8 (the "USBHUB3" driver only): IOCTL_USB_GET_PORT_CONNECTOR_PROPERTIES
+// (the port sharing a connector with this one) and
+// IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2 (the protocols of a port,
+// the speed of its device).
+inline constexpr std::uint32_t kIoctlUsbPortConnector = 0x220458;
+inline constexpr std::uint32_t kIoctlUsbPortProtocols = 0x22045C;
 
 // A node of the device tree, by its place in the topology.
 using UsbNodeId = std::size_t;
 
 struct UsbNode {
-  std::string instanceId;                   // "USB\ROOT_HUB\4&1A2B0&0"
-  std::string service;                      // "usbhub", "USBHUB3", "usbprint", "usbuhci", ...
-  std::string driverKey;                    // "{36fc9e60-...}\0003"
-  std::string interfacePath;                // hubs and host controllers: of their interface class
-  UsbNodeId parent = 0;                     // the root of the tree is its own parent
-  int hostController = -1;                  // n of "\\.\HCDn" for a host controller
-  bool hcdName = true;                      // host controllers: reached as "\\.\HCDn" too
-  int ports = 0;                            // hubs: the port count they report
-  std::map<int, UsbNodeId> onPort;          // hubs: what each port holds
+  std::string instanceId;           // "USB\ROOT_HUB\4&1A2B0&0"
+  std::string service;              // "usbhub", "USBHUB3", "usbprint", "usbuhci", ...
+  std::string driverKey;            // "{36fc9e60-...}\0003"
+  std::string interfacePath;        // hubs and host controllers: of their interface class
+  UsbNodeId parent = 0;             // the root of the tree is its own parent
+  int hostController = -1;          // n of "\\.\HCDn" for a host controller
+  bool hcdName = true;              // host controllers: reached as "\\.\HCDn" too
+  int ports = 0;                    // hubs: the port count they report
+  std::map<int, UsbNodeId> onPort;  // hubs: what each port holds
+  // USB 3: a SuperSpeed device (a SuperSpeed hub among them); a hub's
+  // SuperSpeed ports (all of a SuperSpeed hub's, the last ones of an xHCI
+  // root hub's); and for a port that shares its connector with another,
+  // that port on `companionHub` (a root hub's are its own, and the two hubs
+  // a USB 3 hub shows as are each other's companions).
+  bool superSpeed = false;
+  std::set<int> superSpeedPorts;
+  std::map<int, int> companionPort;
+  UsbNodeId companionHub = 0;
   const ClassPrinter* printer = nullptr;    // present while it is plugged in
   std::vector<std::uint32_t> refusedCodes;  // requests this node's driver refuses
   // The entry of the world's Machine() it was built from (BuildUsbTopology):
@@ -89,15 +110,22 @@ class UsbTopology : private platform::DeviceTree,
   UsbNodeId AddHostController(const UsbHostControllerLayout& layout);
   // An external hub of `ports` ports on `port` of `hub`, run by `service`;
   // empty: the service of the hub it hangs on, as Windows runs every hub
-  // below a controller with that controller's hub driver.
-  UsbNodeId AddHub(UsbNodeId hub, int port, int ports, std::string service = {});
+  // below a controller with that controller's hub driver. A `usb3` hub is
+  // two hubs: the one returned, a USB 2 hub on the USB 2 side of the
+  // connector, and (its companionHub) a SuperSpeed hub on the SuperSpeed
+  // side, when the connector has one.
+  UsbNodeId AddHub(UsbNodeId hub, int port, int ports, std::string service = {}, bool usb3 = false);
   // A device of another kind on `port` of `hub`: a composite device
   // ("usbccgp"), a disk ("usbstor"), ...
-  UsbNodeId AddDevice(UsbNodeId hub, int port, std::string service);
+  UsbNodeId AddDevice(UsbNodeId hub, int port, std::string service, bool superSpeed = false);
   // The printer on `port` of `hub`, or (port 0) a function of the composite
   // device `hub`: its node has the instance identifier its interface path
   // names and the service "usbprint", and is present while it is plugged in.
-  UsbNodeId PlugPrinter(UsbNodeId hub, int port, const ClassPrinter& printer);
+  // A device lands on the side of the port's connector its speed takes: a
+  // SuperSpeed one on the SuperSpeed port where there is one, any other on
+  // the USB 2 port. Throws std::invalid_argument when there is no such side.
+  UsbNodeId PlugPrinter(UsbNodeId hub, int port, const ClassPrinter& printer,
+                        bool superSpeed = false);
   // Every printer-class printer of the world not plugged in yet, on the
   // free ports of `hub` from the lowest, in the order the world holds them
   // (a world loaded from a fleet gets a bus this way). Throws
@@ -159,9 +187,12 @@ class UsbTopology : private platform::DeviceTree,
   // Counts an answered request against a hub's drop fault and drops the hub
   // when it fires.
   void CountTowardsDrop(const UsbNode& node);
-  // Adds `device` on `port` of `hub`; throws std::invalid_argument when the
-  // hub has no such free port.
+  // Adds `device` on `port` of `hub`, on the side of the connector its
+  // speed takes; throws std::invalid_argument when the hub has no such free
+  // port.
   UsbNodeId PlugInto(UsbNodeId hub, int port, UsbNode device);
+  // The hub and port a device of that speed takes for `port` of `hub`.
+  std::pair<UsbNodeId, int> Side(UsbNodeId hub, int port, bool superSpeed) const;
   bool Present(UsbNodeId id) const;
   std::string LocationInformation(UsbNodeId id) const;
   const UsbNode* PresentNode(platform::DevNode node) const;
@@ -172,8 +203,14 @@ class UsbTopology : private platform::DeviceTree,
   bool Answer(UsbNodeId id, std::uint32_t code, std::span<const std::uint8_t> in,
               std::uint32_t outSize, std::vector<std::uint8_t>& answer);
   bool AnswerRootHubName(UsbNodeId controller, std::vector<std::uint8_t>& answer) const;
-  bool AnswerDriverKey(const UsbNode& hub, std::span<const std::uint8_t> in,
-                       std::vector<std::uint8_t>& answer) const;
+  // The requests about one port of `hub` (usb_port_requests.cpp).
+  bool AnswerPortRequest(const UsbNode& hub, std::uint32_t code, std::span<const std::uint8_t> in,
+                         std::vector<std::uint8_t>& answer) const;
+  std::vector<std::uint8_t> ConnectionInformation(std::uint32_t port, UsbNodeId device) const;
+  std::vector<std::uint8_t> ConnectorProperties(const UsbNode& hub, std::uint32_t port,
+                                                std::span<const std::uint8_t> in) const;
+  bool AnswerProtocols(const UsbNode& hub, std::uint32_t port, UsbNodeId device,
+                       std::span<const std::uint8_t> in, std::vector<std::uint8_t>& answer) const;
 
   World& world_;
   std::vector<UsbNode> nodes_;
