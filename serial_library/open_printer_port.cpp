@@ -35,10 +35,11 @@ ChannelOpen OpenChannelApiPort(TRKZQAPI& port, const OpenParams& params) {
 
 // The direct port opens the caller's own device file, found by its instance
 // identifier when the port opens, never merely a device at its socket.
-std::unique_ptr<TRKCCC> MakeDirectPort(const LibraryServices& services, const std::string& caller) {
-  return std::make_unique<TRKPRN>(*services.files, *services.clock, [caller](const std::string&) {
-    return ChooseDevicePath(caller);
-  });
+std::unique_ptr<TRKCCC> MakeDirectPort(const LibraryServices& services, const std::string& path,
+                                       const std::string& caller) {
+  return std::make_unique<TRKPRN>(
+      *services.files, *services.clock,
+      [path, caller](const std::string&) { return ChooseDevicePath(path, caller); });
 }
 }  // namespace
 
@@ -81,7 +82,7 @@ int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port) {
     }
     opened = std::move(channel);
     if (!opened) {
-      opened = MakeDirectPort(services, *identifier);
+      opened = MakeDirectPort(services, devicePath, *identifier);
       if (!SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;
     }
   } catch (const std::bad_alloc&) {

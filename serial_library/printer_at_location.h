@@ -25,12 +25,14 @@ using UsbLocator = std::function<std::string(const std::string& devicePath)>;
 // yields no instance identifier or the device cannot be traced.
 std::string DevicePathLocation(const std::string& devicePath);
 
-// The device file to open for the caller whose instance identifier is
-// `callerIdentifier`: the first present printer-class interface of that
-// very device, wherever it is plugged in and whatever else shares its
+// The device file to open for the caller who named `devicePath`, whose
+// instance identifier is `callerIdentifier`: that path itself when it names
+// an interface of the printer class (its fourth part is the class's
+// identifier), else the first present printer-class interface of that very
+// device, found by its instance identifier. Never another device at its
 // socket. Empty when the caller's device has no readable printer-class
 // interface (it went, or the caller named another kind of device).
-std::string ChooseDevicePath(const std::string& callerIdentifier);
+std::string ChooseDevicePath(const std::string& devicePath, const std::string& callerIdentifier);
 
 // True when the caller's device is the only printer at `usbLocation`, traced
 // under the hub table of generation `tracedUnder` (HubTableGeneration):

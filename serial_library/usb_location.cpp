@@ -70,19 +70,42 @@ bool ShowsTableStale(platform::DeviceTree& tree, const HubTableBuild& table,
   return false;
 }
 
+// The port the hub driver names in a node's location information
+// ("Port_#0002.Hub_#0003" gives 2); nothing for a text of another form.
+std::optional<int> NamedPort(const std::string& locationInformation) {
+  constexpr std::string_view kPrefix = "Port_#";
+  if (!locationInformation.starts_with(kPrefix)) return std::nullopt;
+  int port = 0;
+  std::size_t at = kPrefix.size();
+  for (; at < locationInformation.size() && at < kPrefix.size() + 4; ++at) {
+    const char c = locationInformation[at];
+    if (c < '0' || c > '9') return std::nullopt;
+    port = port * 10 + (c - '0');
+  }
+  return at == kPrefix.size() + 4 ? std::optional(port) : std::nullopt;
+}
+
 // The port of the hub at `hubPath` whose device has the driver key
 // `driverKey`; nothing when the hub does not answer or no port matches.
-// A port whose request fails (nothing plugged in) is passed over.
-std::optional<int> PortHolding(const std::string& hubPath, const std::string& driverKey) {
+// The port `named` (the one the node's location information names) is
+// asked first, so that a port is found in one request rather than by
+// asking every port below it; the others are asked from port 1 upward
+// when it does not match. A port whose request fails (nothing plugged
+// in) is passed over.
+std::optional<int> PortHolding(const std::string& hubPath, const std::string& driverKey,
+                               std::optional<int> named) {
   platform::UsbHubFiles& files = *Services().hubFiles;
   const platform::DeviceHandle hub = files.Open(hubPath);
   if (hub == platform::kInvalidDeviceHandle) return std::nullopt;
   std::optional<int> found;
   if (const auto ports = HubPortCount(files, hub)) {
-    for (int port = 1; port <= *ports && !found; ++port) {
+    const auto holds = [&](int port) {
       const auto key = PortDriverKey(files, hub, static_cast<std::uint32_t>(port));
-      if (key && EqualIgnoringCase(*key, driverKey)) found = port;
-    }
+      return key && EqualIgnoringCase(*key, driverKey);
+    };
+    if (named && *named >= 1 && *named <= *ports && holds(*named)) found = named;
+    for (int port = 1; port <= *ports && !found; ++port)
+      if (port != named && holds(port)) found = port;
   }
   files.Close(hub);
   return found;
@@ -105,10 +128,11 @@ Trace TraceUnder(const HubTableBuild& table, DevNode device) {
     const auto hub = table.IndexOf((*up)[i]);
     if (!hub) continue;
     const DevNode child = i == 0 ? device : (*up)[i - 1];
-    std::string driverKey;
+    std::string driverKey, named;
     if (!tree.Property(child, platform::NodeProperty::Driver, &driverKey))
       return {Outcome::Failed, {}};
-    const auto port = PortHolding(table.paths[*hub], driverKey);
+    tree.Property(child, platform::NodeProperty::LocationInformation, &named);
+    const auto port = PortHolding(table.paths[*hub], driverKey, NamedPort(named));
     if (!port) return {Outcome::Failed, {}};
     text += {LocationCharacter(*port), '0'};
   }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -176,6 +177,69 @@ TEST(HostControllers, RootHubsAreFoundWithoutHcdNamesAndAControllerWithoutOneIsP
     for (const sim::ClassPrinter* printer : printers) locations.push_back(m.Location(*printer));
     EXPECT_EQ(locations, c.expected);
     for (const std::string& path : HubTable()) EXPECT_GT(path.size(), 4u) << "an empty name";
+  }
+}
+
+// The hub driver names each device's port in its location information
+// ("Port_#0003.Hub_#0002"): the trace asks that port first and, when the
+// text is missing, malformed or names a port that holds another device,
+// asks the hub's ports from 1 upward as before. The location is the same
+// either way; only the number of requests differs.
+class LocationText final : public platform::DeviceTree {
+ public:
+  LocationText(platform::DeviceTree& tree, std::optional<std::string> text)
+      : tree_(tree), text_(std::move(text)) {}
+  bool LocateNode(const std::string& id, platform::DevNode* node) override {
+    return tree_.LocateNode(id, node);
+  }
+  bool Parent(platform::DevNode node, platform::DevNode* parent) override {
+    return tree_.Parent(node, parent);
+  }
+  bool Property(platform::DevNode node, platform::NodeProperty property,
+                std::string* value) override {
+    if (property != platform::NodeProperty::LocationInformation)
+      return tree_.Property(node, property, value);
+    if (!text_) return false;
+    *value = *text_;
+    return true;
+  }
+
+ private:
+  platform::DeviceTree& tree_;
+  std::optional<std::string> text_;
+};
+
+TEST(PortOfAHub, TheLocationInformationIsAskedFirstAndCheckedAgainstTheDriverKey) {
+  const struct Case {
+    const char* name;
+    std::optional<std::string> text;  // none: the tree's own
+    bool scanned;                     // the ports were asked from 1 upward
+  } cases[] = {
+      {"as the hub driver names it", std::nullopt, false},
+      {"missing", "", true},
+      {"another port", "Port_#0001.Hub_#0002", true},
+      {"a port the hub does not have", "Port_#0099.Hub_#0002", true},
+      {"malformed", "Port_#00x7.Hub_#0002", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine m;
+    LocationText tree(m.usb.Tree(), c.text);
+    if (c.text) {
+      LibraryServices services = Services();
+      services.deviceTree = &tree;
+      ASSERT_TRUE(InstallServices(services));
+    }
+    const UsbNodeId hub = m.usb.AddHub(m.usb.AddHostController(0, 4, sim::kXhciDrivers), 3, 8);
+    m.PlugPrinter(hub, 1, "first");
+    const sim::ClassPrinter& printer = m.PlugPrinter(hub, 7, "p");
+    HubTable();
+    const std::size_t before = m.usb.Requests().size();
+    EXPECT_EQ(m.Location(printer), "123070");
+    // Node information and one driver key of each hub; asked in turn, the
+    // root hub's ports up to 3 and the hub's up to 7.
+    const std::size_t asked = m.usb.Requests().size() - before;
+    EXPECT_EQ(asked, c.scanned ? 12u : 4u);
   }
 }
 
