@@ -174,6 +174,7 @@ TEST(HostControllers, RootHubsAreFoundWithoutHcdNamesAndAControllerWithoutOneIsP
       printers.push_back(&m.PlugPrinter(root, 1, "p" + std::to_string(n)));
     }
     std::vector<std::string> locations;
+    locations.reserve(printers.size());
     for (const sim::ClassPrinter* printer : printers) locations.push_back(m.Location(*printer));
     EXPECT_EQ(locations, c.expected);
     for (const std::string& path : HubTable()) EXPECT_GT(path.size(), 4u) << "an empty name";
