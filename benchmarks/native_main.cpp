@@ -1,11 +1,14 @@
 // The benchmark's figures on the virtual clock: how many virtual
 // milliseconds each path spends against the simulator. Prints one
 // "figure NAME VALUE" line per figure; ends non-zero when a path failed.
+// With "--fleet N" it prints a generated fleet instead (below).
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "benchmarks/scenarios.h"
 #include "sim/core/virtual_clock.h"
+#include "sim/fleet/generated_fleet.h"
 
 namespace {
 
@@ -24,7 +27,14 @@ class VirtualMeter final : public nolpa::bench::Meter {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // "--fleet N": the generated fleet of N printer-class printers behind
+  // chains of hubs, as a fleet file, for ./bench to time the console
+  // companion's list on.
+  if (argc == 3 && std::string(argv[1]) == "--fleet") {
+    std::puts(nolpa::sim::ChainedFleetJson({.printers = std::atoi(argv[2])}).c_str());
+    return 0;
+  }
   nolpa::sim::VirtualClock clock;
   nolpa::bench::BenchWorld world(clock);
   VirtualMeter meter(clock);

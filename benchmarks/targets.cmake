@@ -16,7 +16,7 @@ if(WIN32)
   # The console companion's list against the window program's Find, on the
   # default fleet with the library linked in.
   add_executable(nolpa_bench_list EXCLUDE_FROM_ALL ${NOLPA_BENCH_DIR}/win32/list_main.cpp
-    $<TARGET_OBJECTS:morvalib_objects>)
+    ${NOLPA_BENCH_DIR}/fleet_list.cpp $<TARGET_OBJECTS:morvalib_objects>)
   target_link_libraries(nolpa_bench_list PRIVATE nolpa_sim nolpa_win32 nolpa_core)
   foreach(target nolpa_bench_sim nolpa_bench_find nolpa_bench_enumerate nolpa_bench_list)
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
@@ -24,6 +24,8 @@ if(WIN32)
   endforeach()
 else()
   # The same paths on the virtual clock.
+  # It also writes the generated fleets the console companion's list is
+  # timed on.
   add_executable(nolpa_bench EXCLUDE_FROM_ALL ${NOLPA_BENCH_DIR}/native_main.cpp
     ${NOLPA_BENCH_DIR}/scenarios.cpp)
   target_include_directories(nolpa_bench PRIVATE ${CMAKE_SOURCE_DIR})

@@ -6,6 +6,8 @@
 #include "serial_library/channel_api.h"
 #include "serial_library/channel_api_functions.h"
 #include "serial_library/channel_api_location.h"
+#include "serial_library/open_printer_port.h"
+#include "serial_library/printer_at_location.h"
 #include "serial_library/services.h"
 
 namespace nolpa::morvalib {
@@ -16,7 +18,8 @@ bool Fits(std::size_t length, int size) {
 }
 }  // namespace
 
-TRKZQAPI::TRKZQAPI(UsbLocator locate) : locate_(std::move(locate)) {}
+TRKZQAPI::TRKZQAPI(UsbLocator locate, std::string deviceIdentifier)
+    : locate_(std::move(locate)), deviceIdentifier_(std::move(deviceIdentifier)) {}
 
 TRKZQAPI::~TRKZQAPI() {
   if (connection_) CloseOpenChannel();
@@ -25,6 +28,7 @@ TRKZQAPI::~TRKZQAPI() {
 
 int TRKZQAPI::SetParams(const OpenParams& params) {
   printerName_ = params.printerName;
+  matchedLocation_ = params.usbLocation;
   return 1;
 }
 
@@ -32,10 +36,16 @@ int TRKZQAPI::Open() {
   if (connection_) return 1;
   const LibraryServices& services = Services();
   if (LocateChannelApi(services, printerName_).empty()) return 0;
+  // The spooler printer is checked again where it is now: the channel API
+  // reaches whatever its ports lead to, which must still be the device it
+  // was matched to, on the same socket.
+  const std::string device = SpoolerPrinterDevice(services, printerName_);
+  usbLocation_ = InstanceIdentifier(device) == deviceIdentifier_ && locate_ ? locate_(device) : "";
+  moved_ = usbLocation_.empty() || usbLocation_ != matchedLocation_;
+  if (moved_) return 0;
   connection_.reset(new (std::nothrow) CCtrlPrinter);
   if (!connection_) return 0;
   loaded_ = channel_api::Load(services, printerName_);
-  usbLocation_ = SpoolerPrinterLocation(services, printerName_, locate_);
   return 1;
 }
 
@@ -128,19 +138,19 @@ int TRKZQAPI::ReadDataStatus(std::uint8_t* buffer, int size, int* count) {
   return ReadStatus(ZQ_CHANNEL_DATA, buffer, size, count);
 }
 
-std::unique_ptr<TRKCCC> MakeChannelApiPort(const std::string& usbLocation, const UsbLocator& locate,
-                                           OpenParams* params) {
+std::unique_ptr<TRKZQAPI> MakeChannelApiPort(const std::string& callerIdentifier,
+                                             const std::string& usbLocation,
+                                             std::uint64_t tracedUnder, const UsbLocator& locate,
+                                             OpenParams* params) {
   if (usbLocation.empty()) return nullptr;
-  const std::vector<LocatedPrinter> table = SpoolerPrinterTable(Services(), locate);
-  for (const LocatedPrinter& printer : table) {
-    // A name OpenParams cannot hold whole would name another printer.
-    if (printer.usbLocation != usbLocation || printer.printerName.size() > kMaxPrinterName)
-      continue;
-    params->printerName = printer.printerName;
-    params->portKind = kChannelApiPortKind;
-    return std::make_unique<TRKZQAPI>(locate);
-  }
-  return nullptr;
+  std::string printer = SpoolerPrinterOf(Services(), callerIdentifier);
+  // Only then are the other printers traced: a call on a machine whose
+  // spooler offers no printer (the program stops it) traces one device.
+  if (printer.empty() || !OnlyPrinterAt(usbLocation, tracedUnder, callerIdentifier, locate))
+    return nullptr;
+  params->printerName = std::move(printer);
+  params->portKind = kChannelApiPortKind;
+  return std::make_unique<TRKZQAPI>(locate, callerIdentifier);
 }
 
 }  // namespace nolpa::morvalib

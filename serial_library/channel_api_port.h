@@ -26,22 +26,26 @@ struct CCtrlPrinter {
 
 class TRKZQAPI final : public TRKCCC {
  public:
-  // `locate` gives the UsbLocation of the printer's device.
-  explicit TRKZQAPI(UsbLocator locate);
+  // `locate` gives the UsbLocation of the printer's device;
+  // `deviceIdentifier` is the instance identifier of the device the
+  // spooler printer was matched to.
+  TRKZQAPI(UsbLocator locate, std::string deviceIdentifier);
   // Closes a channel left open and unloads the channel API if Open loaded it.
   ~TRKZQAPI() override;
 
   // 1 at once when open. 0 when the channel API cannot be located for the
-  // printer or the connection record cannot be allocated. Otherwise 1 after
-  // loading the channel API (a failed load leaves every later operation to
-  // fail) and learning the printer's UsbLocation.
+  // printer, the printer's ports no longer lead to the device it was
+  // matched to, that device is no longer at the UsbLocation SetParams gave
+  // (something was plugged or unplugged since), or the connection record
+  // cannot be allocated. Otherwise 1 after loading the channel API (a
+  // failed load leaves every later operation to fail).
   int Open() override;
   // Data channel: as SendControl.
   int WriteData(int channel, const std::uint8_t* bytes, int count, int* written) override;
   int ReadData(std::uint8_t*, int, int* count) override;
   int IsOpen() override { return connection_ != nullptr ? 1 : 0; }
   platform::DeviceHandle GetHandle() override { return platform::kInvalidDeviceHandle; }
-  // Takes the printer name; 1.
+  // Takes the printer name and the UsbLocation it was matched at; 1.
   int SetParams(const OpenParams& params) override;
   int GetDeviceId(int size, char* buffer) override;
   // The channel API runs the packet protocol: nothing to start.
@@ -66,6 +70,9 @@ class TRKZQAPI final : public TRKCCC {
   const std::string& UsbLocation() const { return usbLocation_; }
   // Open loaded and initialised the channel API.
   bool Loaded() const { return loaded_; }
+  // Open found the printer's ports leading elsewhere than the device it
+  // was matched to, or that device elsewhere than where it was matched.
+  bool Moved() const { return moved_; }
   // The open channel's handle, -1 when none.
   int OpenChannelHandle() const { return connection_ ? connection_->channel : -1; }
 
@@ -76,18 +83,27 @@ class TRKZQAPI final : public TRKCCC {
   int ReadStatus(std::uint32_t type, std::uint8_t* buffer, int size, int* count);
 
   UsbLocator locate_;
+  std::string deviceIdentifier_;
+  std::string matchedLocation_;
   std::string printerName_;
   std::string usbLocation_;
   std::unique_ptr<CCtrlPrinter> connection_;
   bool loaded_ = false;
+  bool moved_ = false;
 };
 
-// The channel-API half of the open step: builds the spooler printer table
-// and, when one of its printers sits at `usbLocation`, copies that
-// printer's name into `params`, sets its PortKind to 7 and returns a new
-// channel-API port (not yet given SetParams nor opened). Null when no
-// spooler printer matches: the caller then makes the direct port.
-std::unique_ptr<TRKCCC> MakeChannelApiPort(const std::string& usbLocation, const UsbLocator& locate,
-                                           OpenParams* params);
+// The channel-API half of the open step, for the caller whose device has the
+// instance identifier `callerIdentifier` and was traced to `usbLocation`
+// under the hub table of generation `tracedUnder`: when a spooler printer
+// reaches exactly that device (SpoolerPrinterOf) and no other printer sits
+// at that location (OnlyPrinterAt), copies the printer's name into
+// `params`, sets its PortKind to 7 and returns a new channel-API port (not
+// yet given SetParams nor opened). Null otherwise: the caller then makes
+// the direct port, which opens the caller's own device file, as it does
+// when this port's Open finds the printer Moved.
+std::unique_ptr<TRKZQAPI> MakeChannelApiPort(const std::string& callerIdentifier,
+                                             const std::string& usbLocation,
+                                             std::uint64_t tracedUnder, const UsbLocator& locate,
+                                             OpenParams* params);
 
 }  // namespace nolpa::morvalib

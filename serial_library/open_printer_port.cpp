@@ -20,21 +20,26 @@ bool SetUpAndOpen(TRKCCC& port, const OpenParams& params) {
   return port.SetParams(params) == 1 && port.Open() == 1;
 }
 
-// A channel API that did not load (a 64-bit file, say) or initialise cannot
-// reach the printer, while its device file can.
-bool ChannelApiUsable(TRKCCC& port) {
-  const auto* api = dynamic_cast<const TRKZQAPI*>(&port);
-  return api == nullptr || api->Loaded();
+enum class ChannelOpen { Open, NoPrinter, LeftToDirectPort };
+
+// Opens the channel-API port. A spooler printer found elsewhere as the port
+// opened (something was plugged or unplugged since it was matched) no longer
+// surely reaches the caller's device, and a channel API that did not load (a
+// 64-bit file, say) or initialise cannot reach it: the caller's device file
+// still can.
+ChannelOpen OpenChannelApiPort(TRKZQAPI& port, const OpenParams& params) {
+  if (!SetUpAndOpen(port, params))
+    return port.Moved() ? ChannelOpen::LeftToDirectPort : ChannelOpen::NoPrinter;
+  return port.Loaded() ? ChannelOpen::Open : ChannelOpen::LeftToDirectPort;
 }
 
-// The direct port opens the device the caller named when several share the
-// location, the only one there otherwise.
-std::unique_ptr<TRKCCC> MakeDirectPort(const LibraryServices& services,
-                                       PrintersAtLocation atLocation, const std::string& caller) {
-  return std::make_unique<TRKPRN>(*services.files, *services.clock,
-                                  [atLocation = std::move(atLocation), caller](const std::string&) {
-                                    return ChooseDevicePath(atLocation, caller);
-                                  });
+// The direct port opens the caller's own device file, found by its instance
+// identifier when the port opens, never merely a device at its socket.
+std::unique_ptr<TRKCCC> MakeDirectPort(const LibraryServices& services, const std::string& path,
+                                       const std::string& caller) {
+  return std::make_unique<TRKPRN>(
+      *services.files, *services.clock,
+      [path, caller](const std::string&) { return ChooseDevicePath(path, caller); });
 }
 }  // namespace
 
@@ -63,22 +68,21 @@ int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port) {
   if (!IsComplete(services)) return MORVALIB_E_NO_PRINTER;
   params.usbLocation = UsbLocation(*identifier);
   if (params.usbLocation.empty()) return MORVALIB_E_NO_PRINTER;
+  const std::uint64_t tracedUnder = HubTableGeneration();
   std::unique_ptr<TRKCCC> opened;
   try {
-    // Several printers at the traced location: a spooler printer there may
-    // be the other one, so only the caller's own device file will do.
-    PrintersAtLocation atLocation = PrinterDevicePathsAt(params.usbLocation);
-    // The spooler printer table lives only inside MakeChannelApiPort.
-    if (!atLocation.Ambiguous(*identifier))
-      opened = MakeChannelApiPort(params.usbLocation, &DevicePathLocation, &params);
-    if (opened && !SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;
-    if (opened && !ChannelApiUsable(*opened)) {
-      opened.reset();
+    std::unique_ptr<TRKZQAPI> channel = MakeChannelApiPort(
+        *identifier, params.usbLocation, tracedUnder, &DevicePathLocation, &params);
+    const ChannelOpen how = channel ? OpenChannelApiPort(*channel, params) : ChannelOpen::Open;
+    if (how == ChannelOpen::NoPrinter) return MORVALIB_E_NO_PRINTER;
+    if (how == ChannelOpen::LeftToDirectPort) {
+      channel.reset();
       params.portKind = kDirectPortKind;
       params.printerName.clear();
     }
+    opened = std::move(channel);
     if (!opened) {
-      opened = MakeDirectPort(services, std::move(atLocation), *identifier);
+      opened = MakeDirectPort(services, devicePath, *identifier);
       if (!SetUpAndOpen(*opened, params)) return MORVALIB_E_NO_PRINTER;
     }
   } catch (const std::bad_alloc&) {

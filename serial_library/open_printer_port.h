@@ -22,19 +22,19 @@ inline constexpr std::size_t kMaxInstanceIdentifier = 259;
 // "USB\VID_0F1A&PID_0520\A1".
 std::optional<std::string> InstanceIdentifier(std::string_view devicePath);
 
-// Finds the printer the device path designates and opens a port to it: the
-// device's UsbLocation is traced, and when a spooler printer with the
-// channel API sits on that socket the port is the channel-API port
-// (PortKind 7), otherwise the direct port, which opens the printer-class
-// device file at that location. When several printer-class devices share
-// the location, the direct port is taken and opens the caller's own device
-// (none of them: -9). A channel API that does not load or initialise (a
-// 64-bit file, say) leaves the printer to the direct port too. Returns 0
-// with `*port` open, or: -1 when
-// `devicePath` is null; -9 when the path does not yield an instance
-// identifier or a UsbLocation, or the port's SetParams or Open does not
-// return 1; -8 when the port cannot be allocated. `*port` is empty on every
-// failure.
+// Finds the printer the device path designates and opens a port to it. The
+// device's UsbLocation is traced (a device that cannot be traced is not
+// found). When a spooler printer with the channel API reaches exactly that
+// device and no other printer shares its socket, the port is the
+// channel-API port (PortKind 7); otherwise the direct port, which opens the
+// device file of the caller's own device, found by its instance identifier
+// (none there: -9). A spooler printer that is found elsewhere when its port
+// opens, and a channel API that does not load or initialise (a 64-bit
+// file, say), leave the printer to the direct port too. Returns 0 with `*port` open,
+// or: -1 when `devicePath` is null; -9 when the path does not yield an
+// instance identifier or a UsbLocation, or the port's SetParams or Open
+// does not return 1; -8 when the port cannot be allocated. `*port` is
+// empty on every failure.
 int OpenPrinterPort(const char* devicePath, std::unique_ptr<TRKCCC>* port);
 
 // How the exports reach OpenPrinterPort, so that the exchange above a port

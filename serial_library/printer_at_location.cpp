@@ -1,5 +1,8 @@
 #include "serial_library/printer_at_location.h"
 
+#include <string_view>
+
+#include "serial_library/ascii_text.h"
 #include "serial_library/interface_walk.h"
 #include "serial_library/open_printer_port.h"
 #include "serial_library/services.h"
@@ -7,36 +10,56 @@
 
 namespace nolpa::morvalib {
 
+namespace {
+
+constexpr std::string_view kUsbPrintClassText = "{28D78FAD-5A12-11D1-AE5B-0000F803A8C2}";
+
+// Whether the interface class part of a device path (after its third "#",
+// up to a backslash that starts a reference string) is the printer class.
+bool NamesPrinterClassInterface(std::string_view devicePath) {
+  std::size_t at = 0;
+  for (int part = 0; part < 3 && at != std::string_view::npos; ++part)
+    at = devicePath.find('#', at == 0 ? 0 : at + 1);
+  if (at == std::string_view::npos) return false;
+  const std::string_view rest = devicePath.substr(at + 1);
+  return EqualIgnoringCase(rest.substr(0, rest.find('\\')), kUsbPrintClassText);
+}
+
+}  // namespace
+
 std::string DevicePathLocation(const std::string& devicePath) {
   const std::optional<std::string> identifier = InstanceIdentifier(devicePath);
   return identifier ? UsbLocation(*identifier) : std::string();
 }
 
-PrintersAtLocation PrinterDevicePathsAt(const std::string& usbLocation) {
+std::string ChooseDevicePath(const std::string& devicePath, const std::string& callerIdentifier) {
+  if (callerIdentifier.empty()) return {};
+  if (NamesPrinterClassInterface(devicePath)) return devicePath;
   platform::DeviceInterfaces* interfaces = Services().interfaces;
-  PrintersAtLocation found;
-  if (usbLocation.empty() || interfaces == nullptr) return found;
+  std::string chosen;
+  if (interfaces == nullptr) return chosen;
+  WalkInterfaces(*interfaces, kUsbPrintInterface,
+                 [&](platform::InterfaceSet, std::uint32_t, const std::string& path) {
+                   if (InstanceIdentifier(path) == callerIdentifier) chosen = path;
+                   return chosen.empty();
+                 });
+  return chosen;
+}
+
+bool OnlyPrinterAt(const std::string& usbLocation, std::uint64_t tracedUnder,
+                   const std::string& callerIdentifier, const UsbLocator& locate) {
+  platform::DeviceInterfaces* interfaces = Services().interfaces;
+  if (usbLocation.empty() || interfaces == nullptr || !locate) return false;
+  bool alone = true;
   const int passedOver =
       WalkInterfaces(*interfaces, kUsbPrintInterface,
                      [&](platform::InterfaceSet, std::uint32_t, const std::string& path) {
-                       if (DevicePathLocation(path) == usbLocation) found.paths.push_back(path);
-                       return true;
+                       if (InstanceIdentifier(path) == callerIdentifier) return true;
+                       const std::string location = locate(path);
+                       alone = !location.empty() && location != usbLocation;
+                       return alone;
                      });
-  found.incomplete = passedOver > 0;
-  return found;
-}
-
-bool PrintersAtLocation::Ambiguous(const std::string& callerIdentifier) const {
-  if (paths.size() > 1) return true;
-  return incomplete && (paths.empty() || InstanceIdentifier(paths.front()) != callerIdentifier);
-}
-
-std::string ChooseDevicePath(const PrintersAtLocation& found, const std::string& callerIdentifier) {
-  if (!found.Ambiguous(callerIdentifier))
-    return found.paths.empty() ? std::string() : found.paths.front();
-  for (const std::string& path : found.paths)
-    if (InstanceIdentifier(path) == callerIdentifier) return path;
-  return {};
+  return alone && passedOver == 0 && HubTableGeneration() == tracedUnder;
 }
 
 }  // namespace nolpa::morvalib

@@ -1,9 +1,12 @@
 #pragma once
-// From a USB socket back to the printer on it: the direct port knows only
-// where its printer is plugged in (the UsbLocation the open step traced)
-// and finds the printer-class device file there when it opens.
+// From a caller's device path to the printer-class device file the library
+// opens, and whether a USB socket holds the caller's printer alone. A
+// location names a socket, not a printer (usb_location.h), so the device
+// to open is chosen by its identity; a location only says whether a spooler
+// printer on that socket could be another printer.
+#include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
 
 #include "platform/device_interfaces.h"
 
@@ -13,37 +16,32 @@ namespace nolpa::morvalib {
 inline constexpr platform::Guid kUsbPrintInterface = {
     0x28D78FAD, 0x5A12, 0x11D1, {0xAE, 0x5B, 0x00, 0x00, 0xF8, 0x03, 0xA8, 0xC2}};
 
+// The UsbLocation of the device behind a printer-class device path; empty
+// when the device's attachment point cannot be traced.
+using UsbLocator = std::function<std::string(const std::string& devicePath)>;
+
 // The UsbLocation of the device behind a device path: its instance
 // identifier traced through the installed services. Empty when the path
 // yields no instance identifier or the device cannot be traced.
 std::string DevicePathLocation(const std::string& devicePath);
 
-// The printer-class devices found at one location.
-struct PrintersAtLocation {
-  // Their device paths in enumeration order: one on a socket of its own,
-  // several when the trace could tell them apart no further (functions of
-  // one composite device, or a hub the lookup did not recognise).
-  std::vector<std::string> paths;
-  // An interface could not be read while they were looked for: one more
-  // may sit there unseen.
-  bool incomplete = false;
-  // The location may name another printer than the caller's, whose
-  // instance identifier is `callerIdentifier`: several were found there, or
-  // an interface went unread and the one found (if any) is not the
-  // caller's own.
-  bool Ambiguous(const std::string& callerIdentifier) const;
-};
+// The device file to open for the caller who named `devicePath`, whose
+// instance identifier is `callerIdentifier`: that path itself when it names
+// an interface of the printer class (its fourth part is the class's
+// identifier), else the first present printer-class interface of that very
+// device, found by its instance identifier. Never another device at its
+// socket. Empty when the caller's device has no readable printer-class
+// interface (it went, or the caller named another kind of device).
+std::string ChooseDevicePath(const std::string& devicePath, const std::string& callerIdentifier);
 
-// Every present printer-class interface whose device's UsbLocation is
-// `usbLocation`. None when `usbLocation` is empty or without the
-// interfaces service.
-PrintersAtLocation PrinterDevicePathsAt(const std::string& usbLocation);
-
-// Of the printer-class devices at one location, the one to open for the
-// caller whose instance identifier is `callerIdentifier`: the only one, or,
-// when the location is ambiguous, the caller's own, never merely the first.
-// Empty when there is none, or the location is ambiguous and the caller's
-// device is not among those found.
-std::string ChooseDevicePath(const PrintersAtLocation& found, const std::string& callerIdentifier);
+// True when the caller's device is the only printer at `usbLocation`, traced
+// under the hub table of generation `tracedUnder` (HubTableGeneration):
+// every present printer-class interface of another device was read and
+// located elsewhere by `locate` under that same table. An interface that cannot be read
+// or traced counts as another printer there, and so does a table built
+// again since (locations traced under two tables do not compare). False
+// when `usbLocation` is empty or the interfaces cannot be enumerated.
+bool OnlyPrinterAt(const std::string& usbLocation, std::uint64_t tracedUnder,
+                   const std::string& callerIdentifier, const UsbLocator& locate);
 
 }  // namespace nolpa::morvalib

@@ -64,12 +64,16 @@ std::string PrinterPort(const LibraryServices& services, const std::string& prin
 std::string PortDevicePath(const LibraryServices& services, const std::string& port) {
   if (!HasChannelApiServices(services) || port.empty()) return {};
   std::string found;
-  WalkInterfaces(*services.interfaces, kUsbPrintInterface,
-                 [&](platform::InterfaceSet set, std::uint32_t index, const std::string& path) {
-                   if (InterfaceServesPort(services, set, index, port)) found = path;
-                   return found.empty();
-                 });
-  return found;
+  bool ambiguous = false;
+  const int passedOver =
+      WalkInterfaces(*services.interfaces, kUsbPrintInterface,
+                     [&](platform::InterfaceSet set, std::uint32_t index, const std::string& path) {
+                       if (!InterfaceServesPort(services, set, index, port)) return true;
+                       ambiguous = !found.empty();
+                       found = path;
+                       return !ambiguous;
+                     });
+  return ambiguous || passedOver != 0 ? std::string() : found;
 }
 
 std::vector<std::string> PortList(const std::string& portValue) {
@@ -87,34 +91,36 @@ std::vector<std::string> PortList(const std::string& portValue) {
   }
 }
 
-std::string SpoolerPrinterLocation(const LibraryServices& services, const std::string& printerName,
-                                   const UsbLocator& locate) {
-  if (!HasChannelApiServices(services) || printerName.empty() || !locate) return {};
+std::string SpoolerPrinterDevice(const LibraryServices& services, const std::string& printerName) {
+  if (!HasChannelApiServices(services) || printerName.empty()) return {};
   std::string devicePath;
   for (const std::string& port : PortList(PrinterPort(services, printerName))) {
     const std::string path = PortDevicePath(services, port);
-    if (path.empty() || EqualIgnoringCase(path, devicePath)) continue;
-    // A pool of several printers: which one the channel API reaches is the
-    // spooler's choice, so the printer is left to the direct port.
-    if (!devicePath.empty()) return {};
+    if (path.empty()) return {};
+    if (!devicePath.empty() && !EqualIgnoringCase(path, devicePath)) return {};
     devicePath = path;
   }
+  return devicePath;
+}
+
+std::string SpoolerPrinterLocation(const LibraryServices& services, const std::string& printerName,
+                                   const UsbLocator& locate) {
+  if (!locate) return {};
+  const std::string devicePath = SpoolerPrinterDevice(services, printerName);
   if (devicePath.empty() || !InstanceIdentifier(devicePath)) return {};
   return locate(devicePath);
 }
 
-std::vector<LocatedPrinter> SpoolerPrinterTable(const LibraryServices& services,
-                                                const UsbLocator& locate) {
-  std::vector<LocatedPrinter> table;
-  if (!HasChannelApiServices(services)) return table;
+std::string SpoolerPrinterOf(const LibraryServices& services,
+                             const std::string& instanceIdentifier) {
+  if (!HasChannelApiServices(services) || instanceIdentifier.empty()) return {};
   for (const std::string& name : services.spooler->LocalPrinterNames()) {
-    if (name.empty()) continue;
-    std::string location = SpoolerPrinterLocation(services, name, locate);
-    if (location.empty()) continue;
-    if (LocateChannelApi(services, name).empty()) continue;
-    table.push_back({name, std::move(location)});
+    // A name OpenParams cannot hold whole would name another printer.
+    if (name.empty() || name.size() > kMaxPrinterName) continue;
+    if (InstanceIdentifier(SpoolerPrinterDevice(services, name)) != instanceIdentifier) continue;
+    if (!LocateChannelApi(services, name).empty()) return name;
   }
-  return table;
+  return {};
 }
 
 }  // namespace nolpa::morvalib

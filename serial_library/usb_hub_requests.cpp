@@ -76,15 +76,17 @@ std::optional<int> HubPortCount(platform::UsbHubFiles& files, platform::DeviceHa
 
 std::optional<std::string> PortDriverKey(platform::UsbHubFiles& files, platform::DeviceHandle hub,
                                          std::uint32_t port) {
-  Bytes request(kPortDriverKeySize, 0);
+  // A buffer that holds any usual driver key saves the request for the size.
+  Bytes request(kPortDriverKeyFirstAsk, 0);
   PutLe32(request, 0, port);
-  const auto head = Ask(files, hub, kIoctlPortDriverKey, request, kPortDriverKeySize);
+  const auto head = Ask(files, hub, kIoctlPortDriverKey, request, kPortDriverKeyFirstAsk);
   if (!head) return std::nullopt;
   const auto size = WholeSize(*head, kPortDriverKeyLengthOffset, kPortDriverKeySize);
   if (!size) return std::nullopt;
+  if (*size <= head->size()) return NarrowName(*head, kPortDriverKeyTextOffset);
   request.resize(*size, 0);
   const auto whole = Ask(files, hub, kIoctlPortDriverKey, request, *size);
-  if (!whole) return std::nullopt;
+  if (!whole || whole->size() < *size) return std::nullopt;
   return NarrowName(*whole, kPortDriverKeyTextOffset);
 }
 

@@ -33,6 +33,10 @@ inline constexpr std::uint32_t kNodePortCountOffset = 6;
 inline constexpr std::uint32_t kPortDriverKeySize = 10;
 inline constexpr std::uint32_t kPortDriverKeyLengthOffset = 4;
 inline constexpr std::uint32_t kPortDriverKeyTextOffset = 8;
+// The buffer a driver key is first asked into: room for a key of 120
+// characters ("{36FC9E60-C465-11CF-8056-444553540000}\0003" has 43). A
+// longer one is asked for again in a buffer of the size the answer gives.
+inline constexpr std::uint32_t kPortDriverKeyFirstAsk = kPortDriverKeyTextOffset + 2 * 120;
 // Longest answer the lookup accepts for a name: a real one is far shorter.
 inline constexpr std::uint32_t kMaxNameAnswer = 4096;
 
@@ -47,7 +51,9 @@ std::optional<std::string> RootHubName(platform::UsbHubFiles& files,
 std::optional<int> HubPortCount(platform::UsbHubFiles& files, platform::DeviceHandle hub);
 
 // The driver key name of the device on port `port` (from 1) of the hub open
-// on `hub`; nothing when the request fails (no device there, say).
+// on `hub`: asked into kPortDriverKeyFirstAsk bytes, and again into the
+// size the answer gives when the key did not fit. Nothing when a request
+// fails (no device there, say) or an answer falls short of its size.
 std::optional<std::string> PortDriverKey(platform::UsbHubFiles& files, platform::DeviceHandle hub,
                                          std::uint32_t port);
 

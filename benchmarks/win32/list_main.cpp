@@ -4,110 +4,42 @@
 // form's Find button; the list is the same Find followed by what list adds
 // (the USB locations, the JSON document). Both alternate, 100 rounds each
 // after a warm-up, five times; prints "figure NAME VALUE" lines with each
-// side's best median.
+// side's best median. Then the list alone on generated fleets of 8 and 64
+// printer-class printers behind chains of hubs.
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "app/console/console_listing.h"
+#include "benchmarks/fleet_list.h"
 #include "benchmarks/win32/stopwatch.h"
-#include "discovery/standard_routes.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_text_encoding.h"
-#include "serial_library/morvalib.h"
-#include "serial_library/services.h"
-#include "serial_library/usb_location.h"
 #include "sim/fleet/fleet.h"
-#include "sim/host/host_system.h"
-#include "sim/host/service_manager.h"
-#include "sim/host/user_locale.h"
-#include "sim/library_world.h"
-#include "sim/world.h"
-#include "tests/support/library_entry_points.h"
-#include "tests/support/library_world_services.h"
-#include "ui/main_form.h"
 
 namespace {
 
 using namespace nolpa;
 
-class QuietBoxes final : public platform::MessageBoxes {
- public:
-  void Show(const std::string&, const std::string&, platform::MessageIcon) override {}
-};
-
-class EnglishSystem final : public platform::SystemInfo {
- public:
-  std::uint16_t UserDefaultLangId() override { return 0x0409; }
-  std::uint32_t MajorVersion() override { return 10; }
-};
-
-// The world with the default fleet in it, before its bus is built.
-sim::World& WithDefaultFleet(sim::World& world) {
-  sim::LoadFleet(world, sim::DefaultFleetJson());
-  return world;
-}
-
-struct FleetProgram {
-  FleetProgram() : world(clock), around(WithDefaultFleet(world)), services(clock) {
-    testing::BindLibraryExports(host.Library());
-    morvalib::InstallServices(testing::LibraryWorldServices(world, clock, around));
-    platform::Platform p;
-    p.clock = &clock;
-    p.files = &world.Files();
-    p.interfaces = &world.Interfaces();
-    p.dosDevices = &world.DosDevices();
-    p.system = &system;
-    p.messageBoxes = &boxes;
-    p.serviceManager = &services;
-    p.textCompare = &locale;
-    p.hostFiles = &host.Files();
-    p.modules = &host.Modules();
-    p.program = &host.Program();
-    form = std::make_unique<ui::TMainForm>(ui::FormServices{
-        p, discovery::StandardRoutes(p, [this] { return form->SerialLibrary(); })});
-    form->PrepareWork();
-  }
-  ~FleetProgram() {
-    form->FormClose();
-    morvalib::RemoveServices();
-  }
-
-  platform::win32::Win32Clock clock;
-  sim::World world;
-  sim::LibraryWorld around;
-  sim::ServiceManager services;
-  sim::HostSystem host;
-  sim::WesternUserLocale locale;
-  EnglishSystem system;
-  QuietBoxes boxes;
-  platform::win32::Win32TextEncoding encoding;
-  std::unique_ptr<ui::TMainForm> form;
-};
-
 // One Find as the window program's Find button runs it.
-double FindMs(FleetProgram& program) {
+double FindMs(bench::FleetList& program) {
   const double start = bench::CounterMs();
-  program.form->Button1Click();
+  program.Find();
   return bench::CounterMs() - start;
 }
 
 // The console's list: the same Find, then the locations and the document.
-double ListMs(FleetProgram& program, std::size_t* listed) {
+double ListMs(bench::FleetList& program, std::size_t* listed) {
   const double start = bench::CounterMs();
-  program.form->Button1Click();
-  const std::string json = app::console::ListJson(
-      app::console::ListedPrinters(*program.form->DeviceList, &program.around.Usb().Tree()),
-      program.encoding);
-  const double elapsed = bench::CounterMs() - start;
-  *listed = json.size() > 2 ? program.form->DeviceList->Count() : 0;
-  return elapsed;
+  *listed = program.List();
+  return bench::CounterMs() - start;
 }
 
 }  // namespace
 
 int main() {
-  FleetProgram program;
+  platform::win32::Win32Clock clock;
+  platform::win32::Win32TextEncoding encoding;
+  bench::FleetList program(clock, encoding, sim::DefaultFleetJson());
   constexpr int kRounds = 100;
   constexpr int kRuns = 5;
   double bestFind = 0, bestList = 0;
@@ -136,5 +68,13 @@ int main() {
   std::printf("figure fleet_find_wine_ms %.2f\n", bestFind);
   std::printf("figure list_wine_ms %.2f\n", bestList);
   std::printf("figure list_wine_devices %u\n", static_cast<unsigned>(listed));
-  return listed > 0 ? 0 : 1;
+  // The list on generated fleets of 8 and 64 printer-class printers.
+  bool generated = true;
+  for (const int printers : {8, 64}) {
+    const double ms =
+        bench::GeneratedFleetListMs(clock, encoding, printers, &bench::CounterMs, 9, 3);
+    generated = generated && ms >= 0;
+    if (ms >= 0) std::printf("figure list%d_wine_ms %.2f\n", printers, ms);
+  }
+  return listed > 0 && generated ? 0 : 1;
 }

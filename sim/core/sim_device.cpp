@@ -17,7 +17,10 @@ constexpr KindName kKindNames[] = {
     {DeviceKind::SerialPort, "serial"},
 };
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// ASCII letters only, as std::tolower folds them in the "C" locale the
+// simulator runs in, without a library call: every device lookup compares
+// names this way, once for each device or node there is.
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsPlainInstance(std::string_view s) {
   if (s.empty() || s.size() > 64) return false;

@@ -15,6 +15,8 @@
 #include "serial_library/open_printer_port.h"
 #include "serial_library/process_lock.h"
 #include "serial_library/services.h"
+#include "serial_library/spooler_printers.h"
+#include "serial_library/usb_location.h"
 #include "sim/core/virtual_clock.h"
 #include "sim/host/channel_api_standin.h"
 #include "sim/host/spooler_world.h"
@@ -94,12 +96,16 @@ struct ChannelApiHarness {
     return p;
   }
 
-  // A channel-API port for spooler printer `printer`, opened.
+  // A channel-API port for spooler printer `printer`, matched to the device
+  // its ports lead to where that device is, opened.
   std::unique_ptr<morvalib::TRKZQAPI> OpenPort(const std::string& printer) {
-    auto port = std::make_unique<morvalib::TRKZQAPI>(Locator());
+    const std::string device = morvalib::SpoolerPrinterDevice(services, printer);
+    auto port = std::make_unique<morvalib::TRKZQAPI>(
+        Locator(), morvalib::InstanceIdentifier(device).value_or(""));
     morvalib::OpenParams params;
     params.portKind = morvalib::kChannelApiPortKind;
     params.printerName = printer;
+    params.usbLocation = Locator()(device);
     EXPECT_EQ(port->SetParams(params), 1);
     EXPECT_EQ(port->Open(), 1);
     return port;
@@ -112,8 +118,9 @@ struct ChannelApiHarness {
       const std::string location = Locator()(devicePath);
       morvalib::OpenParams params;
       params.usbLocation = location;
-      std::unique_ptr<morvalib::TRKCCC> made =
-          morvalib::MakeChannelApiPort(location, Locator(), &params);
+      std::unique_ptr<morvalib::TRKCCC> made = morvalib::MakeChannelApiPort(
+          morvalib::InstanceIdentifier(devicePath).value_or(""), location,
+          morvalib::HubTableGeneration(), Locator(), &params);
       if (!made || made->SetParams(params) != 1 || made->Open() != 1) return MORVALIB_E_NO_PRINTER;
       *port = std::move(made);
       return MORVALIB_OK;

@@ -49,7 +49,7 @@ TEST(ChannelApiPort, OpenLoadsOnceAndDestroyUnloads) {
 TEST(ChannelApiPort, OpenFailsOnlyWhenTheApiCannotBeLocated) {
   ChannelApiHarness h;
   h.AddPrinter("a", "First", 1, "1201");
-  TRKZQAPI unnamed(h.Locator());
+  TRKZQAPI unnamed(h.Locator(), "");
   EXPECT_EQ(unnamed.Open(), 0);
   EXPECT_EQ(unnamed.IsOpen(), 0);
 

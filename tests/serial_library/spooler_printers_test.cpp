@@ -1,9 +1,10 @@
-// The spooler printer table and the channel API's location: which spooler
-// printers sit on which USB socket, which of them offer the channel API, and
-// where its file is looked for.
+// The spooler printers and the channel API's location: which device each
+// spooler printer's ports lead to, which spooler printer reaches a device and
+// offers the channel API, and where its file is looked for.
 #include <gtest/gtest.h>
 
 #include "serial_library/channel_api_location.h"
+#include "serial_library/open_printer_port.h"
 #include "serial_library/spooler_printers.h"
 #include "tests/serial_library/channel_api_harness.h"
 
@@ -12,12 +13,16 @@ namespace {
 
 using testing::ChannelApiHarness;
 
-TEST(SpoolerPrinterTable, PortMatchesTheInterfaceByBaseNameAndNumber) {
+std::string IdentifierOf(const sim::ClassPrinter& printer) {
+  return InstanceIdentifier(printer.InterfacePath()).value_or("no instance identifier");
+}
+
+TEST(SpoolerPrinterOf, PortMatchesTheInterfaceByBaseNameAndNumber) {
   struct Case {
     const char* port;
     std::optional<std::uint32_t> portNumber;
     std::optional<std::string> baseName;
-    bool listed;
+    bool matches;
   } cases[] = {
       {"USB001", 1, std::nullopt, true},  // no "Base Name": "USB"
       {"usb001", 1, std::nullopt, true},
@@ -39,54 +44,67 @@ TEST(SpoolerPrinterTable, PortMatchesTheInterfaceByBaseNameAndNumber) {
         {.name = "other", .deviceId = testing::kDeviceIdD4});  // an interface with no values
     sim::ClassPrinter& printer =
         h.world.AddClassPrinter({.name = "cp", .deviceId = testing::kDeviceIdD4});
-    h.locations[printer.InterfacePath()] = "1203";
     h.spooler.AddPrinter(
         {.name = "Line", .port = c.port, .driver = testing::kDriverName, .device = "cp"});
     h.spooler.SetInterfaceValues("cp", {.portNumber = c.portNumber, .baseName = c.baseName});
-    const auto table = SpoolerPrinterTable(Services(), h.Locator());
-    ASSERT_EQ(table.size(), c.listed ? 1u : 0u);
-    if (c.listed) {
-      EXPECT_EQ(table[0].printerName, "Line");
-      EXPECT_EQ(table[0].usbLocation, "1203");
-    }
+    EXPECT_EQ(PortDevicePath(Services(), c.port), c.matches ? printer.InterfacePath() : "");
+    EXPECT_EQ(SpoolerPrinterOf(Services(), IdentifierOf(printer)), c.matches ? "Line" : "");
     EXPECT_EQ(h.world.OpenSets(), 0u);
   }
 }
 
-TEST(SpoolerPrinterTable, ListsOnlyNamedLocatedPrintersThatOfferTheChannelApi) {
+// A port that two interfaces claim, or one while an interface cannot be
+// read, leads to no one device: the spooler might reach the other.
+TEST(SpoolerPrinterOf, APortThatMayLeadToAnotherDeviceLeadsToNone) {
+  for (const bool twoClaim : {false, true}) {
+    SCOPED_TRACE(twoClaim ? "two interfaces on port 1" : "an interface that cannot be read");
+    ChannelApiHarness h;
+    sim::ClassPrinter& printer = h.AddPrinter("a", "Line 1", 1, "1110");
+    sim::ClassPrinter& other =
+        h.world.AddClassPrinter({.name = "b", .deviceId = testing::kDeviceIdD4});
+    if (twoClaim)
+      h.spooler.SetInterfaceValues("b", {.portNumber = 1});
+    else
+      other.Faults().failInterfaceDetail = true;
+    EXPECT_EQ(PortDevicePath(Services(), "USB001"), "");
+    EXPECT_EQ(SpoolerPrinterOf(Services(), IdentifierOf(printer)), "");
+  }
+}
+
+TEST(SpoolerPrinterOf, TheFirstNamedPrinterThatReachesTheDeviceAndOffersTheChannelApi) {
   ChannelApiHarness h;
-  h.AddPrinter("a", "First", 1, "1201");
-  h.AddPrinter("b", "Second", 2, "1202");
-  h.AddPrinter("c", "Unplaced", 3, "");  // the hub walk finds no location
+  sim::ClassPrinter& a = h.AddPrinter("a", "First", 1, "1201");
+  sim::ClassPrinter& b = h.AddPrinter("b", "Second", 2, "1202");
   // On its socket, but its driver names no channel API.
   sim::ClassPrinter& d = h.world.AddClassPrinter({.name = "d", .deviceId = testing::kDeviceIdD4});
   h.spooler.SetInterfaceValues("d", {.portNumber = 4});
-  h.locations[d.InterfacePath()] = "1204";
   h.spooler.AddDriver({.name = "Plain", .driverPath = "C:\\drv\\PLAIN.DLL"});
   h.spooler.AddPrinter({.name = "No API", .port = "USB004", .driver = "Plain", .device = "d"});
-  h.spooler.AddPrinter({.name = "", .port = "USB001", .driver = testing::kDriverName});
-  h.spooler.AddPrinter({.name = "Portless", .port = "", .driver = testing::kDriverName});
+  h.spooler.AddPrinter({.name = "", .port = "USB002", .driver = testing::kDriverName});
+  h.spooler.AddPrinter({.name = "First again", .port = "USB001", .driver = testing::kDriverName});
+  h.spooler.AddPrinter({.name = std::string(kMaxPrinterName + 1, 'L'),
+                        .port = "USB004",
+                        .driver = testing::kDriverName});
   h.spooler.AddPrinter({.name = "Elsewhere", .port = "LPT1:", .driver = testing::kDriverName});
-  h.spooler.AddPrinter({.name = "No device", .port = "USB009", .driver = testing::kDriverName});
 
-  const auto table = SpoolerPrinterTable(Services(), h.Locator());
-  ASSERT_EQ(table.size(), 2u);
-  EXPECT_EQ(table[0].printerName, "First");
-  EXPECT_EQ(table[1].printerName, "Second");
-  EXPECT_EQ(table[1].usbLocation, "1202");
-  EXPECT_EQ(h.api.LoadsTotal(), 0u) << "locating never loads the channel API";
+  EXPECT_EQ(SpoolerPrinterOf(Services(), IdentifierOf(a)), "First");
+  EXPECT_EQ(SpoolerPrinterOf(Services(), IdentifierOf(b)), "Second");
+  EXPECT_EQ(SpoolerPrinterOf(Services(), IdentifierOf(d)), "")
+      << "no channel API, and a name OpenParams cannot hold";
+  EXPECT_EQ(SpoolerPrinterOf(Services(), "USB\\VID_0F1A&PID_0520\\NOSUCH"), "");
+  EXPECT_EQ(h.api.LoadsTotal(), 0u) << "choosing never loads the channel API";
 
-  // The same printer without a file behind its channel API name is left out.
+  // The same printers without a file behind their channel API's name.
   h.spooler.SetMachineString(testing::kChannelApiKey, "ZQAPI32", "ZQAPI3.DLL");
-  EXPECT_TRUE(SpoolerPrinterTable(Services(), h.Locator()).empty());
+  EXPECT_EQ(SpoolerPrinterOf(Services(), IdentifierOf(a)), "");
 }
 
-TEST(SpoolerPrinterTable, NothingWithoutTheChannelApiServices) {
+TEST(SpoolerPrinterOf, NothingWithoutTheChannelApiServices) {
   ChannelApiHarness h;
-  h.AddPrinter("a", "First", 1, "1201");
+  sim::ClassPrinter& a = h.AddPrinter("a", "First", 1, "1201");
   LibraryServices plain{.files = &h.world.Files(), .clock = &h.clock};
   ASSERT_TRUE(InstallServices(plain));
-  EXPECT_TRUE(SpoolerPrinterTable(Services(), h.Locator()).empty());
+  EXPECT_EQ(SpoolerPrinterOf(Services(), IdentifierOf(a)), "");
   EXPECT_EQ(SpoolerPrinterLocation(Services(), "First", h.Locator()), "");
   ASSERT_TRUE(InstallServices(h.services));
   EXPECT_EQ(SpoolerPrinterLocation(Services(), "First", h.Locator()), "1201");

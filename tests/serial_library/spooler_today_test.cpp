@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "serial_library/channel_api_location.h"
+#include "serial_library/open_printer_port.h"
 #include "serial_library/spooler_printers.h"
 #include "tests/serial_library/channel_api_harness.h"
 
@@ -39,11 +40,13 @@ TEST(SpoolerPorts, APrinterOnSeveralPortsSitsWhereTheOneDeviceBehindThemIs) {
     const char* location;
   } cases[] = {
       {"USB001", "1110"},
-      {"USB009,USB002", "1120"},  // a port no device serves is passed over
-      {"LPT1:, USB001", "1110"},
       {"USB002,usb002", "1120"},  // one device named twice
       {"USB001,USB002", ""},      // a pool of two: the API could reach either
       {"USB009", ""},
+      // A port that leads to no printer-class device may be where the
+      // spooler sends the job: the printer reaches no one device.
+      {"USB009,USB002", ""},
+      {"LPT1:, USB001", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
@@ -113,14 +116,15 @@ TEST(SpoolerService, AStoppedSpoolerListsNothingAndLocatesNoChannelApi) {
   ChannelApiHarness h;
   bool running = true;
   h.spooler.FollowService([&running] { return running; });
-  h.AddPrinter("a", "Line 1", 1, "1110");
-  ASSERT_EQ(SpoolerPrinterTable(h.services, h.Locator()).size(), 1u);
+  const std::string device =
+      *InstanceIdentifier(h.AddPrinter("a", "Line 1", 1, "1110").InterfacePath());
+  ASSERT_EQ(SpoolerPrinterOf(h.services, device), "Line 1");
   running = false;
-  EXPECT_TRUE(SpoolerPrinterTable(h.services, h.Locator()).empty());
+  EXPECT_EQ(SpoolerPrinterOf(h.services, device), "");
   EXPECT_EQ(LocateChannelApi(h.services, "Line 1"), "");
   EXPECT_EQ(h.spooler.Spooler().Environment(), "");
   running = true;
-  EXPECT_EQ(SpoolerPrinterTable(h.services, h.Locator()).size(), 1u);
+  EXPECT_EQ(SpoolerPrinterOf(h.services, device), "Line 1");
 }
 
 }  // namespace

@@ -57,6 +57,8 @@ TEST(UsbHubNames, NarrowToLowBytesAndEndAtTheFirstZeroByte) {
       {u"AB\u0143CD", "ABCCD"},  // a unit above U+00FF gives its low byte
       {u"AB\u3100CD", "AB"},     // low byte zero: a C string ends there
       {u"", ""},
+      // Longer than the first request's buffer: asked for again whole.
+      {std::u16string(200, u'K'), std::string(200, 'K')},
   };
   for (const auto& c : cases) {
     NameDriver controller(4, 0, c.name);

@@ -212,16 +212,19 @@ TEST_F(UsbLocationTest, ControllerThatDoesNotAnswerLeavesItsRootHubToTheEnumerat
   EXPECT_EQ(Location(printer), "2220");
 }
 
-// The table is built once: a hub plugged in later is not in it until the
-// library is loaded again, and a printer behind it cannot be traced.
-TEST_F(UsbLocationTest, TableIsKeptUntilDropped) {
+// The table is kept between calls, and built again by the first trace that
+// meets a hub plugged in since: the printer behind it is traced at once.
+TEST_F(UsbLocationTest, TableIsKeptUntilATraceMeetsAHubItDoesNotList) {
   const UsbNodeId root = usb_.AddHostController(0, 2);
-  ASSERT_EQ(Location(PlugPrinter(root, 1, "a")), "1110");
+  const auto& early = PlugPrinter(root, 1, "a");
+  ASSERT_EQ(Location(early), "1110");
+  const std::uint64_t first = HubTableGeneration();
   const auto& late = PlugPrinter(usb_.AddHub(root, 2, 4), 4, "late");
-  EXPECT_EQ(HubTable().size(), 1u);
-  EXPECT_EQ(Location(late), "");
-  DropHubTable();
+  EXPECT_EQ(Location(early), "1110") << "the hub is not on its way";
+  EXPECT_EQ(HubTableGeneration(), first);
   EXPECT_EQ(Location(late), "122040");
+  EXPECT_EQ(HubTable().size(), 2u);
+  EXPECT_GT(HubTableGeneration(), first);
 }
 
 }  // namespace

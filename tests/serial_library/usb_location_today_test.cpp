@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -96,9 +97,9 @@ INSTANTIATE_TEST_SUITE_P(Stacks, TodaysLocations, ::testing::ValuesIn(TodayCases
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A hub plugged in after the table was built, or a table built while the
-// hubs did not answer: the trace that meets the unlisted hub fails, and the
-// next one finds a table built anew.
-TEST(HubTableRebuild, ATableThatMissedTheDevicesHubIsBuiltAgainAtTheNextCall) {
+// hubs did not answer: the trace that meets the unlisted hub builds the
+// table anew and traces the device under it.
+TEST(HubTableRebuild, ATableThatMissedTheDevicesHubIsBuiltAgainByTheTrace) {
   struct Case {
     const char* name;
     std::function<const sim::ClassPrinter&(Machine&)> arrange;
@@ -131,8 +132,115 @@ TEST(HubTableRebuild, ATableThatMissedTheDevicesHubIsBuiltAgainAtTheNextCall) {
     SCOPED_TRACE(c.name);
     Machine m;
     const sim::ClassPrinter& printer = c.arrange(m);
-    EXPECT_EQ(m.Location(printer), "") << "the table in force does not list its hub";
     EXPECT_EQ(m.Location(printer), c.expected);
+    EXPECT_EQ(m.Location(printer), c.expected) << "under the table built by the first";
+  }
+}
+
+// Root hubs are counted in the table in this order: those the controllers
+// "\\.\HCD0" to "\\.\HCD15" name, those of the controllers listed in the
+// host-controller interface class (machines without those names), then the
+// other hubs. A controller without a root hub names none, with success.
+TEST(HostControllers, RootHubsAreFoundWithoutHcdNamesAndAControllerWithoutOneIsPassedOver) {
+  struct Controller {
+    bool hcdName;
+    bool rootHub;
+  };
+  const struct Case {
+    const char* name;
+    std::vector<Controller> controllers;  // a hub on the first root hub there is
+    std::vector<std::string> expected;    // the printer on port 1 of each root hub
+  } cases[] = {
+      {"both named", {{true, true}, {true, true}}, {"1310", "2310"}},
+      {"the second without a name", {{true, true}, {false, true}}, {"1310", "2310"}},
+      {"the first without a name", {{false, true}, {true, true}}, {"2310", "1310"}},
+      {"neither named", {{false, true}, {false, true}}, {"1310", "2310"}},
+      {"the first without a root hub", {{true, false}, {true, true}}, {"1210"}},
+      {"unnamed, without a root hub", {{false, false}, {false, true}}, {"1210"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine m;
+    std::vector<const sim::ClassPrinter*> printers;
+    bool hub = false;
+    for (std::size_t n = 0; n < c.controllers.size(); ++n) {
+      const UsbNodeId root = m.usb.AddHostController({.number = static_cast<int>(n),
+                                                      .ports = 4,
+                                                      .drivers = sim::kXhciDrivers,
+                                                      .hcdName = c.controllers[n].hcdName,
+                                                      .rootHub = c.controllers[n].rootHub});
+      if (!c.controllers[n].rootHub) continue;
+      if (!hub) hub = m.usb.AddHub(root, 4, 4) != 0;
+      printers.push_back(&m.PlugPrinter(root, 1, "p" + std::to_string(n)));
+    }
+    std::vector<std::string> locations;
+    locations.reserve(printers.size());
+    for (const sim::ClassPrinter* printer : printers) locations.push_back(m.Location(*printer));
+    EXPECT_EQ(locations, c.expected);
+    for (const std::string& path : HubTable()) EXPECT_GT(path.size(), 4u) << "an empty name";
+  }
+}
+
+// The hub driver names each device's port in its location information
+// ("Port_#0003.Hub_#0002"): the trace asks that port first and, when the
+// text is missing, malformed or names a port that holds another device,
+// asks the hub's ports from 1 upward as before. The location is the same
+// either way; only the number of requests differs.
+class LocationText final : public platform::DeviceTree {
+ public:
+  LocationText(platform::DeviceTree& tree, std::optional<std::string> text)
+      : tree_(tree), text_(std::move(text)) {}
+  bool LocateNode(const std::string& id, platform::DevNode* node) override {
+    return tree_.LocateNode(id, node);
+  }
+  bool Parent(platform::DevNode node, platform::DevNode* parent) override {
+    return tree_.Parent(node, parent);
+  }
+  bool Property(platform::DevNode node, platform::NodeProperty property,
+                std::string* value) override {
+    if (property != platform::NodeProperty::LocationInformation)
+      return tree_.Property(node, property, value);
+    if (!text_) return false;
+    *value = *text_;
+    return true;
+  }
+
+ private:
+  platform::DeviceTree& tree_;
+  std::optional<std::string> text_;
+};
+
+TEST(PortOfAHub, TheLocationInformationIsAskedFirstAndCheckedAgainstTheDriverKey) {
+  const struct Case {
+    const char* name;
+    std::optional<std::string> text;  // none: the tree's own
+    bool scanned;                     // the ports were asked from 1 upward
+  } cases[] = {
+      {"as the hub driver names it", std::nullopt, false},
+      {"missing", "", true},
+      {"another port", "Port_#0001.Hub_#0002", true},
+      {"a port the hub does not have", "Port_#0099.Hub_#0002", true},
+      {"malformed", "Port_#00x7.Hub_#0002", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine m;
+    LocationText tree(m.usb.Tree(), c.text);
+    if (c.text) {
+      LibraryServices services = Services();
+      services.deviceTree = &tree;
+      ASSERT_TRUE(InstallServices(services));
+    }
+    const UsbNodeId hub = m.usb.AddHub(m.usb.AddHostController(0, 4, sim::kXhciDrivers), 3, 8);
+    m.PlugPrinter(hub, 1, "first");
+    const sim::ClassPrinter& printer = m.PlugPrinter(hub, 7, "p");
+    HubTable();
+    const std::size_t before = m.usb.Requests().size();
+    EXPECT_EQ(m.Location(printer), "123070");
+    // Node information and one driver key of each hub; asked in turn, the
+    // root hub's ports up to 3 and the hub's up to 7.
+    const std::size_t asked = m.usb.Requests().size() - before;
+    EXPECT_EQ(asked, c.scanned ? 12u : 4u);
   }
 }
 
