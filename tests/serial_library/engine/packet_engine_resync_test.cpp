@@ -110,7 +110,8 @@ TEST(PacketEngineResync, WhatIsNotTheReplyIsPassedOver) {
 
 TEST(PacketEngineResync, TooMuchThatIsNotTheReplyEndsTheWait) {
   Bytes stalePackets;
-  for (int i = 0; i <= kMaxPassedOver; ++i) stalePackets = Cat({stalePackets, ExitReply()});
+  for (int i = 0; i <= kSessionBounds.passedOver; ++i)
+    stalePackets = Cat({stalePackets, ExitReply()});
   const Bytes noise(kMaxDroppedBytes + 1, 0xFF);
   for (const Bytes& flood : {stalePackets, noise}) {
     Rig r;
@@ -124,8 +125,7 @@ TEST(PacketEngineResync, TooMuchThatIsNotTheReplyEndsTheWait) {
 // Exit follows every entry string that went out, whatever became of Init;
 // after a silence it is awaited only briefly.
 TEST(PacketEngineResync, ExitFollowsEveryEntryString) {
-  constexpr std::uint64_t kReadLimitMs = 4990;
-  constexpr std::uint64_t kShortWaitMs = (kShortReadAttempts - 1) * 10;
+  constexpr std::uint64_t kReadLimitMs = 5000;
   struct Case {
     const char* name;
     bool answerInit, answerExit;
@@ -168,8 +168,7 @@ TEST(PacketEngineResync, ASilentTransactionCostsOneReadLimit) {
   EXPECT_EQ(r.Run(reply).error, EngineError::ReadTimedOut);
   EXPECT_EQ(r.peer.writes.back(), kExit);
   EXPECT_EQ(r.peer.writes[r.peer.writes.size() - 2], kClose);
-  EXPECT_EQ(r.clock.NowMs(), 4990u + (kShortReadAttempts - 1) * 10)
-      << "the close answered, the Exit not";
+  EXPECT_EQ(r.clock.NowMs(), 5000u + kShortWaitMs) << "the close answered, the Exit not";
 }
 
 // A reply the printer sends in several packets is read to its end, with one
