@@ -58,7 +58,7 @@ int TRKPRN::Open() {
 int TRKPRN::WriteData(int, const std::uint8_t* bytes, int count, int* written) {
   *written = 0;
   if (handle_ == platform::kInvalidDeviceHandle || engine_ || framingLost_ ||
-      printerMayBeInPacketMode_ || bytes == nullptr || count < 0)
+      printerMayBeInPacketMode_ || exitUndelivered_ || bytes == nullptr || count < 0)
     return 0;
   std::size_t sent = 0;
   const bool whole = serial_library::WriteWhole(
