@@ -68,6 +68,14 @@ std::uint32_t ReplyChannel::Take(std::uint64_t nowMs, std::uint8_t* buffer, std:
   return n;
 }
 
+std::optional<std::uint64_t> ReplyChannel::NextDueMs(std::uint64_t nowMs,
+                                                     const ChannelFaults& faults) {
+  AddHeartbeats(nowMs, faults);
+  std::optional<std::uint64_t> next = nextBeatMs_;
+  if (!queue_.empty()) next = std::min(next.value_or(queue_.front().dueMs), queue_.front().dueMs);
+  return next;
+}
+
 void ReplyChannel::Clear() {
   queue_.clear();
   nextBeatMs_.reset();
