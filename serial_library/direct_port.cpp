@@ -29,7 +29,7 @@ TRKPRN::~TRKPRN() {
 void TRKPRN::DropEngine() {
   if (engine_) {
     engine_->Stop();
-    printerMayBeInPacketMode_ = engine_->PrinterMayBeInPacketMode();
+    if (!engine_->PlainBytesSafe()) plainUnsafe_ = true;
     if (!engine_->ExitDelivered()) exitUndelivered_ = true;
   }
   if (io_ && io_->FramingLost()) framingLost_ = true;
@@ -57,8 +57,8 @@ int TRKPRN::Open() {
 
 int TRKPRN::WriteData(int, const std::uint8_t* bytes, int count, int* written) {
   *written = 0;
-  if (handle_ == platform::kInvalidDeviceHandle || engine_ || framingLost_ ||
-      printerMayBeInPacketMode_ || exitUndelivered_ || bytes == nullptr || count < 0)
+  if (handle_ == platform::kInvalidDeviceHandle || engine_ || framingLost_ || plainUnsafe_ ||
+      bytes == nullptr || count < 0)
     return 0;
   std::size_t sent = 0;
   const bool whole = serial_library::WriteWhole(

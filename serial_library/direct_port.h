@@ -43,10 +43,11 @@ class TRKPRN final : public TRKCCC {
   // 10 ms until 1,500 ms have passed. 1 when open; 0 at once when no
   // device file is found.
   int Open() override;
-  // The whole count on the device file, outside packet mode only (and not
-  // to a printer that may still be in it: it would read the bytes as a
-  // packet): a write that takes part is followed by one for the rest. 1
-  // when every byte was taken.
+  // The whole count on the device file, outside packet mode only (and,
+  // once the engine ran, only when it could say the printer left packet
+  // mode: a printer still in it would read the bytes as a packet): a write
+  // that takes part is followed by one for the rest. 1 when every byte was
+  // taken.
   int WriteData(int channel, const std::uint8_t* bytes, int count, int* written) override;
   // What the device file has, outside packet mode only: bytes left from the
   // last whole transfer read, else one read of a whole transfer, without
@@ -111,8 +112,8 @@ class TRKPRN final : public TRKCCC {
   // A write went out in part: the printer would read the next bytes as the
   // rest of the cut one, so nothing more is written on this handle.
   bool framingLost_ = false;
-  // The printer spoke the packet protocol and did not acknowledge Exit.
-  bool printerMayBeInPacketMode_ = false;
+  // The engine could not say that the printer left packet mode.
+  bool plainUnsafe_ = false;
   // Exit was owed and could not be written.
   bool exitUndelivered_ = false;
 };

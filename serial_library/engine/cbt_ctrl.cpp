@@ -43,9 +43,9 @@ bool CCBTCtrl::InPacketMode() const {
   return packetMode_;
 }
 
-bool CCBTCtrl::PrinterMayBeInPacketMode() const {
+bool CCBTCtrl::PlainBytesSafe() const {
   std::lock_guard guard(lock_);
-  return heardPacket_ && !exitAcknowledged_;
+  return entryWhole_ && !entrySent_ && !exitUndelivered_ && (!heardPacket_ || exitAcknowledged_);
 }
 
 bool CCBTCtrl::ExitDelivered() const {
@@ -76,6 +76,7 @@ EngineStatus CCBTCtrl::StartLocked() {
   readAway_ = io_.ReadAway(kReadAwayLimit);
   const bool whole = io_.WriteAll(kEntryString);
   entrySent_ = whole || io_.FramingLost();
+  entryWhole_ = whole;
   if (entrySent_) heardPacket_ = exitAcknowledged_ = exitUndelivered_ = false;
   if (!whole) return Fail(EngineError::WriteFailed);
   Bytes reply;

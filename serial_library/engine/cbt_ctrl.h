@@ -147,12 +147,13 @@ class CCBTCtrl {
   // whatever the reply. Without an entry string sent, nothing is sent.
   EngineStatus Stop();
   bool InPacketMode() const;
-  // True when the printer may still be in packet mode: since the last entry
-  // string it sent a packet (so it speaks the protocol), and no reply to
-  // Exit with result 0 came after. Plain bytes must not go to it then: it
-  // would read them as a packet header. A printer silent since the entry
-  // string is taken to be out of packet mode.
-  bool PrinterMayBeInPacketMode() const;
+  // True when plain bytes may go to the printer after Stop: the last entry
+  // string went out whole, Exit reached the printer after it, and the
+  // printer either sent no packet since (silent: it does not speak the
+  // protocol) or acknowledged Exit with result 0. Otherwise it may still be
+  // in packet mode and would read plain bytes as a packet header; so also
+  // when no entry string could be sent, since then nothing is known of it.
+  bool PlainBytesSafe() const;
   // True unless Exit is owed and could not be written whole (a write cut
   // short, or refused twice): the printer was then told nothing.
   bool ExitDelivered() const;
@@ -264,6 +265,7 @@ class CCBTCtrl {
   bool heardPacket_ = false;  // a packet came since the last entry string
   bool exitAcknowledged_ = false;
   bool exitUndelivered_ = false;
+  bool entryWhole_ = false;  // the last entry string went out whole
   std::size_t readAway_ = 0;
   Counts counts_;
   std::array<ChannelState, 2> channels_;
