@@ -222,12 +222,13 @@ bool World::Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uin
     r.ok = false;
   } else if (device && (buffer || size == 0)) {
     auto* bytes = static_cast<std::uint8_t*>(buffer);
-    r.count = device->Read(bytes, size);
+    const std::optional<std::uint32_t> got = device->Read(bytes, size);
+    r.count = got.value_or(0);
     // The bytes are copied only for a recorder that keeps them: a reply
     // reader's silence is thousands of empty reads.
     if (recorder_.Enabled() && r.count > 0) r.out.assign(bytes, bytes + r.count);
     if (done) *done = r.count;
-    r.ok = true;
+    r.ok = got.has_value();
   }
   const bool ok = r.ok;
   Finish(device, std::move(r));

@@ -86,8 +86,17 @@ inline constexpr char kChannelOpenAtExit[] = "channel open at Exit";
 inline constexpr char kChannelOpenAtClose[] = "channel open at close";
 // The device closed while the printer is still in packet mode.
 inline constexpr char kClosedInPacketMode[] = "closed in packet mode";
-// Exit while a transaction the printer started (a Credit) is unanswered.
+// Exit, or the device closed, while a transaction the printer started (a
+// Credit, a CreditRequest, a command the host does not know) is unanswered.
 inline constexpr char kPrinterTransactionUnanswered[] = "printer's transaction unanswered";
+// A reply to a transaction the printer started that does not fit it: the
+// wrong length or sockets, or success claimed for a command the host
+// cannot know.
+inline constexpr char kPrinterTransactionAnsweredWrongly[] =
+    "printer's transaction answered wrongly";
+// A read of a printer-class printer whose room was smaller than the USB
+// packet that came: the transfer overran it and its bytes were lost.
+inline constexpr char kTransferOverrun[] = "transfer overran the read";
 // A control-channel command that is unknown or whose length or parameters
 // do not fit it.
 inline constexpr char kMalformedCommand[] = "malformed control command";

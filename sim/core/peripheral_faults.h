@@ -39,6 +39,33 @@ struct LateReply {
   std::uint32_t count = 1;
 };
 
+// Transactions the printer starts on socket 0, about the control channel
+// (0x02): Credit grants the host one more packet, CreditRequest asks the
+// host for credit (a host that has none to give answers with credit 0),
+// any other command is one the host does not know and refuses (a reply
+// whose result is not 0). The printer waits for the host's reply to each.
+struct PrinterTransactions {
+  enum class Kind { Credit, CreditRequest, Unknown };
+  Kind kind = Kind::Credit;
+  std::uint8_t command = 0x20;  // the unknown one's command byte
+  // Started after the printer's reply to each transaction of this command
+  // (Exit: before its reply, which then waits until the host answered
+  // them); unset: after a command on the control channel.
+  std::optional<std::uint8_t> on = 0x01;
+  std::uint32_t count = 1;  // started at once
+  bool flood = false;       // each reply of the host starts another one
+};
+
+// Error packets the printer sends unasked, about the control channel.
+struct UnaskedError {
+  std::uint8_t code = 0x80;
+  // After its reply to each transaction of this command; unset: after a
+  // command on the control channel.
+  std::optional<std::uint8_t> on = 0x03;
+  // How many, counted over the printer's life; 0: every time.
+  std::uint32_t count = 1;
+};
+
 struct PeripheralFaults {
   // Init with any revision is answered with a refusal.
   bool refuseRevision = false;
@@ -79,8 +106,41 @@ struct PeripheralFaults {
   // IOCTL_USBPRINT_GET_LPT_STATUS reports an error: bit 0x08 clear.
   bool lptError = false;
   // Each read hands out at most 1, 2, ... up to this many bytes in turn
-  // (then 1 again); 0: as many as are due.
+  // (then 1 again); 0: as many as are due. Not with usbPacketSize.
   std::uint8_t readPieces = 0;
+  // The bulk IN endpoint's packet size (64 at full speed, 512 at high
+  // speed): what the printer sends in answer to one write is one transfer of
+  // packets of this size, and a read takes whole packets up to the end of
+  // one transfer; a packet larger than the room left in the read overruns
+  // it, the read fails and those bytes are lost. 0: a stream of bytes that
+  // reads of any size take.
+  std::uint16_t usbPacketSize = 0;
+  // A read that gets nothing was cancelled at its bound; the next transfer,
+  // when it falls due within this many ms, was already on its way and is
+  // lost with it. 0: nothing lost.
+  std::uint32_t lostInFlightMs = 0;
+  // An earlier answer the printer still holds, such as "tp:00F0:OK;" 0C:
+  // each time the control channel is opened, the first credit the host
+  // gives it sends this answer ahead of anything else (and uses that
+  // credit). Empty: none held.
+  std::vector<std::uint8_t> staleAnswer{};
+  // CloseChannel, Init and the entry string in packet mode keep the
+  // answers a channel still held; they go out once it is open again and
+  // the host gives credit. Exit and a power cycle still drop them.
+  bool keepAnswers = false;
+  // CreditRequest is answered with credit 0, and the credit asked for
+  // follows this many ms later in a Credit transaction of the printer's own.
+  std::optional<std::uint32_t> lateCreditMs{};
+  std::optional<PrinterTransactions> printerTransactions{};
+  std::optional<UnaskedError> unaskedError{};
+  // Every data packet the printer sends carries this much credit in its
+  // header: the host may send that many more packets on the channel.
+  std::uint8_t headerCredit = 0;
+  // In packet mode the entry string is read as what its first six bytes
+  // say: a 27-byte transaction packet with control byte 0x40 and the
+  // unknown command 0x51, answered with an Error packet; the printer stays
+  // in packet mode until Exit or a power cycle.
+  bool entryAsPacket = false;
 };
 
 }  // namespace nolpa::sim

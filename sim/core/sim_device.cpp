@@ -105,7 +105,7 @@ void SimDevice::Plug() {
   ++generation_;
 }
 
-std::uint32_t SimDevice::Read(std::uint8_t*, std::uint32_t) { return 0; }
+std::optional<std::uint32_t> SimDevice::Read(std::uint8_t*, std::uint32_t) { return 0; }
 
 void SimDevice::Write(std::span<const std::uint8_t>) {}
 

@@ -92,8 +92,9 @@ class SimDevice {
   // --- Requests (the world calls these once handle and presence are checked) ---
   virtual void Opened() {}
   virtual void Closed() {}
-  // Copies at most `size` waiting bytes into `buffer`; returns how many.
-  virtual std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size);
+  // Copies at most `size` waiting bytes into `buffer`; returns how many, or
+  // nothing when the read fails (a USB transfer that overran the buffer).
+  virtual std::optional<std::uint32_t> Read(std::uint8_t* buffer, std::uint32_t size);
   // When the next byte reaches the host, for a device whose driver keeps a
   // read pending until one does (kNoArrival: none is on its way); nothing
   // when a read cannot wait for it, so a waiting read returns at once.

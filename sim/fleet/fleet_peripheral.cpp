@@ -1,5 +1,9 @@
 // The "peripheral" object of a fleet file's faults: the misbehaviour
 // switches of a printer-class printer's packet-protocol side.
+#include <algorithm>
+#include <iterator>
+#include <string>
+
 #include "sim/fleet/fleet_json.h"
 
 namespace nolpa::sim::fleet_json {
@@ -32,6 +36,15 @@ std::uint16_t ReadPacketSize(const Json& value, const char* field) {
   return size;
 }
 
+// The packet sizes a bulk endpoint may have: 8 to 64 at full speed, 512 at
+// high speed.
+std::uint16_t ReadUsbPacketSize(const Json& value) {
+  const auto size = static_cast<std::uint16_t>(ReadNumber(value, "usbPacketSize", 0xFFFF));
+  for (const std::uint16_t allowed : {8, 16, 32, 64, 512})
+    if (size == allowed) return size;
+  throw FleetError("usbPacketSize: expected 8, 16, 32, 64 or 512");
+}
+
 LateReply ReadLateReply(const Json& j) {
   CheckKeys(j, {"transaction", "ms", "count"}, "lateReply");
   LateReply late;
@@ -52,15 +65,144 @@ Json LateReplyJson(const LateReply& late) {
   return j;
 }
 
+struct KindName {
+  PrinterTransactions::Kind kind;
+  const char* name;
+};
+constexpr KindName kKindNames[] = {{PrinterTransactions::Kind::Credit, "credit"},
+                                   {PrinterTransactions::Kind::CreditRequest, "creditRequest"},
+                                   {PrinterTransactions::Kind::Unknown, "unknown"}};
+
+// The trigger of what a printer sends unasked: a transaction's command
+// byte, or "command" for a command on the control channel.
+std::optional<std::uint8_t> ReadTrigger(const Json& value, const char* field) {
+  if (value.is_string() && value.get<std::string>() == "command") return std::nullopt;
+  return static_cast<std::uint8_t>(ReadNumber(value, field, 0xFF));
+}
+
+Json TriggerJson(std::optional<std::uint8_t> on) {
+  return on ? Json(HexNumber(*on, 2)) : Json("command");
+}
+
+// The most transactions a printer starts at once: more than a host's reads
+// could ever keep up with.
+constexpr std::uint64_t kMostAtOnce = 10000;
+
+PrinterTransactions ReadPrinterTransactions(const Json& j) {
+  CheckKeys(j, {"kind", "command", "on", "count", "flood"}, "printerTransactions");
+  PrinterTransactions t;
+  if (const Json* v = Field(j, "kind")) {
+    const std::string name = ReadString(*v, "printerTransactions.kind");
+    const auto* known = std::find_if(std::begin(kKindNames), std::end(kKindNames),
+                                     [&](const KindName& k) { return name == k.name; });
+    if (known == std::end(kKindNames))
+      throw FleetError("printerTransactions.kind: expected credit, creditRequest or unknown");
+    t.kind = known->kind;
+  }
+  if (const Json* v = Field(j, "command")) {
+    t.command = static_cast<std::uint8_t>(ReadNumber(*v, "printerTransactions.command", 0xFF));
+    // Commands the standard assigns (up to 0x0A, and Error) are not unknown.
+    if (t.command <= 0x0A || t.command >= 0x7F)
+      throw FleetError("printerTransactions.command: expected 0x0B to 0x7E");
+  }
+  if (const Json* v = Field(j, "on")) t.on = ReadTrigger(*v, "printerTransactions.on");
+  if (const Json* v = Field(j, "count"))
+    t.count = static_cast<std::uint32_t>(ReadNumber(*v, "printerTransactions.count", kMostAtOnce));
+  if (const Json* v = Field(j, "flood")) t.flood = ReadBool(*v, "printerTransactions.flood");
+  return t;
+}
+
+Json PrinterTransactionsJson(const PrinterTransactions& t) {
+  Json j = Json::object();
+  for (const KindName& k : kKindNames)
+    if (k.kind == t.kind) j["kind"] = k.name;
+  if (t.kind == PrinterTransactions::Kind::Unknown) j["command"] = HexNumber(t.command, 2);
+  j["on"] = TriggerJson(t.on);
+  j["count"] = t.count;
+  if (t.flood) j["flood"] = true;
+  return j;
+}
+
+UnaskedError ReadUnaskedError(const Json& j) {
+  CheckKeys(j, {"code", "on", "count"}, "unaskedError");
+  UnaskedError e;
+  if (const Json* v = Field(j, "code"))
+    e.code = static_cast<std::uint8_t>(ReadNumber(*v, "unaskedError.code", 0xFF));
+  if (const Json* v = Field(j, "on")) e.on = ReadTrigger(*v, "unaskedError.on");
+  if (const Json* v = Field(j, "count"))
+    e.count = static_cast<std::uint32_t>(ReadNumber(*v, "unaskedError.count", 0xFFFFFFFF));
+  return e;
+}
+
+Json UnaskedErrorJson(const UnaskedError& e) {
+  return {{"code", HexNumber(e.code, 2)}, {"on", TriggerJson(e.on)}, {"count", e.count}};
+}
+
+// The switches of a printer as unkind as the packet protocol and USB allow.
+void ReadHostileSwitches(const Json& j, PeripheralFaults& f) {
+  if (const Json* v = Field(j, "usbPacketSize")) f.usbPacketSize = ReadUsbPacketSize(*v);
+  if (const Json* v = Field(j, "lostInFlightMs"))
+    f.lostInFlightMs = static_cast<std::uint32_t>(ReadNumber(*v, "lostInFlightMs", 3600000));
+  if (const Json* v = Field(j, "staleAnswer")) {
+    const std::string stale = ReadByteString(*v, "staleAnswer");
+    f.staleAnswer.assign(stale.begin(), stale.end());
+  }
+  if (const Json* v = Field(j, "keepAnswers")) f.keepAnswers = ReadBool(*v, "keepAnswers");
+  if (const Json* v = Field(j, "lateCreditMs"))
+    f.lateCreditMs = static_cast<std::uint32_t>(ReadNumber(*v, "lateCreditMs", 3600000));
+  if (const Json* v = Field(j, "printerTransactions"))
+    f.printerTransactions = ReadPrinterTransactions(*v);
+  if (const Json* v = Field(j, "unaskedError")) f.unaskedError = ReadUnaskedError(*v);
+  if (const Json* v = Field(j, "headerCredit"))
+    f.headerCredit = static_cast<std::uint8_t>(ReadNumber(*v, "headerCredit", 0xFF));
+  if (const Json* v = Field(j, "entryAsPacket")) f.entryAsPacket = ReadBool(*v, "entryAsPacket");
+}
+
+void HostileSwitchesJson(const PeripheralFaults& f, Json& j) {
+  if (f.usbPacketSize != 0) j["usbPacketSize"] = f.usbPacketSize;
+  if (f.lostInFlightMs != 0) j["lostInFlightMs"] = f.lostInFlightMs;
+  if (!f.staleAnswer.empty())
+    j["staleAnswer"] = ByteStringJson(std::string(f.staleAnswer.begin(), f.staleAnswer.end()));
+  if (f.keepAnswers) j["keepAnswers"] = true;
+  if (f.lateCreditMs) j["lateCreditMs"] = *f.lateCreditMs;
+  if (f.printerTransactions)
+    j["printerTransactions"] = PrinterTransactionsJson(*f.printerTransactions);
+  if (f.unaskedError) j["unaskedError"] = UnaskedErrorJson(*f.unaskedError);
+  if (f.headerCredit != 0) j["headerCredit"] = f.headerCredit;
+  if (f.entryAsPacket) j["entryAsPacket"] = true;
+}
+
 }  // namespace
 
 PeripheralFaults ReadPeripheralFaults(const Json& j) {
-  CheckKeys(
-      j,
-      {"refuseRevision", "errorCode", "errorOn", "wrongSockets", "noCredit", "silentFrom",
-       "silentCommands", "packetSizeLimit", "toHostPacketLimit", "endOfMessage", "entryAnswer",
-       "unaskedCredit", "lateReply", "writeAnswer", "statusFieldList", "lptError", "readPieces"},
-      "peripheral");
+  CheckKeys(j,
+            {"refuseRevision",
+             "errorCode",
+             "errorOn",
+             "wrongSockets",
+             "noCredit",
+             "silentFrom",
+             "silentCommands",
+             "packetSizeLimit",
+             "toHostPacketLimit",
+             "endOfMessage",
+             "entryAnswer",
+             "unaskedCredit",
+             "lateReply",
+             "writeAnswer",
+             "statusFieldList",
+             "lptError",
+             "readPieces",
+             "usbPacketSize",
+             "lostInFlightMs",
+             "staleAnswer",
+             "keepAnswers",
+             "lateCreditMs",
+             "printerTransactions",
+             "unaskedError",
+             "headerCredit",
+             "entryAsPacket"},
+            "peripheral");
   PeripheralFaults f;
   auto flag = [&](const char* key, bool& out) {
     if (const Json* v = Field(j, key)) out = ReadBool(*v, key);
@@ -88,6 +230,7 @@ PeripheralFaults ReadPeripheralFaults(const Json& j) {
   flag("lptError", f.lptError);
   if (const Json* v = Field(j, "readPieces"))
     f.readPieces = static_cast<std::uint8_t>(ReadNumber(*v, "readPieces", 0xFF));
+  ReadHostileSwitches(j, f);
   return f;
 }
 
@@ -110,6 +253,7 @@ Json PeripheralFaultsJson(const PeripheralFaults& f) {
   if (f.statusFieldList) j["statusFieldList"] = true;
   if (f.lptError) j["lptError"] = true;
   if (f.readPieces != 0) j["readPieces"] = f.readPieces;
+  HostileSwitchesJson(f, j);
   return j;
 }
 

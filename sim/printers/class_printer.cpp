@@ -1,6 +1,7 @@
 #include "sim/printers/class_printer.h"
 
 #include <algorithm>
+#include <string>
 
 namespace nolpa::sim {
 namespace {
@@ -77,7 +78,28 @@ bool ClassPrinter::AnswersToPath(std::string_view path) const {
   return SameName(path, interfacePath_);
 }
 
-std::uint32_t ClassPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
+std::optional<std::uint32_t> ClassPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
+  const PeripheralFaults& faults = Faults().peripheral;
+  std::uint32_t taken = 0;
+  if (faults.usbPacketSize != 0) {
+    const ReplyChannel::Transfer got =
+        channel_.TakeTransfer(Now(), buffer, size, faults.usbPacketSize, Faults().channel);
+    if (got.overrun != 0) {
+      NoteDeparture(departure::kTransferOverrun, "packet of " + std::to_string(got.overrun) +
+                                                     " bytes, read of " + std::to_string(size));
+      return std::nullopt;
+    }
+    taken = got.count;
+  } else {
+    taken = TakePieces(buffer, size);
+  }
+  if (taken == 0 && faults.lostInFlightMs != 0) channel_.LoseInFlight(Now(), faults.lostInFlightMs);
+  return taken;
+}
+
+// A stream of bytes, handed out in pieces of 1, 2, ... bytes where the
+// printer is made to.
+std::uint32_t ClassPrinter::TakePieces(std::uint8_t* buffer, std::uint32_t size) {
   const std::uint8_t pieces = Faults().peripheral.readPieces;
   if (pieces == 0) return channel_.Take(Now(), buffer, size, Faults().channel);
   if (nextPiece_ == 0 || nextPiece_ > pieces) nextPiece_ = 1;

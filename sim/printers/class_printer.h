@@ -75,7 +75,7 @@ class ClassPrinter : public SimDevice {
   std::string InterfacePath() const override { return interfacePath_; }
   bool AnswersToPath(std::string_view path) const override;
 
-  std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size) override;
+  std::optional<std::uint32_t> Read(std::uint8_t* buffer, std::uint32_t size) override;
   void Write(std::span<const std::uint8_t> data) override;
   bool IoControl(std::uint32_t code, std::span<const std::uint8_t> in,
                  std::vector<std::uint8_t>& answer) override;
@@ -92,6 +92,7 @@ class ClassPrinter : public SimDevice {
   std::optional<SpoolerSeat> seat_;
   void QueueOutput(const std::vector<std::uint8_t>& out,
                    const std::vector<D4Peripheral::Delay>& delays);
+  std::uint32_t TakePieces(std::uint8_t* buffer, std::uint32_t size);
 
   std::vector<std::uint8_t> received_;
   std::uint32_t nextPiece_ = 1;  // the size of the next read, with readPieces

@@ -4,60 +4,13 @@
 #include <cstdio>
 
 #include "sim/core/departures.h"
+#include "sim/printers/d4_wire.h"
 
 namespace nolpa::sim {
+
+using namespace d4;
+
 namespace {
-
-constexpr std::size_t kHeaderSize = 6;
-constexpr std::uint8_t kTransactionSocket = 0x00;
-constexpr std::uint8_t kRevision = 0x10;
-constexpr std::uint8_t kReplyBit = 0x80;
-constexpr std::uint8_t kErrorCommand = 0x7F;
-// Bit 1 of a header's control byte: the last packet of a message.
-constexpr std::uint8_t kEndOfMessage = 0x02;
-
-// Transaction commands and the packet length each one has.
-constexpr std::uint8_t kInit = 0x00;
-constexpr std::uint8_t kOpenChannel = 0x01;
-constexpr std::uint8_t kCloseChannel = 0x02;
-constexpr std::uint8_t kCredit = 0x03;
-constexpr std::uint8_t kCreditRequest = 0x04;
-constexpr std::uint8_t kExit = 0x08;
-struct TransactionShape {
-  std::uint8_t command;
-  std::size_t length;
-};
-constexpr TransactionShape kShapes[] = {{kInit, 8},    {kOpenChannel, 17},   {kCloseChannel, 10},
-                                        {kCredit, 11}, {kCreditRequest, 13}, {kExit, 7}};
-
-// Result bytes of the replies.
-constexpr std::uint8_t kResultOk = 0x00;
-constexpr std::uint8_t kResultRefused = 0x01;
-constexpr std::uint8_t kResultRevision = 0x02;  // revision not supported
-
-// Error packet codes.
-constexpr std::uint8_t kErrorMalformed = 0x80;
-constexpr std::uint8_t kErrorNoCredit = 0x81;
-constexpr std::uint8_t kErrorTooLong = 0x83;
-constexpr std::uint8_t kErrorNotOpen = 0x84;
-
-// The largest packet the printer takes or sends, header included.
-constexpr std::uint16_t kMaxPacket = 4096;
-// Most credit one CreditRequest grants: the printer's command buffers.
-constexpr std::uint16_t kMaxGrant = 8;
-
-std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
-
-void PutBe16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-  out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-}
-
-std::string Hex2(std::uint32_t v) {
-  char buf[12];
-  std::snprintf(buf, sizeof buf, "0x%02X", static_cast<unsigned>(v));
-  return buf;
-}
 
 const TransactionShape* ShapeOf(std::uint8_t command) {
   for (const auto& s : kShapes)
@@ -81,37 +34,6 @@ bool TransactionShaped(std::span<const std::uint8_t> rest) {
 }
 
 }  // namespace
-
-struct D4Peripheral::Out {
-  D4Peripheral& self;
-  const PeripheralFaults& faults;
-  std::vector<std::uint8_t>& bytes;
-  std::vector<Delay>* delays;
-
-  void Packet(std::uint8_t psid, std::uint8_t ssid, std::uint8_t credit,
-              const std::vector<std::uint8_t>& payload, std::uint8_t control = 0x00) {
-    if (self.silenced_) return;
-    bytes.insert(bytes.end(), {psid, ssid});
-    PutBe16(bytes, static_cast<std::uint16_t>(kHeaderSize + payload.size()));
-    bytes.insert(bytes.end(), {credit, control});
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
-  }
-  // What is sent from here on comes late.
-  void Late() {
-    if (delays && faults.lateReply) delays->push_back({bytes.size(), faults.lateReply->ms});
-  }
-  std::uint8_t TransactionSocket() const {
-    return faults.wrongSockets ? kControlSocket : kTransactionSocket;
-  }
-  void Reply(std::uint8_t command, std::vector<std::uint8_t> fields) {
-    if (self.TakeLate(faults, command)) Late();
-    fields.insert(fields.begin(), static_cast<std::uint8_t>(command | kReplyBit));
-    Packet(TransactionSocket(), TransactionSocket(), 1, fields);
-  }
-  void Error(std::uint8_t psid, std::uint8_t ssid, std::uint8_t code) {
-    Packet(TransactionSocket(), TransactionSocket(), 1, {kErrorCommand, psid, ssid, code});
-  }
-};
 
 D4Peripheral::D4Peripheral(bool offersPacketProtocol, ClassPrinterCommands commands)
     : offersPacketProtocol_(offersPacketProtocol), commands_(std::move(commands)) {}
@@ -181,8 +103,10 @@ std::size_t D4Peripheral::PlainStep(Bytes rest, Out& o) {
 
 void D4Peripheral::PacketSteps(Out& o) {
   while (mode_ != Mode::Plain && inbox_.size() >= kHeaderSize) {
-    // A host that could not know the printer's mode starts afresh.
-    if (inbox_.size() >= sizeof kEntryString && StartsWith(inbox_, kEntryString)) {
+    // A host that could not know the printer's mode starts afresh; some
+    // printers read the entry string as the packet its header makes it.
+    if (!o.faults.entryAsPacket && inbox_.size() >= sizeof kEntryString &&
+        StartsWith(inbox_, kEntryString)) {
       inbox_.erase(inbox_.begin(), inbox_.begin() + sizeof kEntryString);
       Enter(o);
       continue;
@@ -211,7 +135,7 @@ void D4Peripheral::Transaction(Bytes packet, Out& o) {
     return;
   }
   const std::uint8_t command = packet[kHeaderSize];
-  if (CreditReply(packet)) return;
+  if (OwnReply(packet, o)) return;
   if (!TransactionAllowed(command, packet, o)) return;
   const Bytes params = packet.subspan(kHeaderSize + 1);
   if (o.faults.silentFrom && *o.faults.silentFrom == command) silenced_ = true;
@@ -222,6 +146,7 @@ void D4Peripheral::Transaction(Bytes packet, Out& o) {
     return;
   }
   Apply(command, params, o);
+  if (command != kExit) StartTriggered(command, o);
 }
 
 // Checks what every transaction must satisfy; false when it is not applied.
@@ -263,6 +188,7 @@ void D4Peripheral::Init(Bytes params, Out& o) {
     o.Reply(kInit, {kResultRevision, kRevision});
     return;
   }
+  KeepAnswers(o.faults);
   channels_.clear();  // a new conversation
   commands_.Reset();
   mode_ = Mode::Ready;
@@ -287,34 +213,17 @@ void D4Peripheral::Open(Bytes params, Out& o) {
   Channel& channel = channels_[socket];
   channel.toPrinterSize = std::min(Be16(&params[2]), limit);
   channel.toHostSize = std::min(Be16(&params[4]), toHostLimit);
+  channel.staleHeld = socket == kControlSocket && !o.faults.staleAnswer.empty();
+  if (const auto kept = kept_.find(socket); kept != kept_.end()) {
+    channel.outbox = std::move(kept->second);
+    kept_.erase(kept);
+  }
   reply[0] = kResultOk;
   PutBe16(reply, channel.toPrinterSize);
   PutBe16(reply, channel.toHostSize);
   PutBe16(reply, 0);  // no credit until the host asks for it
   o.Reply(kOpenChannel, reply);
-  if (o.faults.unaskedCredit && socket == kControlSocket) GrantUnasked(socket, channel, o);
-}
-
-// A Credit of the printer's own: one more packet the host may send. The
-// host owes it a reply.
-void D4Peripheral::GrantUnasked(std::uint8_t socket, Channel& channel, Out& o) {
-  ++channel.hostCredit;
-  ++creditsUnanswered_;
-  o.Packet(o.TransactionSocket(), o.TransactionSocket(), 1, {kCredit, socket, socket, 0x00, 0x01});
-}
-
-// The host's reply to a Credit the printer started: taken (and nothing
-// answered) while one is outstanding; otherwise not a reply at all.
-bool D4Peripheral::CreditReply(Bytes packet) {
-  constexpr std::size_t kCreditReplyLength = 10;
-  if (packet[kHeaderSize] != (kCredit | kReplyBit) || creditsUnanswered_ == 0 ||
-      packet.size() != kCreditReplyLength || mode_ != Mode::Ready)
-    return false;
-  if (packet[4] != 1 || packet[5] != 0)
-    Depart(departure::kTransactionHeader,
-           "credit " + Hex2(packet[4]) + ", control " + Hex2(packet[5]));
-  --creditsUnanswered_;
-  return true;
+  if (o.faults.unaskedCredit && socket == kControlSocket) StartOwn(kCredit, socket, 1, o);
 }
 
 bool D4Peripheral::TakeLate(const PeripheralFaults& faults,
@@ -329,7 +238,10 @@ bool D4Peripheral::TakeLate(const PeripheralFaults& faults,
 // Packet mode begins (again): no channel is open, Init is awaited, and the
 // printer answers the entry string where it is made to.
 void D4Peripheral::Enter(Out& o) {
+  KeepAnswers(o.faults);
+  std::map<std::uint8_t, std::deque<Message>> kept = std::move(kept_);
   LeavePacketMode();
+  kept_ = std::move(kept);
   mode_ = Mode::Entered;
   o.bytes.insert(o.bytes.end(), o.faults.entryAnswer.begin(), o.faults.entryAnswer.end());
 }
@@ -337,6 +249,8 @@ void D4Peripheral::Enter(Out& o) {
 void D4Peripheral::Close(Bytes params, Out& o) {
   const bool open = OpenChannelFor(params[0], "CloseChannel") && params[0] == params[1];
   if (open) {
+    if (o.faults.keepAnswers && !channels_[params[0]].outbox.empty())
+      kept_[params[0]] = std::move(channels_[params[0]].outbox);
     channels_.erase(params[0]);
     if (params[0] == kControlSocket) commands_.Reset();
   }
@@ -345,7 +259,7 @@ void D4Peripheral::Close(Bytes params, Out& o) {
 
 void D4Peripheral::Credit(Bytes params, Out& o) {
   Channel* channel = params[0] == params[1] ? OpenChannelFor(params[0], "Credit") : nullptr;
-  if (channel) channel->printerCredit += Be16(&params[2]);
+  if (channel) TakeCredit(*channel, Be16(&params[2]), o.faults);
   o.Reply(kCredit, {channel ? kResultOk : kResultRefused, params[0], params[1]});
   if (channel) Flush(params[0], *channel, o);
 }
@@ -354,19 +268,29 @@ void D4Peripheral::CreditRequest(Bytes params, Out& o) {
   Channel* channel = params[0] == params[1] ? OpenChannelFor(params[0], "CreditRequest") : nullptr;
   std::uint16_t grant = 0;
   if (channel && !o.faults.noCredit) grant = std::min(Be16(&params[2]), kMaxGrant);
-  if (channel) channel->hostCredit += grant;
+  // The credit may come later, in a Credit of the printer's own.
+  const bool later = grant != 0 && o.faults.lateCreditMs.has_value();
+  if (channel && !later) channel->hostCredit += grant;
   std::vector<std::uint8_t> reply = {channel ? kResultOk : kResultRefused, params[0], params[1]};
-  PutBe16(reply, grant);
+  PutBe16(reply, later ? 0 : grant);
   o.Reply(kCreditRequest, reply);
+  if (!later) return;
+  o.After(*o.faults.lateCreditMs);
+  StartOwn(kCredit, params[0], grant, o);
 }
 
 void D4Peripheral::Exit(Out& o) {
-  if (!channels_.empty()) {
+  if (!channels_.empty() && !exitHeld_) {
     std::string open;
     for (const auto& [socket, channel] : channels_) open += " " + Hex2(socket);
     Depart(departure::kChannelOpenAtExit, "sockets" + open);
   }
-  if (creditsUnanswered_ > 0) Depart(departure::kPrinterTransactionUnanswered, "Credit");
+  if (!own_.empty()) {
+    NoteUnanswered("at Exit");
+  } else if (!exitHeld_ && StartTriggered(kExit, o)) {
+    exitHeld_ = true;  // the reply waits for the host's answers
+    return;
+  }
   o.Reply(kExit, {kResultOk});
   LeavePacketMode();
 }
@@ -389,7 +313,7 @@ void D4Peripheral::Data(Bytes packet, Out& o) {
     return o.Error(socket, socket, kErrorNoCredit);
   }
   --channel->hostCredit;
-  channel->printerCredit += packet[4];  // credit piggybacked on the header
+  TakeCredit(*channel, packet[4], o.faults);  // credit piggybacked on the header
   const Bytes payload = packet.subspan(kHeaderSize);
   if (socket == kControlSocket) {
     Message answer;
@@ -400,6 +324,17 @@ void D4Peripheral::Data(Bytes packet, Out& o) {
     printed_.insert(printed_.end(), payload.begin(), payload.end());
   }
   Flush(socket, *channel, o);
+  if (socket == kControlSocket) StartTriggered(std::nullopt, o);
+}
+
+// Credit the host gave the printer on a channel; the first after the
+// channel opened lets out an answer it still held from before.
+void D4Peripheral::TakeCredit(Channel& channel, std::uint32_t credit,
+                              const PeripheralFaults& faults) {
+  if (credit == 0) return;
+  channel.printerCredit += credit;
+  if (channel.staleHeld) channel.outbox.push_front({faults.staleAnswer});
+  channel.staleHeld = false;
 }
 
 D4Peripheral::Channel* D4Peripheral::OpenChannelFor(std::uint8_t socket, const char* what) {
@@ -423,9 +358,11 @@ void D4Peripheral::Flush(std::uint8_t socket, Channel& channel, Out& o) {
     const auto from = answer.bytes.begin() + static_cast<std::ptrdiff_t>(answer.sent);
     answer.sent += n;
     const bool last = answer.sent == answer.bytes.size();
-    o.Packet(replySocket, replySocket, 0,
+    // Credit in the header: the host may send that many more packets.
+    o.Packet(replySocket, replySocket, o.faults.headerCredit,
              std::vector<std::uint8_t>(from, from + static_cast<std::ptrdiff_t>(n)),
              last && o.faults.endOfMessage ? kEndOfMessage : 0x00);
+    channel.hostCredit += o.faults.headerCredit;
     if (last) channel.outbox.pop_front();
     --channel.printerCredit;
   }
@@ -435,13 +372,25 @@ void D4Peripheral::LeavePacketMode() {
   mode_ = Mode::Plain;
   channels_.clear();
   silenced_ = false;
-  creditsUnanswered_ = 0;
+  own_.clear();
+  exitHeld_ = false;
+  kept_.clear();
   commands_.Reset();
+}
+
+// With keepAnswers, what the open channels still hold outlives them.
+void D4Peripheral::KeepAnswers(const PeripheralFaults& faults) {
+  if (!faults.keepAnswers) return;
+  for (auto& [socket, channel] : channels_) {
+    std::deque<Message>& kept = kept_[socket];
+    for (Message& m : channel.outbox) kept.push_back(std::move(m));
+  }
 }
 
 void D4Peripheral::HostClosed() {
   if (InPacketMode()) {
     if (!channels_.empty()) Depart(departure::kChannelOpenAtClose, {});
+    if (!own_.empty()) NoteUnanswered("at close");
     Depart(departure::kClosedInPacketMode, {});
     return;
   }

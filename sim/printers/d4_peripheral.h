@@ -12,7 +12,10 @@
 // the payload. Packet mode ends with Exit or a power cycle only: a printer is
 // told nothing when a handle closes. The entry string (whose first six bytes
 // are a packet header of its own length) starts packet mode afresh even in
-// packet mode. Pure: bytes in, bytes out; no I/O, no clock.
+// packet mode, unless the printer is made to read it as that packet. Made
+// to, it also starts transactions of its own, sends Error packets unasked,
+// holds earlier answers, and grants credit late or in data headers
+// (peripheral_faults.h). Pure: bytes in, bytes out; no I/O, no clock.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -21,6 +24,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sim/core/peripheral_faults.h"
@@ -89,6 +93,7 @@ class D4Peripheral {
     std::uint32_t hostCredit = 0;     // data packets the host may still send
     std::uint32_t printerCredit = 0;  // data packets the printer may still send
     std::deque<Message> outbox;
+    bool staleHeld = false;  // the stale answer goes out with the first credit
   };
   using Bytes = std::span<const std::uint8_t>;
   struct Out;
@@ -107,21 +112,31 @@ class D4Peripheral {
   void Data(Bytes packet, Out& out);
   Channel* OpenChannelFor(std::uint8_t socket, const char* what);
   void Flush(std::uint8_t socket, Channel& channel, Out& out);
+  void TakeCredit(Channel& channel, std::uint32_t credit, const PeripheralFaults& faults);
   void Enter(Out& out);
-  void GrantUnasked(std::uint8_t socket, Channel& channel, Out& out);
-  bool CreditReply(Bytes packet);
   bool TakeLate(const PeripheralFaults& faults, std::optional<std::uint8_t> transaction);
   void LeavePacketMode();
+  void KeepAnswers(const PeripheralFaults& faults);
   void Depart(std::string_view kind, std::string detail);
+  // Transactions the printer starts (d4_printer_transactions.cpp).
+  void StartOwn(std::uint8_t command, std::uint8_t socket, std::uint16_t credit, Out& out);
+  bool StartTriggered(std::optional<std::uint8_t> after, Out& out);
+  bool OwnReply(Bytes packet, Out& out);
+  void CheckOwnReply(std::uint8_t command, std::uint8_t socket, Bytes packet, Out& out);
+  void NoteUnanswered(const char* when);
 
   bool offersPacketProtocol_;
   ClassPrinterCommands commands_;
   Mode mode_ = Mode::Plain;
   bool silenced_ = false;
-  std::uint32_t creditsUnanswered_ = 0;  // Credits the printer started
-  std::uint32_t lateGiven_ = 0;          // replies made late so far
+  // The printer's own transactions the host has not answered: command, socket.
+  std::deque<std::pair<std::uint8_t, std::uint8_t>> own_;
+  bool exitHeld_ = false;          // the reply to Exit waits for the host's answers
+  std::uint32_t lateGiven_ = 0;    // replies made late so far
+  std::uint32_t errorsGiven_ = 0;  // unasked Error packets sent so far
   std::vector<std::uint8_t> inbox_;
   std::map<std::uint8_t, Channel> channels_;
+  std::map<std::uint8_t, std::deque<Message>> kept_;  // answers of channels not open
   std::vector<std::uint8_t> printed_;
   DepartureSink departureSink_;
 };

@@ -1,7 +1,10 @@
 #pragma once
 // The printer-to-host half of a byte channel: reply bytes wait in order,
 // each with the virtual time it reaches the host, and a read takes only the
-// bytes whose time has come. Reads never wait.
+// bytes whose time has come. Reads never wait. Each reply (each call that
+// queues bytes) is one message, which a USB printer sends as one bulk
+// transfer: packets of the endpoint's size, the last one short (or followed
+// by a zero-length packet).
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -39,6 +42,23 @@ class ReplyChannel {
   std::uint32_t Take(std::uint64_t nowMs, std::uint8_t* buffer, std::uint32_t size,
                      const ChannelFaults& faults);
 
+  // What one read of a bulk IN endpoint with packets of `packetSize` bytes
+  // got: `count` bytes of whole packets whose every byte is due, up to the
+  // end of a transfer or of the buffer. A packet larger than the room left
+  // overran the read: `overrun` holds its size, the read fails, and its bytes
+  // and those the read took before it are lost.
+  struct Transfer {
+    std::uint32_t count = 0;
+    std::uint32_t overrun = 0;
+  };
+  Transfer TakeTransfer(std::uint64_t nowMs, std::uint8_t* buffer, std::uint32_t size,
+                        std::uint16_t packetSize, const ChannelFaults& faults);
+
+  // A read that got nothing was cancelled: the next message, when its first
+  // byte falls due within `windowMs` after `nowMs`, was already on its way
+  // and is lost with the read. Returns the bytes lost.
+  std::size_t LoseInFlight(std::uint64_t nowMs, std::uint32_t windowMs);
+
   // A new handle reads from here: the heartbeat starts again on its first read.
   void RestartHeartbeat() { nextBeatMs_.reset(); }
 
@@ -56,12 +76,20 @@ class ReplyChannel {
   struct Entry {
     std::uint64_t dueMs;
     std::uint8_t byte;
+    bool endsMessage;
   };
-  void Push(std::uint64_t dueMs, std::uint8_t byte);
+  bool Push(std::uint64_t dueMs, std::uint8_t byte);
+  void EndMessage(bool pushed);
   void InsertInTimeOrder(std::uint64_t dueMs, std::uint8_t byte);
   void AddHeartbeats(std::uint64_t nowMs, const ChannelFaults& faults);
+  // Takes `n` bytes off the front, copying them to `to` when given.
+  void PopFront(std::size_t n, std::uint8_t* to);
+  // The length of the packet at the front: up to the end of its message or
+  // of the packet size, counted from the start of the message.
+  std::size_t NextPacket(std::uint16_t packetSize) const;
 
   std::deque<Entry> queue_;
+  std::size_t messageOffset_ = 0;  // bytes already taken of the front message
   std::uint64_t lastDueMs_ = 0;
   std::optional<std::uint64_t> nextBeatMs_;
 };

@@ -129,7 +129,7 @@ bool VendorPrinter::AcceptsRequest(std::uint32_t code, std::span<const std::uint
   return false;
 }
 
-std::uint32_t VendorPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
+std::optional<std::uint32_t> VendorPrinter::Read(std::uint8_t* buffer, std::uint32_t size) {
   return channel_.Take(Now(), buffer, size, Faults().channel);
 }
 

@@ -92,7 +92,7 @@ class VendorPrinter : public SimDevice {
   void Closed() override;
   bool AcceptsRequest(std::uint32_t code, std::span<const std::uint8_t> in,
                       std::uint32_t outSize) override;
-  std::uint32_t Read(std::uint8_t* buffer, std::uint32_t size) override;
+  std::optional<std::uint32_t> Read(std::uint8_t* buffer, std::uint32_t size) override;
   // The maker's USB driver leaves a read pending until bytes come (its COM
   // port twin, a serial port, honours the time-outs instead).
   std::optional<std::uint64_t> NextArrivalMs() override;

@@ -2,6 +2,11 @@
 // every read returns only bytes already due, and never waits.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "sim/core/virtual_clock.h"
 #include "sim/tests/sim_test_support.h"
 #include "sim/world.h"
@@ -175,6 +180,121 @@ TEST_F(SimChannelTest, UnplugDropsWaitingBytes) {
   printer.Unplug();
   printer.Plug();
   EXPECT_EQ(printer.Channel().Pending(), 0u);
+}
+
+// A printer-class printer whose replies come as USB bulk transfers. Its
+// status on the plain data path is "@BDC ST\r\nST:04;RV:" firmware ";" 0C:
+// 20 bytes and the firmware text.
+class SimTransferTest : public ::testing::Test {
+ protected:
+  SimTransferTest() { handle = world.Files().Open(printer.InterfacePath()); }
+  ~SimTransferTest() override { world.Files().Close(handle); }
+
+  // Makes the printer answer the next status request with `size` bytes.
+  void AnswerWith(std::size_t size) {
+    ASSERT_GE(size, 20u);
+    printer.SetFirmware(std::string(size - 20, 'v'));
+    WriteAll(world, handle, kRemoteStatus);
+  }
+  // One read; nothing when it failed.
+  std::optional<std::uint32_t> Read(std::uint32_t size) {
+    Bytes buffer(size);
+    std::uint32_t done = 0;
+    if (!world.Files().Read(handle, buffer.data(), size, &done)) return std::nullopt;
+    return done;
+  }
+
+  static constexpr std::uint8_t kRemoteStatusBytes[] = {
+      0x1B, '(', 'R', 0x08, 0x00, 0x00, 'R',  'E',  'M',  'O',  'T', 'E',
+      '1',  'S', 'T', 0x02, 0x00, 0x00, 0x01, 0x1B, 0x00, 0x00, 0x00};
+  const Bytes kRemoteStatus{std::begin(kRemoteStatusBytes), std::end(kRemoteStatusBytes)};
+
+  VirtualClock clock;
+  World world{clock};
+  ClassPrinter& printer =
+      world.AddClassPrinter({.name = "rk", .deviceId = "CMD:NLP;MDL:RK-L5200;"});
+  platform::DeviceHandle handle = platform::kInvalidDeviceHandle;
+};
+
+constexpr std::optional<std::uint32_t> kOverrun = std::nullopt;
+
+struct TransferCase {
+  const char* name;
+  std::uint16_t packetSize;
+  std::vector<std::size_t> replies;                                           // one write each
+  std::vector<std::pair<std::uint32_t, std::optional<std::uint32_t>>> reads;  // size, count
+};
+
+const TransferCase kTransferCases[] = {
+    {"a reply within one packet", 64, {25}, {{4096, 25}, {4096, 0}}},
+    {"a header-sized read of a short packet overruns", 64, {25}, {{6, kOverrun}, {4096, 0}}},
+    {"a read of exactly the reply", 64, {25}, {{25, 25}}},
+    {"a read as large as a packet", 64, {121}, {{64, 64}, {64, 57}}},
+    {"the second packet overruns what room is left", 64, {121}, {{100, kOverrun}, {4096, 0}}},
+    {"one read takes a whole transfer", 64, {121}, {{4096, 121}}},
+    {"a read ends with its transfer", 64, {25, 30}, {{4096, 25}, {4096, 30}, {4096, 0}}},
+    {"a transfer of whole packets ends with a zero-length one",
+     64,
+     {64, 25},
+     {{4096, 64}, {4096, 25}}},
+    {"high speed", 512, {600}, {{512, 512}, {4096, 88}}},
+    {"high speed, a full-speed-sized read overruns", 512, {100}, {{64, kOverrun}}},
+};
+
+TEST_F(SimTransferTest, ReadsTakeWholePacketsOfOneTransfer) {
+  world.Departures().Expect(departure::kTransferOverrun);
+  for (const auto& c : kTransferCases) {
+    SCOPED_TRACE(c.name);
+    printer.Faults().peripheral.usbPacketSize = c.packetSize;
+    const std::size_t overrunsBefore = world.Departures().Count(departure::kTransferOverrun);
+    std::size_t overruns = 0;
+    for (const std::size_t size : c.replies) AnswerWith(size);
+    for (const auto& [size, count] : c.reads) {
+      EXPECT_EQ(Read(size), count) << "read of " << size;
+      overruns += count ? 0 : 1;
+    }
+    EXPECT_EQ(world.Departures().Count(departure::kTransferOverrun), overrunsBefore + overruns);
+    EXPECT_EQ(printer.Channel().Pending(), 0u);
+  }
+}
+
+TEST_F(SimTransferTest, WithoutTransfersAReadTakesAnyPartOfTheStream) {
+  AnswerWith(121);
+  EXPECT_EQ(Read(6), 6u);
+  EXPECT_EQ(Read(100), 100u);
+  EXPECT_EQ(Read(4096), 15u);
+}
+
+struct InFlightCase {
+  const char* name;
+  std::uint32_t latencyMs;
+  std::uint32_t windowMs;
+  bool lost;
+};
+
+const InFlightCase kInFlightCases[] = {
+    {"due within the window", 5, 10, true},
+    {"due at the window's end", 10, 10, true},
+    {"due after the window", 11, 10, false},
+    {"no loss switched", 5, 0, false},
+};
+
+TEST_F(SimTransferTest, AReadThatGetsNothingLosesTheTransferOnItsWay) {
+  printer.Faults().peripheral.usbPacketSize = 64;
+  for (const auto& c : kInFlightCases) {
+    SCOPED_TRACE(c.name);
+    printer.Faults().channel.latencyMs = c.latencyMs;
+    printer.Faults().peripheral.lostInFlightMs = c.windowMs;
+    AnswerWith(25);
+    AnswerWith(30);  // a transfer of its own, behind the first
+    EXPECT_EQ(Read(4096), 0u);
+    clock.Advance(c.latencyMs);
+    EXPECT_EQ(Read(4096), c.lost ? 30u : 25u);
+    if (!c.lost) {
+      EXPECT_EQ(Read(4096), 30u);
+    }
+    EXPECT_EQ(printer.Channel().Pending(), 0u);
+  }
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 // through the simulated device file.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "sim/core/virtual_clock.h"
 #include "sim/tests/sim_test_support.h"
@@ -107,5 +110,61 @@ class SimPeripheralTest : public ::testing::Test {
   ClassPrinter* printer = nullptr;
   platform::DeviceHandle handle = platform::kInvalidDeviceHandle;
 };
+
+// One host packet and everything the printer sends back at once.
+using Step = std::pair<Bytes, Bytes>;
+using Steps = std::vector<Step>;
+
+inline Steps Join(std::initializer_list<Steps> parts) {
+  Steps all;
+  for (const Steps& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+inline const Steps kEnterAndInit = {{kEntry, {}}, {kInit, kInitOk}};
+inline const Steps kOpenWithCredit = Join({kEnterAndInit,
+                                           {{kOpenControl, kOpenControlOk},
+                                            {kCreditOne, kCreditOk},
+                                            {kCreditRequest, kCreditRequestOk}}});
+inline Bytes ErrorPacket(std::uint8_t socket, std::uint8_t code) {
+  return {0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x7F, socket, socket, code};
+}
+
+// A printer made to misbehave, and the host packets that show it.
+struct SwitchCase {
+  std::string name;
+  std::function<void(PeripheralFaults&)> set;
+  Steps steps;
+};
+
+// Runs host packets against the printer, each with what it must answer.
+class SimPeripheralFaultTest : public SimPeripheralTest {
+ protected:
+  void Run(const Steps& steps) {
+    for (std::size_t i = 0; i < steps.size(); ++i)
+      EXPECT_EQ(Send(steps[i].first), steps[i].second) << "step " << i;
+    printer->PowerCycle();  // back to plain mode without a word to the host
+  }
+  void RunCases(const std::vector<SwitchCase>& cases) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      printer->Faults().peripheral = {};
+      c.set(printer->Faults().peripheral);
+      Run(c.steps);
+    }
+  }
+};
+
+// Transactions the printer starts, and the host's replies to them.
+inline const Bytes kPrinterCredit = {0x00, 0x00, 0x00, 0x0B, 0x01, 0x00,
+                                     0x03, 0x02, 0x02, 0x00, 0x01};
+inline const Bytes kHostCreditOk = kCreditOk;  // the same bytes either way
+inline const Bytes kPrinterCreditRequest = {0x00, 0x00, 0x00, 0x0D, 0x01, 0x00, 0x04,
+                                            0x02, 0x02, 0x00, 0x01, 0x00, 0x08};
+inline const Bytes kHostGrantsOne = {0x00, 0x00, 0x00, 0x0C, 0x01, 0x00,
+                                     0x84, 0x00, 0x02, 0x02, 0x00, 0x01};
+inline const Bytes kPrinterUnknown = {0x00, 0x00, 0x00, 0x09, 0x01, 0x00, 0x20, 0x02, 0x02};
+inline const Bytes kHostRefuses = {0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0xA0, 0x01};
+inline const Bytes kStatusReply = Text("@BDC ST\r\nST:04;RV:5.10;\x0C");
 
 }  // namespace nolpa::sim::testing

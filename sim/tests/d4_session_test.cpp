@@ -62,19 +62,25 @@ TEST_F(SimPeripheralTest, UnpluggingCutsThePowerAndAppliesAPendingSerialNumber) 
   EXPECT_EQ(printer->Serial(), "4E4C50410000005678");
 }
 
+// The same bytes whether the replies come as a stream or in USB transfers
+// of either speed's packet size, read into buffers of a transfer or more.
 TEST_F(SimPeripheralTest, TakesASessionWrittenInOneGoAndInSingleBytes) {
   const Bytes session = Cat({kEntry, kInit, kOpenControl, kCreditOne, kCreditRequest,
                              DataPacket(0x02, kStatus), kCloseControl, kExit});
   const Bytes expected =
       Cat({kInitOk, kOpenControlOk, kCreditOk, kCreditRequestOk,
            DataPacket(0x02, Text("@BDC ST\r\nST:04;RV:5.10;\x0C")), kCloseControlOk, kExitOk});
-  EXPECT_EQ(Send(session), expected);
-  Bytes got;
-  for (std::uint8_t b : session) {
-    const Bytes part = Send({b});
-    got.insert(got.end(), part.begin(), part.end());
+  for (const std::uint16_t packetSize : {0, 64, 512}) {
+    SCOPED_TRACE(packetSize);
+    printer->Faults().peripheral.usbPacketSize = packetSize;
+    EXPECT_EQ(Send(session), expected);
+    Bytes got;
+    for (std::uint8_t b : session) {
+      const Bytes part = Send({b});
+      got.insert(got.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(got, expected);
   }
-  EXPECT_EQ(got, expected);
 }
 
 struct StatusCase {

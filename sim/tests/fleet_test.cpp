@@ -138,13 +138,27 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
                                                         .unaskedCredit = true,
                                                         .lateReply = LateReply{0x01, 7000, 2},
                                                         .readPieces = 5};
-  first->PrinterClass("rk-l5200").Faults().peripheral = {.errorCode = 0x84,
-                                                         .errorOn = 0x01,
-                                                         .silentFrom = 0x04,
-                                                         .packetSizeLimit = 64,
-                                                         .writeAnswer = WriteAnswer::Busy,
-                                                         .statusFieldList = true,
-                                                         .lptError = true};
+  first->PrinterClass("rk-l5200").Faults().peripheral = {
+      .errorCode = 0x84,
+      .errorOn = 0x01,
+      .silentFrom = 0x04,
+      .packetSizeLimit = 64,
+      .writeAnswer = WriteAnswer::Busy,
+      .statusFieldList = true,
+      .lptError = true,
+      .usbPacketSize = 512,
+      .lostInFlightMs = 8,
+      .staleAnswer = {'t', 'p', ':', 0x0C},
+      .keepAnswers = true,
+      .lateCreditMs = 0,
+      .printerTransactions = PrinterTransactions{.kind = PrinterTransactions::Kind::Unknown,
+                                                 .command = 0x33,
+                                                 .on = std::nullopt,
+                                                 .count = 4,
+                                                 .flood = true},
+      .unaskedError = UnaskedError{0x86, 0x04, 0},
+      .headerCredit = 3,
+      .entryAsPacket = true};
   first->Device("other-make").Unplug();
 
   const std::string text = FleetToJson(*first);
@@ -155,7 +169,16 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
   EXPECT_FALSE(second->Device("other-make").Plugged());
   EXPECT_EQ(second->PrinterClass("rk-l880").Peripheral().Commands().PendingSerial(),
             "00000000000000DCBA");
-  EXPECT_EQ(second->PrinterClass("rk-l5200").Faults().peripheral.packetSizeLimit, 64);
+  const PeripheralFaults& l5200 = second->PrinterClass("rk-l5200").Faults().peripheral;
+  EXPECT_EQ(l5200.packetSizeLimit, 64);
+  EXPECT_EQ(l5200.usbPacketSize, 512);
+  EXPECT_EQ(l5200.lostInFlightMs, 8u);
+  EXPECT_EQ(l5200.staleAnswer, (Bytes{'t', 'p', ':', 0x0C}));
+  EXPECT_EQ(l5200.lateCreditMs, 0u);
+  EXPECT_EQ(l5200.printerTransactions->command, 0x33);
+  EXPECT_FALSE(l5200.printerTransactions->on);
+  EXPECT_EQ(l5200.unaskedError->on, 0x04);
+  EXPECT_EQ(l5200.headerCredit, 3);
   const PeripheralFaults& kept = second->PrinterClass("rk-l880").Faults().peripheral;
   EXPECT_EQ(kept.lateReply->transaction, 0x01);
   EXPECT_EQ(kept.lateReply->count, 2u);
@@ -238,6 +261,22 @@ INSTANTIATE_TEST_SUITE_P(
                  R"({"devices": [{"name": "a", "kind": "printer-class",
                                   "faults": {"peripheral": {"toHostPacketLimit": 6}}}]})",
                  "toHostPacketLimit"},
+        BadFleet{"UsbPacketSizeNoEndpointHas",
+                 R"({"devices": [{"name": "a", "kind": "printer-class",
+                                  "faults": {"peripheral": {"usbPacketSize": 100}}}]})",
+                 "usbPacketSize"},
+        BadFleet{"PrinterTransactionOfNoKind",
+                 R"({"devices": [{"name": "a", "kind": "printer-class",
+                                  "faults": {"peripheral": {"printerTransactions": {"kind": "hello"}}}}]})",
+                 "printerTransactions.kind"},
+        BadFleet{"UnknownCommandTheStandardAssigns",
+                 R"({"devices": [{"name": "a", "kind": "printer-class",
+                                  "faults": {"peripheral": {"printerTransactions": {"command": "0x08"}}}}]})",
+                 "printerTransactions.command"},
+        BadFleet{"UnaskedErrorOnSomethingElse",
+                 R"({"devices": [{"name": "a", "kind": "printer-class",
+                                  "faults": {"peripheral": {"unaskedError": {"on": "data"}}}}]})",
+                 "unaskedError.on"},
         BadFleet{"LateReplyField",
                  R"({"devices": [{"name": "a", "kind": "printer-class",
                                   "faults": {"peripheral": {"lateReply": {"delay": 5}}}}]})",

@@ -40,13 +40,14 @@ inline Bytes ReadOnce(World& world, platform::DeviceHandle handle, std::uint32_t
   return buffer;
 }
 
-// Reads one byte at a time until nothing more is due now.
+// Reads until nothing more is due now, each read into a buffer as large as
+// any USB transfer a printer sends.
 inline Bytes ReadDue(World& world, platform::DeviceHandle handle) {
   Bytes all;
   for (;;) {
-    Bytes b = ReadOnce(world, handle, 1);
+    const Bytes b = ReadOnce(world, handle, 4096);
     if (b.empty()) return all;
-    all.push_back(b[0]);
+    all.insert(all.end(), b.begin(), b.end());
   }
 }
 
