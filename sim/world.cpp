@@ -237,13 +237,12 @@ bool World::Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uin
 
 // A read whose driver keeps it pending sleeps on the clock until the
 // device's next byte is due or the wait is over, as a thread waiting on a
-// pending read does; other devices' reads return at once.
+// pending read does, and only then takes what came (a read that got nothing
+// was cancelled at its bound). Other devices' reads return at once.
 bool World::ReadWaiting(DeviceHandle handle, void* buffer, std::uint32_t size, std::uint32_t waitMs,
                         std::uint32_t* done) {
   const std::uint64_t until = clock_.NowMs() + std::min(waitMs, platform::kLongestDeviceWaitMs);
   for (;;) {
-    const bool ok = Read(handle, buffer, size, done);
-    if (!ok || (done != nullptr && *done > 0)) return ok;
     const std::uint64_t now = clock_.NowMs();
     std::optional<std::uint64_t> next;
     {
@@ -251,8 +250,13 @@ bool World::ReadWaiting(DeviceHandle handle, void* buffer, std::uint32_t size, s
       SimDevice* any = nullptr;
       if (SimDevice* device = LiveDevice(handle, &any)) next = device->NextArrivalMs();
     }
-    if (!next || now >= until) return ok;
-    clock_.SleepMs(static_cast<std::uint32_t>(std::min(until, std::max(*next, now + 1)) - now));
+    if (next && *next > now && now < until) {
+      clock_.SleepMs(static_cast<std::uint32_t>(std::min(until, *next) - now));
+      continue;
+    }
+    const bool ok = Read(handle, buffer, size, done);
+    if (!ok || !next || (done != nullptr && *done > 0) || clock_.NowMs() >= until) return ok;
+    clock_.SleepMs(1);  // due, yet nothing came: not at once again
   }
 }
 
