@@ -98,6 +98,7 @@ class HostilePeripheral {
   struct Piece {
     Bytes packet;
     std::uint32_t delayMs;
+    bool ends = true;  // the last packet of its message
   };
   struct ChannelState {
     std::uint16_t toHostSize = 512;
@@ -105,6 +106,7 @@ class HostilePeripheral {
     int printerCredit = 0;     // data packets the printer may send
     Bytes command;             // a command coming in over several packets
     std::deque<Piece> pieces;  // answers waiting for credit
+    bool midMessage = false;   // part of a message went out, the rest waits
   };
   static constexpr std::size_t kMaxOut = 256 * 1024;
   static constexpr std::uint8_t kRefused = 0x01;
@@ -198,7 +200,7 @@ class HostilePeripheral {
           Send(noise);
           break;
         }
-        default: Send(Packet(kControl, 0, 0, {'x', 0x0C})); break;
+        default: DataOfItsOwn(); break;
       }
     }
   }
@@ -350,8 +352,8 @@ class HostilePeripheral {
       const auto credit = static_cast<std::uint8_t>(Choose(Choice::HeaderCredit, kAboutData));
       const std::uint32_t delay =
           how == 1 && at == 0 ? 10u * Choose(Choice::DelayTens, kAboutData) : 0;
-      out.push_back(
-          {Packet(how == 5 ? 0x40 : kControl, credit, last && flag ? 0x02 : 0, piece), delay});
+      out.push_back({Packet(how == 5 ? 0x40 : kControl, credit, last && flag ? 0x02 : 0, piece),
+                     delay, last});
     }
     return out;
   }
@@ -360,8 +362,22 @@ class HostilePeripheral {
   void Flush(ChannelState& channel) {
     while (!channel.pieces.empty() && channel.printerCredit > 0) {
       --channel.printerCredit;
+      channel.midMessage = !channel.pieces.front().ends;
       Send(std::move(channel.pieces.front().packet), channel.pieces.front().delayMs);
       channel.pieces.pop_front();
+    }
+  }
+
+  // A message of its own on the control channel, whether or not the host
+  // gave credit for it; never inside another message, which it then waits
+  // behind.
+  void DataOfItsOwn() {
+    Piece message{Packet(kControl, 0, 0x02, {'x', 0x0C}), 0, true};
+    const auto it = channels_.find(kControl);
+    if (it != channels_.end() && it->second.midMessage) {
+      it->second.pieces.push_back(std::move(message));
+    } else {
+      Send(std::move(message.packet));
     }
   }
 
