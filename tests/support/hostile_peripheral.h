@@ -369,16 +369,11 @@ class HostilePeripheral {
   }
 
   // A message of its own on the control channel, whether or not the host
-  // gave credit for it; never inside another message, which it then waits
-  // behind.
+  // gave credit for it; never inside another message (then not at all).
   void DataOfItsOwn() {
-    Piece message{Packet(kControl, 0, 0x02, {'x', 0x0C}), 0, true};
     const auto it = channels_.find(kControl);
-    if (it != channels_.end() && it->second.midMessage) {
-      it->second.pieces.push_back(std::move(message));
-    } else {
-      Send(std::move(message.packet));
-    }
+    if (it == channels_.end() || !it->second.midMessage)
+      Send(Packet(kControl, 0, 0x02, {'x', 0x0C}));
   }
 
   std::string serial_;
