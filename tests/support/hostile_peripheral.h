@@ -313,8 +313,12 @@ class HostilePeripheral {
     const int how = Choose(Choice::Answer, kAboutData);
     if (how == 2) return;
     if (how == 4) return Send(Transaction({0x7F, kControl, kControl, 0x85}));
-    for (Piece& piece : Pieces(Interpret(command, how == 3), channel.toHostSize, how))
-      channel.pieces.push_back(std::move(piece));
+    // An answer on another socket is not the control channel's: it goes out
+    // at once, neither waiting for the channel's credit nor using it.
+    for (Piece& piece : Pieces(Interpret(command, how == 3), channel.toHostSize, how)) {
+      if (how == 5) Send(std::move(piece.packet), piece.delayMs);
+      if (how != 5) channel.pieces.push_back(std::move(piece));
+    }
     Flush(channel);
   }
 
