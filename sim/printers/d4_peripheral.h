@@ -119,7 +119,7 @@ class D4Peripheral {
   void KeepAnswers(const PeripheralFaults& faults);
   void Depart(std::string_view kind, std::string detail);
   // Transactions the printer starts (d4_printer_transactions.cpp).
-  void StartOwn(std::uint8_t command, std::uint8_t socket, std::uint16_t credit, Out& out);
+  void StartOwn(std::uint8_t command, std::uint8_t socket, std::uint16_t grant, Out& out);
   bool StartTriggered(std::optional<std::uint8_t> after, Out& out);
   bool OwnReply(Bytes packet, Out& out);
   void CheckOwnReply(std::uint8_t command, std::uint8_t socket, Bytes packet, Out& out);

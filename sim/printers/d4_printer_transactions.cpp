@@ -37,16 +37,16 @@ std::string NameOf(std::uint8_t command) {
 }  // namespace
 
 // One transaction of the printer's own about channel `socket`; a Credit
-// grants the host `credit` more packets on it.
-void D4Peripheral::StartOwn(std::uint8_t command, std::uint8_t socket, std::uint16_t credit,
+// grants the host `grant` more packets on it.
+void D4Peripheral::StartOwn(std::uint8_t command, std::uint8_t socket, std::uint16_t grant,
                             Out& o) {
   if (silenced_) return;
   own_.emplace_back(command, socket);
   std::vector<std::uint8_t> fields = {command, socket, socket};
   if (command == kCredit) {
     if (const auto channel = channels_.find(socket); channel != channels_.end())
-      channel->second.hostCredit += credit;
-    PutBe16(fields, credit);
+      channel->second.hostCredit += grant;
+    PutBe16(fields, grant);
   } else if (command == kCreditRequest) {
     PutBe16(fields, 1);          // one packet more
     PutBe16(fields, kMaxGrant);  // and no more outstanding than its buffers
