@@ -27,6 +27,15 @@ bool RedirectedByteChannel::Read(platform::DeviceHandle handle, void* buffer, st
   return channel != platform::kInvalidDeviceHandle && real_.Read(channel, buffer, size, done);
 }
 
+bool RedirectedByteChannel::ReadWaiting(platform::DeviceHandle handle, void* buffer,
+                                        std::uint32_t size, std::uint32_t waitMs,
+                                        std::uint32_t* done) {
+  *done = 0;
+  const platform::DeviceHandle channel = ChannelOf(handle);
+  return channel != platform::kInvalidDeviceHandle &&
+         real_.ReadWaiting(channel, buffer, size, waitMs, done);
+}
+
 bool RedirectedByteChannel::Write(platform::DeviceHandle handle, const void* data,
                                   std::uint32_t size, std::uint32_t* done) {
   *done = 0;

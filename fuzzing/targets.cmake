@@ -14,4 +14,5 @@ set(FUZZ_TARGETS
   fleet
   usb_lookup
   channel_api_answers
-  identity_lookup)
+  identity_lookup
+  hostile_printer)

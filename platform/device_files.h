@@ -44,6 +44,19 @@ class DeviceFiles {
   // them); a read that reaches its bound ends with the bytes that came.
   virtual bool Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uint32_t* done) = 0;
 
+  // One read like Read that may also wait, up to `waitMs` (held to
+  // kLongestDeviceWaitMs), for bytes when none are there yet: it returns as
+  // soon as some come, and with none once the wait is over. A reader that
+  // waits this way costs no processor time while the device is silent. A
+  // driver that completes every read at once (a serial port told to), and
+  // this default, which is Read, return sooner with nothing: the caller
+  // pauses before it asks again.
+  virtual bool ReadWaiting(DeviceHandle handle, void* buffer, std::uint32_t size,
+                           std::uint32_t waitMs, std::uint32_t* done) {
+    static_cast<void>(waitMs);
+    return Read(handle, buffer, size, done);
+  }
+
   // One write. Returns the call's success; `*done` receives the number of
   // bytes the device took, which may be fewer than `size`. A write still
   // pending at its bound (WriteBoundMs) is cancelled and fails.

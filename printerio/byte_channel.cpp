@@ -25,10 +25,14 @@ bool ByteChannel::WriteAll(std::string_view text) {
   return WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-std::optional<std::uint8_t> ByteChannel::TryReadByte() {
+std::optional<std::uint8_t> ByteChannel::TryReadByte() { return ReadByteWaiting(0); }
+
+std::optional<std::uint8_t> ByteChannel::ReadByteWaiting(std::uint32_t waitMs) {
   std::uint8_t byte = 0;
   std::uint32_t read = 0;
-  if (!files_.Read(handle_, &byte, 1, &read) || read != 1) return std::nullopt;
+  const bool ok = waitMs == 0 ? files_.Read(handle_, &byte, 1, &read)
+                              : files_.ReadWaiting(handle_, &byte, 1, waitMs, &read);
+  if (!ok || read != 1) return std::nullopt;
   return byte;
 }
 

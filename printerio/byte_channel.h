@@ -32,6 +32,10 @@ class ByteChannel {
   // both alike and tries again). Does not wait once the channel time-outs are
   // in force; a driver that refused them keeps its own read behaviour.
   std::optional<std::uint8_t> TryReadByte();
+  // The same read, which may also wait up to `waitMs` for a byte where the
+  // driver keeps a read pending until one comes (ReadWaiting): the thread
+  // sleeps meanwhile instead of polling.
+  std::optional<std::uint8_t> ReadByteWaiting(std::uint32_t waitMs);
 
   // Puts kChannelTimeouts on the handle. The result is ignored on purpose:
   // handles that are not serial ports refuse the call and keep their driver's

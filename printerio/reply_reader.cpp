@@ -7,13 +7,18 @@ namespace {
 
 // The next byte that is not flow control, or -1 once the clock reaches
 // `deadlineMs`. Every read is tried before the deadline is checked, so a byte
-// already waiting is taken even by a call whose deadline has passed.
+// already waiting is taken even by a call whose deadline has passed. Each
+// read may wait for the rest of the time where the driver lets it; one that
+// comes back at once with nothing is followed by the poll pause.
 int ReadByteUntil(ByteChannel& channel, std::uint64_t deadlineMs) {
   platform::Clock& clock = channel.clock();
   for (;;) {
-    const std::optional<std::uint8_t> byte = channel.TryReadByte();
+    const std::uint64_t asked = clock.NowMs();
+    const auto waitMs = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(deadlineMs > asked ? deadlineMs - asked : 0, 0xFFFFFFFF));
+    const std::optional<std::uint8_t> byte = channel.ReadByteWaiting(waitMs);
     if (byte && ClassifyReplyByte(*byte) != kFlowControlByte) return *byte;
-    clock.SleepMs(kReplyPollPauseMs);
+    if (clock.NowMs() - asked < kReplyPollPauseMs) clock.SleepMs(kReplyPollPauseMs);
     if (clock.NowMs() >= deadlineMs) return -1;
   }
 }

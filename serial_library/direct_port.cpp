@@ -5,6 +5,7 @@
 #include <span>
 
 #include "platform/waking_request.h"
+#include "serial_library/call_deadline.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/printer_commands.h"
 
@@ -26,11 +27,19 @@ TRKPRN::~TRKPRN() {
 }
 
 void TRKPRN::DropEngine() {
-  if (engine_) engine_->Stop();
+  if (engine_) {
+    engine_->Stop();
+    if (!engine_->PlainBytesSafe()) plainUnsafe_ = true;
+    if (!engine_->ExitDelivered()) exitUndelivered_ = true;
+  }
   if (io_ && io_->FramingLost()) framingLost_ = true;
   engine_.reset();
-  io_.reset();
   heldReply_.clear();
+}
+
+serial_library::CPortIO& TRKPRN::Io() {
+  if (!io_) io_ = std::make_unique<serial_library::CPortIO>(files_, clock_, handle_);
+  return *io_;
 }
 
 int TRKPRN::Open() {
@@ -48,8 +57,8 @@ int TRKPRN::Open() {
 
 int TRKPRN::WriteData(int, const std::uint8_t* bytes, int count, int* written) {
   *written = 0;
-  if (handle_ == platform::kInvalidDeviceHandle || engine_ || framingLost_ || bytes == nullptr ||
-      count < 0)
+  if (handle_ == platform::kInvalidDeviceHandle || engine_ || framingLost_ || plainUnsafe_ ||
+      bytes == nullptr || count < 0)
     return 0;
   std::size_t sent = 0;
   const bool whole = serial_library::WriteWhole(
@@ -59,15 +68,15 @@ int TRKPRN::WriteData(int, const std::uint8_t* bytes, int count, int* written) {
   return whole ? 1 : 0;
 }
 
+// Whole transfers, as the engine reads them: the caller's buffer may be
+// smaller than what the printer sends in one.
 int TRKPRN::ReadData(std::uint8_t* buffer, int size, int* count) {
   *count = 0;
   if (handle_ == platform::kInvalidDeviceHandle || engine_ || buffer == nullptr || size < 0)
     return 0;
-  std::uint32_t done = 0;
-  if (!files_.Read(handle_, buffer, static_cast<std::uint32_t>(size), &done) ||
-      done > static_cast<std::uint32_t>(size))
-    return 0;
-  *count = static_cast<int>(done);
+  std::size_t copied = 0;
+  if (!Io().ReadAvailable(buffer, static_cast<std::size_t>(size), &copied)) return 0;
+  *count = static_cast<int>(copied);
   return 1;
 }
 
@@ -104,14 +113,18 @@ int TRKPRN::GetDeviceId(int size, char* buffer) {
 int TRKPRN::StartPacketMode() {
   if (engine_) return 0;
   if (handle_ == platform::kInvalidDeviceHandle || framingLost_) return -1;
-  io_ = std::make_unique<serial_library::CPortIO>(files_, clock_, handle_);
-  engine_ = std::make_unique<serial_library::CCBTCtrl>(*io_, serial_library::kEngineConfig);
+  const CallDeadline deadline = CurrentCallDeadline(clock_);
+  engine_ = std::make_unique<serial_library::CCBTCtrl>(
+      Io(), serial_library::kEngineConfig,
+      serial_library::SessionDeadline{deadline.workEndMs, deadline.endMs});
   if (engine_->Start().ok()) return 0;
   DropEngine();
   return -1;
 }
 
 void TRKPRN::StopPacketMode() { DropEngine(); }
+
+bool TRKPRN::LeftPacketMode() { return !engine_ && !exitUndelivered_; }
 
 int TRKPRN::IsPacketMode() { return engine_ && engine_->InPacketMode() ? 1 : 0; }
 
@@ -120,8 +133,10 @@ int TRKPRN::SendControl(int, const std::uint8_t* bytes, int count, int* sent) {
   heldReply_.clear();
   if (!engine_ || bytes == nullptr || count < 0) return 0;
   serial_library::Bytes reply;
-  const auto status = engine_->ControlExchange(std::span(bytes, static_cast<std::size_t>(count)),
-                                               reply, &ReplyIsWhole);
+  const std::span command(bytes, static_cast<std::size_t>(count));
+  const auto status = engine_->ControlExchange(
+      command, reply, &ReplyIsWhole,
+      [command](std::span<const std::uint8_t> message) { return CouldAnswer(command, message); });
   if (!status.ok()) return 0;
   heldReply_ = std::move(reply);
   *sent = count;

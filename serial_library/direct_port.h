@@ -43,12 +43,15 @@ class TRKPRN final : public TRKCCC {
   // 10 ms until 1,500 ms have passed. 1 when open; 0 at once when no
   // device file is found.
   int Open() override;
-  // The whole count on the device file, outside packet mode only: a write
+  // The whole count on the device file, outside packet mode only (and,
+  // once the engine ran, only when it could say the printer left packet
+  // mode: a printer still in it would read the bytes as a packet): a write
   // that takes part is followed by one for the rest. 1 when every byte was
   // taken.
   int WriteData(int channel, const std::uint8_t* bytes, int count, int* written) override;
-  // One read on the device file, outside packet mode only; `*count` 0 when
-  // nothing waits. 1 when the read call succeeded.
+  // What the device file has, outside packet mode only: bytes left from the
+  // last whole transfer read, else one read of a whole transfer, without
+  // waiting; `*count` 0 when nothing waits. 1 when the read call succeeded.
   int ReadData(std::uint8_t* buffer, int size, int* count) override;
   int IsOpen() override;
   platform::DeviceHandle GetHandle() override;
@@ -67,11 +70,15 @@ class TRKPRN final : public TRKCCC {
   // dropped again: -1.
   int StartPacketMode() override;
   void StopPacketMode() override;
+  // False when the engine could not send Exit (the printer was told
+  // nothing), or still runs.
+  bool LeftPacketMode() override;
   int IsPacketMode() override;
   // One whole control exchange in the engine, its reply read whole (over
   // several packets where the printer splits it; whole by ReplyIsWhole or
-  // the end-of-message flag) and held for ReceiveControl. 1 on success,
-  // `*sent` then the whole count.
+  // the end-of-message flag), known as the answer to these bytes by
+  // CouldAnswer, and held for ReceiveControl. 1 on success, `*sent` then
+  // the whole count.
   int SendControl(int channel, const std::uint8_t* bytes, int count, int* sent) override;
   // Hands out the held reply as printer_port.h says (`*count` its whole
   // length, at most `size` bytes copied) and drops what was copied. 1
@@ -86,6 +93,8 @@ class TRKPRN final : public TRKCCC {
 
  private:
   void DropEngine();
+  // The buffered reader of the device file, made at its first use.
+  serial_library::CPortIO& Io();
 
   platform::DeviceFiles& files_;
   platform::Clock& clock_;
@@ -103,6 +112,10 @@ class TRKPRN final : public TRKCCC {
   // A write went out in part: the printer would read the next bytes as the
   // rest of the cut one, so nothing more is written on this handle.
   bool framingLost_ = false;
+  // The engine could not say that the printer left packet mode.
+  bool plainUnsafe_ = false;
+  // Exit was owed and could not be written.
+  bool exitUndelivered_ = false;
 };
 
 }  // namespace nolpa::morvalib

@@ -56,6 +56,10 @@ int ExchangeControl(const PortOpener& open, const char* devicePath, const std::u
   const int size = received->size();
   if (port->ReceiveControl(received->data(), size, &count) != 1 || count < 0)
     return MORVALIB_E_RECEIVE;
+  // A printer that could not be told to leave the packet protocol is not
+  // left there with a success.
+  port->StopPacketMode();
+  if (!port->LeftPacketMode()) return MORVALIB_E_SEND;
   port.reset();  // the printer is closed before the caller sees the reply
 
   // A reply longer than the receive buffer (never smaller than the

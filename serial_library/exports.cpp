@@ -2,12 +2,14 @@
 // lookup, and keeps every exception inside the library.
 #include <new>
 
+#include "serial_library/call_deadline.h"
 #include "serial_library/exchange.h"
 #include "serial_library/firmware_version.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/open_printer_port.h"
 #include "serial_library/process_lock.h"
 #include "serial_library/serial_number.h"
+#include "serial_library/services.h"
 
 namespace {
 
@@ -20,6 +22,7 @@ template <typename Body>
 int Guarded(Body body) {
   try {
     const ProcessLockScope lock;
+    const CallDeadlineScope deadline(Services().clock);
     return body(PortOpener(&OpenPrinterPort));
   } catch (const std::bad_alloc&) {
     return MORVALIB_E_MEMORY;

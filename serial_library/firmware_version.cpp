@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "serial_library/call_deadline.h"
 #include "serial_library/exchange.h"
 #include "serial_library/live_objects.h"
 #include "serial_library/morvalib.h"
@@ -85,7 +86,11 @@ std::string DataPathStatus(TRKCCC& port) {
   if (!DeviceReportsReady(port)) return {};
   ReadAwayData(port);
   if (!WriteRemoteStatusRequest(port)) return {};
-  Services().clock->SleepMs(kStatusSettleMs);
+  platform::Clock& clock = *Services().clock;
+  const std::uint64_t workEnd = CurrentCallDeadline(clock).workEndMs;
+  const std::uint64_t now = clock.NowMs();
+  clock.SleepMs(static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(kStatusSettleMs, workEnd > now ? workEnd - now : 0)));
   std::string reply = ReadDataPathReply(port);
   // The request is sent a second time once the answer is in.
   if (reply.empty() || !WriteRemoteStatusRequest(port)) return {};
@@ -96,6 +101,7 @@ std::string DataPathStatus(TRKCCC& port) {
 
 std::string ReadDataPathReply(TRKCCC& port) {
   platform::Clock& clock = *Services().clock;
+  const std::uint64_t workEnd = CurrentCallDeadline(clock).workEndMs;
   std::vector<std::uint8_t> ring(kReadChunk);
   int held = 0;
   int next = 0;
@@ -107,7 +113,8 @@ std::string ReadDataPathReply(TRKCCC& port) {
       if (port.ReadData(ring.data(), kReadChunk, &held) != 1 || held < 0 || held > kReadChunk)
         return {};
       if (held > 0) break;
-      if (clock.NowMs() - waitStart >= kStatusByteWaitMs) return {};
+      const std::uint64_t now = clock.NowMs();
+      if (now - waitStart >= kStatusByteWaitMs || now >= workEnd) return {};
       clock.SleepMs(1);
     }
     reply += static_cast<char>(ring[static_cast<std::size_t>(next++)]);
@@ -130,8 +137,10 @@ int ReadFirmwareVersion(const PortOpener& open, const char* devicePath, char* bu
   PacketModeCheck(*port);
   const std::int32_t kind = port->PortKind();
   if (kind != kDirectPortKind && kind != kChannelApiPortKind) return MORVALIB_E_FIRMWARE;
-  const std::string status =
+  std::string status =
       port->IsPacketMode() != 0 ? ControlChannelStatus(*port) : DataPathStatus(*port);
+  port->StopPacketMode();
+  if (!port->LeftPacketMode()) status.clear();
   port.reset();
   if (status.empty()) return MORVALIB_E_FIRMWARE;
   const auto version = DecodeStatusReply(

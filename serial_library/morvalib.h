@@ -17,7 +17,9 @@
  * a call waits, messages that other threads or programs send to the calling
  * thread's windows are handled, so a window calling from its own thread
  * stays responsive; posted messages stay in the queue. A printer that never
- * answers makes a call fail within seconds, not hang.
+ * answers makes a call fail within seconds, not hang; whatever a printer
+ * does (answering slowly, in many pieces, flooding the link), a call ends
+ * within 21 seconds.
  *
  * Results: 0 on success, else one of the MORVALIB_E_ codes below; a code
  * means the same in every function that returns it. A required argument
@@ -52,8 +54,9 @@
  * Replies are handed out whole or not at all: a reply the printer sends in
  * several packets is read to its end, and a part is never reported as the
  * whole. Each call leaves the printer out of the packet protocol, whatever
- * failed; what an earlier call left unread is passed over, never taken for
- * this call's answer. */
+ * failed, or fails itself when it could not tell the printer to leave it;
+ * what an earlier call left unread is passed over, never taken for this
+ * call's answer. */
 #ifndef MORVALIB_H
 #define MORVALIB_H
 
@@ -70,10 +73,10 @@ extern "C" {
 #define MORVALIB_OK 0
 #define MORVALIB_E_ARGUMENT (-1) /* a required argument is null or empty */
 #define MORVALIB_E_BUFFER (-2)   /* buffer null or too small: the length holds the size needed */
-#define MORVALIB_E_SEND                                                                          \
-  (-3)                             /* the command could not be sent, or (on a printer reached by \
-                                      its device file, where sending and receiving are one       \
-                                      exchange) no whole reply came back */
+#define MORVALIB_E_SEND                                                                     \
+  (-3) /* the command could not be sent, or (on a printer reached by its device file, where \
+          sending and receiving are one exchange) no whole reply came back, or the printer  \
+          could not be told to leave the packet protocol */
 #define MORVALIB_E_RECEIVE (-4)    /* the reply could not be received */
 #define MORVALIB_E_REPLY_FORM (-5) /* the serial-number reply is not in the expected form */
 #define MORVALIB_E_NOT_ACKED (-6)  /* the printer did not acknowledge the write */

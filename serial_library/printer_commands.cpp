@@ -13,6 +13,8 @@ constexpr std::array<std::uint8_t, 3> kModelBytes[2] = {{0x27, 0x03, 0xF0}, {0x0
 
 constexpr std::string_view kSerialReadHeader = "tp:01F0:";
 constexpr std::string_view kWriteAcknowledgement = "tp:00F0:OK;\x0C";
+constexpr std::size_t kWriteHeaderSize = 8;  // "tp:00F0:"
+constexpr std::string_view kAnyStatusHeader = "@BDC ST";
 constexpr std::string_view kStatusHeader = "@BDC ST\r\n";
 constexpr std::string_view kFieldStatusHeader = "@BDC ST2\r\n";
 constexpr std::string_view kVersionKey = "RV:";
@@ -107,7 +109,21 @@ std::optional<std::string> DecodeSerialReply(std::span<const std::uint8_t> reply
 }
 
 bool IsWriteAcknowledged(std::span<const std::uint8_t> reply) {
-  return AsText(reply).starts_with(kWriteAcknowledgement);
+  return AsText(reply) == kWriteAcknowledgement;
+}
+
+bool CouldAnswer(std::span<const std::uint8_t> command, std::span<const std::uint8_t> reply) {
+  constexpr std::size_t kCommandHead = 8;  // letters, parameter length, kind, model bytes
+  const std::string_view head = AsText(command).substr(0, kCommandHead);
+  std::string_view prefix;
+  for (const int model : {0, 1}) {
+    if (head == AsText(SerialReadCommand(model))) prefix = kSerialReadHeader;
+    const auto write = SerialWriteCommand(model, "000000000000000000");
+    if (command.size() == write.size() && head == AsText(write).substr(0, kCommandHead))
+      prefix = kWriteAcknowledgement.substr(0, kWriteHeaderSize);
+  }
+  if (AsText(command) == AsText(kStatusCommand)) prefix = kAnyStatusHeader;
+  return AsText(reply).starts_with(prefix);
 }
 
 std::optional<std::string> DecodeStatusReply(std::span<const std::uint8_t> reply) {

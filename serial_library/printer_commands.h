@@ -31,8 +31,15 @@ std::array<std::uint8_t, 26> SerialWriteCommand(int model, const char* serial);
 // that form.
 std::optional<std::string> DecodeSerialReply(std::span<const std::uint8_t> reply);
 
-// True when a write reply is the acknowledgement "tp:00F0:OK;" 0x0C.
+// True when a write reply is exactly the acknowledgement "tp:00F0:OK;" 0x0C.
 bool IsWriteAcknowledged(std::span<const std::uint8_t> reply);
+
+// True when `reply` may be the printer's answer to `command`: the answers
+// to the serial-number read and write and to the status query begin with
+// texts of their own ("tp:01F0:", "tp:00F0:", "@BDC ST"), so an answer to
+// another of them (one an earlier call left) is told apart. Of any other
+// command the answer is not known here: any reply may be it.
+bool CouldAnswer(std::span<const std::uint8_t> command, std::span<const std::uint8_t> reply);
 
 // The status query on the control channel: "st", 1, 0, 0x01.
 inline constexpr std::array<std::uint8_t, 5> kStatusCommand = {'s', 't', 0x01, 0x00, 0x01};

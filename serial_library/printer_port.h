@@ -60,6 +60,10 @@ class TRKCCC {
   // Starts the packet protocol; 0 on success.
   virtual int StartPacketMode() = 0;
   virtual void StopPacketMode() = 0;
+  // After StopPacketMode: false when the printer may have been left in the
+  // packet protocol because the port could not tell it to leave. A port
+  // that does not run the protocol itself has nothing to leave.
+  virtual bool LeftPacketMode() { return true; }
   // Non-zero when control-channel exchanges are possible.
   virtual int IsPacketMode() = 0;
   // Sends one command on the control channel (`channel` 0); `*sent`

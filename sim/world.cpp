@@ -1,5 +1,7 @@
 #include "sim/world.h"
 
+#include "platform/device_call_bounds.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -233,6 +235,31 @@ bool World::Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uin
   const bool ok = r.ok;
   Finish(device, std::move(r));
   return ok;
+}
+
+// A read whose driver keeps it pending sleeps on the clock until the
+// device's next byte is due or the wait is over, as a thread waiting on a
+// pending read does, and only then takes what came (a read that got nothing
+// was cancelled at its bound). Other devices' reads return at once.
+bool World::ReadWaiting(DeviceHandle handle, void* buffer, std::uint32_t size, std::uint32_t waitMs,
+                        std::uint32_t* done) {
+  const std::uint64_t until = clock_.NowMs() + std::min(waitMs, platform::kLongestDeviceWaitMs);
+  for (;;) {
+    const std::uint64_t now = clock_.NowMs();
+    std::optional<std::uint64_t> next;
+    {
+      std::lock_guard lock(mutex_);
+      SimDevice* any = nullptr;
+      if (SimDevice* device = LiveDevice(handle, &any)) next = device->NextArrivalMs();
+    }
+    if (next && *next > now && now < until) {
+      clock_.SleepMs(static_cast<std::uint32_t>(std::min(until, *next) - now));
+      continue;
+    }
+    const bool ok = Read(handle, buffer, size, done);
+    if (!ok || !next || (done != nullptr && *done > 0) || clock_.NowMs() >= until) return ok;
+    clock_.SleepMs(1);  // due, yet nothing came: not at once again
+  }
 }
 
 bool World::Write(DeviceHandle handle, const void* data, std::uint32_t size, std::uint32_t* done) {

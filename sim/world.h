@@ -153,6 +153,8 @@ class World : private platform::DeviceFiles,
   platform::DeviceHandle Open(const std::string& path) override;
   bool Read(platform::DeviceHandle handle, void* buffer, std::uint32_t size,
             std::uint32_t* done) override;
+  bool ReadWaiting(platform::DeviceHandle handle, void* buffer, std::uint32_t size,
+                   std::uint32_t waitMs, std::uint32_t* done) override;
   bool Write(platform::DeviceHandle handle, const void* data, std::uint32_t size,
              std::uint32_t* done) override;
   bool IoControl(platform::DeviceHandle handle, std::uint32_t code, const void* in,

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/device_call_bounds.h"
 #include "platform/win32/bounded_request.h"
 
@@ -44,12 +46,14 @@ void Win32DeviceFiles::Advance(DeviceHandle handle, std::uint32_t count, bool ab
 
 RequestOutcome Win32DeviceFiles::Transfer(DeviceHandle handle, BoundedRequest request,
                                           std::uint32_t (*bound)(const std::optional<CommTimeouts>&,
-                                                                 std::uint32_t)) {
+                                                                 std::uint32_t),
+                                          std::uint32_t atLeastMs) {
   const HandleState state = StateOf(handle);
   if (state.stuck) return RequestOutcome{};
   request.offset = state.position;
-  request.boundMs =
-      bound(state.timeouts, request.type == RequestType::Read ? request.outSize : request.inSize);
+  request.boundMs = std::max(
+      bound(state.timeouts, request.type == RequestType::Read ? request.outSize : request.inSize),
+      atLeastMs);
   const RequestOutcome outcome = RunBoundedRequest(ToHandle(handle), request);
   Advance(handle, outcome.count, outcome.abandoned);
   return outcome;
@@ -57,11 +61,24 @@ RequestOutcome Win32DeviceFiles::Transfer(DeviceHandle handle, BoundedRequest re
 
 bool Win32DeviceFiles::Read(DeviceHandle handle, void* buffer, std::uint32_t size,
                             std::uint32_t* done) {
+  return ReadWaiting(handle, buffer, size, 0, done);
+}
+
+// One request waited on for the whole wait: a driver that leaves a read
+// pending until bytes come (the printer class driver does) completes it the
+// moment they do, and the thread sleeps meanwhile. A driver that honours
+// time-outs asking for an immediate return completes it at once.
+bool Win32DeviceFiles::ReadWaiting(DeviceHandle handle, void* buffer, std::uint32_t size,
+                                   std::uint32_t waitMs, std::uint32_t* done) {
   BoundedRequest request;
   request.type = RequestType::Read;
   request.out = buffer;
   request.outSize = size;
-  const RequestOutcome outcome = Transfer(handle, request, &ReadBoundMs);
+  const std::uint32_t atLeastMs =
+      waitMs == 0
+          ? 0
+          : std::min(waitMs, kLongestDeviceWaitMs - kImmediateReadGraceMs) + kImmediateReadGraceMs;
+  const RequestOutcome outcome = Transfer(handle, request, &ReadBoundMs, atLeastMs);
   *done = outcome.count;
   // A read that reached its bound hands back what came, as a read whose
   // time-outs expired does; so does one at the end of a file.

@@ -17,6 +17,8 @@ class Win32DeviceFiles final : public DeviceFiles {
  public:
   DeviceHandle Open(const std::string& path) override;
   bool Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uint32_t* done) override;
+  bool ReadWaiting(DeviceHandle handle, void* buffer, std::uint32_t size, std::uint32_t waitMs,
+                   std::uint32_t* done) override;
   bool Write(DeviceHandle handle, const void* data, std::uint32_t size,
              std::uint32_t* done) override;
   bool IoControl(DeviceHandle handle, std::uint32_t code, const void* in, std::uint32_t inSize,
@@ -39,10 +41,11 @@ class Win32DeviceFiles final : public DeviceFiles {
   // A handle this object did not open (a hub's) has the default state.
   HandleState StateOf(DeviceHandle handle);
   // Runs a read or a write at the handle's position, bounded by `bound` of
-  // its time-outs; a stuck handle's request fails at once.
+  // its time-outs, or by `atLeastMs` when that is longer; a stuck handle's
+  // request fails at once.
   RequestOutcome Transfer(DeviceHandle handle, BoundedRequest request,
-                          std::uint32_t (*bound)(const std::optional<CommTimeouts>&,
-                                                 std::uint32_t));
+                          std::uint32_t (*bound)(const std::optional<CommTimeouts>&, std::uint32_t),
+                          std::uint32_t atLeastMs = 0);
   void Advance(DeviceHandle handle, std::uint32_t count, bool abandoned);
 
   std::mutex mutex_;

@@ -7,25 +7,9 @@ namespace {
 
 EngineStatus Fail(EngineError error) { return EngineStatus{error}; }
 
-EngineStatus FromRead(PacketRead read) {
-  switch (read) {
-    case PacketRead::Done: return {};
-    case PacketRead::TimedOut: return Fail(EngineError::ReadTimedOut);
-    case PacketRead::Noise: return Fail(EngineError::Noise);
-    case PacketRead::Failed: break;
-  }
-  return Fail(EngineError::ReadFailed);
-}
-
-// An Error packet in place of the packet expected fails the operation.
-EngineStatus FromErrorPacket(const Bytes& packet) {
-  EngineStatus status = Fail(EngineError::ErrorPacket);
-  status.errorPacket = ClassifyErrorPacket(packet);
-  return status;
-}
-
-std::uint8_t ReplyByte(Command command) {
-  return static_cast<std::uint8_t>(static_cast<std::uint8_t>(command) | kReplyBit);
+SessionDeadline DeadlineFromNow(platform::Clock& clock) {
+  const std::uint64_t now = clock.NowMs();
+  return {now + kSessionWorkMs, now + kSessionWorkMs + kSessionClosingMs};
 }
 
 }  // namespace
@@ -39,9 +23,10 @@ bool EndsWithClosingByte(std::span<const std::uint8_t> reply) {
   return !reply.empty() && reply.back() == kClosingByte;
 }
 
-CCBTCtrl::CCBTCtrl(CPortIO& io, const EngineConfig& config)
+CCBTCtrl::CCBTCtrl(CPortIO& io, const EngineConfig& config, std::optional<SessionDeadline> deadline)
     : io_(io),
       config_(config),
+      deadline_(deadline ? *deadline : DeadlineFromNow(io.clock())),
       channels_{ChannelState{.socket = kControlSocket,
                              .asked = {config.controlHostToPrinter, config.printerToHost},
                              .adopted = {config.controlHostToPrinter, config.printerToHost},
@@ -56,6 +41,16 @@ CCBTCtrl::~CCBTCtrl() { Stop(); }
 bool CCBTCtrl::InPacketMode() const {
   std::lock_guard guard(lock_);
   return packetMode_;
+}
+
+bool CCBTCtrl::PlainBytesSafe() const {
+  std::lock_guard guard(lock_);
+  return entryWhole_ && !entrySent_ && !exitUndelivered_ && (!heardPacket_ || exitAcknowledged_);
+}
+
+bool CCBTCtrl::ExitDelivered() const {
+  std::lock_guard guard(lock_);
+  return !exitUndelivered_;
 }
 
 ChannelSizes CCBTCtrl::Sizes(Channel channel) const {
@@ -81,10 +76,12 @@ EngineStatus CCBTCtrl::StartLocked() {
   readAway_ = io_.ReadAway(kReadAwayLimit);
   const bool whole = io_.WriteAll(kEntryString);
   entrySent_ = whole || io_.FramingLost();
+  entryWhole_ = whole;
+  if (entrySent_) heardPacket_ = exitAcknowledged_ = exitUndelivered_ = false;
   if (!whole) return Fail(EngineError::WriteFailed);
   Bytes reply;
   const EngineStatus status = Transaction(Command::Init, BuildInit(kInitRevision), reply);
-  packetMode_ = status.ok();
+  packetMode_ = answering_ = status.ok();
   return status;
 }
 
@@ -95,13 +92,32 @@ EngineStatus CCBTCtrl::Stop() {
 
 // The printer leaves packet mode on Exit, and on nothing else a host can
 // send: so Exit goes out whenever the entry string did, and its reply is
-// awaited only briefly after a silence.
+// awaited only briefly after a silence. While it is awaited, what the
+// printer starts is still answered.
 EngineStatus CCBTCtrl::StopLocked() {
   if (!entrySent_) return {};
   entrySent_ = packetMode_ = false;
   ResetChannels();
+  const ClosingScope closing(*this);
   Bytes reply;
-  return Transaction(Command::Exit, BuildExit(), reply, WriteRetry::Once);
+  const Bytes exit = BuildExit();
+  if (!Write(exit, WriteRetry::Once)) {
+    exitUndelivered_ = true;
+    answering_ = false;
+    return Fail(EngineError::WriteFailed);
+  }
+  EngineStatus status = Await({.reply = Command::Exit}, reply);
+  answering_ = false;
+  if (!status.ok()) return status;
+  const auto result = ParseReplyResult(reply, Command::Exit);
+  if (!result) return Fail(EngineError::Malformed);
+  if (*result != 0) {
+    status = Fail(EngineError::ResultNotZero);
+    status.result = *result;
+    return status;
+  }
+  exitAcknowledged_ = true;
+  return status;
 }
 
 // What must reach the printer whatever went before (the closing
@@ -125,7 +141,7 @@ void CCBTCtrl::ResetChannels() {
 EngineStatus CCBTCtrl::Transaction(Command command, const Bytes& request, Bytes& reply,
                                    WriteRetry retry) {
   if (!Write(request, retry)) return Fail(EngineError::WriteFailed);
-  EngineStatus status = Await(command, nullptr, reply);
+  EngineStatus status = Await({.reply = command}, reply);
   if (!status.ok()) return status;
   const auto result = ParseReplyResult(reply, command);
   if (!result) return Fail(EngineError::Malformed);
@@ -134,66 +150,6 @@ EngineStatus CCBTCtrl::Transaction(Command command, const Bytes& request, Bytes&
     status.result = *result;
   }
   return status;
-}
-
-// Reads packets until the reply to `command` comes (or, with no command, a
-// data packet of `dataFor`), within one read limit for the whole wait.
-// Data of an open channel is kept for its reader, a Credit the printer
-// starts is answered, and the rest is passed over, up to kMaxPassedOver.
-EngineStatus CCBTCtrl::Await(std::optional<Command> command, ChannelState* dataFor, Bytes& reply) {
-  ReadBudget budget{silent_ ? kShortReadAttempts : config_.readAttempts, config_.readPauseMs};
-  int passedOver = 0;
-  for (;;) {
-    if (dataFor != nullptr && !dataFor->inbox.empty()) return {};
-    Bytes packet;
-    const PacketRead read = ReadPacket(io_, budget, config_.printerToHost, packet);
-    if (read == PacketRead::TimedOut) silent_ = true;
-    if (read != PacketRead::Done) return FromRead(read);
-    switch (Place(packet, command)) {
-      case Placed::Reply: reply = std::move(packet); return {};
-      case Placed::Error: return FromErrorPacket(packet);
-      case Placed::Kept: break;
-      case Placed::PassedOver:
-        if (++passedOver > kMaxPassedOver) return Fail(EngineError::Noise);
-        break;
-    }
-  }
-}
-
-// Until Init is confirmed nothing the printer sends belongs to this
-// conversation but Init's reply: an answer to the entry string, an Error
-// packet for it from a printer still in packet mode, an earlier call's late
-// replies. Once it is confirmed the printer answers in order, so an Error
-// packet is the answer to what was asked.
-CCBTCtrl::Placed CCBTCtrl::Place(const Bytes& packet, std::optional<Command> command) {
-  const bool transaction = packet[0] == kTransactionSocket && packet[1] == kTransactionSocket;
-  if (!transaction) {
-    ChannelState* channel = packetMode_ ? OpenChannelOn(packet[0], packet[1]) : nullptr;
-    if (channel == nullptr) return Placed::PassedOver;
-    channel->inbox.push_back(packet);
-    return Placed::Kept;
-  }
-  const std::uint8_t code = packet[kHeaderSize];
-  if (command && code == ReplyByte(*command)) return Placed::Reply;
-  if (!packetMode_ && command == Command::Init) return Placed::PassedOver;
-  if (code == static_cast<std::uint8_t>(Command::Error)) return Placed::Error;
-  return packetMode_ && AnswerPeer(packet) ? Placed::Kept : Placed::PassedOver;
-}
-
-// A Credit the printer starts for an open channel lets us send more; the
-// standard wants every transaction answered, so it is, also one for a
-// channel this side does not hold open (refused then).
-bool CCBTCtrl::AnswerPeer(const Bytes& packet) {
-  constexpr std::uint8_t kRefused = 0x01;
-  const auto credit = ParsePeerCredit(packet);
-  if (!credit) return false;
-  ChannelState* channel = OpenChannelOn(credit->primarySocket, credit->secondarySocket);
-  if (channel != nullptr)
-    channel->creditToSend = static_cast<std::uint16_t>(
-        std::min<unsigned>(channel->creditToSend + credit->credit, 0xFFFF));
-  Write(BuildCreditReply(credit->primarySocket, credit->secondarySocket, channel ? 0 : kRefused),
-        WriteRetry::Once);
-  return true;
 }
 
 CCBTCtrl::ChannelState* CCBTCtrl::OpenChannelOn(std::uint8_t primary, std::uint8_t secondary) {
@@ -252,20 +208,23 @@ EngineStatus CCBTCtrl::CloseChannelLocked(ChannelState& channel) {
   channel.creditToSend = 0;
   channel.creditToReceive = 0;
   channel.inbox.clear();
+  const ClosingScope closing(*this);
   Bytes reply;
   return Transaction(Command::CloseChannel, BuildCloseChannel(channel.socket), reply,
                      WriteRetry::Once);
 }
 
+// The credit counts before the request goes out: a printer may send the
+// packet it allows before its reply to the Credit.
 EngineStatus CCBTCtrl::GrantCreditLocked(ChannelState& channel) {
   if (!packetMode_) return Fail(EngineError::NotInPacketMode);
+  channel.creditToReceive += config_.credit;
   Bytes reply;
-  const EngineStatus status =
-      Transaction(Command::Credit, BuildCredit(channel.socket, config_.credit), reply);
-  if (status.ok()) channel.creditToReceive += config_.credit;
-  return status;
+  return Transaction(Command::Credit, BuildCredit(channel.socket, config_.credit), reply);
 }
 
+// A printer with no credit to give at once answers 0 and may grant it later
+// by a Credit of its own: that is waited for, within the wait's time.
 EngineStatus CCBTCtrl::RequestCreditLocked(ChannelState& channel) {
   if (!packetMode_) return Fail(EngineError::NotInPacketMode);
   Bytes reply;
@@ -277,7 +236,10 @@ EngineStatus CCBTCtrl::RequestCreditLocked(ChannelState& channel) {
   if (!granted) return Fail(EngineError::Malformed);
   channel.creditToSend =
       static_cast<std::uint16_t>(std::min<unsigned>(channel.creditToSend + *granted, 0xFFFF));
-  return status;
+  if (channel.creditToSend > 0) return status;
+  Bytes none;
+  const EngineStatus later = Await({.credit = &channel}, none);
+  return later.error == EngineError::ReadTimedOut ? Fail(EngineError::NoCredit) : later;
 }
 
 const char* EngineErrorName(EngineError error) {

@@ -7,8 +7,11 @@
 // A printer keeps its state across handles: packet mode lasts until Exit,
 // and what it sent stays queued until someone reads it. So the engine reads
 // away what waits before it speaks, knows a reply by its socket and command
-// (anything else that comes meanwhile is passed over, up to a bound), and
-// ends with Exit whenever it sent the entry string.
+// (and a control-channel answer by the command it answers), answers what
+// the printer starts, passes over the rest within bounds, and ends with
+// Exit whenever it sent the entry string. One session (an engine's life,
+// within one exported call) ends by its deadline and reads no more packets
+// and bytes than its bounds allow, whatever the printer sends.
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -31,8 +34,8 @@ struct EngineConfig {
   std::uint16_t fourth;                    // kept as given; this engine has no use for it
   std::uint16_t dataHostToPrinter;         // data channel packet size
   std::uint16_t maximumOutstandingCredit;  // carried by every CreditRequest
-  int readAttempts;                        // empty reads before a wait gives up
-  std::uint32_t readPauseMs;               // pause after each empty read
+  int readAttempts;                        // with the pause: how long one wait lasts
+  std::uint32_t readPauseMs;               // pause after a read that could not wait
 };
 inline constexpr EngineConfig kEngineConfig{1, 64, 512, 50, 4096, 30, 500, 10};
 
@@ -44,13 +47,35 @@ inline constexpr std::uint8_t kInitRevision = 0x10;
 inline constexpr std::size_t kMaxControlReply = 64 * 1024;
 // At most this many bytes are read away before the entry string.
 inline constexpr std::size_t kReadAwayLimit = 64 * 1024;
-// Packets one wait passes over (not the reply, nor data of an open channel)
-// before it gives up.
-inline constexpr int kMaxPassedOver = 64;
-// Empty reads a wait may spend once the printer has been silent through a
-// whole read limit in this session: the closing transactions still go out,
-// but a second silence costs no second read limit.
-inline constexpr int kShortReadAttempts = 20;
+// How long a wait lasts once the printer has been silent through a whole
+// wait in this session: the closing transactions still go out, but a
+// second silence costs no second full wait.
+inline constexpr std::uint32_t kShortWaitMs = 200;
+
+// What one session takes from the printer before it gives up on it: every
+// packet read (reply, kept, answered or passed over), every byte read (the
+// read-away before the entry string apart), the packets passed over, the
+// transactions of the printer's own answered.
+struct SessionBounds {
+  std::size_t packets;
+  std::size_t bytes;
+  int passedOver;
+  int answered;
+};
+inline constexpr SessionBounds kSessionBounds{4096, 256 * 1024, 64, 64};
+// What the closing (the channel's close and Exit) may still take once a
+// flood used up the session's bounds.
+inline constexpr SessionBounds kClosingBounds{64, 16 * 1024, 32, 16};
+
+// When a session's waits end: its work at `workEndMs`, its closing
+// transactions at `endMs`.
+struct SessionDeadline {
+  std::uint64_t workEndMs;
+  std::uint64_t endMs;
+};
+// Without a deadline given, how long a session's work and its closing last.
+inline constexpr std::uint32_t kSessionWorkMs = 20000;
+inline constexpr std::uint32_t kSessionClosingMs = 1000;
 
 // What leads the printer into packet mode: 0x00 0x00 0x00 0x1B 0x01, then
 // "@QXV 1284.4" LF "@QXV" LF "@QXV" LF.
@@ -63,7 +88,7 @@ enum class EngineError {
   NotInPacketMode,  // no successful Start, or stopped
   WriteFailed,      // write call failed or the device took fewer bytes
   ReadFailed,       // a read call failed
-  ReadTimedOut,     // the empty-read budget ran out
+  ReadTimedOut,     // the wait, or the session's deadline, ran out
   Malformed,        // not the reply expected: bad length, wrong command, too short
   ResultNotZero,    // the reply's result byte is not 0 (see EngineStatus::result)
   ErrorPacket,      // the printer sent an Error packet (see errorPacket)
@@ -71,7 +96,7 @@ enum class EngineError {
   ReplyTooLong,     // a reply beyond kMaxControlReply, or a packet beyond its size
   NoCredit,         // the printer granted no credit for the command
   CommandTooLong,   // the command does not fit the packet size
-  Noise,            // too much that was not the reply (kMaxPassedOver, kMaxDroppedBytes)
+  Noise,            // too much that was not the reply: beyond a bound of the session
 };
 
 struct EngineStatus {
@@ -92,11 +117,18 @@ struct ChannelSizes {
 using WholeReply = std::function<bool(std::span<const std::uint8_t>)>;
 // The plain rule: a reply is whole once its last byte is 0x0C.
 bool EndsWithClosingByte(std::span<const std::uint8_t> reply);
+// Tells whether a whole message answers the command sent; one that does not
+// (an earlier command's answer) is passed over.
+using AnswersCommand = std::function<bool(std::span<const std::uint8_t>)>;
+inline bool AnyMessage(std::span<const std::uint8_t>) { return true; }
 
 class CCBTCtrl {
  public:
-  // Borrows `io` for its whole life.
-  explicit CCBTCtrl(CPortIO& io, const EngineConfig& config = kEngineConfig);
+  // Borrows `io` for its whole life. Without a deadline, the session's
+  // waits end kSessionWorkMs (and its closing kSessionClosingMs later) after
+  // its construction.
+  explicit CCBTCtrl(CPortIO& io, const EngineConfig& config = kEngineConfig,
+                    std::optional<SessionDeadline> deadline = std::nullopt);
   // Stop.
   ~CCBTCtrl();
   CCBTCtrl(const CCBTCtrl&) = delete;
@@ -115,17 +147,31 @@ class CCBTCtrl {
   // whatever the reply. Without an entry string sent, nothing is sent.
   EngineStatus Stop();
   bool InPacketMode() const;
+  // True when plain bytes may go to the printer after Stop: the last entry
+  // string went out whole, Exit reached the printer after it, and the
+  // printer either sent no packet since (silent: it does not speak the
+  // protocol) or acknowledged Exit with result 0. Otherwise it may still be
+  // in packet mode and would read plain bytes as a packet header; so also
+  // when no entry string could be sent, since then nothing is known of it.
+  bool PlainBytesSafe() const;
+  // True unless Exit is owed and could not be written whole (a write cut
+  // short, or refused twice): the printer was then told nothing.
+  bool ExitDelivered() const;
 
   // The single transactions, each in packet mode only.
   EngineStatus OpenChannel(Channel channel);  // adopts the granted sizes
   EngineStatus CloseChannel(Channel channel);
-  EngineStatus GrantCredit(Channel channel);    // Credit: `credit` to the printer
-  EngineStatus RequestCredit(Channel channel);  // CreditRequest: adds what is granted
+  EngineStatus GrantCredit(Channel channel);  // Credit: `credit` to the printer
+  // CreditRequest: adds what is granted; a grant of 0 is followed by a
+  // wait for a Credit of the printer's own.
+  EngineStatus RequestCredit(Channel channel);
 
   // One whole control exchange: open the control channel, grant credit,
   // request credit, send `command` as one data packet, receive the whole
-  // reply, close the channel. A reply that spans several packets is read
-  // on, with further credit, until its end: the end-of-message flag of a
+  // reply, close the channel. Whatever reached the channel before the
+  // command went out is dropped; a message after it that `answers` does not
+  // accept is passed over. A reply that spans several packets is read on,
+  // with further credit, until its end: the end-of-message flag of a
   // packet, or `whole` saying so. `reply` receives it on success and is
   // empty on failure; a part is never handed out. A command that does not
   // fit the packet size is refused before anything is sent. Once the reply
@@ -134,7 +180,8 @@ class CCBTCtrl {
   // after a write cut short, nor when the open request never went out or
   // the printer refused it).
   EngineStatus ControlExchange(std::span<const std::uint8_t> command, Bytes& reply,
-                               const WholeReply& whole = EndsWithClosingByte);
+                               const WholeReply& whole = EndsWithClosingByte,
+                               const AnswersCommand& answers = AnyMessage);
 
   ChannelSizes Sizes(Channel channel) const;
   // Bytes read away before the last entry string.
@@ -150,7 +197,35 @@ class CCBTCtrl {
     std::uint32_t creditToReceive = 0;  // packets we let the printer send
     std::deque<Bytes> inbox;            // its data packets not yet taken
   };
-  enum class Placed { Reply, Error, Kept, PassedOver };
+  // What a wait waits for: a transaction's reply, a data packet of a
+  // channel, or credit for a channel.
+  struct Awaited {
+    std::optional<Command> reply;
+    ChannelState* data = nullptr;
+    ChannelState* credit = nullptr;
+    bool drain = false;  // nothing: only what is there now, without waiting
+  };
+  struct Counts {
+    std::size_t packets = 0;
+    std::size_t bytes = 0;
+    int passedOver = 0;
+    int answered = 0;
+  };
+  enum class Placed { Reply, Error, Kept, PassedOver, Answered };
+  // While the closing transactions run: the closing's own bounds and the
+  // deadline's closing time; the session's counts come back after.
+  class ClosingScope {
+   public:
+    explicit ClosingScope(CCBTCtrl& engine);
+    ~ClosingScope();
+    ClosingScope(const ClosingScope&) = delete;
+    ClosingScope& operator=(const ClosingScope&) = delete;
+
+   private:
+    CCBTCtrl& engine_;
+    Counts saved_;
+    bool outer_;
+  };
   enum class WriteRetry { None, Once };
 
   ChannelState& State(Channel channel) { return channels_[static_cast<int>(channel)]; }
@@ -160,24 +235,39 @@ class CCBTCtrl {
   bool Write(const Bytes& packet, WriteRetry retry);
   EngineStatus Transaction(Command command, const Bytes& request, Bytes& reply,
                            WriteRetry retry = WriteRetry::None);
-  EngineStatus Await(std::optional<Command> command, ChannelState* dataFor, Bytes& reply);
-  Placed Place(const Bytes& packet, std::optional<Command> command);
+  EngineStatus Await(const Awaited& awaited, Bytes& reply);
+  std::uint64_t WaitEnd() const;
+  bool WithinBounds() const;
+  Placed Place(const Bytes& packet, const Awaited& awaited);
+  Placed PlaceData(const Bytes& packet);
   bool AnswerPeer(const Bytes& packet);
+  EngineStatus DropQueued(ChannelState& channel);
   EngineStatus OpenChannelLocked(ChannelState& channel);
   EngineStatus CloseChannelLocked(ChannelState& channel);
   EngineStatus GrantCreditLocked(ChannelState& channel);
   EngineStatus RequestCreditLocked(ChannelState& channel);
   EngineStatus SendCommandLocked(ChannelState& channel, std::span<const std::uint8_t> command);
-  EngineStatus ReceiveMessageLocked(ChannelState& channel, const WholeReply& whole, Bytes& reply);
+  EngineStatus ReceiveMessageLocked(ChannelState& channel, const WholeReply& whole,
+                                    const AnswersCommand& answers, Bytes& reply);
+  EngineStatus NextMessageLocked(ChannelState& channel, const WholeReply& whole, Bytes& message);
   void ResetChannels();
 
   CPortIO& io_;
   const EngineConfig config_;
+  const SessionDeadline deadline_;
   mutable std::mutex lock_;
-  bool entrySent_ = false;   // some of the entry string went out; Exit is owed
-  bool packetMode_ = false;  // Init confirmed
-  bool silent_ = false;      // a wait in this session ran out its whole read limit
+  bool entrySent_ = false;    // some of the entry string went out; Exit is owed
+  bool packetMode_ = false;   // Init confirmed
+  bool answering_ = false;    // Init confirmed in this session: the printer's
+                              // own transactions get answers, also while Exit waits
+  bool closing_ = false;      // the closing transactions run: closing bounds, deadline
+  bool silent_ = false;       // a wait in this session ran out its whole time
+  bool heardPacket_ = false;  // a packet came since the last entry string
+  bool exitAcknowledged_ = false;
+  bool exitUndelivered_ = false;
+  bool entryWhole_ = false;  // the last entry string went out whole
   std::size_t readAway_ = 0;
+  Counts counts_;
   std::array<ChannelState, 2> channels_;
 };
 

@@ -1,5 +1,7 @@
 // The engine's whole control exchange: a command out on the control channel
-// and its reply in, however many packets the reply takes.
+// and its reply in, however many packets the reply takes, and only its own
+// reply: what reached the channel before the command went out is dropped,
+// and a message that does not answer the command is passed over.
 #include <algorithm>
 
 #include "serial_library/engine/cbt_ctrl.h"
@@ -22,11 +24,23 @@ bool RefusedToOpen(const EngineStatus& status) {
 
 }  // namespace
 
+// A printer that still held an answer to an earlier command sends it as
+// soon as it has credit, which it gets before the command goes out: so
+// whatever the channel received by then is read (without waiting) and
+// dropped. The credit it used is given again when the reply is awaited.
+EngineStatus CCBTCtrl::DropQueued(ChannelState& channel) {
+  Bytes none;
+  const EngineStatus status = Await({.drain = true}, none);
+  channel.inbox.clear();
+  return status.error == EngineError::ReadTimedOut ? EngineStatus{} : status;
+}
+
 EngineStatus CCBTCtrl::SendCommandLocked(ChannelState& channel,
                                          std::span<const std::uint8_t> command) {
   if (channel.creditToSend == 0) return Fail(EngineError::NoCredit);
   const auto packet = BuildDataPacket(channel.socket, command);
   if (!packet) return Fail(EngineError::CommandTooLong);
+  if (const EngineStatus dropped = DropQueued(channel); !dropped.ok()) return dropped;
   if (!io_.WriteAll(*packet)) return Fail(EngineError::WriteFailed);
   --channel.creditToSend;
   return {};
@@ -35,38 +49,48 @@ EngineStatus CCBTCtrl::SendCommandLocked(ChannelState& channel,
 // Takes the channel's data packets in order until one carries the
 // end-of-message flag or `whole` accepts what came so far. When the printer
 // has used the credit it was given, it is given one more; each further
-// packet waits at most one read limit, and the reply may grow no longer
-// than kMaxControlReply.
-EngineStatus CCBTCtrl::ReceiveMessageLocked(ChannelState& channel, const WholeReply& whole,
-                                            Bytes& reply) {
-  Bytes message;
+// packet is one wait, and the message may grow no longer than
+// kMaxControlReply.
+EngineStatus CCBTCtrl::NextMessageLocked(ChannelState& channel, const WholeReply& whole,
+                                         Bytes& message) {
+  message.clear();
   for (;;) {
     while (!channel.inbox.empty()) {
       const Bytes packet = std::move(channel.inbox.front());
       channel.inbox.pop_front();
-      if (channel.creditToReceive > 0) --channel.creditToReceive;
       if (packet.size() > channel.adopted.printerToHost ||
           message.size() + packet.size() - kHeaderSize > kMaxControlReply)
         return Fail(EngineError::ReplyTooLong);
       message.insert(message.end(), packet.begin() + kHeaderSize, packet.end());
-      if ((packet[5] & kEndOfMessage) != 0 || whole(message)) {
-        channel.inbox.clear();  // nothing after the reply was asked for
-        reply = std::move(message);
-        return {};
-      }
+      if ((packet[5] & kEndOfMessage) != 0 || whole(message)) return {};
     }
-    EngineStatus status;
     Bytes none;
-    if (channel.creditToReceive == 0)
-      status = GrantCreditLocked(channel);
-    else
-      status = Await(std::nullopt, &channel, none);
+    const EngineStatus status =
+        channel.creditToReceive == 0 ? GrantCreditLocked(channel) : Await({.data = &channel}, none);
     if (!status.ok()) return status;
   }
 }
 
+// Messages that do not answer the command (an earlier command's answer the
+// printer sent late) are passed over, as other packets are.
+EngineStatus CCBTCtrl::ReceiveMessageLocked(ChannelState& channel, const WholeReply& whole,
+                                            const AnswersCommand& answers, Bytes& reply) {
+  for (;;) {
+    Bytes message;
+    const EngineStatus status = NextMessageLocked(channel, whole, message);
+    if (!status.ok()) return status;
+    if (answers(message)) {
+      channel.inbox.clear();  // nothing after the reply was asked for
+      reply = std::move(message);
+      return {};
+    }
+    ++counts_.passedOver;
+    if (!WithinBounds()) return Fail(EngineError::Noise);
+  }
+}
+
 EngineStatus CCBTCtrl::ControlExchange(std::span<const std::uint8_t> command, Bytes& reply,
-                                       const WholeReply& whole) {
+                                       const WholeReply& whole, const AnswersCommand& answers) {
   std::lock_guard guard(lock_);
   reply.clear();
   if (!packetMode_) return Fail(EngineError::NotInPacketMode);
@@ -80,7 +104,7 @@ EngineStatus CCBTCtrl::ControlExchange(std::span<const std::uint8_t> command, By
   if (status.ok()) status = RequestCreditLocked(control);
   if (status.ok()) status = SendCommandLocked(control, command);
   Bytes received;
-  if (status.ok()) status = ReceiveMessageLocked(control, whole, received);
+  if (status.ok()) status = ReceiveMessageLocked(control, whole, answers, received);
   // The reply is whole: the printer answered, and Exit ends the channel
   // should the close fail.
   if (status.ok() || (mayBeOpen && !io_.FramingLost())) CloseChannelLocked(control);

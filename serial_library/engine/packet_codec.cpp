@@ -115,6 +115,21 @@ Bytes BuildCreditReply(std::uint8_t primarySocket, std::uint8_t secondarySocket,
   return FinishPacket(std::move(packet));
 }
 
+Bytes BuildCreditRequestReply(std::uint8_t primarySocket, std::uint8_t secondarySocket,
+                              std::uint8_t result, std::uint16_t credit) {
+  Bytes packet = Transaction(Command::CreditRequest);
+  packet.back() |= kReplyBit;
+  packet.insert(packet.end(), {result, primarySocket, secondarySocket});
+  PutBe16(packet, credit);
+  return FinishPacket(std::move(packet));
+}
+
+Bytes BuildRefusal(std::uint8_t command, std::uint8_t result) {
+  Bytes packet = StartPacket(kTransactionSocket, kTransactionSocket, kTransactionCredit);
+  packet.insert(packet.end(), {static_cast<std::uint8_t>(command | kReplyBit), result});
+  return FinishPacket(std::move(packet));
+}
+
 std::optional<Bytes> BuildDataPacket(std::uint8_t socket, std::span<const std::uint8_t> payload) {
   if (payload.size() > std::numeric_limits<std::uint16_t>::max() - kHeaderSize) return std::nullopt;
   Bytes packet = StartPacket(socket, socket, 0);
@@ -147,6 +162,13 @@ std::optional<PeerCredit> ParsePeerCredit(std::span<const std::uint8_t> packet) 
       TransactionBody(packet, static_cast<std::uint8_t>(Command::Credit), kCreditLength);
   if (body.size() != kCreditLength) return std::nullopt;
   return PeerCredit{body[7], body[8], GetBe16(body, 9)};
+}
+
+std::optional<PeerCreditRequest> ParsePeerCreditRequest(std::span<const std::uint8_t> packet) {
+  const auto body =
+      TransactionBody(packet, static_cast<std::uint8_t>(Command::CreditRequest), kHeaderSize + 3);
+  if (body.empty()) return std::nullopt;
+  return PeerCreditRequest{body[7], body[8]};
 }
 
 bool IsErrorPacket(std::span<const std::uint8_t> packet) {

@@ -60,6 +60,13 @@ Bytes BuildExit();
 // channel's sockets as the printer named them.
 Bytes BuildCreditReply(std::uint8_t primarySocket, std::uint8_t secondarySocket,
                        std::uint8_t result);
+// The host's reply to a CreditRequest the printer started: its result, the
+// sockets as the printer named them, and the credit granted.
+Bytes BuildCreditRequestReply(std::uint8_t primarySocket, std::uint8_t secondarySocket,
+                              std::uint8_t result, std::uint16_t credit);
+// The host's reply to any other transaction the printer started: the
+// command with bit 7 set and `result`, nothing more.
+Bytes BuildRefusal(std::uint8_t command, std::uint8_t result);
 // A data packet on `socket` (primary and secondary alike), header credit 0
 // (no credit handed over with it) and control 0. Nullopt when the payload
 // does not fit the 16-bit length.
@@ -95,6 +102,14 @@ struct PeerCredit {
   std::uint16_t credit = 0;
 };
 std::optional<PeerCredit> ParsePeerCredit(std::span<const std::uint8_t> packet);
+
+// A CreditRequest the printer started on socket 0: the channel's sockets.
+// Nullopt unless the packet is one and holds at least the two sockets.
+struct PeerCreditRequest {
+  std::uint8_t primarySocket = 0;
+  std::uint8_t secondarySocket = 0;
+};
+std::optional<PeerCreditRequest> ParsePeerCreditRequest(std::span<const std::uint8_t> packet);
 
 // The kinds of Error packet. The printer's error code selects the kind:
 // 0x80 to 0x87 in the order below (the IEEE 1284.4 codes: bad packet length,

@@ -22,20 +22,27 @@ bool PlausibleHeader(std::span<const std::uint8_t> header, std::size_t maxLength
          (parsed->control & ~kDefinedControlBits) == 0;
 }
 
-PacketRead ReadPacket(CPortIO& io, ReadBudget& budget, std::size_t maxLength, Bytes& packet) {
-  packet.assign(kHeaderSize, 0);
-  ReadOutcome outcome = io.ReadExactly(packet, &budget.emptyReadsLeft, budget.pauseMs);
-  std::size_t dropped = 0;
-  while (outcome == ReadOutcome::Done && !PlausibleHeader(packet, maxLength)) {
-    if (++dropped > kMaxDroppedBytes) return PacketRead::Noise;
-    packet.erase(packet.begin());
-    packet.push_back(0);
-    outcome = io.ReadExactly(std::span(packet).last(1), &budget.emptyReadsLeft, budget.pauseMs);
+PacketRead NextPacket(CPortIO& io, std::uint64_t untilMs, std::uint32_t pauseMs,
+                      std::size_t maxLength, Bytes& packet, std::size_t* dropped) {
+  *dropped = 0;
+  for (;;) {
+    const auto buffered = io.Buffered();
+    if (buffered.size() >= kHeaderSize) {
+      if (!PlausibleHeader(buffered.first(kHeaderSize), maxLength)) {
+        if (++*dropped > kMaxDroppedBytes) return PacketRead::Noise;
+        io.Consume(1);
+        continue;
+      }
+      const std::size_t length = ParseHeader(buffered)->length;
+      if (buffered.size() >= length) {
+        packet.assign(buffered.begin(), buffered.begin() + static_cast<std::ptrdiff_t>(length));
+        io.Consume(length);
+        return PacketRead::Done;
+      }
+    }
+    const ReadOutcome outcome = io.Fill(untilMs, pauseMs);
+    if (outcome != ReadOutcome::Done) return FromRead(outcome);
   }
-  if (outcome != ReadOutcome::Done) return FromRead(outcome);
-  packet.resize(ParseHeader(packet)->length);
-  return FromRead(io.ReadExactly(std::span(packet).subspan(kHeaderSize), &budget.emptyReadsLeft,
-                                 budget.pauseMs));
 }
 
 }  // namespace nolpa::serial_library

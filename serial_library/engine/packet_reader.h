@@ -1,10 +1,11 @@
 #pragma once
-// Reading packets off a stream that may hold more than the packets of this
-// conversation: what an earlier call left unread, the start of a packet cut
-// short, bytes of a printer's plain mode. A header is taken only when it
-// could be one; otherwise its first byte is dropped and the next byte
-// considered, up to a bound, so the reader finds the next packet instead of
-// reading a whole reply's worth of bytes as the body of a false one.
+// Cutting packets out of what arrived on a stream that may hold more than
+// the packets of this conversation: what an earlier call left unread, the
+// start of a packet cut short, bytes of a printer's plain mode. A header is
+// taken only when it could be one; otherwise its first byte is dropped and
+// the next byte considered, up to a bound, so the reader finds the next
+// packet instead of reading a whole reply's worth of bytes as the body of a
+// false one.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -19,15 +20,9 @@ inline constexpr std::size_t kMaxDroppedBytes = 4096;
 
 enum class PacketRead {
   Done,      // a whole packet with a plausible header
-  TimedOut,  // the budget's empty reads ran out first
+  TimedOut,  // the wait ended first
   Failed,    // a read call failed
   Noise,     // more than kMaxDroppedBytes bytes that start no packet
-};
-
-// What one wait may still spend: empty reads left, and the pause after each.
-struct ReadBudget {
-  int emptyReadsLeft;
-  std::uint32_t pauseMs;
 };
 
 // True when six bytes could be a packet header from the printer: a length
@@ -37,9 +32,13 @@ struct ReadBudget {
 // and no reserved control bit set.
 bool PlausibleHeader(std::span<const std::uint8_t> header, std::size_t maxLength);
 
-// Reads one packet into `packet` (its header and as many bytes as the
-// header announces, at most `maxLength`), spending `budget`, which the
-// caller shares among all the reads of one wait.
-PacketRead ReadPacket(CPortIO& io, ReadBudget& budget, std::size_t maxLength, Bytes& packet);
+// Takes the next packet out of `io`'s buffer into `packet` (its header and
+// as many bytes as the header announces, at most `maxLength`), reading
+// whole transfers for what is missing until the clock reaches `untilMs`
+// (`pauseMs` apart where the device cannot wait). `*dropped` receives the
+// bytes passed over before the packet. A packet whose end has not come
+// stays in the buffer for the next call.
+PacketRead NextPacket(CPortIO& io, std::uint64_t untilMs, std::uint32_t pauseMs,
+                      std::size_t maxLength, Bytes& packet, std::size_t* dropped);
 
 }  // namespace nolpa::serial_library

@@ -1,7 +1,8 @@
 #include "serial_library/engine/port_io.h"
 
 #include <algorithm>
-#include <array>
+#include <cstring>
+#include <limits>
 
 namespace nolpa::serial_library {
 
@@ -22,7 +23,7 @@ bool WriteWhole(platform::DeviceFiles& files, platform::DeviceHandle handle,
 
 CPortIO::CPortIO(platform::DeviceFiles& files, platform::Clock& clock,
                  platform::DeviceHandle handle)
-    : files_(files), clock_(clock), handle_(handle) {}
+    : files_(files), clock_(clock), handle_(handle), transfer_(kTransferBufferSize) {}
 
 bool CPortIO::WriteAll(std::span<const std::uint8_t> bytes) {
   if (framingLost_) return false;
@@ -32,32 +33,68 @@ bool CPortIO::WriteAll(std::span<const std::uint8_t> bytes) {
   return whole;
 }
 
-ReadOutcome CPortIO::ReadExactly(std::span<std::uint8_t> buffer, int* emptyReadsLeft,
-                                 std::uint32_t pauseMs) {
-  std::size_t have = 0;
-  while (have < buffer.size()) {
-    const auto missing = static_cast<std::uint32_t>(buffer.size() - have);
-    std::uint32_t got = 0;
-    if (!files_.Read(handle_, buffer.data() + have, missing, &got)) return ReadOutcome::Failed;
-    if (got > missing) return ReadOutcome::Failed;  // a driver that overran us
-    have += got;
-    if (got != 0) continue;
-    if (--*emptyReadsLeft <= 0) return ReadOutcome::TimedOut;
-    clock_.SleepMs(pauseMs);
+void CPortIO::Consume(std::size_t count) {
+  consumed_ += std::min(count, buffered_.size() - consumed_);
+  if (consumed_ == buffered_.size()) {
+    buffered_.clear();
+    consumed_ = 0;
+  } else if (consumed_ >= kTransferBufferSize) {
+    buffered_.erase(buffered_.begin(), buffered_.begin() + static_cast<std::ptrdiff_t>(consumed_));
+    consumed_ = 0;
   }
-  return ReadOutcome::Done;
+}
+
+bool CPortIO::ReadTransfer(std::uint32_t waitMs, std::uint32_t* got) {
+  *got = 0;
+  if (!files_.ReadWaiting(handle_, transfer_.data(), kTransferBufferSize, waitMs, got))
+    return false;
+  if (*got > kTransferBufferSize) return false;  // a driver that overran us
+  buffered_.insert(buffered_.end(), transfer_.begin(), transfer_.begin() + *got);
+  bytesRead_ += *got;
+  return true;
+}
+
+ReadOutcome CPortIO::Fill(std::uint64_t untilMs, std::uint32_t pauseMs) {
+  constexpr std::uint64_t kLongestWait = std::numeric_limits<std::uint32_t>::max();
+  for (;;) {
+    const std::uint64_t asked = clock_.NowMs();
+    const auto waitMs =
+        static_cast<std::uint32_t>(std::min(untilMs > asked ? untilMs - asked : 0, kLongestWait));
+    std::uint32_t got = 0;
+    if (!ReadTransfer(waitMs, &got)) return ReadOutcome::Failed;
+    if (got > 0) return ReadOutcome::Done;
+    const std::uint64_t now = clock_.NowMs();
+    if (now >= untilMs) return ReadOutcome::TimedOut;
+    // The device answered at once with nothing: asking again at once would
+    // only spin.
+    if (now - asked < pauseMs)
+      clock_.SleepMs(static_cast<std::uint32_t>(std::min<std::uint64_t>(pauseMs, untilMs - now)));
+  }
 }
 
 std::size_t CPortIO::ReadAway(std::size_t limit) {
-  std::array<std::uint8_t, 512> scrap{};
-  std::size_t dropped = 0;
+  std::size_t dropped = Buffered().size();
+  Consume(dropped);
   while (dropped < limit) {
-    const auto ask = static_cast<std::uint32_t>(std::min(scrap.size(), limit - dropped));
     std::uint32_t got = 0;
-    if (!files_.Read(handle_, scrap.data(), ask, &got) || got == 0 || got > ask) break;
+    if (!ReadTransfer(0, &got) || got == 0) break;
     dropped += got;
+    Consume(got);
   }
   return dropped;
+}
+
+bool CPortIO::ReadAvailable(std::uint8_t* buffer, std::size_t size, std::size_t* count) {
+  *count = 0;
+  if (Buffered().empty()) {
+    std::uint32_t got = 0;
+    if (!ReadTransfer(0, &got)) return false;
+  }
+  const auto buffered = Buffered();
+  *count = std::min(size, buffered.size());
+  if (*count > 0) std::memcpy(buffer, buffered.data(), *count);
+  Consume(*count);
+  return true;
 }
 
 }  // namespace nolpa::serial_library

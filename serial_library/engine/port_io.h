@@ -1,9 +1,14 @@
 #pragma once
-// CPortIO: the packet engine's raw device I/O. Whole-packet writes and polled
-// reads on one device handle, with the pauses spent on the platform clock.
+// CPortIO: the packet engine's raw device I/O. Whole-packet writes, and
+// reads of whole USB transfers into a buffer of the engine's own, from which
+// the packet reader cuts packets. A bulk endpoint hands the host whole
+// transfers: a read that asks for fewer bytes than a transfer holds
+// overruns and loses them, so no read here asks for less than
+// kTransferBufferSize.
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/device_files.h"
@@ -11,13 +16,17 @@
 namespace nolpa::serial_library {
 
 enum class ReadOutcome {
-  Done,      // every byte asked for arrived
-  TimedOut,  // the empty-read budget ran out first
+  Done,      // bytes arrived
+  TimedOut,  // the wait ended first
   Failed,    // a read call failed
 };
 
 // Write calls in a row that may take nothing before a write gives up.
 inline constexpr int kStalledWrites = 3;
+// What every read asks for: at least the largest transfer a printer sends
+// (a multiple of the 64- and 512-byte USB packet sizes, and of the 512-byte
+// packets the engine asks the printer for).
+inline constexpr std::uint32_t kTransferBufferSize = 4096;
 
 // Writes `bytes` with as many calls as it takes: a call that takes part of
 // them is followed by one for the rest, so the printer never holds the start
@@ -42,26 +51,47 @@ class CPortIO {
   // handle.
   bool FramingLost() const { return framingLost_; }
 
-  // Fills `buffer` completely, asking the device each time for no more than
-  // is still missing, so nothing beyond the packet being read is taken off
-  // the wire. A read that finds nothing uses one of `*emptyReadsLeft` and,
-  // when any are left, is followed by a pause of `pauseMs`; when none are
-  // left the read times out. A failed read call ends the read at once.
-  ReadOutcome ReadExactly(std::span<std::uint8_t> buffer, int* emptyReadsLeft,
-                          std::uint32_t pauseMs);
+  // Bytes that arrived and were not consumed yet.
+  std::span<const std::uint8_t> Buffered() const { return std::span(buffered_).subspan(consumed_); }
+  // Drops the first `count` buffered bytes (all of them at most).
+  void Consume(std::size_t count);
 
-  // Reads and drops what the device holds now, at most `limit` bytes,
-  // without a pause: it ends at the first read that finds nothing (or
-  // fails). Returns the count dropped.
+  // Reads one whole transfer onto the end of the buffer, waiting for it
+  // until the clock reaches `untilMs` (a device that cannot wait is asked
+  // again after a pause of `pauseMs`). With `untilMs` now or past, it reads
+  // once without waiting. A failed read call ends it at once.
+  ReadOutcome Fill(std::uint64_t untilMs, std::uint32_t pauseMs);
+
+  // Drops what is buffered and what the device holds now, at most `limit`
+  // bytes read, without a pause: it ends at the first read that finds
+  // nothing (or fails). Returns the count read and dropped.
   std::size_t ReadAway(std::size_t limit);
+
+  // For the plain data path: hands out buffered bytes first; with none
+  // buffered, one read of a whole transfer that does not wait. False when
+  // the read call failed; `*count` receives what was copied.
+  bool ReadAvailable(std::uint8_t* buffer, std::size_t size, std::size_t* count);
+
+  // Every byte the reads brought in (the read-away's included).
+  std::uint64_t BytesRead() const { return bytesRead_; }
 
   platform::Clock& clock() const { return clock_; }
 
  private:
+  // One read call of a whole transfer, waiting up to `waitMs`; appends what
+  // came. False when the call failed or reported more than it was asked.
+  bool ReadTransfer(std::uint32_t waitMs, std::uint32_t* got);
+
   platform::DeviceFiles& files_;
   platform::Clock& clock_;
   platform::DeviceHandle handle_;
   bool framingLost_ = false;
+  // What arrived; its first `consumed_` bytes are gone (dropped in one go
+  // now and then, not byte by byte).
+  std::vector<std::uint8_t> buffered_;
+  std::size_t consumed_ = 0;
+  std::vector<std::uint8_t> transfer_;
+  std::uint64_t bytesRead_ = 0;
 };
 
 }  // namespace nolpa::serial_library

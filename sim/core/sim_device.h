@@ -55,6 +55,9 @@ inline constexpr int kHighestBarePort = 9;
 // device path to open: "\\.\COMn", or "COMn" bare up to COM9 only.
 int ComPortNumber(std::string_view name, bool allowDevicePrefix);
 
+// NextArrivalMs of a device with nothing on its way to the host.
+inline constexpr std::uint64_t kNoArrival = ~std::uint64_t{0};
+
 class SimDevice {
  public:
   SimDevice(std::string name, DeviceKind kind) : name_(std::move(name)), kind_(kind) {}
@@ -98,6 +101,10 @@ class SimDevice {
   // Copies at most `size` waiting bytes into `buffer`; returns how many, or
   // nothing when the read fails (a USB transfer that overran the buffer).
   virtual std::optional<std::uint32_t> Read(std::uint8_t* buffer, std::uint32_t size);
+  // When the next byte reaches the host, for a device whose driver keeps a
+  // read pending until one does (kNoArrival: none is on its way); nothing
+  // when a read cannot wait for it, so a waiting read returns at once.
+  virtual std::optional<std::uint64_t> NextArrivalMs() { return std::nullopt; }
   // Receives bytes the host wrote (already cut by the write faults).
   virtual void Write(std::span<const std::uint8_t> data);
   // False when the driver refuses a request of `code` with these buffers

@@ -97,6 +97,10 @@ std::optional<std::uint32_t> ClassPrinter::Read(std::uint8_t* buffer, std::uint3
   return taken;
 }
 
+std::optional<std::uint64_t> ClassPrinter::NextArrivalMs() {
+  return channel_.NextDueMs(Now(), Faults().channel).value_or(kNoArrival);
+}
+
 // A stream of bytes, handed out in pieces of 1, 2, ... bytes where the
 // printer is made to.
 std::uint32_t ClassPrinter::TakePieces(std::uint8_t* buffer, std::uint32_t size) {

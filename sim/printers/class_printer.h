@@ -76,6 +76,8 @@ class ClassPrinter : public SimDevice {
   bool AnswersToPath(std::string_view path) const override;
 
   std::optional<std::uint32_t> Read(std::uint8_t* buffer, std::uint32_t size) override;
+  // The printer class driver leaves a read pending until bytes come.
+  std::optional<std::uint64_t> NextArrivalMs() override;
   void Write(std::span<const std::uint8_t> data) override;
   bool IoControl(std::uint32_t code, std::span<const std::uint8_t> in,
                  std::vector<std::uint8_t>& answer) override;

@@ -124,6 +124,14 @@ std::size_t ReplyChannel::LoseInFlight(std::uint64_t nowMs, std::uint32_t window
   return n;
 }
 
+std::optional<std::uint64_t> ReplyChannel::NextDueMs(std::uint64_t nowMs,
+                                                     const ChannelFaults& faults) {
+  AddHeartbeats(nowMs, faults);
+  std::optional<std::uint64_t> next = nextBeatMs_;
+  if (!queue_.empty()) next = std::min(next.value_or(queue_.front().dueMs), queue_.front().dueMs);
+  return next;
+}
+
 void ReplyChannel::Clear() {
   queue_.clear();
   messageOffset_ = 0;

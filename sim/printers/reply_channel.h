@@ -66,6 +66,9 @@ class ReplyChannel {
   void Clear();
 
   std::size_t Pending() const { return queue_.size(); }
+  // When the next byte is due (a heartbeat's included); nothing when none
+  // will come.
+  std::optional<std::uint64_t> NextDueMs(std::uint64_t nowMs, const ChannelFaults& faults);
   // Bytes already due at `nowMs`.
   std::size_t PendingDue(std::uint64_t nowMs) const;
 

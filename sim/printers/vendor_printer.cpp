@@ -133,6 +133,11 @@ std::optional<std::uint32_t> VendorPrinter::Read(std::uint8_t* buffer, std::uint
   return channel_.Take(Now(), buffer, size, Faults().channel);
 }
 
+std::optional<std::uint64_t> VendorPrinter::NextArrivalMs() {
+  if (IsSerialPort()) return std::nullopt;
+  return channel_.NextDueMs(Now(), Faults().channel).value_or(kNoArrival);
+}
+
 // The printer keeps a copy of what its commands see (8-bit); when a command
 // changed an identifier, the USB strings follow it.
 void VendorPrinter::SyncUnitsWithIdentity() {

@@ -93,6 +93,9 @@ class VendorPrinter : public SimDevice {
   bool AcceptsRequest(std::uint32_t code, std::span<const std::uint8_t> in,
                       std::uint32_t outSize) override;
   std::optional<std::uint32_t> Read(std::uint8_t* buffer, std::uint32_t size) override;
+  // The maker's USB driver leaves a read pending until bytes come (its COM
+  // port twin, a serial port, honours the time-outs instead).
+  std::optional<std::uint64_t> NextArrivalMs() override;
   void Write(std::span<const std::uint8_t> data) override;
   bool IoControl(std::uint32_t code, std::span<const std::uint8_t> in,
                  std::vector<std::uint8_t>& answer) override;

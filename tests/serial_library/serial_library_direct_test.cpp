@@ -143,6 +143,10 @@ TEST_F(LibraryOnPrinters, APrinterWithoutD4HasNoSerialNumberButReportsItsFirmwar
   }
 }
 
+using PrinterKind = sim::PrinterTransactions::Kind;
+
+std::vector<std::uint8_t> Text(std::string_view text) { return {text.begin(), text.end()}; }
+
 struct Misbehaviour {
   const char* name;
   std::function<void(sim::ClassPrinter&)> arrange;
@@ -197,6 +201,44 @@ TEST_F(LibraryOnPrinters, EachMisbehaviourEndsInItsCodeWithNothingLeftOpen) {
        MORVALIB_OK, MORVALIB_E_NOT_ACKED},
       {"another model's printer", [](auto& p) { p.SetDeviceId(kL880Id); }, MORVALIB_E_REPLY_FORM,
        MORVALIB_E_NOT_ACKED},
+      // As unkind as IEEE 1284.4 and USB allow: an earlier answer sent on
+      // the first credit, before the command, is never taken for its answer.
+      {"an earlier OK held, this write refused",
+       [](auto& p) {
+         p.Faults().peripheral.staleAnswer = Text("tp:00F0:OK;\x0C");
+         p.Faults().peripheral.writeAnswer = sim::WriteAnswer::NotAvailable;
+       },
+       MORVALIB_OK, MORVALIB_E_NOT_ACKED},
+      {"an earlier serial number held",
+       [](auto& p) { p.Faults().peripheral.staleAnswer = Text("tp:01F0:4F4C44;\x0C"); },
+       MORVALIB_OK, MORVALIB_OK},
+      {"credit 0, then a Credit of its own",
+       [](auto& p) { p.Faults().peripheral.lateCreditMs = 3000; }, MORVALIB_OK, MORVALIB_OK},
+      {"credit in every data packet's header",
+       [](auto& p) { p.Faults().peripheral.headerCredit = 2; }, MORVALIB_OK, MORVALIB_OK},
+      {"CreditRequests of its own",
+       [](auto& p) {
+         p.Faults().peripheral.printerTransactions = {.kind = PrinterKind::CreditRequest,
+                                                      .count = 3};
+       },
+       MORVALIB_OK, MORVALIB_OK},
+      {"unknown commands of its own, also before Exit's reply",
+       [](auto& p) {
+         p.Faults().peripheral.printerTransactions = {.kind = PrinterKind::Unknown, .on = 0x08};
+       },
+       MORVALIB_OK, MORVALIB_OK},
+      {"a Credit for every Credit answered",
+       [](auto& p) { p.Faults().peripheral.printerTransactions = {.flood = true}; },
+       MORVALIB_E_SEND,
+       MORVALIB_E_SEND,
+       {sim::departure::kPrinterTransactionUnanswered}},
+      {"an Error packet nothing asked for",
+       [](auto& p) { p.Faults().peripheral.unaskedError = sim::UnaskedError{}; }, MORVALIB_E_SEND,
+       MORVALIB_OK},
+      {"answers in transfers of 64 bytes",
+       [](auto& p) { p.Faults().peripheral.usbPacketSize = 64; }, MORVALIB_OK, MORVALIB_OK},
+      {"answers in transfers of 512 bytes",
+       [](auto& p) { p.Faults().peripheral.usbPacketSize = 512; }, MORVALIB_OK, MORVALIB_OK},
   };
   for (const Misbehaviour& c : cases) {
     SCOPED_TRACE(c.name);

@@ -126,6 +126,12 @@ class ScriptedDevice : public platform::DeviceFiles {
     return !refuse;
   }
 
+  // How many answers are scripted for writes of exactly `request`.
+  std::size_t Answers(const Bytes& request) const {
+    return static_cast<std::size_t>(std::count_if(
+        answers_.begin(), answers_.end(), [&](const Answer& a) { return a.request == request; }));
+  }
+
   // Scripted bytes not yet read.
   std::size_t Unread() const { return pending_.size(); }
 

@@ -52,6 +52,7 @@ struct ReadCase {
   const char* name;
   std::optional<CommTimeouts> timeouts;
   DWORD boundMs;
+  std::uint32_t waitMs = 0;  // a read that waits for its bytes (ReadWaiting)
 };
 
 TEST_F(SilentDevice, ReadsReturnNoByteWithinTheBoundTheirTimeoutsAsk) {
@@ -60,6 +61,9 @@ TEST_F(SilentDevice, ReadsReturnNoByteWithinTheBoundTheirTimeoutsAsk) {
       // The pipe refuses them, as the printers' drivers do: the same bound.
       {"the channel time-outs, refused", printerio::kChannelTimeouts, kImmediateReadGraceMs},
       {"wait 300 ms for a first byte", CommTimeouts{0xFFFFFFFF, 0xFFFFFFFF, 300, 0, 0}, 300},
+      // One request waited on for the whole wait, whatever the time-outs.
+      {"waiting 300 ms, no time-outs set", std::nullopt, 300, 300},
+      {"waiting 300 ms, the channel time-outs refused", printerio::kChannelTimeouts, 300, 300},
   };
   for (const ReadCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -69,7 +73,10 @@ TEST_F(SilentDevice, ReadsReturnNoByteWithinTheBoundTheirTimeoutsAsk) {
     char byte = 0;
     std::uint32_t done = 99;
     bool ok = false;
-    const DWORD took = TimeOf([&] { ok = files_.Read(handle_, &byte, 1, &done); });
+    const DWORD took = TimeOf([&] {
+      ok = c.waitMs == 0 ? files_.Read(handle_, &byte, 1, &done)
+                         : files_.ReadWaiting(handle_, &byte, 1, c.waitMs, &done);
+    });
     EXPECT_TRUE(ok);
     EXPECT_EQ(done, 0u);
     EXPECT_GE(took + kEarlyMs, c.boundMs);
@@ -143,6 +150,21 @@ TEST_F(SilentDevice, NoByteIsLostToAReadThatWasCutOffOrThatWaits) {
   EXPECT_TRUE(ok);
   EXPECT_EQ(std::string(bytes, done), "Z");
   EXPECT_LT(took, 3000u) << "the read waited out its bound instead of taking the byte";
+
+  // The same for a read that waits on its own (ReadWaiting), a whole
+  // transfer's buffer asked for.
+  files_.SetTimeouts(handle_, printerio::kChannelTimeouts);
+  std::thread late([this] {
+    Sleep(200);
+    pipe_.Send("YX");
+  });
+  char transfer[4096] = {};
+  const DWORD waited =
+      TimeOf([&] { ok = files_.ReadWaiting(handle_, transfer, sizeof transfer, 3000, &done); });
+  late.join();
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(std::string(transfer, done), "YX");
+  EXPECT_LT(waited, 3000u) << "the read waited out its wait instead of taking the bytes";
 }
 
 // A window of this thread that notes the messages it handles.

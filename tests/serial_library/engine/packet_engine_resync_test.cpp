@@ -88,12 +88,31 @@ TEST(PacketEngineResync, WhatIsNotTheReplyIsPassedOver) {
       {"a Credit the printer starts",
        [](Rig& r) { r.peer.AnswerWrite(kOpenControl, kPeerCredit); },
        {kPeerCreditReply}},
+      // Answered with credit 0: this side grants credit by Credits of its own.
+      {"a CreditRequest the printer starts",
+       [](Rig& r) {
+         r.peer.AnswerWrite(kOpenControl, {0, 0, 0, 13, 1, 0, 0x04, 2, 2, 0, 1, 0, 1});
+       },
+       {{0, 0, 0, 12, 1, 0, 0x84, 0x00, 2, 2, 0, 0}}},
+      {"a command this side does not know",
+       [](Rig& r) {
+         r.peer.AnswerWrite(kOpenControl, {0, 0, 0, 9, 1, 0, 0x55, 1, 2});
+       },
+       {{0, 0, 0, 8, 1, 0, 0xD5, 0x01}}},
+      {"credit in the header of a data packet (the reply's)",
+       [](Rig& r) {
+         Bytes reply = DataPacket(0x02, kAnswer);
+         reply[4] = 3;
+         r.peer.AnswerWrite(kCommandPacket, reply);
+       },
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig r;
-    r.peer.AnswerWrite(kCommandPacket, DataPacket(0x02, kAnswer));
     c.arrange(r);
+    if (r.peer.Answers(kCommandPacket) == 0)
+      r.peer.AnswerWrite(kCommandPacket, DataPacket(0x02, kAnswer));
     Bytes reply;
     const EngineStatus status = r.Run(reply);
     EXPECT_TRUE(status.ok()) << EngineErrorName(status.error);
@@ -110,7 +129,8 @@ TEST(PacketEngineResync, WhatIsNotTheReplyIsPassedOver) {
 
 TEST(PacketEngineResync, TooMuchThatIsNotTheReplyEndsTheWait) {
   Bytes stalePackets;
-  for (int i = 0; i <= kMaxPassedOver; ++i) stalePackets = Cat({stalePackets, ExitReply()});
+  for (int i = 0; i <= kSessionBounds.passedOver; ++i)
+    stalePackets = Cat({stalePackets, ExitReply()});
   const Bytes noise(kMaxDroppedBytes + 1, 0xFF);
   for (const Bytes& flood : {stalePackets, noise}) {
     Rig r;
@@ -124,8 +144,7 @@ TEST(PacketEngineResync, TooMuchThatIsNotTheReplyEndsTheWait) {
 // Exit follows every entry string that went out, whatever became of Init;
 // after a silence it is awaited only briefly.
 TEST(PacketEngineResync, ExitFollowsEveryEntryString) {
-  constexpr std::uint64_t kReadLimitMs = 4990;
-  constexpr std::uint64_t kShortWaitMs = (kShortReadAttempts - 1) * 10;
+  constexpr std::uint64_t kReadLimitMs = 5000;
   struct Case {
     const char* name;
     bool answerInit, answerExit;
@@ -168,8 +187,7 @@ TEST(PacketEngineResync, ASilentTransactionCostsOneReadLimit) {
   EXPECT_EQ(r.Run(reply).error, EngineError::ReadTimedOut);
   EXPECT_EQ(r.peer.writes.back(), kExit);
   EXPECT_EQ(r.peer.writes[r.peer.writes.size() - 2], kClose);
-  EXPECT_EQ(r.clock.NowMs(), 4990u + (kShortReadAttempts - 1) * 10)
-      << "the close answered, the Exit not";
+  EXPECT_EQ(r.clock.NowMs(), 5000u + kShortWaitMs) << "the close answered, the Exit not";
 }
 
 // A reply the printer sends in several packets is read to its end, with one
@@ -242,6 +260,45 @@ TEST(PacketEngineResync, AWholeReplyStandsWhateverTheCloseGives) {
     Bytes reply;
     EXPECT_TRUE(r.engine.ControlExchange(kCommand, reply).ok());
     EXPECT_EQ(reply, kAnswer);
+  }
+}
+
+// Plain bytes may follow a session only when the printer is known to have
+// left packet mode: silent since the entry string (it does not speak the
+// protocol), or Exit acknowledged; never when the entry string or Exit could
+// not be written. What the printer starts while Exit is awaited is answered.
+TEST(PacketEngineResync, PlainBytesOnlyToAPrinterKnownToHaveLeftPacketMode) {
+  const Bytes kRefusedCreditReply{0, 0, 0, 10, 1, 0, 0x83, 0x01, 0x02, 0x02};
+  struct Case {
+    const char* name;
+    Bytes initReply, exitReply;  // empty: none
+    std::vector<std::size_t> failingWrites;
+    bool plainSafe;
+    bool creditAnsweredAfterExit = false;
+  } const cases[] = {
+      {"silent after the entry string", {}, {}, {}, true},
+      {"Init refused, Exit acknowledged", InitReply(0x02), ExitReply(), {}, true},
+      {"Init refused, Exit unanswered", InitReply(0x02), {}, {}, false},
+      {"Init refused, Exit refused", InitReply(0x02), ExitReply(0x01), {}, false},
+      {"silent, Exit not taken", {}, {}, {2, 3}, false},
+      {"entry string not taken", {}, {}, {0}, false},
+      {"a Credit of its own before Exit's reply",
+       InitReply(),
+       Cat({kPeerCredit, ExitReply()}),
+       {},
+       true,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r(false, false);
+    if (!c.initReply.empty()) r.peer.AnswerWrite(kInit, c.initReply);
+    if (!c.exitReply.empty()) r.peer.AnswerWrite(kExit, c.exitReply);
+    for (const std::size_t write : c.failingWrites) r.peer.FailWrite(write);
+    r.engine.Start();
+    r.engine.Stop();
+    EXPECT_EQ(r.engine.PlainBytesSafe(), c.plainSafe);
+    EXPECT_EQ(r.peer.writes.back() == kRefusedCreditReply, c.creditAnsweredAfterExit);
   }
 }
 
