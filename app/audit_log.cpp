@@ -51,9 +51,7 @@ AuditEntry EntryOf(const ident::WriteAttempt& attempt, std::optional<int> exitCo
 std::string AuditLine(const AuditEntry& e, const platform::UtcTime& time,
                       const std::string& program, platform::TextEncoding& encoding) {
   const auto device = [&](const std::string& ansi) { return encoding.AnsiToUtf8(ansi); };
-  const auto given = [&](const std::string& text) {
-    return e.newValuesUtf8 ? text : device(text);
-  };
+  const auto given = [&](const std::string& text) { return e.newValuesUtf8 ? text : device(text); };
   JsonObject line;
   line.Text("time", IsoTime(time)).Text("program", program).Text("version", kProductVersion);
   line.Text("route", e.route).Text("product", device(e.product)).Text("device", device(e.device));

@@ -16,8 +16,7 @@ namespace nolpa::app::console {
 class HeldWriteAudit final : public ident::WriteAudit {
  public:
   // `log` may be null: attempts are still held, so the run can report them.
-  HeldWriteAudit(AuditLog* log, platform::ConsoleSignals& signals)
-      : log_(log), signals_(signals) {}
+  HeldWriteAudit(AuditLog* log, platform::ConsoleSignals& signals) : log_(log), signals_(signals) {}
 
   bool Ready() override { return log_ == nullptr || log_->Open(); }
   bool Record(const ident::WriteAttempt& attempt) override;

@@ -144,11 +144,10 @@ int CommandRun::Check() {
   const int exitCode = matches ? kMatches : kDiffers;
   json.Value("printer", PrinterObject(*chosen)).Text("idCode", Utf8(record.idCode));
   json.Boolean("matches", matches).Number("exitCode", exitCode);
-  Report(json,
-         matches
-             ? Say(Text::CheckMatches, Japanese(), {Utf8(record.productText), Utf8(record.idCode)})
-             : Say(Text::CheckDiffers, Japanese(),
-                   {Utf8(record.productText), Utf8(record.idCode), *c_.options.code}));
+  Report(json, matches ? Say(Text::CheckMatches, Japanese(),
+                             {Utf8(record.productText), Utf8(record.idCode)})
+                       : Say(Text::CheckDiffers, Japanese(),
+                             {Utf8(record.productText), Utf8(record.idCode), *c_.options.code}));
   return exitCode;
 }
 

@@ -12,8 +12,12 @@ struct CommandWord {
   Command command;
 };
 constexpr CommandWord kCommands[] = {
-    {"list", Command::List},          {"check", Command::Check},          {"set", Command::Set},
-    {"test-comm", Command::TestComm}, {"test-print", Command::TestPrint}, {"station", Command::Station},
+    {"list", Command::List},
+    {"check", Command::Check},
+    {"set", Command::Set},
+    {"test-comm", Command::TestComm},
+    {"test-print", Command::TestPrint},
+    {"station", Command::Station},
     {"help", Command::Help},
 };
 
@@ -33,7 +37,9 @@ const OptionSpec kOptions[] = {
     {"--product",
      Kind::Text,
      {Command::Check, Command::Set, Command::TestComm, Command::TestPrint, Command::Station}},
-    {"--index", Kind::Number, {Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
+    {"--index",
+     Kind::Number,
+     {Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
     {"--name", Kind::Text, {Command::Set, Command::Station}},
     {"--codes", Kind::Text, {Command::Station}},
     {"--first", Kind::Text, {Command::Station}},

@@ -35,21 +35,21 @@ struct Options {
 enum class UsageError {
   None,
   NoCommand,
-  UnknownCommand,   // `word` is not a command
-  UnknownOption,    // `word`
-  MissingValue,     // `word` needs a value
-  RepeatedOption,   // `word` was given twice
-  BadIndex,         // the value of --index is no number from 0
-  ExtraArgument,    // `word` has no place
-  MissingCode,      // check and set need CODE (or, set, --date)
-  CodeAndDate,      // set takes CODE or --date, not both
-  NotForCommand,    // `word` does not go with this command
-  ProductAndIndex,  // --product and --index together
-  JsonAndCsv,       // --json and --csv together
-  NoArguments,      // nothing at all was given
-  EmptyLog,         // --log with an empty name would keep no log
-  MissingCodes,     // station needs --codes or --first
-  CodesAndFirst,    // station takes --codes or --first, not both
+  UnknownCommand,      // `word` is not a command
+  UnknownOption,       // `word`
+  MissingValue,        // `word` needs a value
+  RepeatedOption,      // `word` was given twice
+  BadIndex,            // the value of --index is no number from 0
+  ExtraArgument,       // `word` has no place
+  MissingCode,         // check and set need CODE (or, set, --date)
+  CodeAndDate,         // set takes CODE or --date, not both
+  NotForCommand,       // `word` does not go with this command
+  ProductAndIndex,     // --product and --index together
+  JsonAndCsv,          // --json and --csv together
+  NoArguments,         // nothing at all was given
+  EmptyLog,            // --log with an empty name would keep no log
+  MissingCodes,        // station needs --codes or --first
+  CodesAndFirst,       // station takes --codes or --first, not both
   FirstWithoutDigits,  // the --first code has no digits to count up
   BadCount,            // the value of --count is no number from 1
 };

@@ -144,8 +144,8 @@ int Session::Run() {
 
   CommandOutcome outcome;
   try {
-    RunContext context{*form_,         options_,        output_,          boxes_,
-                       progress_,      *audit_,         *env_.signals,    *env_.encoding,
+    RunContext context{*form_,          options_,       output_,       boxes_,
+                       progress_,       *audit_,        *env_.signals, *env_.encoding,
                        host_.UsbTree(), *env_.logFiles, logPath_};
     outcome = RunCommand(context);
   } catch (...) {

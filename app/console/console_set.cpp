@@ -220,9 +220,9 @@ WriteOutcome CommandRun::ReadBack(const discovery::DeviceRecord& written, std::s
                                   const std::string& code, bool pending, JsonObject& json) {
   const std::string product = Utf8(written.productText);
   for (int rescan = 1; rescan <= kRescans; ++rescan) {
-    const std::string progress =
-        Say(Text::ProgressRescan, Japanese(),
-            {std::to_string(kRescanWaitMs / 1000), std::to_string(rescan), std::to_string(kRescans)});
+    const std::string progress = Say(
+        Text::ProgressRescan, Japanese(),
+        {std::to_string(kRescanWaitMs / 1000), std::to_string(rescan), std::to_string(kRescans)});
     if (!Wait(kRescanWaitMs, progress)) return {};
     c_.progress.SetActivity(Text::ProgressFind);
     c_.form.Button1Click();
@@ -241,7 +241,8 @@ WriteOutcome CommandRun::ReadBack(const discovery::DeviceRecord& written, std::s
     if (exitCode == kMatches)
       return {exitCode, Say(Text::SetWritten, Japanese(), {product, Utf8(found.idCode)}), ""};
     if (exitCode == kPending)
-      return {exitCode, Say(Text::SetPending, Japanese(), {product, Utf8(code), Utf8(found.idCode)}),
+      return {exitCode,
+              Say(Text::SetPending, Japanese(), {product, Utf8(code), Utf8(found.idCode)}),
               Say(Text::PendingNote, Japanese())};
     return {exitCode, Say(Text::SetDiffers, Japanese(), {Utf8(found.idCode), Utf8(code)}),
             Say(Text::NgReadBack, Japanese(), {Utf8(found.idCode)})};

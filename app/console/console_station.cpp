@@ -164,8 +164,8 @@ int StationRun::DryRun() {
       // A real station uses the code up even when the rules refuse it.
       planned.Add(*code);
       const bool printerClass = OnPrinterClassRoute(record);
-      const std::string name = c_.options.name && !printerClass ? *r_.Ansi(*c_.options.name)
-                                                                : record.idName;
+      const std::string name =
+          c_.options.name && !printerClass ? *r_.Ansi(*c_.options.name) : record.idName;
       const auto refusal = ident::ValidateIdInput(
           {printerClass, *r_.Ansi(*code), name, record.idCode, record.idName});
       if (refusal && resources::Message(*refusal).icon == platform::MessageIcon::Error)
@@ -250,8 +250,8 @@ void StationRun::Idle() {
     }
     if (const PendingWrite* pending = PendingBefore(record)) {
       // Written by an earlier run and not restarted since: its check is due.
-      NoteOnce("", Say(Text::PendingBefore, Japanese(),
-                       {Utf8(record.productText), pending->newIdCode}));
+      NoteOnce(
+          "", Say(Text::PendingBefore, Japanese(), {Utf8(record.productText), pending->newIdCode}));
       tracked_ = PlaceOf(record);
       trackedCode_ = pending->newIdCode;
       std::erase_if(pendingBefore_, [&](const PendingWrite& p) { return &p == pending; });

@@ -54,9 +54,7 @@ bool UsedCodes::Same(std::string_view a, std::string_view b) { return Folded(a) 
 
 void UsedCodes::Add(std::string_view code) { codes_.insert(Folded(code)); }
 
-bool UsedCodes::Contains(std::string_view code) const {
-  return codes_.count(Folded(code)) != 0;
-}
+bool UsedCodes::Contains(std::string_view code) const { return codes_.count(Folded(code)) != 0; }
 
 UsedCodes CodesInLog(std::string_view logText, std::size_t* unreadable) {
   UsedCodes used;
@@ -97,7 +95,9 @@ std::vector<std::string> CodeListLines(std::string_view listText) {
   return codes;
 }
 
-CodeSource CodeSource::CountingFrom(std::string first) { return CodeSource({std::move(first)}, true); }
+CodeSource CodeSource::CountingFrom(std::string first) {
+  return CodeSource({std::move(first)}, true);
+}
 
 CodeSource CodeSource::FromList(std::vector<std::string> codes) {
   return CodeSource(std::move(codes), false);

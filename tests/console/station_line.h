@@ -4,6 +4,7 @@
 // simulator's virtual clock, applied whenever the program sleeps.
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,8 @@ inline std::string LineFleet(int vendors, bool withCom, bool withClass) {
     add(R"({"name": "p)" + std::to_string(i) + R"(", "kind": "vendor", "plugged": false,
       "usb": {"vendorId": "0x0F1A", "productId": "0x0410", "boardCode": "0x04",
               "manufacturer": "Nolpa", "product": "VX-410 Receipt", "highSpeed": true},
-      "serial": "BLANK)" + std::to_string(1000 + i) + R"(", "idName": "", "identByte": "0x4E"})");
+      "serial": "BLANK)" +
+        std::to_string(1000 + i) + R"(", "idName": "", "identByte": "0x4E"})");
   if (withCom)
     add(R"({"name": "com5", "kind": "com", "comPort": 5, "plugged": false,
       "usb": {"vendorId": "0x0F1A", "productId": "0x0300", "boardCode": "0x08",
@@ -42,7 +44,8 @@ inline std::string LineFleet(int vendors, bool withCom, bool withClass) {
   "machine": {"windows": "x64", "hostControllers": [{"name": "xhci", "number": 0, "ports": 8,
     "service": "USBXHCI", "hubService": "USBHUB3", "usb3": true}]},
   "devices": [
-)" + devices + "]}";
+)" + devices +
+         "]}";
 }
 
 // The program's clock over the test's virtual one: each sleep of the
@@ -51,18 +54,22 @@ class LineScript final : public platform::Clock {
  public:
   struct Event {
     std::uint64_t atMs;
-    std::string device;
-    bool plug;
+    std::string device;  // plugged in or unplugged; empty: `action` runs
+    bool plug = false;
+    std::function<void()> action = {};
   };
 
   LineScript(sim::VirtualClock& clock, sim::World& world) : clock_(clock), world_(world) {}
 
   // A printer plugged in at `fromMs` and unplugged at `toMs` (never when 0).
   LineScript& Plugged(const std::string& device, std::uint64_t fromMs, std::uint64_t toMs = 0) {
-    events_.push_back({fromMs, device, true});
-    if (toMs != 0) events_.push_back({toMs, device, false});
-    std::stable_sort(events_.begin(), events_.end(),
-                     [](const Event& a, const Event& b) { return a.atMs < b.atMs; });
+    Add({fromMs, device, true});
+    if (toMs != 0) Add({toMs, device, false});
+    return *this;
+  }
+  // Something else that happens on the line at `atMs`.
+  LineScript& At(std::uint64_t atMs, std::function<void()> action) {
+    Add({atMs, "", false, std::move(action)});
     return *this;
   }
   // When the last event happens.
@@ -73,7 +80,9 @@ class LineScript final : public platform::Clock {
     clock_.SleepMs(ms);
     while (next_ < events_.size() && events_[next_].atMs <= clock_.NowMs()) {
       const Event& e = events_[next_++];
-      if (e.plug) {
+      if (e.action) {
+        e.action();
+      } else if (e.plug) {
         world_.Device(e.device).Plug();
       } else {
         world_.Device(e.device).Unplug();
@@ -83,6 +92,13 @@ class LineScript final : public platform::Clock {
   platform::LocalTime LocalNow() override { return clock_.LocalNow(); }
 
  private:
+  void Add(Event event) {
+    events_.insert(
+        std::upper_bound(events_.begin() + static_cast<std::ptrdiff_t>(next_), events_.end(), event,
+                         [](const Event& a, const Event& b) { return a.atMs < b.atMs; }),
+        std::move(event));
+  }
+
   sim::VirtualClock& clock_;
   sim::World& world_;
   std::vector<Event> events_;
