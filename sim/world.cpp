@@ -11,7 +11,7 @@ namespace nolpa::sim {
 using platform::DeviceHandle;
 using platform::kInvalidDeviceHandle;
 
-World::World(platform::Clock& clock) : clock_(clock) {}
+World::World(platform::Clock& clock) : clock_(clock), originMs_(clock.NowMs()) {}
 
 World::~World() = default;
 
@@ -118,10 +118,10 @@ void World::SetBeforeRequestHook(std::function<void()> beforeRequest) {
   beforeRequest_ = std::move(beforeRequest);
 }
 
-// Runs the hook (once, even if it calls back in) when `sync`, and the
-// scheduled unplugs.
-void World::BeforeRequest(bool sync) {
-  if (sync && beforeRequest_ && !inBeforeRequest_) {
+// The hook runs once, even if it calls back in.
+void World::Touch(bool syncState) {
+  std::lock_guard lock(mutex_);
+  if (syncState && beforeRequest_ && !inBeforeRequest_) {
     inBeforeRequest_ = true;
     beforeRequest_();
     inBeforeRequest_ = false;
@@ -134,6 +134,8 @@ void World::BeforeRequest(bool sync) {
       at.reset();
     }
   }
+  BringBackDue();
+  ApplyDueEvents();
 }
 
 std::size_t World::HandlesOn(const SimDevice* device) const {
@@ -188,7 +190,7 @@ void World::Finish(SimDevice* device, RecordedRequest&& request) {
 
 DeviceHandle World::Open(const std::string& path) {
   std::lock_guard lock(mutex_);
-  BeforeRequest(true);
+  Touch(true);
   CheckPortExamined(path, true);
   SimDevice* device = nullptr;
   for (auto& d : devices_)
@@ -209,7 +211,7 @@ DeviceHandle World::Open(const std::string& path) {
 
 bool World::Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uint32_t* done) {
   std::lock_guard lock(mutex_);
-  BeforeRequest(false);
+  Touch(false);
   if (done) *done = 0;
   SimDevice* any = nullptr;
   SimDevice* device = LiveDevice(handle, &any);
@@ -234,7 +236,7 @@ bool World::Read(DeviceHandle handle, void* buffer, std::uint32_t size, std::uin
 
 bool World::Write(DeviceHandle handle, const void* data, std::uint32_t size, std::uint32_t* done) {
   std::lock_guard lock(mutex_);
-  BeforeRequest(true);
+  Touch(true);
   if (done) *done = 0;
   SimDevice* any = nullptr;
   SimDevice* device = LiveDevice(handle, &any);
@@ -283,7 +285,7 @@ platform::ControlResult World::Control(DeviceHandle handle, std::uint32_t code, 
                                        std::uint32_t* returned) {
   std::lock_guard lock(mutex_);
   bool notReady = false;
-  BeforeRequest(true);
+  Touch(true);
   if (returned) *returned = 0;
   SimDevice* any = nullptr;
   SimDevice* device = LiveDevice(handle, &any);
@@ -316,7 +318,7 @@ platform::ControlResult World::Control(DeviceHandle handle, std::uint32_t code, 
 
 bool World::SetTimeouts(DeviceHandle handle, const platform::CommTimeouts& timeouts) {
   std::lock_guard lock(mutex_);
-  BeforeRequest(false);
+  Touch(false);
   SimDevice* any = nullptr;
   SimDevice* device = LiveDevice(handle, &any);
   RecordedRequest r = Begin(any, RequestKind::SetTimeouts, handle);
@@ -329,7 +331,7 @@ bool World::SetTimeouts(DeviceHandle handle, const platform::CommTimeouts& timeo
 
 void World::Close(DeviceHandle handle) {
   std::lock_guard lock(mutex_);
-  BeforeRequest(false);
+  Touch(false);
   auto it = handles_.find(handle);
   if (it == handles_.end()) return;
   SimDevice* device = it->second.device;

@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,15 @@
 #include "sim/usb/machine_layout.h"
 
 namespace nolpa::sim {
+
+// A fleet's event: at `atMs`, in ms since the world was made on its clock,
+// the device or hub `name` is plugged in (`plug`) or unplugged.
+struct PlugEvent {
+  std::uint64_t atMs = 0;
+  std::string name;
+  bool plug = false;
+  friend bool operator==(const PlugEvent&, const PlugEvent&) = default;
+};
 
 class World : private platform::DeviceFiles,
               private platform::DeviceInterfaces,
@@ -70,6 +80,40 @@ class World : private platform::DeviceFiles,
 
   // The devices as a fleet text with their present state (FleetToJson).
   std::string ToJson();
+
+  // --- Plugging devices and the hubs of the machine's bus ---
+  // Unplugs or plugs in the device or the hub (of Machine().hubs) named
+  // `name` at once. A hub takes the printers below it with it: they are gone
+  // while it is, and come back with it unless unplugged themselves, each as
+  // a new generation (handles opened before stay dead). The state-changed
+  // hook runs, so a state file keeps it. Throws std::invalid_argument for any
+  // other name (a host controller cannot be unplugged).
+  void Unplug(std::string_view name);
+  void Plug(std::string_view name);
+  // Unplugs `name` now and plugs it in again once `requests` more requests
+  // have reached the machine (the world's and the bus's), or `ms` ms have
+  // passed, whichever is given first: a hub dropping off during a call.
+  // A state file keeps it plugged in.
+  void UnplugFor(std::string_view name, std::optional<std::uint32_t> requests,
+                 std::optional<std::uint32_t> ms);
+  // Whether `name` is away for a while (UnplugFor) and will come back.
+  bool ComingBack(std::string_view name) const;
+  // Call after changing Machine()'s hubs or sockets by hand: the devices
+  // below an unplugged hub go, the others come back.
+  void UpdateHubPresence();
+  // Adds events, kept in time order (equal times in the order given); each
+  // is applied, in order, when the world is next touched at or after its
+  // time. Throws std::invalid_argument for a name Unplug would refuse.
+  void AddEvents(const std::vector<PlugEvent>& events);
+  // The events not yet applied.
+  const std::vector<PlugEvent>& PendingEvents() const { return events_; }
+  // Milliseconds since the world was made, on its clock: the events' time.
+  std::uint64_t ElapsedMs() const { return clock_.NowMs() - originMs_; }
+  // Runs before every request that reaches the machine (the bus's calls it
+  // for its own): brings back what UnplugFor took away, applies the
+  // scheduled unplugs and the events that are due, and with `syncState` the
+  // before-request hook.
+  void Touch(bool syncState);
 
   // Departures from the protocols the devices play (departures.h).
   DepartureLog& Departures() { return departures_; }
@@ -135,7 +179,10 @@ class World : private platform::DeviceFiles,
   std::string FreeInterfacePath(std::uint16_t vendorId, std::uint16_t productId,
                                 std::string_view serial, std::string_view name,
                                 const platform::Guid& guid) const;
-  void BeforeRequest(bool sync);
+  // Unplug or Plug without the state-changed hook.
+  void SetPlugged(std::string_view name, bool plugged);
+  void ApplyDueEvents();
+  void BringBackDue();
   // Live handles on `device`.
   std::size_t HandlesOn(const SimDevice* device) const;
   // Devices open without sharing; the printer-class driver lets a second
@@ -173,6 +220,15 @@ class World : private platform::DeviceFiles,
   std::function<void()> onStateChanged_;
   std::function<void()> beforeRequest_;
   bool inBeforeRequest_ = false;
+  std::uint64_t originMs_ = 0;
+  std::vector<PlugEvent> events_;
+  // What UnplugFor took away, and when it comes back.
+  struct Return {
+    std::string name;
+    std::optional<std::uint32_t> requestsLeft;
+    std::optional<std::uint64_t> atMs;
+  };
+  std::vector<Return> returns_;
   std::recursive_mutex mutex_;  // the library may call in from another thread
 };
 

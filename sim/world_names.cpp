@@ -6,7 +6,7 @@ namespace nolpa::sim {
 
 platform::InterfaceSet World::OpenSet(const platform::Guid& interfaceClass) {
   std::lock_guard lock(mutex_);
-  BeforeRequest(true);
+  Touch(true);
   OpenSetEntry entry{interfaceClass, {}};
   for (auto& d : devices_) {
     const platform::Guid* g = d->InterfaceClass();
@@ -64,7 +64,7 @@ void World::CheckPortExamined(std::string_view name, bool devicePath) {
 
 bool World::QueryTarget(const std::string& name, std::string* firstTarget) {
   std::lock_guard lock(mutex_);
-  BeforeRequest(true);
+  Touch(true);
   if (recorder_.Enabled()) queriedNames_.push_back(name);
   CheckPortExamined(name, false);
   const int port = ComPortNumber(name, false);

@@ -93,17 +93,21 @@ int ComPortNumber(std::string_view name, bool allowDevicePrefix) {
   return allowDevicePrefix && !prefixed && n > kHighestBarePort ? 0 : n;
 }
 
-void SimDevice::Unplug() {
-  if (!plugged_) return;
-  plugged_ = false;
-  OnUnplugged();
+// Each change of presence: gone cuts the device's power, back starts a new
+// generation.
+void SimDevice::SetPresence(bool plugged, bool hubsPresent) {
+  const bool was = Plugged();
+  plugged_ = plugged;
+  hubsPresent_ = hubsPresent;
+  if (was && !Plugged()) OnUnplugged();
+  if (!was && Plugged()) ++generation_;
 }
 
-void SimDevice::Plug() {
-  if (plugged_) return;
-  plugged_ = true;
-  ++generation_;
-}
+void SimDevice::Unplug() { SetPresence(false, hubsPresent_); }
+
+void SimDevice::Plug() { SetPresence(true, hubsPresent_); }
+
+void SimDevice::SetHubsPresent(bool present) { SetPresence(plugged_, present); }
 
 std::uint32_t SimDevice::Read(std::uint8_t*, std::uint32_t) { return 0; }
 

@@ -70,10 +70,16 @@ class SimDevice {
 
   // An unplugged device is not enumerated, cannot be opened, and fails every
   // request on a handle opened before. Plugging it in again does not revive
-  // those handles: each plug-in starts a new generation.
-  bool Plugged() const { return plugged_; }
+  // those handles: each plug-in starts a new generation. A device is present
+  // while it is plugged in itself and every hub above it is
+  // (SetHubsPresent); Plugged() tells both.
+  bool Plugged() const { return plugged_ && hubsPresent_; }
+  bool PluggedItself() const { return plugged_; }
   void Unplug();
   void Plug();
+  // The world tells a device on a hub whether that hub and every hub above
+  // it are plugged in: a hub takes the devices below it with it.
+  void SetHubsPresent(bool present);
   std::uint32_t Generation() const { return generation_; }
 
   // The serial time-outs last accepted, if any.
@@ -123,10 +129,13 @@ class SimDevice {
   }
 
  private:
+  void SetPresence(bool plugged, bool hubsPresent);
+
   std::string name_;
   DeviceKind kind_;
   FaultSet faults_;
   bool plugged_ = true;
+  bool hubsPresent_ = true;
   std::uint32_t generation_ = 1;
   std::optional<platform::CommTimeouts> timeouts_;
   platform::Clock* clock_ = nullptr;

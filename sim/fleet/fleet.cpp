@@ -140,7 +140,7 @@ void AddDevice(World& world, const Json& j) {
 }
 
 const Json& DevicesOf(const Json& root) {
-  CheckKeys(root, {"comment", "version", "machine", "devices"}, "fleet");
+  CheckKeys(root, {"comment", "version", "machine", "devices", "events"}, "fleet");
   const Json* devices = Field(root, "devices");
   if (!devices || !devices->is_array()) throw FleetError("fleet: \"devices\" must be an array");
   return *devices;
@@ -167,6 +167,7 @@ void LoadFleet(World& world, std::string_view fleetJson) {
     }
   }
   CheckMachine(world);
+  if (const Json* events = Field(root, "events")) ReadEvents(*events, world);
 }
 
 std::unique_ptr<World> WorldFromFleet(std::string_view fleetJson, platform::Clock& clock) {

@@ -3,6 +3,7 @@
 // throw FleetError naming the field; numbers may be written as JSON numbers
 // or as "0x..." strings.
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -48,12 +49,20 @@ const char* ActionName(IoctlFault::Action action);
 // The fleet's "machine" object, read into `machine` (its sockets stay), and
 // written back; a printer-class printer's "socket".
 void ReadMachine(const Json& j, MachineLayout& machine);
-Json MachineJson(const MachineLayout& machine);
+// A hub away for a while (`comingBack`) is written as plugged in.
+Json MachineJson(const MachineLayout& machine,
+                 const std::function<bool(const std::string&)>& comingBack);
 UsbSocket ReadSocket(const Json& j);
 Json SocketJson(const UsbSocket& socket);
-// Refuses a loaded machine whose sockets name no hub, or whose bus cannot
-// be built (a port taken or missing, say).
+// Refuses a loaded machine whose sockets name no hub, whose hubs share a
+// device's name, or whose bus cannot be built (a port taken or missing,
+// say); then takes the printers below unplugged hubs away.
 void CheckMachine(World& world);
+
+// The fleet's "events", added to the world (its devices and machine loaded
+// first), and the world's pending events written back (empty when none).
+void ReadEvents(const Json& j, World& world);
+Json EventsJson(const World& world);
 
 // A printer-class printer's "spooler" object.
 SpoolerSeat ReadSpoolerSeat(const Json& j);

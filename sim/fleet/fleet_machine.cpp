@@ -1,5 +1,6 @@
 // Fleet files: the "machine" object (its Windows, host controllers and hubs)
 // and a printer-class printer's "socket".
+#include <functional>
 #include <stdexcept>
 
 #include "sim/fleet/fleet_json.h"
@@ -29,8 +30,44 @@ std::string RequiredName(const Json& j, const char* key, const std::string& what
   return name;
 }
 
+std::uint32_t ReadCount(const Json& j, const char* key, std::uint32_t fallback) {
+  const Json* v = Field(j, key);
+  return v ? static_cast<std::uint32_t>(ReadNumber(*v, key, 0xFFFFFFFF)) : fallback;
+}
+
+// {"unplug": {"after": 2, "backAfterRequests": 5}}; a host controller
+// cannot be unplugged.
+HubFaults ReadHubFaults(const Json& j, bool controller) {
+  if (controller)
+    CheckKeys(j, {}, "faults of a host controller");
+  else
+    CheckKeys(j, {"unplug"}, "faults of a hub");
+  HubFaults faults;
+  if (const Json* v = Field(j, "unplug")) {
+    CheckKeys(*v, {"after", "backAfterRequests", "backAfterMs"}, "unplug");
+    HubFaults::Drop drop;
+    drop.after = ReadCount(*v, "after", drop.after);
+    if (Field(*v, "backAfterRequests"))
+      drop.backAfterRequests = ReadCount(*v, "backAfterRequests", 0);
+    if (Field(*v, "backAfterMs")) drop.backAfterMs = ReadCount(*v, "backAfterMs", 0);
+    faults.drop = drop;
+  }
+  return faults;
+}
+
+Json HubFaultsJson(const HubFaults& faults) {
+  Json j = Json::object();
+  if (faults.drop) {
+    Json drop = {{"after", faults.drop->after}};
+    if (faults.drop->backAfterRequests) drop["backAfterRequests"] = *faults.drop->backAfterRequests;
+    if (faults.drop->backAfterMs) drop["backAfterMs"] = *faults.drop->backAfterMs;
+    j["unplug"] = drop;
+  }
+  return j;
+}
+
 UsbHostControllerLayout ReadController(const Json& j) {
-  CheckKeys(j, {"name", "number", "ports", "service", "hubService", "usb3"},
+  CheckKeys(j, {"name", "number", "ports", "service", "hubService", "usb3", "faults"},
             "machine.hostControllers");
   UsbHostControllerLayout c;
   c.name = RequiredName(j, "name", "machine.hostControllers");
@@ -40,11 +77,12 @@ UsbHostControllerLayout ReadController(const Json& j) {
   if (const Json* v = Field(j, "service")) c.drivers.controllerService = ReadString(*v, "service");
   if (const Json* v = Field(j, "hubService")) c.drivers.hubService = ReadString(*v, "hubService");
   if (const Json* v = Field(j, "usb3")) c.drivers.usb3 = ReadBool(*v, "usb3");
+  if (const Json* v = Field(j, "faults")) c.faults = ReadHubFaults(*v, true);
   return c;
 }
 
 UsbHubLayout ReadHub(const Json& j) {
-  CheckKeys(j, {"name", "hub", "port", "ports", "service"}, "machine.hubs");
+  CheckKeys(j, {"name", "hub", "port", "ports", "service", "plugged", "faults"}, "machine.hubs");
   UsbHubLayout h;
   h.name = RequiredName(j, "name", "machine.hubs");
   h.hub = RequiredName(j, "hub", "machine.hubs " + h.name);
@@ -53,6 +91,8 @@ UsbHubLayout ReadHub(const Json& j) {
   h.port = static_cast<int>(ReadNumber(*port, "port", kMaxPorts));
   h.ports = ReadPortCount(j, "ports", h.ports);
   if (const Json* v = Field(j, "service")) h.service = ReadString(*v, "service");
+  if (const Json* v = Field(j, "plugged")) h.plugged = ReadBool(*v, "plugged");
+  if (const Json* v = Field(j, "faults")) h.faults = ReadHubFaults(*v, false);
   return h;
 }
 
@@ -93,6 +133,9 @@ UsbSocket ReadSocket(const Json& j) {
 
 void CheckMachine(World& world) {
   const MachineLayout& machine = world.Machine();
+  for (const UsbHubLayout& h : machine.hubs)
+    if (world.FindDevice(h.name) != nullptr)
+      throw FleetError("machine.hubs " + h.name + ": a device has that name");
   for (const auto& [device, socket] : machine.sockets)
     if (!machine.NamesHub(socket.hub))
       throw FleetError("device " + device + ": socket.hub: no hub or host controller named \"" +
@@ -103,9 +146,11 @@ void CheckMachine(World& world) {
   } catch (const std::invalid_argument& e) {
     throw FleetError(std::string("machine: ") + e.what());
   }
+  world.UpdateHubPresence();
 }
 
-Json MachineJson(const MachineLayout& machine) {
+Json MachineJson(const MachineLayout& machine,
+                 const std::function<bool(const std::string&)>& comingBack) {
   Json controllers = Json::array();
   for (const UsbHostControllerLayout& c : machine.hostControllers) {
     Json j = {{"name", c.name},
@@ -114,12 +159,15 @@ Json MachineJson(const MachineLayout& machine) {
               {"service", c.drivers.controllerService},
               {"hubService", c.drivers.hubService}};
     if (c.drivers.usb3) j["usb3"] = true;
+    if (Json faults = HubFaultsJson(c.faults); !faults.empty()) j["faults"] = faults;
     controllers.push_back(j);
   }
   Json hubs = Json::array();
   for (const UsbHubLayout& h : machine.hubs) {
     Json j = {{"name", h.name}, {"hub", h.hub}, {"port", h.port}, {"ports", h.ports}};
     if (!h.service.empty()) j["service"] = h.service;
+    if (!h.plugged && !comingBack(h.name)) j["plugged"] = false;
+    if (Json faults = HubFaultsJson(h.faults); !faults.empty()) j["faults"] = faults;
     hubs.push_back(j);
   }
   Json j = {{"windows", machine.windows64 ? kWindows64 : kWindows32}};

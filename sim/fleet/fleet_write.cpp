@@ -56,7 +56,7 @@ void ClassJson(const ClassPrinter& p, Json& j) {
   if (p.Seat()) j["spooler"] = SpoolerSeatJson(*p.Seat());
 }
 
-Json DeviceJson(const SimDevice& d) {
+Json DeviceJson(const World& world, const SimDevice& d) {
   Json j = {{"name", d.Name()}, {"kind", DeviceKindName(d.Kind())}};
   if (const auto* v = dynamic_cast<const VendorPrinter*>(&d)) VendorJson(*v, j);
   if (const auto* c = dynamic_cast<const ClassPrinter*>(&d)) ClassJson(*c, j);
@@ -64,7 +64,8 @@ Json DeviceJson(const SimDevice& d) {
     j["comPort"] = d.ComPort();
     j["dosTarget"] = d.DosTarget();
   }
-  if (!d.Plugged()) j["plugged"] = false;
+  // Away for a while (a hub's fault, say) is still plugged in.
+  if (!d.PluggedItself() && !world.ComingBack(d.Name())) j["plugged"] = false;
   Json faults = FaultsJson(d.Faults());
   if (!faults.empty()) j["faults"] = faults;
   return j;
@@ -89,14 +90,17 @@ std::string FleetToJson(World& world) {
   const MachineLayout& machine = world.Machine();
   Json devices = Json::array();
   for (const auto& d : world.Devices()) {
-    Json j = DeviceJson(*d);
+    Json j = DeviceJson(world, *d);
     if (const auto socket = machine.sockets.find(d->Name()); socket != machine.sockets.end())
       j["socket"] = SocketJson(socket->second);
     devices.push_back(j);
   }
   Json root = {{"version", 1}};
-  if (machine != MachineLayout{}) root["machine"] = MachineJson(machine);
+  if (machine != MachineLayout{})
+    root["machine"] =
+        MachineJson(machine, [&world](const std::string& name) { return world.ComingBack(name); });
   root["devices"] = devices;
+  if (!world.PendingEvents().empty()) root["events"] = EventsJson(world);
   return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

@@ -168,6 +168,39 @@ TEST(SimFleetTest, RoundTripGivesTheSameAnswers) {
   }
 }
 
+// What a state file keeps between processes of a station: the events not
+// applied yet, the hubs and printers unplugged, the hubs' faults.
+TEST(SimFleetTest, EventsAndPluggedStateSurviveTheRoundTrip) {
+  constexpr char kFleet[] = R"({"machine": {
+      "hostControllers": [{"name": "hc", "ports": 2}],
+      "hubs": [{"name": "h", "hub": "hc", "port": 1, "faults": {"unplug": {"after": 3, "backAfterMs": 40}}},
+               {"name": "g", "hub": "hc", "port": 2, "plugged": false}]},
+    "devices": [{"name": "a", "kind": "printer-class", "socket": {"hub": "h", "port": 1}},
+                {"name": "b", "kind": "printer-class", "socket": {"hub": "g", "port": 1}},
+                {"name": "v", "kind": "vendor"}],
+    "events": [{"atMs": 10, "unplug": "v"}, {"atMs": 20, "plug": "g"}, {"atMs": 20, "unplug": "h"},
+               {"atMs": 30, "plug": "v"}]})";
+  VirtualClock clock;
+  auto first = WorldFromFleet(kFleet, clock);
+  EXPECT_FALSE(first->Device("b").Plugged());  // below a hub the fleet unplugged
+  clock.Advance(25);
+  testing::Enumerate(*first, kUsbPrintInterfaceGuid);  // touches the world
+  const std::string text = FleetToJson(*first);
+  auto second = WorldFromFleet(text, clock);
+  EXPECT_EQ(FleetToJson(*second), text);
+  EXPECT_EQ(second->Machine(), first->Machine());
+  EXPECT_EQ(second->PendingEvents(), (std::vector<PlugEvent>{{30, "v", true}}));
+  for (const char* name : {"a", "b", "v"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(second->Device(name).Plugged(), first->Device(name).Plugged());
+    EXPECT_EQ(second->Device(name).PluggedItself(), first->Device(name).PluggedItself());
+  }
+  EXPECT_FALSE(second->Device("a").Plugged());
+  EXPECT_TRUE(second->Device("b").Plugged());
+  ASSERT_TRUE(second->Machine().hubs[0].faults.drop);
+  EXPECT_EQ(second->Machine().hubs[0].faults.drop->backAfterMs, 40u);
+}
+
 TEST(SimFleetTest, WrittenIdentifiersAreSaved) {
   VirtualClock clock;
   auto world = WorldFromFleet(DefaultFleetJson(), clock);
@@ -238,6 +271,28 @@ INSTANTIATE_TEST_SUITE_P(
                  R"({"devices": [{"name": "a", "kind": "printer-class",
                                   "faults": {"peripheral": {"toHostPacketLimit": 6}}}]})",
                  "toHostPacketLimit"},
+        BadFleet{"EventWithoutTime", R"({"devices": [], "events": [{"unplug": "a"}]})", "atMs"},
+        BadFleet{"EventBothWays",
+                 R"({"devices": [{"name": "a", "kind": "serial"}],
+                     "events": [{"atMs": 1, "unplug": "a", "plug": "a"}]})",
+                 "one of"},
+        BadFleet{"EventForNobody",
+                 R"({"devices": [{"name": "a", "kind": "serial"}],
+                     "events": [{"atMs": 1, "unplug": "b"}]})",
+                 "\"b\""},
+        BadFleet{"EventForAController",
+                 R"({"machine": {"hostControllers": [{"name": "hc"}]}, "devices": [],
+                     "events": [{"atMs": 1, "unplug": "hc"}]})",
+                 "\"hc\""},
+        BadFleet{"ControllerDropping",
+                 R"({"machine": {"hostControllers": [{"name": "hc", "faults": {"unplug": {}}}]},
+                     "devices": []})",
+                 "unplug"},
+        BadFleet{"HubNamedAsADevice",
+                 R"({"machine": {"hostControllers": [{"name": "hc"}],
+                                 "hubs": [{"name": "a", "hub": "hc", "port": 1}]},
+                     "devices": [{"name": "a", "kind": "serial"}]})",
+                 "a device has that name"},
         BadFleet{"LateReplyField",
                  R"({"devices": [{"name": "a", "kind": "printer-class",
                                   "faults": {"peripheral": {"lateReply": {"delay": 5}}}}]})",

@@ -98,6 +98,25 @@ TEST_F(SimPersistentWorldTest, AChangeThatCannotBeSavedIsNotPassedOff) {
   fs::create_directories(dir);
 }
 
+// A station's line: the file shows each printer gone or back, and only the
+// events still to come, as soon as an event is applied or a test plugs.
+TEST_F(SimPersistentWorldTest, PluggingIsSavedAsItHappens) {
+  std::string fleet(DefaultFleetJson());
+  fleet.insert(fleet.rfind('}'), R"(, "events": [{"atMs": 100, "unplug": "rk-l880"},
+                                               {"atMs": 900, "unplug": "desk-hub"}])");
+  std::ofstream(file, std::ios::binary) << fleet;
+  auto world = OpenPersistentWorld(file, clock);
+  ASSERT_NE(world, nullptr);
+  clock.Advance(100);
+  testing::Enumerate(*world, kUsbPrintInterfaceGuid);
+  VirtualClock other;
+  auto saved = WorldFromFleet(FileText(), other);
+  EXPECT_FALSE(saved->Device("rk-l880").PluggedItself());
+  EXPECT_EQ(saved->PendingEvents(), (std::vector<PlugEvent>{{900, "desk-hub", false}}));
+  world->Plug("rk-l880");
+  EXPECT_TRUE(WorldFromFleet(FileText(), other)->Device("rk-l880").Plugged());
+}
+
 TEST_F(SimPersistentWorldTest, BoardWritesAreSavedAsTheyHappen) {
   auto world = OpenPersistentWorld(file, clock);
   auto& p = world->Vendor("nwj-board");

@@ -46,15 +46,47 @@ bool MachineLayout::NamesHub(const std::string& name) const {
   return false;
 }
 
+UsbHubLayout* MachineLayout::FindHub(std::string_view name) {
+  for (UsbHubLayout& h : hubs)
+    if (h.name == name) return &h;
+  return nullptr;
+}
+
+const UsbHubLayout* MachineLayout::FindHub(std::string_view name) const {
+  return const_cast<MachineLayout*>(this)->FindHub(name);
+}
+
+bool MachineLayout::HubPresent(const std::string& name) const {
+  const std::string* next = &name;
+  // Hubs hang on hubs named before them; the bound keeps a hand-made loop finite.
+  for (std::size_t step = 0; step <= hubs.size(); ++step) {
+    const UsbHubLayout* hub = FindHub(*next);
+    if (hub == nullptr) return true;
+    if (!hub->plugged) return false;
+    next = &hub->hub;
+  }
+  return true;
+}
+
 void BuildUsbTopology(const MachineLayout& layout, World& world, UsbTopology& usb) {
   HubsByName hubs;
   const auto addName = [&hubs](const std::string& name, UsbNodeId node) {
     if (!hubs.emplace(name, node).second) throw std::invalid_argument("hub name taken: " + name);
   };
-  for (const UsbHostControllerLayout& c : layout.hostControllers)
-    addName(c.name, usb.AddHostController(c.number, c.ports, c.drivers));
-  for (const UsbHubLayout& h : layout.hubs)
-    addName(h.name, usb.AddHub(NamedHub(hubs, h.hub, "hub " + h.name), h.port, h.ports, h.service));
+  for (std::size_t i = 0; i < layout.hostControllers.size(); ++i) {
+    const UsbHostControllerLayout& c = layout.hostControllers[i];
+    const UsbNodeId root = usb.AddHostController(c.number, c.ports, c.drivers);
+    usb.Node(root).layoutController = static_cast<int>(i);
+    usb.Node(usb.Node(root).parent).layoutController = static_cast<int>(i);
+    addName(c.name, root);
+  }
+  for (std::size_t i = 0; i < layout.hubs.size(); ++i) {
+    const UsbHubLayout& h = layout.hubs[i];
+    const UsbNodeId hub =
+        usb.AddHub(NamedHub(hubs, h.hub, "hub " + h.name), h.port, h.ports, h.service);
+    usb.Node(hub).layoutHub = static_cast<int>(i);
+    addName(h.name, hub);
+  }
   for (const auto& [device, socket] : layout.sockets)
     if (dynamic_cast<const ClassPrinter*>(world.FindDevice(device)) == nullptr)
       throw std::invalid_argument("socket of " + device +

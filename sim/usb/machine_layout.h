@@ -10,8 +10,11 @@
 //   layout.hubs.push_back({.name = "desk", .hub = "xhci", .port = 4, .ports = 4});
 //   layout.sockets["rk-l5200"] = {.hub = "desk", .port = 2};
 //   BuildUsbTopology(layout, world, usb);  // usb_topology.h
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nolpa::sim {
@@ -32,11 +35,37 @@ struct HostControllerDrivers {
 // hub and every hub below.
 inline const HostControllerDrivers kXhciDrivers{"USBXHCI", "USBHUB3", true};
 
+// A hub's driver misbehaving for a while: a fleet's "faults" of a hub (or of
+// a host controller, for its own and its root hub's requests). The counters
+// count control requests to the hub from when the switch was set (a fleet's
+// load), like a device's counted faults; they are not part of what a fleet
+// describes, and equality leaves them out.
+struct HubFaults {
+  // The hub is unplugged right after it answered its `after`-th control
+  // request, with everything below it, and plugged in again (a new
+  // generation) after `backAfterRequests` more requests to the machine (any
+  // request of the world or the bus) or `backAfterMs` ms, whichever is
+  // given; neither: it stays away.
+  struct Drop {
+    std::uint32_t after = 1;
+    std::optional<std::uint32_t> backAfterRequests{};
+    std::optional<std::uint32_t> backAfterMs{};
+    std::uint32_t seen = 0;
+    friend bool operator==(const Drop& a, const Drop& b) {
+      return a.after == b.after && a.backAfterRequests == b.backAfterRequests &&
+             a.backAfterMs == b.backAfterMs;
+    }
+  };
+  std::optional<Drop> drop{};
+  friend bool operator==(const HubFaults&, const HubFaults&) = default;
+};
+
 struct UsbHostControllerLayout {
   std::string name;  // names its root hub for hubs and sockets
   int number = 0;    // "\\.\HCD<number>"
   int ports = 4;     // of its root hub
   HostControllerDrivers drivers{};
+  HubFaults faults{};
   friend bool operator==(const UsbHostControllerLayout&, const UsbHostControllerLayout&) = default;
 };
 
@@ -46,7 +75,17 @@ struct UsbHubLayout {
   int port = 0;
   int ports = 4;
   std::string service{};  // empty: the service of the hub it hangs on
-  friend bool operator==(const UsbHubLayout&, const UsbHubLayout&) = default;
+  // Unplugged, it takes everything below it with it (World::Unplug).
+  bool plugged = true;
+  HubFaults faults{};
+  // How often it was plugged in: a handle opened on it, or on a hub below,
+  // before it last came back is dead. The world's bookkeeping, left out of
+  // equality.
+  std::uint32_t generation = 1;
+  friend bool operator==(const UsbHubLayout& a, const UsbHubLayout& b) {
+    return a.name == b.name && a.hub == b.hub && a.port == b.port && a.ports == b.ports &&
+           a.service == b.service && a.plugged == b.plugged && a.faults == b.faults;
+  }
 };
 
 // Where a printer-class printer is plugged in. A composite printer is a
@@ -70,6 +109,12 @@ struct MachineLayout {
   bool HasBus() const { return !hostControllers.empty(); }
   // True when `name` is a host controller's or a hub's name.
   bool NamesHub(const std::string& name) const;
+  // The hub (not a host controller) of that name, or null.
+  UsbHubLayout* FindHub(std::string_view name);
+  const UsbHubLayout* FindHub(std::string_view name) const;
+  // Whether the hub or host controller `name` and every hub above it are
+  // plugged in (true for a name that is no hub).
+  bool HubPresent(const std::string& name) const;
   friend bool operator==(const MachineLayout&, const MachineLayout&) = default;
 };
 

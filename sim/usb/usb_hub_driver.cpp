@@ -64,6 +64,7 @@ std::string DescribeRequest(std::uint32_t code, std::size_t inSize, std::uint32_
 }  // namespace
 
 platform::DeviceHandle UsbTopology::Open(const std::string& path) {
+  world_.Touch(false);
   for (UsbNodeId id = 0; id < nodes_.size(); ++id) {
     const UsbNode& n = nodes_[id];
     const bool named = n.hostController >= 0
@@ -72,7 +73,7 @@ platform::DeviceHandle UsbTopology::Open(const std::string& path) {
     if (named && Present(id)) {
       const platform::DeviceHandle handle = nextHandle_;
       nextHandle_ += 4;
-      handles_[handle] = id;
+      handles_[handle] = {id, Generations(id)};
       return handle;
     }
   }
@@ -85,19 +86,44 @@ bool UsbTopology::IoControl(platform::DeviceHandle handle, std::uint32_t code, c
                             std::uint32_t inSize, void* out, std::uint32_t outSize,
                             std::uint32_t* returned) {
   if (returned) *returned = 0;
+  world_.Touch(false);
   const auto it = handles_.find(handle);
-  if (it == handles_.end() || !Present(it->second)) return false;
+  // A handle of a hub that has gone, or has come back since, is dead.
+  if (it == handles_.end() || !Present(it->second.node) ||
+      Generations(it->second.node) != it->second.generations)
+    return false;
+  const UsbNodeId id = it->second.node;
   // Kept as long as the world records requests: off in long runs.
   if (world_.Recorder().Enabled())
-    requests_.push_back(std::to_string(code) + " " + nodes_[it->second].instanceId);
+    requests_.push_back(std::to_string(code) + " " + nodes_[id].instanceId);
   const auto* bytes = static_cast<const std::uint8_t*>(in);
   const std::span<const std::uint8_t> request(bytes, bytes ? inSize : 0);
   Bytes answer;
-  if (!Answer(it->second, code, request, out ? outSize : 0, answer)) return false;
-  const std::uint32_t count = std::min<std::uint32_t>(outSize, answer.size());
+  const bool ok = Answer(id, code, request, out ? outSize : 0, answer);
+  const std::uint32_t count = ok ? std::min<std::uint32_t>(outSize, answer.size()) : 0;
   if (count > 0) std::memcpy(out, answer.data(), count);
   if (returned) *returned = count;
-  return true;
+  CountTowardsDrop(nodes_[id]);
+  return ok;
+}
+
+HubFaults* UsbTopology::FaultsOf(const UsbNode& node) {
+  MachineLayout& machine = world_.Machine();
+  if (node.layoutHub >= 0 && static_cast<std::size_t>(node.layoutHub) < machine.hubs.size())
+    return &machine.hubs[static_cast<std::size_t>(node.layoutHub)].faults;
+  const auto controller = static_cast<std::size_t>(node.layoutController);
+  if (node.layoutController >= 0 && controller < machine.hostControllers.size())
+    return &machine.hostControllers[controller].faults;
+  return nullptr;
+}
+
+void UsbTopology::CountTowardsDrop(const UsbNode& node) {
+  HubFaults* faults = FaultsOf(node);
+  const UsbHubLayout* hub = LayoutHub(node);
+  if (faults == nullptr || hub == nullptr || !faults->drop) return;
+  HubFaults::Drop& drop = *faults->drop;
+  if (++drop.seen != drop.after) return;
+  world_.UnplugFor(hub->name, drop.backAfterRequests, drop.backAfterMs);
 }
 
 bool UsbTopology::Answer(UsbNodeId id, std::uint32_t code, std::span<const std::uint8_t> in,

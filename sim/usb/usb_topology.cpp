@@ -49,7 +49,7 @@ UsbTopology::UsbTopology(World& world) : world_(world) {
 
 UsbTopology::~UsbTopology() {
   for (const auto& handle : handles_)
-    NoteDeparture(departure::kUsbHandleLeaked, nodes_[handle.second].instanceId);
+    NoteDeparture(departure::kUsbHandleLeaked, nodes_[handle.second.node].instanceId);
   if (!sets_.empty())
     NoteDeparture(departure::kUsbHandleLeaked,
                   std::to_string(sets_.size()) + " hub interface sets");
@@ -157,10 +157,27 @@ std::string UsbTopology::RootHubName(UsbNodeId rootHub) const {
   return UpperText(nodes_.at(rootHub).interfacePath.substr(4));
 }
 
+const UsbHubLayout* UsbTopology::LayoutHub(const UsbNode& node) const {
+  const auto& hubs = world_.Machine().hubs;
+  return node.layoutHub >= 0 && static_cast<std::size_t>(node.layoutHub) < hubs.size()
+             ? &hubs[static_cast<std::size_t>(node.layoutHub)]
+             : nullptr;
+}
+
 bool UsbTopology::Present(UsbNodeId id) const {
-  for (; id != kTreeRoot; id = nodes_[id].parent)
-    if (nodes_[id].printer && !nodes_[id].printer->Plugged()) return false;
+  for (; id != kTreeRoot; id = nodes_[id].parent) {
+    const UsbNode& n = nodes_[id];
+    if (n.printer && !n.printer->Plugged()) return false;
+    if (const UsbHubLayout* hub = LayoutHub(n); hub && !hub->plugged) return false;
+  }
   return true;
+}
+
+std::uint64_t UsbTopology::Generations(UsbNodeId id) const {
+  std::uint64_t sum = 0;
+  for (; id != kTreeRoot; id = nodes_[id].parent)
+    if (const UsbHubLayout* hub = LayoutHub(nodes_[id])) sum += hub->generation;
+  return sum;
 }
 
 const UsbNode* UsbTopology::PresentNode(platform::DevNode node) const {
@@ -177,6 +194,7 @@ void UsbTopology::NoteDeparture(const char* kind, std::string detail) const {
 }
 
 bool UsbTopology::LocateNode(const std::string& instanceId, platform::DevNode* node) {
+  world_.Touch(false);
   for (UsbNodeId id = 0; id < nodes_.size(); ++id) {
     if (SameName(nodes_[id].instanceId, instanceId) && Present(id)) {
       *node = static_cast<platform::DevNode>(id + kFirstDevNode);
@@ -187,6 +205,7 @@ bool UsbTopology::LocateNode(const std::string& instanceId, platform::DevNode* n
 }
 
 bool UsbTopology::Parent(platform::DevNode node, platform::DevNode* parent) {
+  world_.Touch(false);
   const UsbNode* n = PresentNode(node);
   if (!n || node == kFirstDevNode + kTreeRoot) return false;
   *parent = static_cast<platform::DevNode>(n->parent + kFirstDevNode);
@@ -195,6 +214,7 @@ bool UsbTopology::Parent(platform::DevNode node, platform::DevNode* parent) {
 
 bool UsbTopology::Property(platform::DevNode node, platform::NodeProperty property,
                            std::string* value) {
+  world_.Touch(false);
   const UsbNode* n = PresentNode(node);
   if (!n) return false;
   if (property == platform::NodeProperty::LocationInformation) {
@@ -227,6 +247,7 @@ std::string UsbTopology::LocationInformation(UsbNodeId id) const {
 
 platform::InterfaceSet UsbTopology::OpenSet(const platform::Guid& interfaceClass) {
   if (!(interfaceClass == kUsbHubInterfaceGuid)) return world_.Interfaces().OpenSet(interfaceClass);
+  world_.Touch(false);
   std::vector<std::string> paths;
   for (UsbNodeId id = 0; id < nodes_.size(); ++id)
     if (!nodes_[id].interfacePath.empty() && Present(id)) paths.push_back(nodes_[id].interfacePath);

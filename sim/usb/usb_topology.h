@@ -55,6 +55,11 @@ struct UsbNode {
   std::map<int, UsbNodeId> onPort;          // hubs: what each port holds
   const ClassPrinter* printer = nullptr;    // present while it is plugged in
   std::vector<std::uint32_t> refusedCodes;  // requests this node's driver refuses
+  // The entry of the world's Machine() it was built from (BuildUsbTopology):
+  // a hub is present while that entry is plugged in, and misbehaves as its
+  // faults say; a host controller and its root hub share their entry.
+  int layoutHub = -1;
+  int layoutController = -1;
 };
 
 class UsbTopology : private platform::DeviceTree,
@@ -101,6 +106,9 @@ class UsbTopology : private platform::DeviceTree,
   platform::UsbHubFiles& HubFiles() { return *this; }
   platform::DeviceInterfaces& Interfaces() { return *this; }
 
+  // The layout hub of `node`, if it was built from one.
+  const UsbHubLayout* LayoutHub(const UsbNode& node) const;
+
   // Controller and hub handles, and hub interface sets, not yet closed.
   std::size_t OpenHandles() const { return handles_.size(); }
   std::size_t OpenSets() const { return sets_.size(); }
@@ -128,7 +136,20 @@ class UsbTopology : private platform::DeviceTree,
                     std::uint32_t index) override;
   void CloseSet(platform::InterfaceSet set) override;
 
+  struct OpenNode {
+    UsbNodeId node;
+    std::uint64_t generations;  // Generations() when it was opened
+  };
+
   UsbNodeId AddNode(UsbNode node);
+  // The sum of the generations of the layout hubs from `id` up: it grows
+  // whenever one of them comes back, which kills handles opened before.
+  std::uint64_t Generations(UsbNodeId id) const;
+  // The faults of the node's layout entry, if any.
+  HubFaults* FaultsOf(const UsbNode& node);
+  // Counts an answered request against a hub's drop fault and drops the hub
+  // when it fires.
+  void CountTowardsDrop(const UsbNode& node);
   // Adds `device` on `port` of `hub`; throws std::invalid_argument when the
   // hub has no such free port.
   UsbNodeId PlugInto(UsbNodeId hub, int port, UsbNode device);
@@ -147,7 +168,7 @@ class UsbTopology : private platform::DeviceTree,
 
   World& world_;
   std::vector<UsbNode> nodes_;
-  std::map<platform::DeviceHandle, UsbNodeId> handles_;
+  std::map<platform::DeviceHandle, OpenNode> handles_;
   std::map<platform::InterfaceSet, std::vector<std::string>> sets_;
   platform::DeviceHandle nextHandle_ = 0x7E000000;
   platform::InterfaceSet nextSet_ = 0x7F000000;
