@@ -1,7 +1,7 @@
 #pragma once
 // A production line for the station: a fleet of printers that are all
 // unplugged at first, and a script of plug and unplug events on the
-// simulator's virtual clock, applied whenever the program sleeps.
+// simulator's virtual clock.
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -48,61 +48,53 @@ inline std::string LineFleet(int vendors, bool withCom, bool withClass) {
          "]}";
 }
 
-// The program's clock over the test's virtual one: each sleep of the
-// program first passes, then every event due by then happens.
+// The line's script: printers plugged in and out by the fleet's events,
+// which the world applies when it is next asked anything at or after their
+// time; and other things that happen on the line, at the first sleep of the
+// program at or after their time (the program's clock over the test's).
 class LineScript final : public platform::Clock {
  public:
-  struct Event {
-    std::uint64_t atMs;
-    std::string device;  // plugged in or unplugged; empty: `action` runs
-    bool plug = false;
-    std::function<void()> action = {};
-  };
-
   LineScript(sim::VirtualClock& clock, sim::World& world) : clock_(clock), world_(world) {}
 
   // A printer plugged in at `fromMs` and unplugged at `toMs` (never when 0).
   LineScript& Plugged(const std::string& device, std::uint64_t fromMs, std::uint64_t toMs = 0) {
-    Add({fromMs, device, true});
-    if (toMs != 0) Add({toMs, device, false});
+    world_.AddEvents({{fromMs, device, true}});
+    if (toMs != 0) world_.AddEvents({{toMs, device, false}});
+    endMs_ = std::max(endMs_, std::max(fromMs, toMs));
     return *this;
   }
   // Something else that happens on the line at `atMs`.
   LineScript& At(std::uint64_t atMs, std::function<void()> action) {
-    Add({atMs, "", false, std::move(action)});
+    actions_.insert(std::upper_bound(actions_.begin(), actions_.end(), atMs,
+                                     [](std::uint64_t t, const Action& a) { return t < a.atMs; }),
+                    Action{atMs, std::move(action)});
+    endMs_ = std::max(endMs_, atMs);
     return *this;
   }
   // When the last event happens.
-  std::uint64_t EndMs() const { return events_.empty() ? 0 : events_.back().atMs; }
+  std::uint64_t EndMs() const { return endMs_; }
 
   std::uint64_t NowMs() override { return clock_.NowMs(); }
   void SleepMs(std::uint32_t ms) override {
     clock_.SleepMs(ms);
-    while (next_ < events_.size() && events_[next_].atMs <= clock_.NowMs()) {
-      const Event& e = events_[next_++];
-      if (e.action) {
-        e.action();
-      } else if (e.plug) {
-        world_.Device(e.device).Plug();
-      } else {
-        world_.Device(e.device).Unplug();
-      }
+    while (!actions_.empty() && actions_.front().atMs <= world_.ElapsedMs()) {
+      const std::function<void()> action = std::move(actions_.front().action);
+      actions_.erase(actions_.begin());
+      action();
     }
   }
   platform::LocalTime LocalNow() override { return clock_.LocalNow(); }
 
  private:
-  void Add(Event event) {
-    events_.insert(
-        std::upper_bound(events_.begin() + static_cast<std::ptrdiff_t>(next_), events_.end(), event,
-                         [](const Event& a, const Event& b) { return a.atMs < b.atMs; }),
-        std::move(event));
-  }
+  struct Action {
+    std::uint64_t atMs;
+    std::function<void()> action;
+  };
 
   sim::VirtualClock& clock_;
   sim::World& world_;
-  std::vector<Event> events_;
-  std::size_t next_ = 0;
+  std::vector<Action> actions_;
+  std::uint64_t endMs_ = 0;
 };
 
 }  // namespace nolpa::testing
