@@ -33,12 +33,16 @@ END {
   findMs = ("fleet_find_wine_ms" in value) ? value["fleet_find_wine_ms"] + 0 : 0
   row("6  Console list, fleet, Wine ms", "list_wine_ms", findMs, value["fleet_find_wine_ms"] " (Find)",
       "ratio", 1.2, "<= 1.2")
+  setMs = ("set_virtual_ms" in value) ? value["set_virtual_ms"] + 0 : 0
+  row("7  Station cycle, virtual ms", "station_cycle_virtual_ms", setMs, value["set_virtual_ms"] " (set)",
+      "ratio", 1.2, "<= 1.2")
   printf "\nWine times are medians. Find and the bare look-ups: the best of 5 runs of 25\n"
   printf "rounds each, after a warm-up; writes and tests: 3 runs; serial reads: 9 runs, each\n"
   printf "tracing the bus anew. CPU share: over 5 emptyings together (the system counts\n"
   printf "processor time in 10 ms ticks). List: the window program's Find and the console's\n"
   printf "list (that Find, the USB locations, the JSON) on the default fleet, alternately,\n"
-  printf "the best of 5 runs of 100 rounds each.\n"
+  printf "the best of 5 runs of 100 rounds each. Station: from the printer plugged in to its OK\n"
+  printf "line, the mean of 10 plug-in moments; set: the whole run on the same printer.\n"
   if (value["find_wine_devices"] + 0 > 0)
     printf "Find listed %d device(s): figure 3 is not a Find of an empty system.\n", value["find_wine_devices"]
   printf "%d figure(s) missed the goal.\n", missed

@@ -2,8 +2,6 @@
 // The console companion run in this process against a simulated world: the
 // program's form, routes and the real serial-number library, with the
 // console's streams, stop requests and log files as fakes a test reads.
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <map>
 #include <memory>
@@ -48,10 +46,11 @@ class FakeSignals final : public platform::ConsoleSignals {
   int cleanUps = 0;
   int writesBegun = 0;
   int writesEnded = 0;
+  int writesBegunInsideAnother = 0;
   void Watch() override { watched = true; }
   bool StopRequested() override { return watched && stop && stop(); }
   void BeginWrite() override {
-    EXPECT_EQ(writesBegun, writesEnded) << "a write begun inside another";
+    if (writesBegun != writesEnded) ++writesBegunInsideAnother;
     ++writesBegun;
   }
   void EndWrite() override {

@@ -282,6 +282,7 @@ TEST(Station, CtrlCAtEveryStepThenAStartAgainHandsOutEachCodeOnce) {
     std::vector<std::string> arguments = {"station", kHexFirst[0], kHexFirst[1], "--log", kLog};
     EXPECT_EQ(line.rig.Run(arguments), 4);
     EXPECT_EQ(line.rig.signals.writesBegun, line.rig.signals.writesEnded);
+    EXPECT_EQ(line.rig.signals.writesBegunInsideAnother, 0);
     EXPECT_EQ(line.rig.h.services.Spooler().State(), sim::ServiceState::Running);
     EXPECT_FALSE(line.rig.h.host.FolderExists(kWorkFolder));
     std::set<std::string> logged;
