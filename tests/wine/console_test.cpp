@@ -64,6 +64,11 @@ std::vector<std::pair<std::string, std::string>> FleetListing() {
   return listed;
 }
 
+std::string FileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 TEST(ConsoleCompanion, ListJsonParsesAndMatchesTheFleet) {
   SimState state;
   ConsoleProcess run(ProgramPath(kSimConsole), "list --json", state.Env());
@@ -182,9 +187,16 @@ TEST(ConsoleCompanion, ASecondCtrlCEndsTheRunWithFour) {
   const json fleet = json::parse(FileBytes(state.Path()));
   const std::string logged = FileBytes(log);
   DeleteFileA(log.c_str());
-  for (const json& d : fleet["devices"])
-    if (d["name"] == "onboard-usb" && d["serial"] == "NOLPA-0047")
+  for (const json& d : fleet["devices"]) {
+    if (d["name"] == "onboard-usb" && d["serial"] == "NOLPA-0047") {
       EXPECT_NE(logged.find("\"newIdCode\":\"NOLPA-0047\""), std::string::npos) << logged;
+    }
+  }
+  // It ended without its clean-up; the next run of either program does it.
+  ConsoleProcess next(ProgramPath(kSimConsole), "list", state.Env());
+  EXPECT_EQ(next.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0)) << next.Error();
+  EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_FALSE(Exists(WorkFolder()));
 }
 
 // The documentation's batch file, run as written with a code that holds a
@@ -232,11 +244,6 @@ TEST(ConsoleCompanion, AnotherCopyOfEitherProgramRefusesTheRun) {
         << second.Error();
   }
   EXPECT_EQ(first.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0)) << first.Error();
-}
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // The simulator's marks: its default fleet, the variable naming its state

@@ -63,7 +63,9 @@ TEST(TextEncodingAdapter, IntoTheCodePageExactlyOrNotAtAll) {
     std::string ansi = "unchanged";
     EXPECT_EQ(real.Utf8ToAnsi(c.utf8, &ansi), c.ansi != nullptr);
     EXPECT_EQ(ansi, c.ansi != nullptr ? c.ansi : "unchanged");
-    if (c.ansi != nullptr) EXPECT_EQ(real.AnsiToUtf8(ansi), c.utf8);
+    if (c.ansi != nullptr) {
+      EXPECT_EQ(real.AnsiToUtf8(ansi), c.utf8);
+    }
   }
 }
 

@@ -2,8 +2,9 @@
 // point. The printers' side is the window program's own: the same device
 // world of the flavour it is linked with, the same real window-side
 // adapters, the same library it carries; no window is ever made.
-#include <shellapi.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
