@@ -13,4 +13,5 @@ set(FUZZ_TARGETS
   ini_models
   fleet
   usb_lookup
-  channel_api_answers)
+  channel_api_answers
+  station_log)

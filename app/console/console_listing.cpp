@@ -51,7 +51,7 @@ std::string CsvField(const std::string& utf8) {
   // makes it text there.
   const bool formula =
       !utf8.empty() && std::string_view("=+-@\t\r").find(utf8[0]) != std::string_view::npos;
-  const std::string field = formula ? "'" + utf8 : utf8;
+  std::string field = formula ? "'" + utf8 : utf8;
   if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
   std::string quoted = "\"";
   for (char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);

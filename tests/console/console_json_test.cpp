@@ -120,7 +120,9 @@ TEST(AuditLine, NamesEveryFieldAndEndsTheLine) {
                         "c",
                         "written",
                         "The writing in of the ID succeeded.",
-                        0};
+                        0,
+                        false,
+                        std::nullopt};
   const std::string line =
       app::AuditLine(entry, {2027, 12, 31, 23, 59, 59, 999}, "NOLPAIDC", encoding);
   ASSERT_EQ(line.back(), '\n');
