@@ -44,26 +44,35 @@ AuditEntry EntryOf(const ident::WriteAttempt& attempt, std::optional<int> exitCo
   entry.result = ident::ResultName(attempt.result);
   entry.message = resources::Message(attempt.message).english;
   entry.exitCode = exitCode;
+  entry.newValuesUtf8 = attempt.valuesUtf8;
   return entry;
 }
 
 std::string AuditLine(const AuditEntry& e, const platform::UtcTime& time,
                       const std::string& program, platform::TextEncoding& encoding) {
   const auto device = [&](const std::string& ansi) { return encoding.AnsiToUtf8(ansi); };
+  const auto given = [&](const std::string& text) { return e.newValuesUtf8 ? text : device(text); };
   JsonObject line;
   line.Text("time", IsoTime(time)).Text("program", program).Text("version", kProductVersion);
   line.Text("route", e.route).Text("product", device(e.product)).Text("device", device(e.device));
-  line.Text("oldIdCode", device(e.oldIdCode)).Text("newIdCode", device(e.newIdCode));
-  const auto name = [&](const char* field, const std::optional<std::string>& value) {
+  line.Text("oldIdCode", device(e.oldIdCode)).Text("newIdCode", given(e.newIdCode));
+  const auto name = [&](JsonObject& object, const char* field,
+                        const std::optional<std::string>& value, bool asGiven) {
     if (value) {
-      line.Text(field, device(*value));
+      object.Text(field, asGiven ? given(*value) : device(*value));
     } else {
-      line.Null(field);
+      object.Null(field);
     }
   };
-  name("oldIdName", e.oldIdName);
-  name("newIdName", e.newIdName);
+  name(line, "oldIdName", e.oldIdName, false);
+  name(line, "newIdName", e.newIdName, true);
   line.Text("result", e.result).Text("message", e.message);
+  if (e.readBack) {
+    JsonObject readBack;
+    readBack.Text("idCode", device(e.readBack->idCode));
+    name(readBack, "idName", e.readBack->idName, false);
+    line.Value("readBack", readBack.Boolean("matches", e.readBack->matches).Json());
+  }
   if (e.exitCode) {
     line.Number("exitCode", *e.exitCode);
   } else {

@@ -21,6 +21,13 @@ inline constexpr char kProductVersion[] = "5.00";
 // "vendor", "com" or "printer-class": the route a record was found on.
 const char* RouteName(const discovery::DeviceRecord& record);
 
+// What a printer reported when it was read back after a write.
+struct ReadBackValues {
+  std::string idCode;                 // ANSI, as the device list holds it
+  std::optional<std::string> idName;  // absent on the USB Printer Class route
+  bool matches = false;               // the ID code is the one written
+};
+
 // One line of the log. Texts are as the device list holds them (ANSI);
 // the names of a USB Printer Class attempt are absent (that route has none).
 struct AuditEntry {
@@ -34,13 +41,18 @@ struct AuditEntry {
   std::string result;           // ident::ResultName
   std::string message;          // what the program said about it, in English
   std::optional<int> exitCode;  // the run's, where a run has one
+  // newIdCode and newIdName are UTF-8 as the user gave them: values the
+  // ANSI code page cannot hold, refused before anything was sent.
+  bool newValuesUtf8 = false;
+  std::optional<ReadBackValues> readBack;  // when the printer was read back
 };
 
 AuditEntry EntryOf(const ident::WriteAttempt& attempt, std::optional<int> exitCode);
 
 // {"time":"2027-03-01T09:05:03.007Z","program":...,"version":"5.00",
 //  "route":...,"product":...,"device":...,"oldIdCode":...,"newIdCode":...,
-//  "oldIdName":...,"newIdName":...,"result":...,"message":...,"exitCode":...}
+//  "oldIdName":...,"newIdName":...,"result":...,"message":...,
+//  ["readBack":{"idCode":...,"idName":...,"matches":...},] "exitCode":...}
 // and a line feed; device texts converted to UTF-8 by `encoding`.
 std::string AuditLine(const AuditEntry& entry, const platform::UtcTime& time,
                       const std::string& program, platform::TextEncoding& encoding);

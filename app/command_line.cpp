@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 namespace nolpa::app {
 
 namespace {
@@ -23,6 +25,28 @@ std::string_view TakeSwitch(std::string_view text, std::string_view name, std::i
 }
 
 }  // namespace
+
+std::string_view ArgumentsOf(std::string_view commandLine) {
+  std::size_t at = 0;
+  if (commandLine.starts_with('"')) {
+    const std::size_t close = commandLine.find('"', 1);
+    at = close == std::string_view::npos ? commandLine.size() : close + 1;
+  } else {
+    at = std::min(commandLine.find_first_of(" \t"), commandLine.size());
+  }
+  at = std::min(commandLine.find_first_not_of(" \t", at), commandLine.size());
+  return commandLine.substr(at);
+}
+
+CommandLineValues InAnsiCodePage(const CommandLineValues& utf8, platform::TextEncoding& encoding) {
+  CommandLineValues ansi = utf8;
+  ansi.idCodeGiven = utf8.idCode;
+  ansi.idCodeHeld = encoding.Utf8ToAnsi(utf8.idCode, &ansi.idCode);
+  if (!ansi.idCodeHeld) ansi.idCode.clear();
+  ansi.productNameHeld = encoding.Utf8ToAnsi(utf8.productName, &ansi.productName);
+  if (!ansi.productNameHeld) ansi.productName.clear();
+  return ansi;
+}
 
 CommandLineValues ParseCommandLine(std::string_view commandLine) {
   CommandLineValues values;

@@ -9,9 +9,11 @@
 #include "app/run_command_line.h"
 #include "app/single_instance.h"
 #include "platform/win32/kernel_calls.h"
+#include "platform/win32/text_conversion.h"
+#include "platform/win32/win32_text_encoding.h"
 #include "ui/win32/exception_box.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {  // Windows' own parameter names
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything loads a library: whatever this elevated process loads
   // from now on comes from the system folder, never from the program's own
   // folder (a download folder, where anyone may have put a library).
@@ -20,8 +22,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {  // Windows' ow
     nolpa::app::ActivateRunningCopy();
     return -1;
   }
-  const nolpa::app::CommandLineValues values =
-      nolpa::app::ParseCommandLine(lpCmdLine != nullptr ? lpCmdLine : "");
+  // Read wide: the ANSI command line would hold a look-alike of a character
+  // its code page lacks ("LINE3" for "ＬＩＮＥ３"), which the ID rules then pass.
+  const std::string commandLine = nolpa::platform::win32::WideToUtf8(GetCommandLineW());
+  nolpa::platform::win32::Win32TextEncoding encoding;
+  const nolpa::app::CommandLineValues values = nolpa::app::InAnsiCodePage(
+      nolpa::app::ParseCommandLine(nolpa::app::ArgumentsOf(commandLine)), encoding);
   try {
     return nolpa::app::RunProgram(values);
   } catch (...) {

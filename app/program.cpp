@@ -5,6 +5,7 @@
 #include "app/window_audit.h"
 #include "discovery/standard_routes.h"
 #include "ident/spooler_control.h"
+#include "platform/win32/win32_text_encoding.h"
 #include "ui/main_form.h"
 #include "ui/win32/application_window.h"
 #include "ui/win32/exception_box.h"
@@ -30,8 +31,9 @@ int RunProgram(const CommandLineValues& values) {
   if (values.mode != kInteractive) {
     // The window stays hidden and is destroyed without being closed, so its
     // close handling never runs; the run does the clean-up itself.
-    return CarryOutCommandLineRun(form, values,
-                                  [&] { ui::win32::ShowCurrentException(window.Handle()); });
+    platform::win32::Win32TextEncoding encoding;
+    return CarryOutCommandLineRun(
+        form, values, [&] { ui::win32::ShowCurrentException(window.Handle()); }, &encoding);
   }
 
   application.SetMainWindow(window.Handle());

@@ -12,8 +12,10 @@ bool SameText(ui::TMainForm& form, const std::string& a, const std::string& b) {
 }
 
 // The first device of the list the command line's product name chooses.
-std::optional<discovery::DeviceRecord> FirstMatchingDevice(ui::TMainForm& form, int* index) {
-  if (!form.DeviceList) return std::nullopt;
+std::optional<discovery::DeviceRecord> FirstMatchingDevice(ui::TMainForm& form,
+                                                           const CommandLineValues& values,
+                                                           int* index) {
+  if (!form.DeviceList || !values.productNameHeld) return std::nullopt;
   for (std::size_t i = 0; i < form.DeviceList->Count(); ++i) {
     discovery::DeviceRecord record = form.DeviceList->Record(i);
     if (form.BatchProductName.empty() ||
@@ -25,21 +27,65 @@ std::optional<discovery::DeviceRecord> FirstMatchingDevice(ui::TMainForm& form, 
   return std::nullopt;
 }
 
-std::int32_t CodeOutcome(ui::TMainForm& form, const discovery::DeviceRecord& device) {
-  return SameText(form, form.BatchIdCode, device.idCode) ? kCodeMatches : kCodeDiffers;
+std::int32_t CodeOutcome(ui::TMainForm& form, const CommandLineValues& values,
+                         const discovery::DeviceRecord& device) {
+  // A code the code page cannot hold is no device's.
+  return values.idCodeHeld && SameText(form, form.BatchIdCode, device.idCode) ? kCodeMatches
+                                                                              : kCodeDiffers;
+}
+
+// The refusal of an ID code the box could not have held, before Write.
+std::optional<resources::MessageId> BoxRefusal(ui::TMainForm& form,
+                                               const CommandLineValues& values) {
+  const bool printerClass = discovery::Contains(form.Label6.Text(), discovery::kPrinterClassMarker);
+  if (!values.idCodeHeld)
+    return printerClass ? resources::MessageId::IdCodeInvalidHex
+                        : resources::MessageId::IdCodeInvalid;
+  if (!printerClass && form.BatchIdCode.size() > kIdBoxCharacters)
+    return resources::MessageId::IdCodeTooLong;
+  return std::nullopt;
+}
+
+// Refused as Write refuses: its error box, its line in the log, no Find.
+void Refuse(ui::TMainForm& form, int index, const CommandLineValues& values,
+            platform::TextEncoding* encoding, resources::MessageId id) {
+  form.ShowMessage(id);
+  ident::WriteAudit* audit = form.Services().writeAudit;
+  if (audit == nullptr || !audit->Ready()) return;
+  ident::WriteAttempt attempt{
+      discovery::Contains(form.Label6.Text(), discovery::kPrinterClassMarker),
+      form.DeviceList->Record(static_cast<std::size_t>(index)),
+      form.BatchIdCode,
+      form.Edit2.Text(),
+      ident::WriteResult::Refused,
+      id};
+  if (encoding != nullptr) {
+    // The log holds what the user gave, also what no code page holds.
+    attempt.idCode =
+        values.idCodeHeld ? encoding->AnsiToUtf8(form.BatchIdCode) : values.idCodeGiven;
+    attempt.idName = encoding->AnsiToUtf8(attempt.idName);
+    attempt.valuesUtf8 = true;
+  }
+  audit->Record(attempt);
 }
 
 // Writes BatchIdCode into the device at `index` and reads it back.
-std::int32_t SetIdCode(ui::TMainForm& form, int index) {
+std::int32_t SetIdCode(ui::TMainForm& form, int index, const CommandLineValues& values,
+                       platform::TextEncoding* encoding) {
   form.ComboBox1.SetSelectedIndex(index);
   form.ComboBox1Change();
   // Unchanged: the normalisation of leaving the box is the user's, not ours.
   form.Edit1.SetText(form.BatchIdCode);
-  form.Button3Click();
+  if (const auto refusal = BoxRefusal(form, values)) {
+    Refuse(form, index, values, encoding, *refusal);
+  } else {
+    form.Button3Click();
+  }
   for (int rescan = 0; rescan < kRescans; ++rescan) {
     form.Services().platform.clock->SleepMs(kRescanWaitMs);
     form.Button1Click();
-    if (const auto device = FirstMatchingDevice(form, nullptr)) return CodeOutcome(form, *device);
+    if (const auto device = FirstMatchingDevice(form, values, nullptr))
+      return CodeOutcome(form, values, *device);
   }
   return kDeviceGone;
 }
@@ -47,27 +93,35 @@ std::int32_t SetIdCode(ui::TMainForm& form, int index) {
 }  // namespace
 
 std::int32_t RunCommandLine(ui::TMainForm& form) {
+  CommandLineValues values;
+  values.idCode = form.BatchIdCode;
+  return RunCommandLine(form, values, nullptr);
+}
+
+std::int32_t RunCommandLine(ui::TMainForm& form, const CommandLineValues& values,
+                            platform::TextEncoding* encoding) {
   form.PrepareWork();
   int index = -1;
-  const auto device = FirstMatchingDevice(form, &index);
+  const auto device = FirstMatchingDevice(form, values, &index);
   if (!device) {
     form.BatchExitCode = kNoDevice;
   } else if (form.BatchMode == kCheckMode) {
-    form.BatchExitCode = CodeOutcome(form, *device);
+    form.BatchExitCode = CodeOutcome(form, values, *device);
   } else {
-    form.BatchExitCode = SetIdCode(form, index);
+    form.BatchExitCode = SetIdCode(form, index, values, encoding);
   }
   return -1;
 }
 
 std::int32_t CarryOutCommandLineRun(ui::TMainForm& form, const CommandLineValues& values,
-                                    const std::function<void()>& reportException) {
+                                    const std::function<void()>& reportException,
+                                    platform::TextEncoding* encoding) {
   form.BatchIdCode = values.idCode;
   form.BatchProductName = values.productName;
   form.BatchMode = values.mode;
   std::exception_ptr runFailure;
   try {
-    RunCommandLine(form);
+    RunCommandLine(form, values, encoding);
   } catch (...) {
     runFailure = std::current_exception();
     form.BatchExitCode = kRunFailed;

@@ -17,6 +17,9 @@ inline constexpr std::int32_t kDeviceGone = 2;   // set: not found again after t
 inline constexpr std::int32_t kCodeDiffers = 3;  // another code (also a failed write)
 inline constexpr std::int32_t kRunFailed = 4;    // an exception ended the run
 
+// The ID code box takes this many characters.
+inline constexpr std::size_t kIdBoxCharacters = 80;
+
 // The write is read back after this wait, up to this many times.
 inline constexpr std::uint32_t kRescanWaitMs = 5000;
 inline constexpr int kRescans = 3;
@@ -30,6 +33,15 @@ inline constexpr int kRescans = 3;
 // appear. Exceptions pass to the caller.
 std::int32_t RunCommandLine(ui::TMainForm& form);
 
+// The same, told what the form's fields cannot say: an ID code or product
+// name the ANSI code page could not hold (no printer holds or is named by
+// one; a set refuses the code with the ID rules' invalid-character message,
+// as it refuses one over the 80 characters the box takes on the routes
+// other than the USB Printer Class, and logs it as given). `encoding`, when
+// given, turns the values of such a refusal into the log's UTF-8.
+std::int32_t RunCommandLine(ui::TMainForm& form, const CommandLineValues& values,
+                            platform::TextEncoding* encoding);
+
 // A whole command-line run as the entry point carries it out: the values
 // into BatchIdCode, BatchProductName and BatchMode, RunCommandLine, then the
 // clean-up of closing the window (FormClose), so that the machine is left as
@@ -40,6 +52,7 @@ std::int32_t RunCommandLine(ui::TMainForm& form);
 // same way, after the run's, and leaves the exit code as it was. Returns the
 // exit code.
 std::int32_t CarryOutCommandLineRun(ui::TMainForm& form, const CommandLineValues& values,
-                                    const std::function<void()>& reportException);
+                                    const std::function<void()>& reportException,
+                                    platform::TextEncoding* encoding = nullptr);
 
 }  // namespace nolpa::app

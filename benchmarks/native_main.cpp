@@ -7,6 +7,7 @@
 #include <string>
 
 #include "benchmarks/scenarios.h"
+#include "benchmarks/station_cycle.h"
 #include "sim/core/virtual_clock.h"
 #include "sim/fleet/generated_fleet.h"
 
@@ -57,6 +58,14 @@ int main(int argc, char** argv) {
     }
     std::printf("figure %s %llu\n", figure.name,
                 static_cast<unsigned long long>(meter.ElapsedMs()));
+  }
+  const nolpa::bench::StationFigures station = nolpa::bench::StationAgainstSet();
+  if (!station.error.empty()) {
+    std::fprintf(stderr, "station: %s\n", station.error.c_str());
+    ++failures;
+  } else {
+    std::printf("figure set_virtual_ms %.0f\n", station.setMs);
+    std::printf("figure station_cycle_virtual_ms %.0f\n", station.cycleMs);
   }
   return failures == 0 ? 0 : 1;
 }

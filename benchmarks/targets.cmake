@@ -25,9 +25,10 @@ if(WIN32)
 else()
   # The same paths on the virtual clock.
   # It also writes the generated fleets the console companion's list is
-  # timed on.
+  # timed on, and times the station against set through the console
+  # companion with its native seams.
   add_executable(nolpa_bench EXCLUDE_FROM_ALL ${NOLPA_BENCH_DIR}/native_main.cpp
-    ${NOLPA_BENCH_DIR}/scenarios.cpp)
+    ${NOLPA_BENCH_DIR}/scenarios.cpp ${NOLPA_BENCH_DIR}/station_cycle.cpp ${NOLPA_POSIX_SOURCES})
   target_include_directories(nolpa_bench PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(nolpa_bench PRIVATE ${SANITIZE})
   target_link_options(nolpa_bench PRIVATE ${SANITIZE})

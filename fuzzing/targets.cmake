@@ -15,4 +15,5 @@ set(FUZZ_TARGETS
   usb_lookup
   channel_api_answers
   identity_lookup
-  hostile_printer)
+  hostile_printer
+  station_log)

@@ -13,7 +13,9 @@ WriteResult ResultOf(MessageId message) {
     case MessageId::IdCodeLength18:
     case MessageId::IdCodeInvalidHex:
     case MessageId::IdCodeInvalid:
-    case MessageId::IdNameInvalid: return WriteResult::Refused;
+    case MessageId::IdNameInvalid:
+    case MessageId::IdCodeTooLong:
+    case MessageId::IdNameTooLong: return WriteResult::Refused;
     default: return WriteResult::Failed;
   }
 }

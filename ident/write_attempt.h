@@ -25,6 +25,9 @@ struct WriteAttempt {
   std::string idName;              // not used on the USB Printer Class route
   WriteResult result = WriteResult::Failed;
   resources::MessageId message = resources::MessageId::WriteFailed;  // the outcome's message
+  // idCode and idName are UTF-8 as the user gave them, not ANSI: values the
+  // code page cannot hold, refused before the device was reached.
+  bool valuesUtf8 = false;
 };
 
 // How the write procedure's message classifies the attempt.

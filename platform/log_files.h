@@ -1,9 +1,12 @@
 #pragma once
 // Log files that lines are only ever appended to, by this program and by
-// others at the same time, and the UTC time the lines are stamped with.
-// Real implementation: CreateFileA with FILE_APPEND_DATA and OPEN_ALWAYS,
-// WriteFile, FlushFileBuffers, CloseHandle, GetSystemTime; natively open
-// with O_APPEND, write, fsync, close, clock_gettime.
+// others at the same time, the UTC time the lines are stamped with, and
+// reading such a file (or a list of codes) whole. Paths are UTF-8, as a
+// user gives them. Real implementation: CreateFileW with FILE_APPEND_DATA
+// and OPEN_ALWAYS, WriteFile, FlushFileBuffers, CloseHandle, GetSystemTime,
+// ReadFile; natively open with O_APPEND, write, fsync, close,
+// clock_gettime, read.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,6 +28,15 @@ struct UtcTime {
   int millisecond;
 };
 
+enum class ReadResult {
+  Read,     // the whole file is in the bytes
+  Missing,  // there is no such file (its folder may be missing too)
+  Failed,   // it exists but cannot be read whole (no right, a folder, too big)
+};
+
+// The most a file read whole may hold.
+inline constexpr std::size_t kMostBytesRead = 64u << 20;
+
 class LogFiles {
  public:
   virtual ~LogFiles() = default;
@@ -45,6 +57,10 @@ class LogFiles {
 
   // The present UTC time, to the millisecond.
   virtual UtcTime UtcNow() = 0;
+
+  // Reads the file at `path` whole while others may append to it (what
+  // they append meanwhile may be left out, a line cut short included).
+  virtual ReadResult ReadWhole(const std::string& path, std::string* bytes) = 0;
 };
 
 }  // namespace nolpa::platform

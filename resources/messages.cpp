@@ -10,7 +10,7 @@ constexpr auto ERR = MessageIcon::Error;
 constexpr auto INF = MessageIcon::Information;
 
 // clang-format off
-constexpr std::array<MessageText, 14> kMessages = {{
+constexpr std::array<MessageText, 16> kMessages = {{
   {MessageId::CannotCommunicate, ERR,
    "デバイスと通信できません。",
    "Can not communicate with the device."},
@@ -57,8 +57,22 @@ constexpr std::array<MessageText, 14> kMessages = {{
   {MessageId::AuditLogNotWritten, ERR,
    "書き込みを監査ログに記録できませんでした。",
    "The write could not be recorded in the audit log."},
+  {MessageId::IdCodeTooLong, ERR,
+   "識別コードは80文字以内にしてください。",
+   "The ID code is longer than 80 characters."},
+  {MessageId::IdNameTooLong, ERR,
+   "識別名は80文字以内にしてください。",
+   "The ID name is longer than 80 characters."},
 }};
 // clang-format on
+
+// Message() finds a text at its identifier's place.
+constexpr bool InIdOrder() {
+  for (std::size_t i = 0; i < kMessages.size(); ++i)
+    if (static_cast<std::size_t>(kMessages[i].id) != i) return false;
+  return kMessages.size() == static_cast<std::size_t>(MessageId::IdNameTooLong) + 1;
+}
+static_assert(InIdOrder());
 }  // namespace
 
 const MessageText& Message(MessageId id) { return kMessages[static_cast<int>(id)]; }

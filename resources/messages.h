@@ -20,6 +20,10 @@ enum class MessageId {
   // The audit log of ID writes (INI key Log of section Audit).
   AuditLogUnavailable,
   AuditLogNotWritten,
+  // A command line's value the ID boxes could not take: longer than their
+  // 80 characters (on the routes other than the USB Printer Class).
+  IdCodeTooLong,
+  IdNameTooLong,
 };
 
 struct MessageText {

@@ -111,6 +111,9 @@ class TMainForm {
   std::int32_t BatchMode = 0;
 
   const FormServices& Services() const { return services_; }
+  // Shows the message in its box, in the form's language (a front end that
+  // refuses a value before Write does says it as Write would).
+  void ShowMessage(resources::MessageId id);
   // What the USB Printer Class route reads of the library at probe time.
   discovery::SerialLibraryView SerialLibrary() const {
     return {GetUSBSerialNumber, &AddDeviceModels};
@@ -132,7 +135,6 @@ class TMainForm {
   };
 
   void ApplyCaptions();
-  void ShowMessage(resources::MessageId id);
   // As ShowMessage, but information boxes stay hidden in command-line mode.
   void ShowActionMessage(resources::MessageId id);
   bool OnPrinterClassRoute() const;

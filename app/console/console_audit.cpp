@@ -8,6 +8,16 @@ bool HeldWriteAudit::Record(const ident::WriteAttempt& attempt) {
   return true;
 }
 
+void HeldWriteAudit::BeginWrite() {
+  last_.reset();
+  if (!writing_) signals_.BeginWrite();
+  writing_ = true;
+}
+
+void HeldWriteAudit::SetReadBack(ReadBackValues values) {
+  if (!held_.empty()) held_.back().readBack = std::move(values);
+}
+
 bool HeldWriteAudit::Flush(int exitCode) {
   bool all = true;
   for (AuditEntry& entry : held_) {
@@ -15,6 +25,8 @@ bool HeldWriteAudit::Flush(int exitCode) {
     if (log_ != nullptr) all = log_->Append(entry) && all;
   }
   held_.clear();
+  if (writing_) signals_.EndWrite();
+  writing_ = false;
   return all;
 }
 

@@ -17,13 +17,35 @@ CommandOutcome CommandRun::Run() {
     case Command::Set: exitCode = Set(); break;
     case Command::TestComm: exitCode = TestComm(); break;
     case Command::TestPrint: exitCode = TestPrint(); break;
+    case Command::Station: exitCode = Station(); break;
     default: break;
   }
+  // A request to stop that came at the very end still ends the run with 4:
+  // the line of a write it logged already says so.
+  Stopping();
   return {interrupted_ ? kRunFailed : exitCode, interrupted_};
+}
+
+std::optional<std::string> CommandRun::Ansi(const std::string& utf8) const {
+  std::string ansi;
+  if (!c_.encoding.Utf8ToAnsi(utf8, &ansi)) return std::nullopt;
+  return ansi;
+}
+
+std::string CommandRun::Said(resources::MessageId id) const {
+  const resources::MessageText& message = resources::Message(id);
+  return Japanese() ? message.japanese : message.english;
 }
 
 bool CommandRun::SameText(const std::string& a, const std::string& b) const {
   return c_.form.Services().platform.textCompare->EqualIgnoringCase(a, b);
+}
+
+bool CommandRun::OfProduct(const discovery::DeviceRecord& record) const {
+  if (!c_.options.product) return true;
+  // A product text the code page cannot hold is no printer's.
+  const std::optional<std::string> product = Ansi(*c_.options.product);
+  return product && SameText(*product, record.productText);
 }
 
 bool CommandRun::Stopping() {
@@ -49,9 +71,19 @@ std::optional<std::size_t> CommandRun::Choose() {
     return std::nullopt;
   }
   for (std::size_t i = 0; i < count; ++i)
-    if (!o.product || SameText(*o.product, Record(i).productText)) return i;
-  c_.output.Error(o.product ? Say(Text::NoPrinterOfProduct, Japanese(), {Utf8(*o.product)})
-                            : Say(Text::NoPrinter, Japanese()));
+    if (OfProduct(Record(i))) return i;
+  if (!o.product || count == 0) {
+    c_.output.Error(o.product ? Say(Text::NoPrinterOfProduct, Japanese(), {*o.product})
+                              : Say(Text::NoPrinter, Japanese()));
+    if (o.product) c_.output.Error(Say(Text::NoPrinters, Japanese()));
+    return std::nullopt;
+  }
+  // The texts a product name must equal, so the script's can be mended.
+  std::string found;
+  for (std::size_t i = 0; i < count; ++i)
+    found += (i > 0 ? ", \"" : "\"") + Utf8(Record(i).productText) + "\"";
+  c_.output.Error(Say(Text::NoPrinterOfProduct, Japanese(), {*o.product}));
+  c_.output.Error(Say(Text::ProductsFound, Japanese(), {found}));
   return std::nullopt;
 }
 
@@ -94,7 +126,7 @@ int CommandRun::List() {
 
 int CommandRun::Check() {
   JsonObject json;
-  json.Text("command", "check").Text("code", Utf8(*c_.options.code));
+  json.Text("command", "check").Text("code", *c_.options.code);
   if (!Prepare(app::kCheckMode)) return kRunFailed;
   const auto chosen = Choose();
   if (!chosen) {
@@ -106,15 +138,16 @@ int CommandRun::Check() {
     return kNoPrinter;
   }
   const discovery::DeviceRecord record = Record(*chosen);
-  const bool matches = SameText(*c_.options.code, record.idCode);
+  // A code the code page cannot hold is no printer's.
+  const std::optional<std::string> code = Ansi(*c_.options.code);
+  const bool matches = code && SameText(*code, record.idCode);
   const int exitCode = matches ? kMatches : kDiffers;
   json.Value("printer", PrinterObject(*chosen)).Text("idCode", Utf8(record.idCode));
   json.Boolean("matches", matches).Number("exitCode", exitCode);
-  Report(json,
-         matches
-             ? Say(Text::CheckMatches, Japanese(), {Utf8(record.productText), Utf8(record.idCode)})
-             : Say(Text::CheckDiffers, Japanese(),
-                   {Utf8(record.productText), Utf8(record.idCode), Utf8(*c_.options.code)}));
+  Report(json, matches ? Say(Text::CheckMatches, Japanese(),
+                             {Utf8(record.productText), Utf8(record.idCode)})
+                       : Say(Text::CheckDiffers, Japanese(),
+                             {Utf8(record.productText), Utf8(record.idCode), *c_.options.code}));
   return exitCode;
 }
 

@@ -47,9 +47,14 @@ std::vector<std::pair<const char*, std::optional<std::string>>> Fields(
 }
 
 std::string CsvField(const std::string& utf8) {
-  if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
+  // A spreadsheet runs a field that begins so as a formula; the apostrophe
+  // makes it text there.
+  const bool formula =
+      !utf8.empty() && std::string_view("=+-@\t\r").find(utf8[0]) != std::string_view::npos;
+  std::string field = formula ? "'" + utf8 : utf8;
+  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
   std::string quoted = "\"";
-  for (char c : utf8) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  for (char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
   return quoted + "\"";
 }
 

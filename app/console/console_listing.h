@@ -40,7 +40,9 @@ std::vector<PrinterEntry> ListedPrinters(const discovery::DeviceList& list,
 std::string PrinterJson(const PrinterEntry& printer, platform::TextEncoding& encoding);
 // All of them as one JSON array.
 std::string ListJson(const std::vector<PrinterEntry>& printers, platform::TextEncoding& encoding);
-// A header line with the JSON's field names, then one line per printer.
+// A header line with the JSON's field names, then one line per printer; a
+// field that begins with "=", "+", "-", "@", a tab or a carriage return
+// gets a leading apostrophe, so a spreadsheet takes it as text.
 std::vector<std::string> ListCsv(const std::vector<PrinterEntry>& printers,
                                  platform::TextEncoding& encoding);
 // Aligned columns for people; a printer-class printer's device path and

@@ -12,11 +12,16 @@ struct CommandWord {
   Command command;
 };
 constexpr CommandWord kCommands[] = {
-    {"list", Command::List},          {"check", Command::Check},          {"set", Command::Set},
-    {"test-comm", Command::TestComm}, {"test-print", Command::TestPrint}, {"help", Command::Help},
+    {"list", Command::List},
+    {"check", Command::Check},
+    {"set", Command::Set},
+    {"test-comm", Command::TestComm},
+    {"test-print", Command::TestPrint},
+    {"station", Command::Station},
+    {"help", Command::Help},
 };
 
-enum class Kind { Flag, Text, Index };
+enum class Kind { Flag, Text, Number };
 struct OptionSpec {
   const char* name;
   Kind kind;
@@ -26,13 +31,20 @@ struct OptionSpec {
 const OptionSpec kOptions[] = {
     {"--json",
      Kind::Flag,
-     {Command::List, Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
+     {Command::List, Command::Check, Command::Set, Command::TestComm, Command::TestPrint,
+      Command::Station}},
     {"--csv", Kind::Flag, {Command::List}},
     {"--product",
      Kind::Text,
+     {Command::Check, Command::Set, Command::TestComm, Command::TestPrint, Command::Station}},
+    {"--index",
+     Kind::Number,
      {Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
-    {"--index", Kind::Index, {Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
-    {"--name", Kind::Text, {Command::Set}},
+    {"--name", Kind::Text, {Command::Set, Command::Station}},
+    {"--codes", Kind::Text, {Command::Station}},
+    {"--first", Kind::Text, {Command::Station}},
+    {"--count", Kind::Number, {Command::Station}},
+    {"--dry-run", Kind::Flag, {Command::Station}},
     {"--date", Kind::Flag, {Command::Set}},
     {"--allow-duplicate", Kind::Flag, {Command::Set}},
     {"--log", Kind::Text, {}},
@@ -55,9 +67,8 @@ class Parser {
     if (HasFlag("--help")) return Done(Command::Help);
     if (HasFlag("--version")) return Done(Command::Version);
     if (!command_) {
-      // No words at all asks for the help; options alone are a mistake.
-      if (given_.empty()) return Done(Command::Help);
-      Fail(UsageError::NoCommand, "");
+      // A script that lost its arguments must not read the help as success.
+      Fail(given_.empty() ? UsageError::NoArguments : UsageError::NoCommand, "");
       return result_;
     }
     if (*command_ == Command::Help) return Done(Command::Help);
@@ -134,7 +145,7 @@ class Parser {
     return true;
   }
 
-  static bool ParseIndex(const std::string& text, std::size_t* index) {
+  static bool ParseNumber(const std::string& text, std::size_t* index) {
     if (text.empty() || text.size() > 6) return false;
     std::size_t value = 0;
     for (char c : text) {
@@ -159,13 +170,20 @@ class Parser {
       if (name == "--allow-duplicate") o.allowDuplicate = true;
       if (name == "--product") o.product = g.value;
       if (name == "--name") o.name = g.value;
-      if (name == "--log") o.log = g.value;
       if (name == "--fleet") o.fleet = g.value;
-      if (name == "--index") {
-        std::size_t index = 0;
-        if (!ParseIndex(g.value, &index)) return Fail(UsageError::BadIndex, g.value);
-        o.index = index;
-      }
+      if (name == "--codes") o.codes = g.value;
+      if (name == "--first") o.first = g.value;
+      if (name == "--dry-run") o.dryRun = true;
+      // An empty name (a variable that was not set) must not turn the log off.
+      if (name == "--log" && g.value.empty()) return Fail(UsageError::EmptyLog, "--log");
+      if (name == "--log") o.log = g.value;
+      std::size_t number = 0;
+      if (name == "--index" && !ParseNumber(g.value, &number))
+        return Fail(UsageError::BadIndex, g.value);
+      if (name == "--index") o.index = number;
+      if (name == "--count" && (!ParseNumber(g.value, &number) || number == 0))
+        return Fail(UsageError::BadCount, g.value);
+      if (name == "--count") o.count = number;
     }
     return true;
   }
@@ -180,6 +198,12 @@ class Parser {
     if (takesCode && !o.code && !o.date) return Fail(UsageError::MissingCode, "");
     if (o.product && o.index) return Fail(UsageError::ProductAndIndex, "--index");
     if (o.json && o.csv) return Fail(UsageError::JsonAndCsv, "--csv");
+    if (o.command == Command::Station) {
+      if (o.codes && o.first) return Fail(UsageError::CodesAndFirst, "--first");
+      if (!o.codes && !o.first) return Fail(UsageError::MissingCodes, "");
+      if (o.first && o.first->find_first_of("0123456789") == std::string::npos)
+        return Fail(UsageError::FirstWithoutDigits, *o.first);
+    }
     return true;
   }
 

@@ -60,7 +60,7 @@ void ConsoleMessageBoxes::Show(const std::string& text, const std::string& capti
 
 void ProgressObserver::BusyChanged(bool busy) {
   if (busy) {
-    output_.Progress(Say(activity_, japanese_));
+    output_.Progress(text_.empty() ? Say(activity_, japanese_) : text_);
   } else {
     output_.EndProgress();
   }

@@ -56,7 +56,12 @@ class ProgressObserver final : public ui::ControlObserver {
  public:
   ProgressObserver(ConsoleOutput& output, const bool& japanese)
       : output_(output), japanese_(japanese) {}
-  void SetActivity(Text activity) { activity_ = activity; }
+  void SetActivity(Text activity) {
+    activity_ = activity;
+    text_.clear();
+  }
+  // A text of its own, made with its values (the station's waits).
+  void SetActivityText(std::string text) { text_ = std::move(text); }
   void ControlChanged(ui::ControlId, ui::ControlChange) override {}
   void CloseRequested() override {}
   void BusyChanged(bool busy) override;
@@ -65,6 +70,7 @@ class ProgressObserver final : public ui::ControlObserver {
   ConsoleOutput& output_;
   const bool& japanese_;
   Text activity_ = Text::ProgressFind;
+  std::string text_;  // when not empty, shown instead of activity_
 };
 
 }  // namespace nolpa::app::console

@@ -32,6 +32,12 @@ constexpr UsageText kUsageTexts[] = {
     {UsageError::NotForCommand, Text::NotForCommand},
     {UsageError::ProductAndIndex, Text::ProductAndIndex},
     {UsageError::JsonAndCsv, Text::JsonAndCsv},
+    {UsageError::NoArguments, Text::NoCommand},
+    {UsageError::EmptyLog, Text::EmptyLog},
+    {UsageError::MissingCodes, Text::MissingCodes},
+    {UsageError::CodesAndFirst, Text::CodesAndFirst},
+    {UsageError::FirstWithoutDigits, Text::FirstWithoutDigits},
+    {UsageError::BadCount, Text::BadCount},
 };
 
 std::string CurrentExceptionText(platform::TextEncoding& encoding) {
@@ -61,7 +67,8 @@ class Session {
 
  private:
   int ControlSpooler(const platform::Platform& platform, int mode);
-  bool OpenLog(const platform::Platform& platform);
+  // kMatches when the log is open (or none is kept), else the exit code.
+  int OpenLog(const platform::Platform& platform);
   void CleanUp();
   void ReportException() {
     output_.Error(Say(Text::RunFailed, japanese_, {CurrentExceptionText(*env_.encoding)}));
@@ -75,6 +82,7 @@ class Session {
   bool japanese_ = false;
   ProgressObserver progress_;
   std::unique_ptr<WindowProgramSettings> settings_;
+  std::string logPath_;
   std::unique_ptr<AuditLog> log_;
   std::unique_ptr<HeldWriteAudit> audit_;
   std::unique_ptr<ui::TMainForm> form_;
@@ -91,17 +99,23 @@ int Session::ControlSpooler(const platform::Platform& platform, int mode) {
   return result;
 }
 
-bool Session::OpenLog(const platform::Platform& platform) {
-  const std::string path = options_.log ? *options_.log : AuditLogPathFromIni(*platform.program);
-  if (!path.empty()) {
-    log_ = std::make_unique<AuditLog>(*env_.logFiles, *env_.encoding, kProgramName, path);
+int Session::OpenLog(const platform::Platform& platform) {
+  // The INI file's text is in the ANSI code page; the log's name is UTF-8.
+  logPath_ = options_.log ? *options_.log
+                          : env_.encoding->AnsiToUtf8(AuditLogPathFromIni(*platform.program));
+  if (logPath_.empty() && options_.command == Command::Station) {
+    output_.Error(Say(Text::StationNeedsLog, japanese_));
+    return kUsage;
+  }
+  if (!logPath_.empty()) {
+    log_ = std::make_unique<AuditLog>(*env_.logFiles, *env_.encoding, kProgramName, logPath_);
     if (!log_->Open()) {
-      output_.Error(Say(Text::LogCannotOpen, japanese_, {env_.encoding->AnsiToUtf8(path)}));
-      return false;
+      output_.Error(Say(Text::LogCannotOpen, japanese_, {logPath_}));
+      return kRunFailed;
     }
   }
-  audit_ = std::make_unique<HeldWriteAudit>(log_.get());
-  return true;
+  audit_ = std::make_unique<HeldWriteAudit>(log_.get(), *env_.signals);
+  return kMatches;
 }
 
 void Session::CleanUp() {
@@ -119,7 +133,7 @@ int Session::Run() {
   platform.program = settings_.get();
   // The form's own decision, made before the form exists for the log's message.
   japanese_ = platform.system->UserDefaultLangId() == kJapaneseLangId;
-  if (!OpenLog(platform)) return kRunFailed;  // before anything is touched
+  if (const int failed = OpenLog(platform); failed != kMatches) return failed;  // nothing touched
   ui::FormServices services{
       platform, discovery::StandardRoutes(platform, [this] { return form_->SerialLibrary(); }),
       [this, platform](int mode) { return ControlSpooler(platform, mode); },
@@ -130,15 +144,16 @@ int Session::Run() {
 
   CommandOutcome outcome;
   try {
-    RunContext context{*form_,  options_,      output_,        boxes_,         progress_,
-                       *audit_, *env_.signals, *env_.encoding, host_.UsbTree()};
+    RunContext context{*form_,          options_,       output_,       boxes_,
+                       progress_,       *audit_,        *env_.signals, *env_.encoding,
+                       host_.UsbTree(), *env_.logFiles, logPath_};
     outcome = RunCommand(context);
   } catch (...) {
     ReportException();
     outcome = {kRunFailed, false};
   }
   if (!audit_->Flush(outcome.exitCode))
-    output_.Error(Say(Text::LogNotWritten, japanese_, {env_.encoding->AnsiToUtf8(log_->Path())}));
+    output_.Error(Say(Text::LogNotWritten, japanese_, {logPath_}));
   CleanUp();
   if (outcome.interrupted) output_.Error(Say(Text::Interrupted, japanese_));
   env_.signals->CleanUpFinished();
@@ -157,10 +172,14 @@ int RunConsole(const ConsoleEnvironment& env, const std::vector<std::string>& ar
   ConsoleOutput output(*env.streams);
   const bool japanese = env.system->UserDefaultLangId() == kJapaneseLangId;
   const ParsedOptions parsed = ParseOptions(arguments);
+  if (parsed.error == UsageError::NoArguments) {
+    output.Error(Say(Text::NoCommand, japanese));
+    env.streams->Write(platform::Stream::Error, Say(Text::Usage, japanese));
+    return kUsage;
+  }
   if (parsed.error != UsageError::None) {
     for (const UsageText& u : kUsageTexts)
-      if (u.error == parsed.error)
-        return UsageFailure(output, japanese, u.text, env.encoding->AnsiToUtf8(parsed.word));
+      if (u.error == parsed.error) return UsageFailure(output, japanese, u.text, parsed.word);
   }
   const Options& options = parsed.options;
   if (options.command == Command::Help) {

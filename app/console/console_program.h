@@ -58,7 +58,8 @@ struct ConsoleEnvironment {
   std::function<std::unique_ptr<ConsoleHost>(const Options& options)> openHost;
 };
 
-// `arguments` without the program name. Returns the exit code.
+// `arguments` without the program name, UTF-8 as the user gave them (the
+// Windows entry point reads them wide). Returns the exit code.
 int RunConsole(const ConsoleEnvironment& environment, const std::vector<std::string>& arguments);
 
 }  // namespace nolpa::app::console

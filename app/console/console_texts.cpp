@@ -13,7 +13,7 @@ struct Entry {
 };
 
 // clang-format off
-constexpr std::array<Entry, 44> kTexts = {{
+constexpr std::array<Entry, 66> kTexts = {{
   {Text::Usage,
    "使い方: NOLPAIDC コマンド [オプション]\n"
    "  list                          接続されたプリンターを検索順に一覧表示\n"
@@ -21,13 +21,19 @@ constexpr std::array<Entry, 44> kTexts = {{
    "  set 識別コード | --date      選んだプリンターに識別コードを書き込み、読み戻す\n"
    "  test-comm                     通信テスト\n"
    "  test-print                    テスト印字\n"
+   "  station --codes ファイル | --first 識別コード\n"
+   "                                接続されたプリンターに次の識別コードを順に書き込む (Ctrl+C で終了)\n"
    "オプション:\n"
    "  --product 製品名 | --index N  プリンターの選択 (製品名は大文字小文字を区別しない; N は 0 から)\n"
-   "  --name 識別名                 set: 識別名も書き込む (省略時は変更なし)\n"
+   "  --name 識別名                 set, station: 識別名も書き込む (省略時は変更なし)\n"
    "  --date                        set: 日時による識別コードを書き込む\n"
    "  --allow-duplicate             set: 同じ USB ベンダー・製品の別プリンターと同じ識別コードも許す\n"
    "  --json | --csv                結果を JSON (list は CSV も) で出力\n"
-   "  --log ファイル                書き込みごとに 1 行を監査ログに追記\n"
+   "  --log ファイル                書き込みごとに 1 行を監査ログに追記 (station では必須)\n"
+   "  --codes ファイル              station: 1 行に 1 つの識別コードを順に使う\n"
+   "  --first 識別コード            station: 最後の数字を数え上げる (LINE3-0099 の次は LINE3-0100)\n"
+   "  --count N                     station: N 台で終了\n"
+   "  --dry-run                     station: 書き込まず、各プリンターに書き込む識別コードを表示\n"
    "  --fleet ファイル              シミュレーター版: 状態ファイル\n"
    "  --help, --version\n"
    "終了コード: 0 一致, 1 プリンターなし, 2 再検索で見つからない, 3 不一致・拒否・失敗,\n"
@@ -38,15 +44,23 @@ constexpr std::array<Entry, 44> kTexts = {{
    "  set CODE | --date             write an ID code into the chosen printer and read it back\n"
    "  test-comm                     run the communication test on the chosen printer\n"
    "  test-print                    send the test line to the chosen printer\n"
+   "  station --codes FILE | --first CODE\n"
+   "                                write the next code into each printer plugged in,\n"
+   "                                one after another, until Ctrl+C\n"
    "Options:\n"
    "  --product TEXT | --index N    choose the printer (whole product text, case ignored;\n"
    "                                N counts from 0); default: the first printer\n"
-   "  --name NAME                   set: write this ID name too (default: unchanged)\n"
+   "  --name NAME                   set, station: write this ID name too (default: unchanged)\n"
    "  --date                        set: write the date-based ID code\n"
    "  --allow-duplicate             set: allow a code another printer of the same USB\n"
    "                                vendor and product holds\n"
    "  --json | --csv                print the result as JSON (list: or CSV)\n"
    "  --log FILE                    append one line per write attempt to this audit log\n"
+   "                                (the station needs one: it resumes from it)\n"
+   "  --codes FILE                  station: the codes, one a line, taken in order\n"
+   "  --first CODE                  station: counted up (LINE3-0099, then LINE3-0100)\n"
+   "  --count N                     station: end after N printers\n"
+   "  --dry-run                     station: list the code each attached printer would get\n"
    "  --fleet FILE                  simulator builds: the simulated printers' state file\n"
    "  --help, --version\n"
    "Exit codes: 0 matches, 1 no printer, 2 not listed again, 3 differs, refused or failed,\n"
@@ -114,6 +128,48 @@ constexpr std::array<Entry, 44> kTexts = {{
   {Text::TestPrintSent, "テスト印字を送りました: {1}", "Test line sent to {1}."},
   {Text::TestPrintFailed, "テスト印字を送れませんでした: {1}", "The test line could not be sent to {1}."},
   {Text::NoPrinters, "プリンターはありません。", "No printers."},
+  {Text::ProductsFound, "見つかったプリンター: {1}", "Printers found: {1}"},
+  {Text::EmptyLog, "--log にはファイル名が必要です (空の名前では監査ログが残りません)。",
+   "--log needs a file name (an empty one would keep no audit log)."},
+  {Text::MissingCodes, "station には --codes ファイル または --first 識別コード が必要です。",
+   "station needs --codes FILE or --first CODE."},
+  {Text::CodesAndFirst, "--codes と --first は同時に指定できません。", "Give --codes or --first, not both."},
+  {Text::FirstWithoutDigits, "--first の識別コードには数える数字が必要です: {1}",
+   "--first needs a code with digits to count up: {1}"},
+  {Text::BadCount, "--count には 1 以上の数を指定してください: {1}", "--count needs a number from 1: {1}"},
+  {Text::PendingNote, "プリンターの電源を入れ直すと有効になります", "switch the printer off and on to apply it"},
+  {Text::NgReadBack, "読み戻した識別コードは {1}", "it reads back {1}"},
+  {Text::NgAfterRestart, "電源の入れ直し後の識別コードは {1}", "it reports {1} after its restart"},
+  {Text::StationNeedsLog,
+   "ステーションは監査ログから続きを再開します: --log ファイル を指定するか、INI ファイルの [Audit] Log に"
+   "記述してください。何も行いませんでした。",
+   "The station resumes from its audit log: give --log FILE, or name one as Log in the INI file's "
+   "[Audit] section. Nothing was done."},
+  {Text::LogCannotRead, "監査ログ {1} を読めないため、続きから再開できません。何も行いませんでした。",
+   "The audit log {1} cannot be read to resume from. Nothing was done."},
+  {Text::LogLinesUnreadable,
+   "監査ログ {2} の {1} 行は識別コードを読み取れません。識別コードを二度割り当てないよう、修正してください。"
+   "何も行いませんでした。",
+   "{1} line(s) of the audit log {2} name an ID code that cannot be read: mend them, so that no "
+   "code is handed out twice. Nothing was done."},
+  {Text::CodesCannotRead, "識別コードの一覧 {1} を読めません。何も行いませんでした。",
+   "The code list {1} cannot be read. Nothing was done."},
+  {Text::CodeRefused, "\"{1}\" は使えません: {2} 何も行いませんでした。",
+   "\"{1}\" is refused: {2} Nothing was done."},
+  {Text::NoCodeLeft, "割り当てられる識別コードが残っていません。",
+   "No code is left to hand out: every code is used."},
+  {Text::ProgressWaitPrinter, "プリンターの接続を待っています (次の識別コード {1})...",
+   "Waiting for a printer (next code {1})..."},
+  {Text::ProgressWaitUnplug, "{1} が取り外されるのを待っています...", "Waiting for {1} to be unplugged..."},
+  {Text::ProgressWaitRestart, "{1} の電源が入れ直されるのを待っています...",
+   "Waiting for {1} to be switched off and on..."},
+  {Text::TwoAtOnce, "{1} 台のプリンターが同時に接続されています ({2})。どれにも書き込みません。1 台だけ接続してください。",
+   "{1} printers are attached at once ({2}): none is written. Leave one attached."},
+  {Text::LeftAlone, "{1} は既に割り当て済みの識別コード {2} を持っているため、書き込みません。",
+   "{1} holds {2}, a code handed out before: it is left alone."},
+  {Text::StationSummary, "プリンター {1} 台: OK {2} 台、NG {3} 台。", "{1} printer(s): {2} OK, {3} NG."},
+  {Text::PendingBefore, "{1} には以前 {2} を書き込みました。電源を入れ直すと有効になります。",
+   "{1} was written {2} before and takes it at its next restart: switch it off and on."},
 }};
 // clang-format on
 
@@ -121,7 +177,7 @@ constexpr std::array<Entry, 44> kTexts = {{
 constexpr bool InEnumOrder() {
   for (std::size_t i = 0; i < kTexts.size(); ++i)
     if (static_cast<std::size_t>(kTexts[i].id) != i) return false;
-  return kTexts.size() == static_cast<std::size_t>(Text::NoPrinters) + 1;
+  return kTexts.size() == static_cast<std::size_t>(Text::PendingBefore) + 1;
 }
 static_assert(InEnumOrder());
 

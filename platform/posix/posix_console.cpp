@@ -1,23 +1,30 @@
 #include "platform/posix/posix_console.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <iterator>
 
 namespace nolpa::platform::posix {
 
 namespace {
 
 volatile sig_atomic_t stopRequests = 0;
+volatile sig_atomic_t writing = 0;
+volatile sig_atomic_t endAfterWrite = 0;
 
 void OnSignal(int signal) {
   if (stopRequests > 0 && signal == SIGINT) {
-    ::signal(SIGINT, SIG_DFL);
-    ::raise(SIGINT);
-    return;
+    // A write in progress is finished and logged first (EndWrite).
+    if (writing != 0) {
+      endAfterWrite = 1;
+      return;
+    }
+    ::_exit(kEndedBySecondRequest);
   }
   stopRequests = stopRequests + 1;
 }
@@ -52,6 +59,53 @@ constexpr std::uint16_t k1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// The code point of the well-formed UTF-8 character at `text[at]`, its
+// length in `length`; false for anything RFC 3629 does not allow (a stray
+// or missing continuation byte, an overlong form, a surrogate, a value
+// above U+10FFFF).
+bool DecodeUtf8(std::string_view text, std::size_t at, std::uint32_t* code, std::size_t* length) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  std::size_t n = 0;
+  std::uint32_t value = 0, least = 0;
+  if (lead < 0x80) {
+    n = 1, value = lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    n = 2, value = lead & 0x1Fu, least = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    n = 3, value = lead & 0x0Fu, least = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    n = 4, value = lead & 0x07u, least = 0x10000;
+  } else {
+    return false;
+  }
+  if (text.size() - at < n) return false;
+  for (std::size_t i = 1; i < n; ++i) {
+    const auto next = static_cast<unsigned char>(text[at + i]);
+    if ((next & 0xC0) != 0x80) return false;
+    value = (value << 6) | (next & 0x3Fu);
+  }
+  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+  *code = value;
+  *length = n;
+  return true;
+}
+
+// The code page 1252 byte of `code`, if the code page has one. The bytes
+// it leaves undefined stand for the control characters of the same value,
+// as AnsiToUtf8 reads them.
+bool Windows1252Byte(std::uint32_t code, char* byte) {
+  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
+    *byte = static_cast<char>(code);
+    return true;
+  }
+  for (std::size_t i = 0; i < std::size(k1252High); ++i)
+    if (k1252High[i] == code) {
+      *byte = static_cast<char>(0x80 + i);
+      return true;
+    }
+  return false;
+}
+
 }  // namespace
 
 bool PosixConsoleStreams::IsConsole(Stream stream) { return ::isatty(Descriptor(stream)) == 1; }
@@ -71,6 +125,13 @@ void PosixConsoleSignals::Watch() {
 
 bool PosixConsoleSignals::StopRequested() { return stopRequests > 0; }
 
+void PosixConsoleSignals::BeginWrite() { writing = 1; }
+
+void PosixConsoleSignals::EndWrite() {
+  writing = 0;
+  if (endAfterWrite != 0) ::_exit(kEndedBySecondRequest);
+}
+
 LogFile PosixLogFiles::OpenForAppend(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   return fd < 0 ? kNoLog : static_cast<LogFile>(fd);
@@ -88,6 +149,20 @@ bool PosixLogFiles::Append(LogFile log, std::string_view bytes) {
 
 void PosixLogFiles::Close(LogFile log) {
   if (log != kNoLog) ::close(static_cast<int>(log));
+}
+
+ReadResult PosixLogFiles::ReadWhole(const std::string& path, std::string* bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+  std::string read;
+  char buffer[65536];
+  ssize_t got = 0;
+  while ((got = ::read(fd, buffer, sizeof buffer)) > 0 && read.size() <= kMostBytesRead)
+    read.append(buffer, static_cast<std::size_t>(got));
+  ::close(fd);
+  if (got < 0 || read.size() > kMostBytesRead) return ReadResult::Failed;
+  *bytes = std::move(read);
+  return ReadResult::Read;
 }
 
 UtcTime PosixLogFiles::UtcNow() {
@@ -111,6 +186,18 @@ std::string Windows1252Encoding::AnsiToUtf8(std::string_view ansi) {
     AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? k1252High[byte - 0x80] : byte);
   }
   return out;
+}
+
+bool Windows1252Encoding::Utf8ToAnsi(std::string_view utf8, std::string* ansi) {
+  std::string out;
+  for (std::size_t at = 0, length = 0; at < utf8.size(); at += length) {
+    std::uint32_t code = 0;
+    char byte = 0;
+    if (!DecodeUtf8(utf8, at, &code, &length) || !Windows1252Byte(code, &byte)) return false;
+    out += byte;
+  }
+  *ansi = std::move(out);
+  return true;
 }
 
 }  // namespace nolpa::platform::posix

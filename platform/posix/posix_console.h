@@ -17,11 +17,14 @@ class PosixConsoleStreams final : public ConsoleStreams {
 };
 
 // One per process: the signal handler only sets a flag; a second SIGINT
-// while the first is pending ends the process as by default.
+// ends the process with kEndedBySecondRequest (at EndWrite when it came
+// while a write was being sent).
 class PosixConsoleSignals final : public ConsoleSignals {
  public:
   void Watch() override;
   bool StopRequested() override;
+  void BeginWrite() override;
+  void EndWrite() override;
   void CleanUpFinished() override {}
 };
 
@@ -31,14 +34,16 @@ class PosixLogFiles final : public LogFiles {
   bool Append(LogFile log, std::string_view bytes) override;
   void Close(LogFile log) override;
   UtcTime UtcNow() override;
+  ReadResult ReadWhole(const std::string& path, std::string* bytes) override;
 };
 
 // Code page 1252: 0x80 to 0x9F by its table (the five bytes it leaves
 // undefined as the control characters of the same value), the rest as
-// Latin-1.
+// Latin-1; a character outside it has no byte (no look-alike is taken).
 class Windows1252Encoding final : public TextEncoding {
  public:
   std::string AnsiToUtf8(std::string_view ansi) override;
+  bool Utf8ToAnsi(std::string_view utf8, std::string* ansi) override;
 };
 
 }  // namespace nolpa::platform::posix

@@ -42,4 +42,38 @@ std::string WideToAnsi(const std::wstring& text) { return ToNarrow(CP_ACP, text)
 
 std::string WideToUtf8(const std::wstring& text) { return ToNarrow(CP_UTF8, text); }
 
+bool Utf8ToWideStrictly(const std::string& text, std::wstring* wide) {
+  std::wstring converted = ToWide(CP_UTF8, MB_ERR_INVALID_CHARS, text);
+  if (converted.empty() && !text.empty()) return false;
+  *wide = std::move(converted);
+  return true;
+}
+
+bool WideToAnsiExactly(const std::wstring& text, std::string* ansi) {
+  if (text.empty()) {
+    ansi->clear();
+    return true;
+  }
+  // A system whose ANSI code page is UTF-8 holds every character; the
+  // conversion takes neither of the flags below for it.
+  if (GetACP() == CP_UTF8) {
+    *ansi = WideToUtf8(text);
+    return true;
+  }
+  const int size = static_cast<int>(text.size());
+  BOOL usedDefault = FALSE;
+  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr,
+                                         0, nullptr, &usedDefault);
+  if (length <= 0 || usedDefault) return false;
+  std::string narrow(static_cast<std::size_t>(length), '\0');
+  if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, narrow.data(), length,
+                          nullptr, &usedDefault) != length ||
+      usedDefault)
+    return false;
+  // What comes back must be what went in: no look-alike slipped through.
+  if (AnsiToWide(narrow) != text) return false;
+  *ansi = std::move(narrow);
+  return true;
+}
+
 }  // namespace nolpa::platform::win32

@@ -17,4 +17,12 @@ std::string WideToAnsi(const std::wstring& text);
 // UTF-16 to UTF-8.
 std::string WideToUtf8(const std::wstring& text);
 
+// UTF-8 to UTF-16; false for bytes that are no well-formed UTF-8.
+bool Utf8ToWideStrictly(const std::string& text, std::wstring* wide);
+
+// UTF-16 to the ANSI code page, only when every character has its exact
+// counterpart there (no best-fit look-alike, no default character); false
+// otherwise, `ansi` unchanged.
+bool WideToAnsiExactly(const std::wstring& text, std::string* ansi);
+
 }  // namespace nolpa::platform::win32

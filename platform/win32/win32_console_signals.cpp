@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 
 namespace nolpa::platform::win32 {
 
@@ -14,15 +15,31 @@ constexpr DWORD kCleanUpWaitMs = 30000;
 
 std::atomic<int> requests{0};
 HANDLE cleanedUp = nullptr;  // manual-reset event, set by CleanUpFinished
+// Whether a write is being sent, and whether a second request came meanwhile.
+std::mutex writeLock;
+bool writing = false;
+bool endAfterWrite = false;
+
+[[noreturn]] void EndNow() {
+  // Not ExitProcess: the program's thread may hold a lock the exit needs.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(kEndedBySecondRequest));
+  ExitProcess(static_cast<UINT>(kEndedBySecondRequest));
+}
 
 BOOL WINAPI Handler(DWORD type) {
   const int count = ++requests;
   switch (type) {
     case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-      // The program's thread stops at its next step and cleans up; a second
-      // press ends the process at once (the default handler).
-      return count == 1 ? TRUE : FALSE;
+    case CTRL_BREAK_EVENT: {
+      // The program's thread stops at its next step and cleans up. The
+      // default handler must never see a second press: it ends the process
+      // with an exit code a script may read as success.
+      if (count == 1) return TRUE;
+      const std::lock_guard<std::mutex> hold(writeLock);
+      if (!writing) EndNow();
+      endAfterWrite = true;
+      return TRUE;
+    }
     default:
       // Console closed, log-off, shut-down: the process ends when this
       // returns, so the clean-up is waited for here.
@@ -47,6 +64,17 @@ void Win32ConsoleSignals::Watch() {
 }
 
 bool Win32ConsoleSignals::StopRequested() { return requests.load() > 0; }
+
+void Win32ConsoleSignals::BeginWrite() {
+  const std::lock_guard<std::mutex> hold(writeLock);
+  writing = true;
+}
+
+void Win32ConsoleSignals::EndWrite() {
+  const std::lock_guard<std::mutex> hold(writeLock);
+  writing = false;
+  if (endAfterWrite) EndNow();
+}
 
 void Win32ConsoleSignals::CleanUpFinished() {
   if (cleanedUp != nullptr) SetEvent(cleanedUp);

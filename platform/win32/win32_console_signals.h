@@ -3,7 +3,8 @@
 // handler runs on a thread the system makes for it; it only notes the
 // request (and, for a closed console, a log-off or a shut-down, waits for
 // the program's clean-up, since the system ends the process when it
-// returns). One per process.
+// returns). A second Ctrl+C or Ctrl+Break ends the process with
+// kEndedBySecondRequest, after the write in progress. One per process.
 #include "platform/console_signals.h"
 
 namespace nolpa::platform::win32 {
@@ -14,6 +15,8 @@ class Win32ConsoleSignals final : public ConsoleSignals {
   ~Win32ConsoleSignals() override;
   void Watch() override;
   bool StopRequested() override;
+  void BeginWrite() override;
+  void EndWrite() override;
   void CleanUpFinished() override;
 };
 

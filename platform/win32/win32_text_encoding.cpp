@@ -16,4 +16,9 @@ std::string Win32TextEncoding::AnsiToUtf8(std::string_view ansi) {
   return WideToUtf8(AnsiToWide(std::string(ansi)));
 }
 
+bool Win32TextEncoding::Utf8ToAnsi(std::string_view utf8, std::string* ansi) {
+  std::wstring wide;
+  return Utf8ToWideStrictly(std::string(utf8), &wide) && WideToAnsiExactly(wide, ansi);
+}
+
 }  // namespace nolpa::platform::win32

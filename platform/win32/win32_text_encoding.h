@@ -1,6 +1,6 @@
 #pragma once
-// The real ANSI-to-UTF-8 conversion: through UTF-16 in the system's ANSI
-// code page.
+// The real conversions between the system's ANSI code page and UTF-8,
+// through UTF-16.
 #include "platform/text_encoding.h"
 
 namespace nolpa::platform::win32 {
@@ -8,6 +8,7 @@ namespace nolpa::platform::win32 {
 class Win32TextEncoding final : public TextEncoding {
  public:
   std::string AnsiToUtf8(std::string_view ansi) override;
+  bool Utf8ToAnsi(std::string_view utf8, std::string* ansi) override;
 };
 
 }  // namespace nolpa::platform::win32

@@ -122,8 +122,11 @@ bool LoadOrCreate(World& world, StateFile& file, const fs::path& path, std::stri
   std::error_code ec;
   if (!fs::exists(path, ec)) {
     LoadFleet(world, DefaultFleetJson());
-    if (!file.Save() && error) *error = "cannot write " + path.string();
-    return true;
+    // A state that cannot be kept (a folder that does not exist) would run
+    // on a throwaway world and report writes no later process sees.
+    if (file.Save()) return true;
+    if (error) *error = "cannot write " + path.string();
+    return false;
   }
   std::string text;
   if (!ReadWholeFile(path, text)) {

@@ -71,6 +71,14 @@ TEST_F(SimPersistentWorldTest, MissingFileIsCreatedFromTheDefaultFleet) {
   EXPECT_FALSE(world->Recorder().Enabled());
 }
 
+TEST_F(SimPersistentWorldTest, AStateThatCannotBeCreatedOpensNoWorld) {
+  // In a folder that does not exist: no throwaway world that forgets writes.
+  std::string error;
+  EXPECT_EQ(OpenPersistentWorld((dir / "missing" / "state.json").string(), clock, &error), nullptr);
+  EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
 TEST_F(SimPersistentWorldTest, SecondWorldSeesWhatTheFirstWrote) {
   {
     auto first = OpenPersistentWorld(file, clock);

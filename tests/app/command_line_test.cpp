@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "platform/posix/posix_console.h"
 
 namespace nolpa {
 namespace {
@@ -51,6 +52,50 @@ TEST(ParseCommandLine, SwitchesCutAndValues) {
     EXPECT_EQ(values.mode, c.mode);
     EXPECT_EQ(values.idCode, c.idCode);
     EXPECT_EQ(values.productName, c.productName);
+  }
+}
+
+TEST(ParseCommandLine, ArgumentsFollowTheProgramsName) {
+  const struct {
+    const char* whole;
+    const char* arguments;
+  } cases[] = {
+      {"NOLPAID.exe /s A", "/s A"},
+      {"\"C:\\Program Files\\NOLPAID.exe\" /s A B", "/s A B"},
+      {"\"C:\\a b\\NOLPAID.exe\"/c A", "/c A"},
+      {"NOLPAID.exe \t  /s  A", "/s  A"},  // the value's own spaces stay
+      {"NOLPAID.exe", ""},
+      {"\"unclosed /s A", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(app::ArgumentsOf(c.whole), c.arguments) << c.whole;
+}
+
+TEST(ParseCommandLine, ValuesTheCodePageCannotHoldAreNeverLookAlikes) {
+  platform::posix::Windows1252Encoding encoding;
+  const struct {
+    const char* utf8;
+    bool codeHeld;
+    const char* code;  // ANSI
+    bool productHeld;
+    const char* product;
+  } cases[] = {
+      {"/s LINE3 VX-410 Receipt", true, "LINE3", true, "VX-410 Receipt"},
+      {"/s café", true, "caf\xE9", true, ""},
+      {"/s ＬＩＮＥ３ VX-410", false, "", true, "VX-410"},
+      {"/c ライン3", false, "", true, ""},
+      {"/c A ＶＸ-410", true, "A", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.utf8);
+    const app::CommandLineValues given = app::ParseCommandLine(c.utf8);
+    const app::CommandLineValues values = app::InAnsiCodePage(given, encoding);
+    EXPECT_EQ(values.idCodeHeld, c.codeHeld);
+    EXPECT_EQ(values.idCode, c.code);
+    EXPECT_EQ(values.idCodeGiven, given.idCode);
+    EXPECT_EQ(values.productNameHeld, c.productHeld);
+    EXPECT_EQ(values.productName, c.product);
+    EXPECT_EQ(values.mode, given.mode);
   }
 }
 

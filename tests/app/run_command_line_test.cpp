@@ -10,6 +10,7 @@
 #include "app/run_command_line.h"
 #include "discovery/standard_routes.h"
 #include "ident/spooler_control.h"
+#include "platform/posix/posix_console.h"
 #include "resources/messages.h"
 #include "serial_library/services.h"
 #include "tests/support/form_harness.h"
@@ -48,6 +49,7 @@ struct BatchRun {
   SimHarness h;
   RescanClock clock{h.clock};
   std::vector<std::string> reported;
+  platform::posix::Windows1252Encoding encoding;
 
   BatchRun() {
     h.AddVendor("a", u"CODE-A", u"name a");
@@ -70,15 +72,22 @@ struct BatchRun {
     return Make(discovery::StandardRoutes(p, [this] { return h.form->SerialLibrary(); }));
   }
 
+  // As the program reads it: UTF-8 from the wide command line, then into
+  // the code page.
   int Carry(const char* commandLine) {
     if (!h.form) Make();
-    return app::CarryOutCommandLineRun(*h.form, app::ParseCommandLine(commandLine), [this] {
-      try {
-        throw;
-      } catch (const std::exception& e) {
-        reported.push_back(e.what());
-      }
-    });
+    const app::CommandLineValues values =
+        app::InAnsiCodePage(app::ParseCommandLine(commandLine), encoding);
+    return app::CarryOutCommandLineRun(
+        *h.form, values,
+        [this] {
+          try {
+            throw;
+          } catch (const std::exception& e) {
+            reported.push_back(e.what());
+          }
+        },
+        &encoding);
   }
 
   std::size_t WritesTo(const char* printer) const {
@@ -118,6 +127,17 @@ const ExitCase kExitCases[] = {
     {"/s  VX a", 0, "", "CODE-B", 1, nullptr},
     // The "/c " after the cut is part of the product name.
     {"/s NEW-CODE /c CODE-A", 1, "CODE-A", "CODE-B", 0, nullptr},
+    // A look-alike never stands in for what the code page lacks.
+    {"/s ＣＯＤＥ-Ｘ", 3, "CODE-A", "CODE-B", 1, "Invalid character in ID code."},
+    {"/c ＣＯＤＥ-A", 3, "CODE-A", "CODE-B", 0, nullptr},
+    {"/c CODE-B ＶＸ b", 1, "CODE-A", "CODE-B", 0, nullptr},
+    // Longer than the box takes: refused, not sent to a printer that would
+    // keep its old code.
+    {"/s 12345678901234567890123456789012345678901234567890123456789012345678901234567890X", 3,
+     "CODE-A", "CODE-B", 1, "The ID code is longer than 80 characters."},
+    {"/s 12345678901234567890123456789012345678901234567890123456789012345678901234567890", 0,
+     "12345678901234567890123456789012345678901234567890123456789012345678901234567890", "CODE-B",
+     1, nullptr},
 };
 
 TEST(CommandLineRun, ExitCodesOnTwoPrinters) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/audit_log.h"
+#include "app/command_line.h"
+#include "app/run_command_line.h"
 #include "tests/console/console_harness.h"
 #include "tests/support/sim_harness.h"
 
@@ -21,11 +23,11 @@ struct AuditedForm {
   app::AuditLog log{logs, encoding, "NOLPAID", "audit.log"};
   app::ImmediateWriteAudit audit{log};
 
-  AuditedForm() {
+  explicit AuditedForm(bool show = true) {
     h.AddVendor("a", u"CODE-A", u"name a");
     h.AddVendor("b", u"CODE-B", u"name b", sim::kNwjBoard);
     h.Make([this](ui::FormServices& s) { s.writeAudit = &audit; });
-    h.form->FormShow();
+    if (show) h.form->FormShow();
   }
   void Write(int index, const std::string& code) {
     h.form->ComboBox1.SelectionFromUser(index);
@@ -68,6 +70,23 @@ TEST(WriteAudit, EachWriteAttemptIsOneLineWithItsOutcome) {
     EXPECT_NE(lines[i].find("\"exitCode\":null"), std::string::npos);
   }
   EXPECT_NE(lines[1].find("\"oldIdCode\":\"CODE-B\""), std::string::npos) << "the board's old code";
+}
+
+TEST(WriteAudit, ACommandLineCodeTheCodePageCannotHoldIsLoggedAsGiven) {
+  AuditedForm f(false);
+  app::CommandLineValues values =
+      app::InAnsiCodePage(app::ParseCommandLine("/s ＬＩＮＥ３ VX a"), f.encoding);
+  EXPECT_EQ(app::CarryOutCommandLineRun(
+                *f.h.form, values, [] {}, &f.encoding),
+            3);
+  const auto lines = f.logs.Lines("audit.log");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(
+      lines[0].find(
+          R"("newIdCode":"ＬＩＮＥ３","oldIdName":"name a","newIdName":"name a","result":"refused","message":"Invalid character in ID code.")"),
+      std::string::npos)
+      << lines[0];
+  EXPECT_EQ(f.h.world.Vendor("a").Identity().serial, "CODE-A");
 }
 
 TEST(WriteAudit, WriteTheLogCannotRecordIsNotMade) {

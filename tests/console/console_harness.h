@@ -39,10 +39,24 @@ class FakeSignals final : public platform::ConsoleSignals {
  public:
   // Asked at each StopRequested; empty: never.
   std::function<bool()> stop;
+  // Called at EndWrite, where a second Ctrl+C that came during the write
+  // would end the process.
+  std::function<void()> atEndWrite;
   bool watched = false;
   int cleanUps = 0;
+  int writesBegun = 0;
+  int writesEnded = 0;
+  int writesBegunInsideAnother = 0;
   void Watch() override { watched = true; }
   bool StopRequested() override { return watched && stop && stop(); }
+  void BeginWrite() override {
+    if (writesBegun != writesEnded) ++writesBegunInsideAnother;
+    ++writesBegun;
+  }
+  void EndWrite() override {
+    ++writesEnded;
+    if (atEndWrite) atEndWrite();
+  }
   void CleanUpFinished() override { ++cleanUps; }
 };
 
@@ -69,6 +83,13 @@ class MemoryLogFiles final : public platform::LogFiles {
   }
   void Close(platform::LogFile) override {}
   platform::UtcTime UtcNow() override { return now; }
+  platform::ReadResult ReadWhole(const std::string& path, std::string* bytes) override {
+    if (unopenable.count(path) != 0) return platform::ReadResult::Failed;
+    const auto it = files.find(path);
+    if (it == files.end()) return platform::ReadResult::Missing;
+    *bytes = it->second;
+    return platform::ReadResult::Read;
+  }
   // The lines of a log, line feeds dropped.
   std::vector<std::string> Lines(const std::string& path) const;
 

@@ -57,6 +57,33 @@ TEST(JsonText, Windows1252DeviceTextsBecomeUtf8) {
   for (const auto& c : cases) EXPECT_EQ(encoding.AnsiToUtf8(c.ansi), c.utf8);
 }
 
+// What a user gives goes into the code page exactly or not at all: every
+// byte comes back from its character, and no look-alike stands in.
+TEST(JsonText, Utf8IntoWindows1252ExactlyOrNotAtAll) {
+  platform::posix::Windows1252Encoding encoding;
+  for (int byte = 0; byte < 256; ++byte) {
+    const std::string ansi(1, static_cast<char>(byte));
+    std::string back = "unchanged";
+    EXPECT_TRUE(encoding.Utf8ToAnsi(encoding.AnsiToUtf8(ansi), &back)) << byte;
+    EXPECT_EQ(back, ansi) << byte;
+  }
+  for (const std::string refused : {
+           "ＬＩＮＥ３",        // full-width letters: no best fit
+           "ライン3",           // not in the code page at all
+           "\u0100",            // a letter the code page lacks
+           "\u0080",            // the code page's 0x80 is the euro sign
+           "\xC0\xAE",          // overlong
+           "\xED\xA0\x80",      // a surrogate
+           "\xF4\x90\x80\x80",  // above U+10FFFF
+           "A\xE2\x82",         // cut short
+           "\x80",              // a stray continuation byte
+       }) {
+    std::string ansi = "unchanged";
+    EXPECT_FALSE(encoding.Utf8ToAnsi(refused, &ansi)) << refused;
+    EXPECT_EQ(ansi, "unchanged");
+  }
+}
+
 TEST(ConsoleListing, SplitsTheUsbInformationLine) {
   const struct {
     const char* line;
@@ -93,7 +120,9 @@ TEST(AuditLine, NamesEveryFieldAndEndsTheLine) {
                         "c",
                         "written",
                         "The writing in of the ID succeeded.",
-                        0};
+                        0,
+                        false,
+                        std::nullopt};
   const std::string line =
       app::AuditLine(entry, {2027, 12, 31, 23, 59, 59, 999}, "NOLPAIDC", encoding);
   ASSERT_EQ(line.back(), '\n');

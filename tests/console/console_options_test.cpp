@@ -45,10 +45,15 @@ TEST(ConsoleOptions, ReadsCommandsCodesAndOptionsInAnyOrder) {
       {{"set", "--date"}, Command::Set, {}, {}, {}, {}, false, true},
       {{"test-comm", "--index", "3"}, Command::TestComm, {}, {}, 3u, {}},
       {{"test-print"}, Command::TestPrint, {}, {}, {}, {}},
-      {{}, Command::Help, {}, {}, {}, {}},
       {{"set", "A1", "--help"}, Command::Help, {}, {}, {}, {}},
       {{"--version"}, Command::Version, {}, {}, {}, {}},
       {{"/?"}, Command::Help, {}, {}, {}, {}},
+      {{"station", "--first", "L3-0100", "--product", "VX 410", "--name", "Line 3"},
+       Command::Station,
+       {},
+       "VX 410",
+       {},
+       "Line 3"},
   };
   for (const Good& c : cases) {
     std::string line;
@@ -74,6 +79,8 @@ struct Bad {
 
 TEST(ConsoleOptions, RefusesWhatItCannotReadNamingTheWord) {
   const Bad cases[] = {
+      // A script that lost its arguments must not read the help as success.
+      {{}, UsageError::NoArguments, ""},
       {{"--json"}, UsageError::NoCommand, ""},
       {{"lst"}, UsageError::UnknownCommand, "lst"},
       {{"LIST"}, UsageError::UnknownCommand, "LIST"},
@@ -95,6 +102,16 @@ TEST(ConsoleOptions, RefusesWhatItCannotReadNamingTheWord) {
       {{"check", "A1", "--csv"}, UsageError::NotForCommand, "--csv"},
       {{"set", "A1", "--product", "x", "--index", "1"}, UsageError::ProductAndIndex, "--index"},
       {{"list", "--json", "--csv"}, UsageError::JsonAndCsv, "--csv"},
+      // An unset variable in --log "%LOG%" must not turn the log off.
+      {{"set", "A1", "--log", ""}, UsageError::EmptyLog, "--log"},
+      {{"list", "--log="}, UsageError::EmptyLog, "--log"},
+      {{"station"}, UsageError::MissingCodes, ""},
+      {{"station", "--codes", "c.txt", "--first", "A1"}, UsageError::CodesAndFirst, "--first"},
+      {{"station", "--first", "LINE-X"}, UsageError::FirstWithoutDigits, "LINE-X"},
+      {{"station", "--first", "A1", "--count", "0"}, UsageError::BadCount, "0"},
+      {{"station", "--first", "A1", "A2"}, UsageError::ExtraArgument, "A2"},
+      {{"station", "--first", "A1", "--index", "0"}, UsageError::NotForCommand, "--index"},
+      {{"set", "A1", "--count", "2"}, UsageError::NotForCommand, "--count"},
   };
   for (const Bad& c : cases) {
     std::string line;

@@ -58,6 +58,9 @@ TEST(CommandLineRun, CheckEndsWithTheOutcome) {
       {std::string("/c ") + kFirstCode, 0},
       {"/c VX410A000118", 3},
       {std::string("/c ") + kFirstCode + " No Such Printer", 1},
+      // Read wide: a full-width look-alike of the code is not the code.
+      {"/c ＶＸ410A000117", 3},
+      {std::string("/c ") + kFirstCode + " ＶＸ-410 Receipt", 1},
   };
   SimState state;
   for (const auto& c : cases) {

@@ -14,11 +14,13 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "sim/fleet/fleet.h"
+#include "tests/console/station_line.h"
 #include "tests/wine/console_process.h"
 #include "tests/wine/machine_state.h"
 #include "tests/wine/programs.h"
@@ -60,6 +62,11 @@ std::vector<std::pair<std::string, std::string>> FleetListing() {
     }
   }
   return listed;
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 TEST(ConsoleCompanion, ListJsonParsesAndMatchesTheFleet) {
@@ -158,6 +165,73 @@ TEST(ConsoleCompanion, CtrlCWhileTheSpoolerIsStoppedLeavesItRunningAndNoWorkFold
   EXPECT_FALSE(Exists(WorkFolder()));
 }
 
+// Two presses in a row: never the default handler's exit code, which a
+// script reads as success; the write in progress keeps its audit line.
+TEST(ConsoleCompanion, ASecondCtrlCEndsTheRunWithFour) {
+  SimState state;
+  const std::string log = state.Path() + ".audit";
+  if (GetConsoleWindow() == nullptr) {
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole()) << GetLastError();
+  }
+  ASSERT_TRUE(SetConsoleCtrlHandler(&SwallowControlEvent, TRUE));
+  ConsoleProcess run(ProgramPath(kSimConsole), "set NOLPA-0047 --log \"" + log + "\"", state.Env());
+  ASSERT_TRUE(run.Started());
+  EXPECT_TRUE(WaitUntil([] { return Exists(WorkFolder()); }, 30000));
+  EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+  EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+  const auto code = run.WaitForExit(kRunTimeoutMs);
+  SetConsoleCtrlHandler(&SwallowControlEvent, FALSE);
+  EXPECT_EQ(code, std::optional<DWORD>(4)) << run.Error();
+  // Whatever the printer holds now, a new code came with its line.
+  const json fleet = json::parse(FileBytes(state.Path()));
+  const std::string logged = FileBytes(log);
+  DeleteFileA(log.c_str());
+  for (const json& d : fleet["devices"]) {
+    if (d["name"] == "onboard-usb" && d["serial"] == "NOLPA-0047") {
+      EXPECT_NE(logged.find("\"newIdCode\":\"NOLPA-0047\""), std::string::npos) << logged;
+    }
+  }
+  // It ended without its clean-up; the next run of either program does it.
+  ConsoleProcess next(ProgramPath(kSimConsole), "list", state.Env());
+  EXPECT_EQ(next.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0)) << next.Error();
+  EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+// The documentation's batch file, run as written with a code that holds a
+// command and one that holds a space: each reaches the companion whole (the
+// real companion then ends with 4, its log's folder missing), nothing runs.
+TEST(ConsoleCompanion, TheDocumentedBatchFileTakesACodeWhole) {
+  const std::string page = FileBytes(std::string(NOLPA_SOURCE_DIR) + "/docs/production-lines.md");
+  const std::size_t at = page.find("rem setid.cmd");
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t start = page.rfind("```bat\n", at) + 7, end = page.find("```", at);
+  SimState state;  // only for its folder
+  const std::string batch = state.Path() + ".cmd";
+  std::string text;
+  for (char c : page.substr(start, end - start))
+    text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  std::ofstream(batch, std::ios::binary) << text;
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, sizeof system);
+  const Environment path = {{"PATH", std::string(NOLPA_BIN_DIR) + ";" + system}};
+  for (const char* code : {"A&echo INJECTED", "LINE3 0042"}) {
+    SCOPED_TRACE(code);
+    ConsoleProcess run(std::string(system) + "\\cmd.exe",
+                       "/c \"\"" + batch + "\" \"" + code + "\"\"", path);
+    EXPECT_EQ(run.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(4)) << run.Error();
+    EXPECT_NE(run.Output().find(std::string("Setting \"") + code + "\" failed with exit code 4."),
+              std::string::npos)
+        << run.Output() << run.Error();
+    EXPECT_EQ(run.Output().find("INJECTED\r"), std::string::npos) << run.Output();
+    EXPECT_NE(run.Error().find("The audit log C:\\line\\ids.log cannot be opened."),
+              std::string::npos)
+        << run.Error();
+  }
+  DeleteFileA(batch.c_str());
+}
+
 TEST(ConsoleCompanion, AnotherCopyOfEitherProgramRefusesTheRun) {
   SimState state;
   ConsoleProcess first(ProgramPath(kSimConsole), "set NOLPA-0045", state.Env());
@@ -170,11 +244,6 @@ TEST(ConsoleCompanion, AnotherCopyOfEitherProgramRefusesTheRun) {
         << second.Error();
   }
   EXPECT_EQ(first.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0)) << first.Error();
-}
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // The simulator's marks: its default fleet, the variable naming its state
@@ -246,6 +315,82 @@ TEST(ConsoleCompanion, BothProgramsLogTheirWritesWhereTheWindowProgramsIniFileSa
   EXPECT_EQ(lines[1]["oldIdCode"], "NOLPA-0046");
   EXPECT_EQ(lines[1]["result"], "refused");
   EXPECT_EQ(lines[1]["exitCode"], 3);
+}
+
+// The line's printers as the native station tests have them: a vendor
+// printer, one on COM5 and a printer-class printer, each unplugged.
+json LineFleet() { return json::parse(testing::LineFleet(1, true, true)); }
+
+void WriteFleet(const SimState& state, const json& fleet) {
+  std::ofstream(state.Path(), std::ios::binary) << fleet.dump(2);
+}
+
+void Plug(json& fleet, const std::string& device) {
+  for (json& d : fleet["devices"])
+    if (d["name"] == device) d["plugged"] = true;
+}
+
+// Three runs of the station, one printer each, as a line stopped and
+// started again runs it: each goes on with the next code, leaves the
+// printers written before alone, and the state file keeps what each holds.
+TEST(ConsoleCompanion, StationWritesThreePrintersGoingOnWithTheNextCode) {
+  SimState state;
+  const std::string log = state.Path() + ".audit";
+  json fleet = LineFleet();
+  Plug(fleet, "p0");
+  WriteFleet(state, fleet);
+  const std::string station = "station --first 4E4C50410000000100 --count 1 --log \"" + log + "\"";
+  const auto run = [&](const char* expected) {
+    ConsoleProcess process(ProgramPath(kSimConsole), station, state.Env());
+    EXPECT_EQ(process.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0)) << process.Error();
+    EXPECT_EQ(process.Output(), std::string(expected) + "\n") << process.Error();
+    return json::parse(FileBytes(state.Path()));
+  };
+  fleet = run("OK 4E4C50410000000100 VX-410 Receipt");
+  Plug(fleet, "com5");
+  WriteFleet(state, fleet);
+  fleet = run("OK 4E4C50410000000101 VX-300 Kiosk   [COM5]");
+  Plug(fleet, "rk");
+  // Switched off and on every few seconds from the start of the next run:
+  // one of them comes after the write, whatever the machine's load.
+  for (int k = 1; k <= 12; ++k) {
+    fleet["events"].push_back({{"atMs", k * 4000}, {"unplug", "rk"}});
+    fleet["events"].push_back({{"atMs", k * 4000 + 1500}, {"plug", "rk"}});
+  }
+  WriteFleet(state, fleet);
+  ConsoleProcess last(ProgramPath(kSimConsole), station, state.Env());
+  EXPECT_EQ(last.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(0)) << last.Error();
+  EXPECT_EQ(last.Output(),
+            "PENDING 4E4C50410000000102 RK-L5200: switch the printer off and on to apply it\n"
+            "OK 4E4C50410000000102 RK-L5200\n")
+      << last.Error();
+  fleet = json::parse(FileBytes(state.Path()));
+  std::map<std::string, std::string> holds;
+  for (const json& d : fleet["devices"]) holds[d["name"]] = d["serial"];
+  EXPECT_EQ(holds["p0"], "4E4C50410000000100");
+  EXPECT_EQ(holds["com5"], "4E4C50410000000101");
+  EXPECT_EQ(holds["rk"], "4E4C50410000000102");
+  std::ifstream in(log, std::ios::binary);
+  std::vector<std::string> codes;
+  for (std::string line; std::getline(in, line);) codes.push_back(json::parse(line)["newIdCode"]);
+  DeleteFileA(log.c_str());
+  EXPECT_EQ(codes, (std::vector<std::string>{"4E4C50410000000100", "4E4C50410000000101",
+                                             "4E4C50410000000102"}));
+}
+
+// A code its code page cannot hold, given wide: refused, never its look-alike.
+TEST(ConsoleCompanion, ACodeTheCodePageCannotHoldIsRefusedAndLoggedAsGiven) {
+  SimState state;
+  const std::string log = state.Path() + ".audit";
+  ConsoleProcess set(ProgramPath(kSimConsole), "set \"ＶＸ410A000117\" --log \"" + log + "\"",
+                     state.Env());
+  EXPECT_EQ(set.WaitForExit(kRunTimeoutMs), std::optional<DWORD>(3)) << set.Error();
+  EXPECT_NE(set.Error().find("Error: Invalid character in ID code."), std::string::npos)
+      << set.Error();
+  const json line = json::parse(FileBytes(log));
+  DeleteFileA(log.c_str());
+  EXPECT_EQ(line["newIdCode"], "ＶＸ410A000117");
+  EXPECT_EQ(line["result"], "refused");
 }
 
 TEST(ConsoleCompanionJapanese, MessagesAreUtf8WhenRedirected) {

@@ -2,6 +2,10 @@
 // point. The printers' side is the window program's own: the same device
 // world of the flavour it is linked with, the same real window-side
 // adapters, the same library it carries; no window is ever made.
+#include <windows.h>
+// After <windows.h>, which it needs.
+#include <shellapi.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +15,7 @@
 #include "app/single_instance.h"
 #include "app/win32_platform.h"
 #include "platform/win32/kernel_calls.h"
+#include "platform/win32/text_conversion.h"
 #include "platform/win32/win32_console_signals.h"
 #include "platform/win32/win32_console_streams.h"
 #include "platform/win32/win32_device_tree.h"
@@ -38,9 +43,25 @@ class Win32Host final : public ConsoleHost {
 }  // namespace
 }  // namespace nolpa::app::console
 
-// The arguments come in the ANSI code page, as device texts do, so a
-// product name compares with the product text byte for byte.
-int main(int argc, char** argv) {
+namespace {
+
+// The arguments, read wide and given on as UTF-8: the ANSI ones would hold
+// look-alikes of characters the code page lacks ("LINE3" for "ＬＩＮＥ３"), which
+// the ID rules would then pass. The companion converts what reaches a
+// printer, exactly or not at all.
+std::vector<std::string> Utf8Arguments() {
+  int count = 0;
+  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  for (int i = 1; words != nullptr && i < count; ++i)
+    arguments.push_back(nolpa::platform::win32::WideToUtf8(words[i]));
+  LocalFree(words);
+  return arguments;
+}
+
+}  // namespace
+
+int main() {
   using namespace nolpa;
   // As the window program: every library loaded from now on comes from the
   // system folder, never from the folder the console was started from.
@@ -58,5 +79,5 @@ int main(int argc, char** argv) {
     if (options.fleet) app::console::UseStateFile(*options.fleet);
     return std::make_unique<app::console::Win32Host>();
   };
-  return app::console::RunConsole(environment, std::vector<std::string>(argv + 1, argv + argc));
+  return app::console::RunConsole(environment, Utf8Arguments());
 }
