@@ -15,7 +15,9 @@
 // controller, whose root hub and every hub below run "USBHUB3". Two
 // printer-class printers sit on the root hub, the others behind a hub on
 // its port 5; "rk-l5200-combo", a second RK-L5200, is the printer function
-// of a composite device.
+// of a composite device. The printer-class printers answer as USB does, in
+// bulk transfers of their endpoint's packet size (512 bytes at high speed,
+// 64 at full speed), which a read smaller than the transfer overruns.
 #include "sim/fleet/fleet.h"
 
 namespace nolpa::sim {
@@ -91,6 +93,7 @@ constexpr char kDefaultFleet[] = R"json({
       "vendorId": "0x0F1A", "productId": "0x0601",
       "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;DES:Nolpa RK-L5200 Label;",
       "serial": "4E4C5041000000A001", "firmware": "5.10",
+      "faults": {"peripheral": {"usbPacketSize": 512}},
       "socket": {"hub": "xhci", "port": 1}
     },
     {
@@ -114,6 +117,7 @@ constexpr char kDefaultFleet[] = R"json({
       "vendorId": "0x0F1A", "productId": "0x0602",
       "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
       "serial": "4E4C5041000000B002", "firmware": "3.41",
+      "faults": {"peripheral": {"usbPacketSize": 64}},
       "socket": {"hub": "xhci", "port": 2}
     },
     {
@@ -122,7 +126,7 @@ constexpr char kDefaultFleet[] = R"json({
       "vendorId": "0x0F1A", "productId": "0x0603",
       "deviceId": "MFG:Nolpa;CMD:NLP;MDL:RK-L880;CLS:PRINTER;DES:Nolpa RK-L880 Receipt;",
       "serial": "4E4C5041000000C003", "firmware": "3.20",
-      "faults": {"peripheral": {"statusFieldList": true}},
+      "faults": {"peripheral": {"statusFieldList": true, "usbPacketSize": 64}},
       "socket": {"hub": "desk-hub", "port": 2}
     },
     {
@@ -140,6 +144,7 @@ constexpr char kDefaultFleet[] = R"json({
       "vendorId": "0x0F1A", "productId": "0x0605",
       "deviceId": "MFG:Nolpa;CMD:NLP,D4;MDL:RK-L5200;CLS:PRINTER;DES:Nolpa RK-L5200 Label;",
       "serial": "4E4C5041000000E005", "firmware": "5.14",
+      "faults": {"peripheral": {"usbPacketSize": 512}},
       "socket": {"hub": "desk-hub", "port": 3, "composite": true}
     }
   ]
