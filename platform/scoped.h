@@ -1,7 +1,11 @@
 #pragma once
-// Owners that release a device handle or an interface set on every way out.
+// Owners that release a device handle, a hub or controller handle, or an
+// interface set on every way out.
+#include <string>
+
 #include "platform/device_files.h"
 #include "platform/device_interfaces.h"
+#include "platform/usb_hub_files.h"
 
 namespace nolpa::platform {
 
@@ -22,6 +26,25 @@ class ScopedDevice {
 
  private:
   DeviceFiles& files_;
+  DeviceHandle handle_;
+};
+
+// Opens a host controller or hub by its path and closes it again.
+class ScopedHub {
+ public:
+  ScopedHub(UsbHubFiles& files, const std::string& path)
+      : files_(files), handle_(files.Open(path)) {}
+  ~ScopedHub() {
+    if (Valid()) files_.Close(handle_);
+  }
+  ScopedHub(const ScopedHub&) = delete;
+  ScopedHub& operator=(const ScopedHub&) = delete;
+
+  DeviceHandle Get() const { return handle_; }
+  bool Valid() const { return handle_ != kInvalidDeviceHandle; }
+
+ private:
+  UsbHubFiles& files_;
   DeviceHandle handle_;
 };
 

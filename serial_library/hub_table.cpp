@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/scoped.h"
 #include "serial_library/ascii_text.h"
 #include "serial_library/interface_walk.h"
 #include "serial_library/open_printer_port.h"
@@ -40,10 +41,9 @@ void AddHub(std::vector<std::string>& paths, const std::string& path) {
 // controller opens and names one.
 void AddRootHubOf(platform::UsbHubFiles& files, const std::string& controllerPath,
                   std::vector<std::string>& paths) {
-  const platform::DeviceHandle controller = files.Open(controllerPath);
-  if (controller == platform::kInvalidDeviceHandle) return;
-  const auto name = RootHubName(files, controller);
-  files.Close(controller);
+  const platform::ScopedHub controller(files, controllerPath);
+  if (!controller.Valid()) return;
+  const auto name = RootHubName(files, controller.Get());
   // A controller without a root hub answers with an empty name.
   if (name && !name->empty()) AddHub(paths, "\\\\?\\" + *name);
 }

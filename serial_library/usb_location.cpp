@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/scoped.h"
 #include "serial_library/ascii_text.h"
 #include "serial_library/services.h"
 #include "serial_library/usb_hub_requests.h"
@@ -95,20 +96,18 @@ std::optional<int> NamedPort(const std::string& locationInformation) {
 std::optional<int> PortHolding(const std::string& hubPath, const std::string& driverKey,
                                std::optional<int> named) {
   platform::UsbHubFiles& files = *Services().hubFiles;
-  const platform::DeviceHandle hub = files.Open(hubPath);
-  if (hub == platform::kInvalidDeviceHandle) return std::nullopt;
-  std::optional<int> found;
-  if (const auto ports = HubPortCount(files, hub)) {
-    const auto holds = [&](int port) {
-      const auto key = PortDriverKey(files, hub, static_cast<std::uint32_t>(port));
-      return key && EqualIgnoringCase(*key, driverKey);
-    };
-    if (named && *named >= 1 && *named <= *ports && holds(*named)) found = named;
-    for (int port = 1; port <= *ports && !found; ++port)
-      if (port != named && holds(port)) found = port;
-  }
-  files.Close(hub);
-  return found;
+  const platform::ScopedHub hub(files, hubPath);
+  if (!hub.Valid()) return std::nullopt;
+  const auto ports = HubPortCount(files, hub.Get());
+  if (!ports) return std::nullopt;
+  const auto holds = [&](int port) {
+    const auto key = PortDriverKey(files, hub.Get(), static_cast<std::uint32_t>(port));
+    return key && EqualIgnoringCase(*key, driverKey);
+  };
+  if (named && *named >= 1 && *named <= *ports && holds(*named)) return named;
+  for (int port = 1; port <= *ports; ++port)
+    if (port != named && holds(port)) return port;
+  return std::nullopt;
 }
 
 // The device at `device` traced under `table`: the root hub's pair, then
