@@ -13,7 +13,7 @@ std::optional<CallDeadline>& Current() {
 
 CallDeadlineScope::CallDeadlineScope(platform::Clock* clock) {
   if (clock == nullptr || Current()) return;
-  Current() = DeadlineFrom(clock->NowMs());
+  Current() = serial_library::SessionDeadlineFrom(clock->NowMs());
   set_ = true;
 }
 
@@ -22,7 +22,7 @@ CallDeadlineScope::~CallDeadlineScope() {
 }
 
 CallDeadline CurrentCallDeadline(platform::Clock& clock) {
-  return Current() ? *Current() : DeadlineFrom(clock.NowMs());
+  return Current() ? *Current() : serial_library::SessionDeadlineFrom(clock.NowMs());
 }
 
 }  // namespace nolpa::morvalib

@@ -1,30 +1,22 @@
 #pragma once
 // The one deadline of an exported call. A printer may answer slowly, in
 // many pieces, or never stop talking; whatever it does, the call ends by
-// this deadline on the clock. Its work (every wait for the printer) ends at
-// `workEndMs`; what closes the conversation (the channel's close, Exit) may
-// still go out and be awaited until `endMs`. The library serves one call at
-// a time, so the deadline in force is a plain process-wide value.
+// this deadline on the clock: a session's deadline (session_deadline.h),
+// the same for every session of the call. The library serves one call at a
+// time, so the deadline in force is a plain process-wide value.
 #include <cstdint>
 
 #include "platform/clock.h"
+#include "serial_library/engine/session_deadline.h"
 
 namespace nolpa::morvalib {
 
 // How long the work of one exported call may take, and how long its
-// closing may take after that.
-inline constexpr std::uint32_t kCallWorkMs = 20000;
-inline constexpr std::uint32_t kCallClosingMs = 1000;
+// closing may take after that: one session's.
+inline constexpr std::uint32_t kCallWorkMs = serial_library::kSessionWorkMs;
+inline constexpr std::uint32_t kCallClosingMs = serial_library::kSessionClosingMs;
 
-struct CallDeadline {
-  std::uint64_t workEndMs = 0;
-  std::uint64_t endMs = 0;
-};
-
-// A deadline for a call that starts at `nowMs`.
-inline CallDeadline DeadlineFrom(std::uint64_t nowMs) {
-  return {nowMs + kCallWorkMs, nowMs + kCallWorkMs + kCallClosingMs};
-}
+using CallDeadline = serial_library::SessionDeadline;
 
 // For the length of an exported call: sets the deadline from `clock`'s now
 // (nothing without a clock), unless an outer scope set one.

@@ -113,10 +113,8 @@ int TRKPRN::GetDeviceId(int size, char* buffer) {
 int TRKPRN::StartPacketMode() {
   if (engine_) return 0;
   if (handle_ == platform::kInvalidDeviceHandle || framingLost_) return -1;
-  const CallDeadline deadline = CurrentCallDeadline(clock_);
-  engine_ = std::make_unique<serial_library::CCBTCtrl>(
-      Io(), serial_library::kEngineConfig,
-      serial_library::SessionDeadline{deadline.workEndMs, deadline.endMs});
+  engine_ = std::make_unique<serial_library::CCBTCtrl>(Io(), serial_library::kEngineConfig,
+                                                       CurrentCallDeadline(clock_));
   if (engine_->Start().ok()) return 0;
   DropEngine();
   return -1;

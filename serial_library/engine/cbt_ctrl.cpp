@@ -7,11 +7,6 @@ namespace {
 
 EngineStatus Fail(EngineError error) { return EngineStatus{error}; }
 
-SessionDeadline DeadlineFromNow(platform::Clock& clock) {
-  const std::uint64_t now = clock.NowMs();
-  return {now + kSessionWorkMs, now + kSessionWorkMs + kSessionClosingMs};
-}
-
 }  // namespace
 
 const std::array<std::uint8_t, 27> kEntryString{0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Q', 'X',  'V',
@@ -26,7 +21,7 @@ bool EndsWithClosingByte(std::span<const std::uint8_t> reply) {
 CCBTCtrl::CCBTCtrl(CPortIO& io, const EngineConfig& config, std::optional<SessionDeadline> deadline)
     : io_(io),
       config_(config),
-      deadline_(deadline ? *deadline : DeadlineFromNow(io.clock())),
+      deadline_(deadline ? *deadline : SessionDeadlineFrom(io.clock().NowMs())),
       channels_{ChannelState{.socket = kControlSocket,
                              .asked = {config.controlHostToPrinter, config.printerToHost},
                              .adopted = {config.controlHostToPrinter, config.printerToHost},
@@ -234,8 +229,7 @@ EngineStatus CCBTCtrl::RequestCreditLocked(ChannelState& channel) {
   if (!status.ok()) return status;
   const auto granted = ParseCreditGranted(reply);
   if (!granted) return Fail(EngineError::Malformed);
-  channel.creditToSend =
-      static_cast<std::uint16_t>(std::min<unsigned>(channel.creditToSend + *granted, 0xFFFF));
+  channel.AddCreditToSend(*granted);
   if (channel.creditToSend > 0) return status;
   Bytes none;
   const EngineStatus later = Await({.credit = &channel}, none);

@@ -12,6 +12,7 @@
 // Exit whenever it sent the entry string. One session (an engine's life,
 // within one exported call) ends by its deadline and reads no more packets
 // and bytes than its bounds allow, whatever the printer sends.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -23,6 +24,7 @@
 #include "serial_library/engine/packet_codec.h"
 #include "serial_library/engine/packet_reader.h"
 #include "serial_library/engine/port_io.h"
+#include "serial_library/engine/session_deadline.h"
 
 namespace nolpa::serial_library {
 
@@ -66,16 +68,6 @@ inline constexpr SessionBounds kSessionBounds{4096, 256 * 1024, 64, 64};
 // What the closing (the channel's close and Exit) may still take once a
 // flood used up the session's bounds.
 inline constexpr SessionBounds kClosingBounds{64, 16 * 1024, 32, 16};
-
-// When a session's waits end: its work at `workEndMs`, its closing
-// transactions at `endMs`.
-struct SessionDeadline {
-  std::uint64_t workEndMs;
-  std::uint64_t endMs;
-};
-// Without a deadline given, how long a session's work and its closing last.
-inline constexpr std::uint32_t kSessionWorkMs = 20000;
-inline constexpr std::uint32_t kSessionClosingMs = 1000;
 
 // What leads the printer into packet mode: 0x00 0x00 0x00 0x1B 0x01, then
 // "@QXV 1284.4" LF "@QXV" LF "@QXV" LF.
@@ -196,6 +188,12 @@ class CCBTCtrl {
     std::uint16_t creditToSend = 0;     // packets the printer lets us send
     std::uint32_t creditToReceive = 0;  // packets we let the printer send
     std::deque<Bytes> inbox;            // its data packets not yet taken
+
+    // Credit the printer granted, by whichever of its ways; held to what
+    // the 16-bit field can count.
+    void AddCreditToSend(unsigned credit) {
+      creditToSend = static_cast<std::uint16_t>(std::min<unsigned>(creditToSend + credit, 0xFFFF));
+    }
   };
   // What a wait waits for: a transaction's reply, a data packet of a
   // channel, or credit for a channel.

@@ -113,8 +113,7 @@ CCBTCtrl::Placed CCBTCtrl::PlaceData(const Bytes& packet) {
   ChannelState* channel = packetMode_ ? OpenChannelOn(packet[0], packet[1]) : nullptr;
   if (channel == nullptr) return Placed::PassedOver;
   const auto header = ParseHeader(packet);
-  channel->creditToSend = static_cast<std::uint16_t>(
-      std::min<unsigned>(channel->creditToSend + header->credit, 0xFFFF));
+  channel->AddCreditToSend(header->credit);
   if (channel->creditToReceive == 0) return Placed::PassedOver;
   --channel->creditToReceive;
   channel->inbox.push_back(packet);
@@ -129,9 +128,7 @@ bool CCBTCtrl::AnswerPeer(const Bytes& packet) {
   if (io_.FramingLost()) return false;
   if (const auto credit = ParsePeerCredit(packet)) {
     ChannelState* channel = OpenChannelOn(credit->primarySocket, credit->secondarySocket);
-    if (channel != nullptr)
-      channel->creditToSend = static_cast<std::uint16_t>(
-          std::min<unsigned>(channel->creditToSend + credit->credit, 0xFFFF));
+    if (channel != nullptr) channel->AddCreditToSend(credit->credit);
     Write(BuildCreditReply(credit->primarySocket, credit->secondarySocket, channel ? 0 : kRefused),
           WriteRetry::Once);
     return true;
