@@ -198,7 +198,7 @@ class CCBTCtrl {
   // What a wait waits for: a transaction's reply, a data packet of a
   // channel, or credit for a channel.
   struct Awaited {
-    std::optional<Command> reply;
+    std::optional<Command> reply{};
     ChannelState* data = nullptr;
     ChannelState* credit = nullptr;
     bool drain = false;  // nothing: only what is there now, without waiting

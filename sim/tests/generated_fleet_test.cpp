@@ -64,7 +64,9 @@ TEST(GeneratedFleet, EveryPrinterHasASocketOfItsOwnWithinTheChainDepth) {
     EXPECT_GE(deepest, 1);
     EXPECT_LE(deepest, shape.depth);
     // Chains as deep as they may go before another starts.
-    if (shape.printers > shape.depth * (shape.hubPorts - 1) + 1) EXPECT_EQ(deepest, shape.depth);
+    if (shape.printers > shape.depth * (shape.hubPorts - 1) + 1) {
+      EXPECT_EQ(deepest, shape.depth);
+    }
   }
 }
 

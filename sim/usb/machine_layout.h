@@ -74,9 +74,9 @@ struct HubFaults {
 };
 
 struct UsbHostControllerLayout {
-  std::string name;  // names its root hub for hubs and sockets
-  int number = 0;    // "\\.\HCD<number>"
-  int ports = 4;     // of its root hub
+  std::string name{};  // names its root hub for hubs and sockets
+  int number = 0;      // "\\.\HCD<number>"
+  int ports = 4;       // of its root hub
   HostControllerDrivers drivers{};
   // Also reached as "\\.\HCD<number>"; either way it is listed in the
   // interface class GUID_DEVINTERFACE_USB_HOST_CONTROLLER.

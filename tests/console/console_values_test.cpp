@@ -136,7 +136,9 @@ TEST(ConsoleValues, ACommandLineThatLostItsValuesDoesNothing) {
       EXPECT_NE(rig.streams.error.find(said), std::string::npos) << rig.streams.error;
     EXPECT_TRUE(rig.streams.output.empty()) << rig.streams.output;
     EXPECT_EQ(rig.h.world.Vendor("onboard-usb").Identity().serial, "VX410A000117");
-    if (c.exitCode == 7) EXPECT_FALSE(rig.hostOpened);
+    if (c.exitCode == 7) {
+      EXPECT_FALSE(rig.hostOpened);
+    }
   }
 }
 

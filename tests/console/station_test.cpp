@@ -289,7 +289,9 @@ TEST(Station, CtrlCAtEveryStepThenAStartAgainHandsOutEachCodeOnce) {
     for (const json& entry : line.LogLines()) logged.insert(entry["newIdCode"]);
     for (const auto& [device, before] : blank) {
       const std::string sent = SentTo(line, device);
-      if (sent != before) EXPECT_EQ(logged.count(sent), 1u) << device << " was sent " << sent;
+      if (sent != before) {
+        EXPECT_EQ(logged.count(sent), 1u) << device << " was sent " << sent;
+      }
     }
     // Started again, it goes on to the end of the line.
     line.rig.signals.stop = [&] { return line.rig.h.clock.NowMs() > line.script.EndMs() + 5000; };

@@ -102,11 +102,11 @@ class HostilePeripheral {
   };
   struct ChannelState {
     std::uint16_t toHostSize = 512;
-    int hostCredit = 0;        // data packets the host may send
-    int printerCredit = 0;     // data packets the printer may send
-    Bytes command;             // a command coming in over several packets
-    std::deque<Piece> pieces;  // answers waiting for credit
-    bool midMessage = false;   // part of a message went out, the rest waits
+    int hostCredit = 0;          // data packets the host may send
+    int printerCredit = 0;       // data packets the printer may send
+    Bytes command{};             // a command coming in over several packets
+    std::deque<Piece> pieces{};  // answers waiting for credit
+    bool midMessage = false;     // part of a message went out, the rest waits
   };
   static constexpr std::size_t kMaxOut = 256 * 1024;
   static constexpr std::uint8_t kRefused = 0x01;

@@ -47,13 +47,17 @@ int RunCall(HostileWorld& w, Call call) {
   switch (call) {
     case Call::ReadSerial: {
       const int result = w.ReadSerial(&text);
-      if (result == MORVALIB_OK) EXPECT_EQ(text, kHostileSerial) << "not the printer's own";
+      if (result == MORVALIB_OK) {
+        EXPECT_EQ(text, kHostileSerial) << "not the printer's own";
+      }
       return result;
     }
     case Call::WriteSerial: return w.WriteSerial("NEWSERIAL000000042");
     case Call::ReadFirmware: {
       const int result = w.ReadFirmware(&text);
-      if (result == MORVALIB_OK) EXPECT_EQ(text, kHostileFirmware) << "not the printer's own";
+      if (result == MORVALIB_OK) {
+        EXPECT_EQ(text, kHostileFirmware) << "not the printer's own";
+      }
       return result;
     }
   }
