@@ -23,6 +23,7 @@ inline constexpr int kRunFailed = 4;       // an exception, the log, an interrup
 inline constexpr int kPending = 5;         // set: acknowledged, applied at the next restart
 inline constexpr int kDuplicate = 6;     // set: another printer of that vendor and product holds it
 inline constexpr int kUsage = 7;         // the command line was not understood
+inline constexpr int kPlantDatabase = 8;  // db: the plant's database cannot be used
 inline constexpr int kAnotherCopy = -1;  // another copy of either program runs
 // A second Ctrl+C ends the process with the code of an interrupted run.
 static_assert(kRunFailed == platform::kEndedBySecondRequest);

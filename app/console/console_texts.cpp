@@ -185,7 +185,10 @@ static_assert(InEnumOrder());
 
 std::string Say(Text text, bool japanese, const std::vector<std::string>& values) {
   const Entry& entry = kTexts[static_cast<std::size_t>(text)];
-  std::string out = japanese ? entry.japanese : entry.english;
+  return FillIn(japanese ? entry.japanese : entry.english, values);
+}
+
+std::string FillIn(std::string out, const std::vector<std::string>& values) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     const std::string mark = "{" + std::to_string(i + 1) + "}";
     for (std::size_t at = out.find(mark); at != std::string::npos;
