@@ -14,6 +14,8 @@ set_tests_properties(plant.server.stop PROPERTIES FIXTURES_CLEANUP plant_server 
 # property kills it at random moments.
 add_executable(plant_taker ${CMAKE_SOURCE_DIR}/tests/plant/plant_taker.cpp)
 target_link_libraries(plant_taker PRIVATE nolpa_plant nolpa_odbc nolpa_core)
+target_compile_options(plant_taker PRIVATE ${SANITIZE})
+target_link_options(plant_taker PRIVATE ${SANITIZE})
 
 file(GLOB PLANT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/plant/*_test.cpp)
 add_executable(nolpa_plant_tests ${PLANT_TEST_SOURCES}
