@@ -48,9 +48,9 @@ ResolvedSource ResolvePlantSource(const ConsoleEnvironment& env, const Options& 
   if (!form) return Refuse(output, SayDb(DbText::BadSource, japanese, {source}));
   if (!form->file) {
     if (plant::NamesPassword(form->connection))
-      return Refuse(output, SayDb(DbText::PasswordGiven, japanese,
-                                  {SayDb(given ? DbText::PlaceCommandLine : DbText::PlaceIni,
-                                         japanese)}));
+      return Refuse(output,
+                    SayDb(DbText::PasswordGiven, japanese,
+                          {SayDb(given ? DbText::PlaceCommandLine : DbText::PlaceIni, japanese)}));
     return {kMatches, form->connection, form->connection};
   }
   // The file is the safe place: it may hold the password.
@@ -108,8 +108,7 @@ namespace {
 
 class DbRun {
  public:
-  DbRun(const ConsoleEnvironment& env, const Options& options, ConsoleOutput& output,
-        bool japanese)
+  DbRun(const ConsoleEnvironment& env, const Options& options, ConsoleOutput& output, bool japanese)
       : env_(env), o_(options), output_(output), japanese_(japanese) {}
   int Run();
 
@@ -154,14 +153,16 @@ int DbRun::CheckWords() {
     const char* name;
     bool fits;
   } options[] = {
-      {o_.first.has_value(), "--first", add},  {o_.codes.has_value(), "--codes", add},
+      {o_.first.has_value(), "--first", add},
+      {o_.codes.has_value(), "--codes", add},
       {o_.pool.has_value(), "--pool", what == "report"},
       {o_.since.has_value(), "--since", what == "report"},
       {o_.json, "--json", what == "pools" || what == "report"},
       {o_.csv, "--csv", what == "pools" || what == "report"},
   };
   for (const auto& option : options)
-    if (option.given && !option.fits) return Usage(Say(Text::NotForCommand, japanese_, {option.name}));
+    if (option.given && !option.fits)
+      return Usage(Say(Text::NotForCommand, japanese_, {option.name}));
   if (add && o_.first.has_value() == o_.codes.has_value())
     return Usage(SayDb(DbText::PoolNeedsCodes, japanese_));
   if (o_.first && o_.first->find_first_of("0123456789") == std::string::npos)
@@ -214,9 +215,9 @@ int DbRun::Init() {
   int to = 0;
   const PlantStatus s = plant::MigrateSchema(*database_, &from, &to);
   if (s != PlantStatus::Ok) return Failure(s);
-  output_.Result(from == to ? SayDb(DbText::InitUnchanged, japanese_, {std::to_string(to)})
-                            : SayDb(DbText::InitDone, japanese_,
-                                    {std::to_string(from), std::to_string(to)}));
+  output_.Result(
+      from == to ? SayDb(DbText::InitUnchanged, japanese_, {std::to_string(to)})
+                 : SayDb(DbText::InitDone, japanese_, {std::to_string(from), std::to_string(to)}));
   return kMatches;
 }
 
@@ -245,7 +246,8 @@ int DbRun::Refused(const std::string& code) {
   }
   if (!refusal) return kMatches;
   const resources::MessageText& reason = resources::Message(*refusal);
-  output_.Error(Say(Text::CodeRefused, japanese_, {code, japanese_ ? reason.japanese : reason.english}));
+  output_.Error(
+      Say(Text::CodeRefused, japanese_, {code, japanese_ ? reason.japanese : reason.english}));
   return kUsage;
 }
 

@@ -26,7 +26,8 @@ std::optional<std::int64_t> RecordId(std::string_view line) {
 }  // namespace
 
 void AddOutcomeMembers(JsonObject& line, const HeldOutcome& outcome) {
-  line.Text(kRecord, std::to_string(outcome.record)).Text(kOutcome, plant::OutcomeName(outcome.outcome));
+  line.Text(kRecord, std::to_string(outcome.record))
+      .Text(kOutcome, plant::OutcomeName(outcome.outcome));
   if (!outcome.reason.empty()) line.Text(kReason, outcome.reason);
 }
 
@@ -57,7 +58,8 @@ std::string SentLine(const HeldOutcome& outcome, const std::string& time,
                      const std::string& program) {
   JsonObject line;
   line.Text("time", time).Text("program", program);
-  line.Text(kRecord, std::to_string(outcome.record)).Text(kSent, plant::OutcomeName(outcome.outcome));
+  line.Text(kRecord, std::to_string(outcome.record))
+      .Text(kSent, plant::OutcomeName(outcome.outcome));
   return line.Json() + "\n";
 }
 

@@ -129,8 +129,7 @@ int DbPools(plant::PlantDatabase& database, const Options& options, ConsoleOutpu
     printer.Row(PoolFields(p), {p.name, SayDb(p.counter ? DbText::Counter : DbText::List, japanese),
                                 p.next.empty() ? "-" : p.next, std::to_string(p.left),
                                 std::to_string(p.handedOut)});
-  printer.End(SayDb(DbText::PoolHeads, japanese), SayDb(DbText::NoPools, japanese),
-              PoolFields({}));
+  printer.End(SayDb(DbText::PoolHeads, japanese), SayDb(DbText::NoPools, japanese), PoolFields({}));
   return kMatches;
 }
 

@@ -84,8 +84,7 @@ PlantStatus FakePlantRecord::RecordOutcome(std::int64_t id, Outcome outcome,
   return PlantStatus::Ok;
 }
 
-PlantStatus FakePlantRecord::FindByCode(const std::string& code,
-                                        std::vector<CodeRecord>* records) {
+PlantStatus FakePlantRecord::FindByCode(const std::string& code, std::vector<CodeRecord>* records) {
   if (!reachable_) return Away();
   records->clear();
   for (const CodeRecord& r : records_)
@@ -99,8 +98,7 @@ PlantStatus FakePlantRecord::FindByPrinter(const std::string& station,
   if (!reachable_) return Away();
   records->clear();
   for (const CodeRecord& r : records_) {
-    const bool sameSocket = !r.printer.location.empty() &&
-                            r.printer.location == printer.location &&
+    const bool sameSocket = !r.printer.location.empty() && r.printer.location == printer.location &&
                             r.printer.product == printer.product;
     if (r.station == station && (r.printer.device == printer.device || sameSocket))
       records->push_back(r);

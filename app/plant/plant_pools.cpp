@@ -41,10 +41,11 @@ PlantStatus InsertPool(PlantDatabase& db, DatabaseConnection& c, const std::stri
   bool taken = false;
   if (const PlantStatus s = PoolTaken(db, c, name, &taken); s != PlantStatus::Ok) return s;
   if (taken) return PlantStatus::PoolExists;
-  return c.Execute("INSERT INTO nolpa_pools (name, kind, next_code, next_position, list_size, "
-                   "handed_out, created_at) VALUES (?, ?, ?, 1, ?, 0, ?)",
-                   {Of(name), Of(std::string(first ? "counter" : "list")),
-                    first ? Of(*first) : DatabaseValue::Null(), Of(listSize), Of(time)})
+  return c.Execute(
+             "INSERT INTO nolpa_pools (name, kind, next_code, next_position, list_size, "
+             "handed_out, created_at) VALUES (?, ?, ?, 1, ?, 0, ?)",
+             {Of(name), Of(std::string(first ? "counter" : "list")),
+              first ? Of(*first) : DatabaseValue::Null(), Of(listSize), Of(time)})
              ? PlantStatus::Ok
              : db.Failure();
 }
@@ -133,12 +134,11 @@ PlantStatus Report(PlantDatabase& database, const ReportFilter& filter,
   std::vector<DatabaseValue> values;
   if (filter.pool) {
     bool known = false;
-    const PlantStatus s =
-        database.Run("SELECT name FROM nolpa_pools WHERE name = ?", {Of(*filter.pool)},
-                     [&](const DatabaseRow&) {
-                       known = true;
-                       return false;
-                     });
+    const PlantStatus s = database.Run("SELECT name FROM nolpa_pools WHERE name = ?",
+                                       {Of(*filter.pool)}, [&](const DatabaseRow&) {
+                                         known = true;
+                                         return false;
+                                       });
     if (s != PlantStatus::Ok) return s;
     if (!known) return PlantStatus::NoSuchPool;
     sql += " AND pool_name = ?";

@@ -56,15 +56,15 @@ struct Reservation {
 
 enum class PlantStatus {
   Ok,
-  Unreachable,   // the server did not answer or the connection broke
-  NotSet,        // the database holds no schema of this program (db init)
-  TooNew,        // its schema is newer than this program knows
+  Unreachable,  // the server did not answer or the connection broke
+  NotSet,       // the database holds no schema of this program (db init)
+  TooNew,       // its schema is newer than this program knows
   NoSuchPool,
-  PoolExists,    // a pool of that name is there already
-  PoolEmpty,     // no code of the pool is left to hand out
-  CodeTaken,     // the code is in the plant's record already
+  PoolExists,  // a pool of that name is there already
+  PoolEmpty,   // no code of the pool is left to hand out
+  CodeTaken,   // the code is in the plant's record already
   NoSuchRecord,
-  Failed,        // the server refused a statement: Diagnostic() says why
+  Failed,  // the server refused a statement: Diagnostic() says why
 };
 
 class PlantRecord {

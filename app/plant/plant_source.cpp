@@ -25,7 +25,8 @@ std::vector<std::pair<std::string, std::string>> ConnectionParts(std::string_vie
   while (at < connection.size()) {
     const std::size_t equals = connection.find('=', at);
     const std::size_t semicolon = connection.find(';', at);
-    if (equals == std::string_view::npos || (semicolon != std::string_view::npos && semicolon < equals)) {
+    if (equals == std::string_view::npos ||
+        (semicolon != std::string_view::npos && semicolon < equals)) {
       // A part without a value.
       const std::size_t end = semicolon == std::string_view::npos ? connection.size() : semicolon;
       if (!Trimmed(connection.substr(at, end - at)).empty())
@@ -40,8 +41,8 @@ std::vector<std::pair<std::string, std::string>> ConnectionParts(std::string_vie
     if (valueStart < connection.size() && connection[valueStart] == '{') {
       // A braced value ends at "}" not doubled; "}}" stands for one brace.
       end = valueStart + 1;
-      while (end < connection.size() &&
-             !(connection[end] == '}' && (end + 1 >= connection.size() || connection[end + 1] != '}')))
+      while (end < connection.size() && !(connection[end] == '}' && (end + 1 >= connection.size() ||
+                                                                     connection[end + 1] != '}')))
         end += connection[end] == '}' ? 2 : 1;
       end = connection.find(';', end);
     } else {
@@ -70,7 +71,8 @@ std::optional<SourceForm> ReadSourceForm(std::string_view source) {
     if (path.empty()) return std::nullopt;
     return SourceForm{{}, std::string(path)};
   }
-  if (source.find('=') == std::string_view::npos) return SourceForm{"DSN=" + std::string(source), {}};
+  if (source.find('=') == std::string_view::npos)
+    return SourceForm{"DSN=" + std::string(source), {}};
   return SourceForm{std::string(source), {}};
 }
 

@@ -53,16 +53,16 @@ struct SqlPlantRecord::Cursor {
 PlantStatus SqlPlantRecord::ReadCursor(DatabaseConnection& c, const std::string& pool,
                                        Cursor* cursor) {
   bool found = false;
-  const bool read = c.Execute(
-      "SELECT kind, next_code, next_position, list_size FROM nolpa_pools WHERE name = ?",
-      {Of(pool)}, [&](const DatabaseRow& row) {
-        found = true;
-        cursor->counter = Text(row, 0) == "counter";
-        cursor->nextCode = row.at(1);
-        cursor->nextPosition = Number(row.at(2));
-        cursor->listSize = Number(row.at(3));
-        return false;
-      });
+  const bool read =
+      c.Execute("SELECT kind, next_code, next_position, list_size FROM nolpa_pools WHERE name = ?",
+                {Of(pool)}, [&](const DatabaseRow& row) {
+                  found = true;
+                  cursor->counter = Text(row, 0) == "counter";
+                  cursor->nextCode = row.at(1);
+                  cursor->nextPosition = Number(row.at(2));
+                  cursor->listSize = Number(row.at(3));
+                  return false;
+                });
   if (!read) return db_.Failure();
   return found ? PlantStatus::Ok : PlantStatus::NoSuchPool;
 }
@@ -80,8 +80,8 @@ PlantStatus SqlPlantRecord::Taken(DatabaseConnection& c, const std::string& code
 
 // Moves the cursor past every code the plant holds already, and past the
 // free one it gives in `code`.
-PlantStatus SqlPlantRecord::NextFree(DatabaseConnection& c, const std::string& pool,
-                                     Cursor* cursor, std::string* code) {
+PlantStatus SqlPlantRecord::NextFree(DatabaseConnection& c, const std::string& pool, Cursor* cursor,
+                                     std::string* code) {
   for (;;) {
     std::optional<std::string> candidate;
     if (cursor->counter) {
@@ -118,12 +118,18 @@ PlantStatus SqlPlantRecord::Insert(DatabaseConnection& c, const std::string& cod
         return false;
       }))
     return db_.Failure();
-  const std::vector<DatabaseValue> values = {
-      Of(id),           Of(code),           Of(CodeKey(code)),
-      pool ? Of(*pool) : DatabaseValue::Null(),
-      Of(station),      Of(printer.device), Of(printer.product),
-      Of(printer.location), Of(printer.previousCode), Of(time),
-      Of(OutcomeName(Outcome::Reserved)), Of(std::int64_t{0})};
+  const std::vector<DatabaseValue> values = {Of(id),
+                                             Of(code),
+                                             Of(CodeKey(code)),
+                                             pool ? Of(*pool) : DatabaseValue::Null(),
+                                             Of(station),
+                                             Of(printer.device),
+                                             Of(printer.product),
+                                             Of(printer.location),
+                                             Of(printer.previousCode),
+                                             Of(time),
+                                             Of(OutcomeName(Outcome::Reserved)),
+                                             Of(std::int64_t{0})};
   if (!c.Execute("INSERT INTO nolpa_codes (record_id, code, code_key, pool_name, station, device, "
                  "product, location, previous_code, reserved_at, outcome, outcome_stage) "
                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
@@ -139,8 +145,8 @@ PlantStatus SqlPlantRecord::Reserve(const std::string& pool, const std::string& 
   return db_.Transaction([&](DatabaseConnection& c) {
     // The update locks the pool's row: its reservations follow one another.
     std::int64_t locked = 0;
-    if (!c.Execute("UPDATE nolpa_pools SET handed_out = handed_out + 1 WHERE name = ?",
-                   {Of(pool)}, {}, &locked))
+    if (!c.Execute("UPDATE nolpa_pools SET handed_out = handed_out + 1 WHERE name = ?", {Of(pool)},
+                   {}, &locked))
       return db_.Failure();
     if (locked == 0) return PlantStatus::NoSuchPool;
     Cursor cursor;
@@ -208,9 +214,9 @@ PlantStatus SqlPlantRecord::FindByCode(const std::string& code, std::vector<Code
 PlantStatus SqlPlantRecord::FindByPrinter(const std::string& station,
                                           const PrinterIdentity& printer,
                                           std::vector<CodeRecord>* records) {
-  return Select(
-      "station = ? AND (device = ? OR (location <> '' AND location = ? AND product = ?))",
-      {Of(station), Of(printer.device), Of(printer.location), Of(printer.product)}, records);
+  return Select("station = ? AND (device = ? OR (location <> '' AND location = ? AND product = ?))",
+                {Of(station), Of(printer.device), Of(printer.location), Of(printer.product)},
+                records);
 }
 
 }  // namespace nolpa::app::plant

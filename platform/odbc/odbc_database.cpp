@@ -81,8 +81,8 @@ class OdbcConnection final : public DatabaseConnection {
   bool Column(SQLHSTMT statement, SQLUSMALLINT column, std::optional<std::string>* value);
   bool SetAutocommit(bool on) {
     const std::uintptr_t mode = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
-    return Succeeded(
-               odbc_.setConnectAttrW(handle_, SQL_ATTR_AUTOCOMMIT, AsPointer(mode), SQL_IS_UINTEGER))
+    return Succeeded(odbc_.setConnectAttrW(handle_, SQL_ATTR_AUTOCOMMIT, AsPointer(mode),
+                                           SQL_IS_UINTEGER))
                ? true
                : Fail(SQL_HANDLE_DBC, handle_);
   }

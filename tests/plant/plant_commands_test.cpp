@@ -22,11 +22,12 @@ class PlantCommandsTest : public PlantServerTest {
   }
   // Everything the program keeps, as one text: a change anywhere shows.
   std::string Snapshot() {
-    return Value("SELECT (SELECT COUNT(*) FROM information_schema.columns WHERE table_schema = "
-                 "'public') || '/' || (SELECT MAX(version) || ',' || MAX(last_record) FROM "
-                 "nolpa_schema) || '/' || (SELECT COUNT(*) FROM nolpa_pools) || '/' || "
-                 "(SELECT SUM(handed_out) FROM nolpa_pools) || '/' || (SELECT COUNT(*) FROM "
-                 "nolpa_codes)");
+    return Value(
+        "SELECT (SELECT COUNT(*) FROM information_schema.columns WHERE table_schema = "
+        "'public') || '/' || (SELECT MAX(version) || ',' || MAX(last_record) FROM "
+        "nolpa_schema) || '/' || (SELECT COUNT(*) FROM nolpa_pools) || '/' || "
+        "(SELECT SUM(handed_out) FROM nolpa_pools) || '/' || (SELECT COUNT(*) FROM "
+        "nolpa_codes)");
   }
   std::string File(const std::string& name, const std::string& text) {
     const std::string path = "/tmp/" + DatabaseName() + "-" + name;
@@ -39,7 +40,8 @@ TEST_F(PlantCommandsTest, InitTwiceChangesNothingAndTheReportTellsEveryCode) {
   const Ran first = Db({"init", "--db", Connection()});
   ASSERT_EQ(first.exitCode, 0) << first.err;
   EXPECT_NE(first.out.find("schema version 1 (it was 0)"), std::string::npos) << first.out;
-  ASSERT_EQ(Db({"pool", "add", "line3", "--first", "LINE3-0100", "--db", Connection()}).exitCode, 0);
+  ASSERT_EQ(Db({"pool", "add", "line3", "--first", "LINE3-0100", "--db", Connection()}).exitCode,
+            0);
   const std::string list = File("codes", "\xEF\xBB\xBFLINE3-0100\r\nCAFÉ-1\r\n\r\nLINE3-0102\n");
   const Ran added = Db({"pool", "add", "spare", "--codes", list, "--db", Connection()});
   ASSERT_EQ(added.exitCode, 0) << added.err;
@@ -56,17 +58,22 @@ TEST_F(PlantCommandsTest, InitTwiceChangesNothingAndTheReportTellsEveryCode) {
   ASSERT_EQ(record.Reserve("line3", "=cmd|' /C calc'!A0", {"dev,1", "VX \"410\"", "", "OLD"},
                            "2027-03-01T09:00:00.000Z", &r),
             PlantStatus::Ok);
-  ASSERT_EQ(record.RecordOutcome(r.id, Outcome::Ng, "it reads back OLD", "2027-03-01T09:00:07.000Z"),
-            PlantStatus::Ok);
-  ASSERT_EQ(record.Reserve("spare", "ライン３", {"d2", "p", "", ""}, "2027-03-02T09:00:00.000Z", &r),
-            PlantStatus::Ok);
+  ASSERT_EQ(
+      record.RecordOutcome(r.id, Outcome::Ng, "it reads back OLD", "2027-03-01T09:00:07.000Z"),
+      PlantStatus::Ok);
+  ASSERT_EQ(
+      record.Reserve("spare", "ライン３", {"d2", "p", "", ""}, "2027-03-02T09:00:00.000Z", &r),
+      PlantStatus::Ok);
   EXPECT_EQ(r.code, "CAFÉ-1");  // LINE3-0100 went to line3's counter
   ASSERT_EQ(record.Reserve("line3", "s3", {"d3", "p", "", ""}, "2027-03-03T09:00:00.000Z", &r),
             PlantStatus::Ok);
 
   const Ran pools = Db({"pools", "--db", Connection()});
   EXPECT_EQ(pools.exitCode, 0);
-  EXPECT_NE(pools.out.find("line3  counter  LINE3-0102  9898  2\nspare  list     LINE3-0102  1     1\n"), std::string::npos) << pools.out;
+  EXPECT_NE(
+      pools.out.find("line3  counter  LINE3-0102  9898  2\nspare  list     LINE3-0102  1     1\n"),
+      std::string::npos)
+      << pools.out;
   const Ran csv = Db({"report", "--csv", "--db", Connection()});
   EXPECT_EQ(csv.exitCode, 0) << csv.err;
   EXPECT_EQ(csv.out,
@@ -76,8 +83,8 @@ TEST_F(PlantCommandsTest, InitTwiceChangesNothingAndTheReportTellsEveryCode) {
             "2027-03-01T09:00:00.000Z,ng,it reads back OLD,2027-03-01T09:00:07.000Z\n"
             "2,CAFÉ-1,spare,ライン３,p,d2,,,2027-03-02T09:00:00.000Z,reserved,,\n"
             "3,LINE3-0101,line3,s3,p,d3,,,2027-03-03T09:00:00.000Z,reserved,,\n");
-  const Ran json = Db({"report", "--json", "--pool", "spare", "--since", "2027-03-02", "--db",
-                       Connection()});
+  const Ran json =
+      Db({"report", "--json", "--pool", "spare", "--since", "2027-03-02", "--db", Connection()});
   EXPECT_EQ(json.exitCode, 0) << json.err;
   EXPECT_EQ(json.out,
             "[{\"record\":2,\"code\":\"CAFÉ-1\",\"pool\":\"spare\",\"station\":\"ライン３\","
@@ -99,7 +106,9 @@ TEST_F(PlantCommandsTest, BadInputSaysWhyWithItsExitCodeAndTouchesNothing) {
   };
   const std::string db = Connection();
   const Case cases[] = {
-      {{"pools", "--db", "DSN=no-such-source"}, 8, "There is no ODBC data source DSN=no-such-source"},
+      {{"pools", "--db", "DSN=no-such-source"},
+       8,
+       "There is no ODBC data source DSN=no-such-source"},
       {{"pools", "--db", "@" + wrongPassword}, 8, "password authentication failed"},
       {{"pools", "--db", "plant-refused"}, 8, "rejects connection"},
       {{"pools", "--db", "plant-nowhere"}, 8, "cannot be reached or refused the connection"},
@@ -108,7 +117,9 @@ TEST_F(PlantCommandsTest, BadInputSaysWhyWithItsExitCodeAndTouchesNothing) {
       {{"pools", "--db", "@/nonexistent/plant.odbc"}, 7, "cannot be read"},
       {{"pools", "--db", " "}, 7, "--db needs"},
       {{"pools"}, 7, "Name the plant's database"},
-      {{"report", "--pool", "nosuch", "--db", db}, 7, "There is no pool named nosuch (pools: line3)"},
+      {{"report", "--pool", "nosuch", "--db", db},
+       7,
+       "There is no pool named nosuch (pools: line3)"},
       {{"report", "--since", "last week", "--db", db}, 7, "--since needs a UTC date"},
       {{"pool", "add", "line3", "--first", "M-1", "--db", db}, 7, "exists already"},
       {{"pool", "add", "wide", "--first", "ＬＩＮＥ-1", "--db", db}, 7, "is refused"},

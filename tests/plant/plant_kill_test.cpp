@@ -64,10 +64,10 @@ TEST_F(PlantKillTest, EightStationsKilledAtRandomNeverShareACode) {
     std::vector<std::string> outputs;
     for (int s = 0; s < 8; ++s) {
       outputs.push_back(dir + "/r" + std::to_string(round) + "-s" + std::to_string(s));
-      stations.push_back(std::make_unique<Child>(
-          std::vector<std::string>{NOLPA_PLANT_TAKER, Connection(), "line",
-                                   "station-" + std::to_string(s), "30"},
-          outputs.back()));
+      stations.push_back(
+          std::make_unique<Child>(std::vector<std::string>{NOLPA_PLANT_TAKER, Connection(), "line",
+                                                           "station-" + std::to_string(s), "30"},
+                                  outputs.back()));
     }
     // Half of them die at a random moment of their run.
     for (int s = 0; s < 8; s += 2) {
@@ -88,10 +88,11 @@ TEST_F(PlantKillTest, EightStationsKilledAtRandomNeverShareACode) {
   PlantDatabase database(Odbc(), Connection());
   std::map<std::int64_t, CodeRecord> records;
   std::set<std::string> codes;
-  ASSERT_EQ(Report(database, {}, [&](const CodeRecord& r) {
-              records.emplace(r.id, r);
-              EXPECT_TRUE(codes.insert(r.code).second) << r.code << " handed out twice";
-            }),
+  ASSERT_EQ(Report(database, {},
+                   [&](const CodeRecord& r) {
+                     records.emplace(r.id, r);
+                     EXPECT_TRUE(codes.insert(r.code).second) << r.code << " handed out twice";
+                   }),
             PlantStatus::Ok);
   for (const auto& [id, code] : seen.reserved) {
     ASSERT_TRUE(records.count(id)) << "record " << id << " (" << code << ") is not kept";

@@ -37,7 +37,8 @@ TEST(PlantOutage, NothingHandedOutWhileAwayAndHeldOutcomesSentOnceItIsBack) {
     EXPECT_TRUE(codes.insert(r.code).second) << r.code << " twice";
     app::JsonObject line;
     line.Text("time", "2027-03-01T09:00:0" + std::to_string(r.id) + ".000Z");
-    app::console::AddOutcomeMembers(line, {r.id, outcome, outcome == Outcome::Ng ? "torn" : "", ""});
+    app::console::AddOutcomeMembers(line,
+                                    {r.id, outcome, outcome == Outcome::Ng ? "torn" : "", ""});
     log += line.Json() + "\n";
     return s;
   };
@@ -70,7 +71,8 @@ TEST(PlantOutage, NothingHandedOutWhileAwayAndHeldOutcomesSentOnceItIsBack) {
   EXPECT_TRUE(app::console::UnsentOutcomes(log).empty());
   EXPECT_EQ(app::console::SendUnsentOutcomes(record, log, "T4", "NOLPAIDC", append).sent, 0u);
   // The same outcome sent twice (its sent line lost) is recorded once.
-  EXPECT_EQ(record.RecordOutcome(2, Outcome::Ng, "torn", "2027-03-01T09:00:02.000Z"), PlantStatus::Ok);
+  EXPECT_EQ(record.RecordOutcome(2, Outcome::Ng, "torn", "2027-03-01T09:00:02.000Z"),
+            PlantStatus::Ok);
 
   std::vector<CodeRecord> all;
   ASSERT_EQ(Report(database, {}, [&](const CodeRecord& r) { all.push_back(r); }), PlantStatus::Ok);

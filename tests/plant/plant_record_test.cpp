@@ -34,8 +34,13 @@ class PlantRecordTest : public PlantServerTest {
 };
 
 // Names and products as a plant has them, in several scripts.
-const char* const kTexts[] = {"Line 3", "ライン３", "Straße 7", "线 4 🏭", "",
-                              "VX-410 Receipt", "\\\\?\\usb#vid_0f1a&pid_0410#{5dd9}"};
+const char* const kTexts[] = {"Line 3",
+                              "ライン３",
+                              "Straße 7",
+                              "线 4 🏭",
+                              "",
+                              "VX-410 Receipt",
+                              "\\\\?\\usb#vid_0f1a&pid_0410#{5dd9}"};
 
 TEST_F(PlantRecordTest, AgreesWithItsFakeOnRandomOperations) {
   SqlPlantRecord sql(*database_, &app::console::NextCountedCode);
@@ -73,7 +78,8 @@ TEST_F(PlantRecordTest, AgreesWithItsFakeOnRandomOperations) {
         break;
       }
       default: {
-        const std::int64_t id = 1 + static_cast<std::int64_t>(random() % (fake.Records().size() + 2));
+        const std::int64_t id =
+            1 + static_cast<std::int64_t>(random() % (fake.Records().size() + 2));
         const auto outcome = static_cast<Outcome>(random() % 5);
         const std::string reason = random() % 2 ? "" : text();
         ASSERT_EQ(sql.RecordOutcome(id, outcome, reason, time),
@@ -84,7 +90,8 @@ TEST_F(PlantRecordTest, AgreesWithItsFakeOnRandomOperations) {
   }
   // Whole records: same ids, codes, outcomes, and every text as it was given.
   std::vector<CodeRecord> all;
-  ASSERT_EQ(Report(*database_, {}, [&](const CodeRecord& r) { all.push_back(r); }), PlantStatus::Ok);
+  ASSERT_EQ(Report(*database_, {}, [&](const CodeRecord& r) { all.push_back(r); }),
+            PlantStatus::Ok);
   ASSERT_EQ(static_cast<std::int64_t>(all.size()), records);
   std::set<std::string> keys;
   for (std::size_t i = 0; i < all.size(); ++i) {
@@ -108,7 +115,8 @@ TEST_F(PlantRecordTest, AgreesWithItsFakeOnRandomOperations) {
 }
 
 TEST_F(PlantRecordTest, PoolsSayWhatIsLeftAndReportsFilter) {
-  ASSERT_EQ(AddCounterPool(*database_, "count", "L-0097", "2027-01-01T00:00:00.000Z"), PlantStatus::Ok);
+  ASSERT_EQ(AddCounterPool(*database_, "count", "L-0097", "2027-01-01T00:00:00.000Z"),
+            PlantStatus::Ok);
   ASSERT_EQ(AddListPool(*database_, "list", {"L-0098", "X-1", "x-2"}, "2027-01-01T00:00:00.000Z"),
             PlantStatus::Ok);
   EXPECT_EQ(AddCounterPool(*database_, "list", "Q-1", "T"), PlantStatus::PoolExists);

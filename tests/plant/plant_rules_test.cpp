@@ -68,9 +68,10 @@ TEST(Utf16, RoundTripsEveryCharacterAndMarksIllFormedBytes) {
       char32_t c = random() % 4 == 0 ? random() % 0x80 : random() % 0x110000;
       if (c >= 0xD800 && c <= 0xDFFF) c = 0x3042;
       characters += c;
-      std::u16string one = c < 0x10000 ? std::u16string(1, static_cast<char16_t>(c))
-                                       : std::u16string{static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)),
-                                                        static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
+      std::u16string one =
+          c < 0x10000 ? std::u16string(1, static_cast<char16_t>(c))
+                      : std::u16string{static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)),
+                                       static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
       utf8 += platform::odbc::Utf16ToUtf8(one);
     }
     const std::u16string wide = platform::odbc::Utf8ToUtf16(utf8);
@@ -105,7 +106,8 @@ TEST(PlantCodes, KeysCompareAsTheStationComparesAndCountersCountAsItCounts) {
 }
 
 TEST(PlantCodes, ReportStarts) {
-  for (const char* good : {"2027-03-01", "2027-03-01T09", "2027-03-01T09:05", "2027-03-01T09:05:03"})
+  for (const char* good :
+       {"2027-03-01", "2027-03-01T09", "2027-03-01T09:05", "2027-03-01T09:05:03"})
     EXPECT_TRUE(IsReportStart(good)) << good;
   for (const char* bad : {"", "2027-3-1", "2027-03-01 09:05", "2027-03-01T09:05:03Z", "yesterday",
                           "2027-03-01'; DROP TABLE x"})

@@ -30,7 +30,8 @@ std::string NameOfTest() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string("t_") + info->test_suite_name() + "_" + info->name();
   for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? std::tolower(c) : '_';
-  if (name.size() > 50) name = name.substr(0, 40) + std::to_string(std::hash<std::string>{}(name) % 1000000000);
+  if (name.size() > 50)
+    name = name.substr(0, 40) + std::to_string(std::hash<std::string>{}(name) % 1000000000);
   return name;
 }
 
@@ -63,7 +64,8 @@ void PlantServerTest::SetUp() {
 }
 
 void PlantServerTest::TearDown() {
-  if (auto admin = Admin()) admin->Execute("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)", {});
+  if (auto admin = Admin())
+    admin->Execute("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)", {});
 }
 
 std::unique_ptr<platform::DatabaseConnection> PlantServerTest::Connect() const {
@@ -83,10 +85,12 @@ std::string PlantServerTest::Value(const std::string& sql) const {
   auto c = Connect();
   std::string value;
   if (c == nullptr) return value;
-  EXPECT_TRUE(c->Execute(sql, {}, [&](const platform::DatabaseRow& row) {
-    value = row.at(0).value_or("NULL");
-    return false;
-  })) << sql << ": " << c->Diagnostic().message;
+  EXPECT_TRUE(c->Execute(sql, {},
+                         [&](const platform::DatabaseRow& row) {
+                           value = row.at(0).value_or("NULL");
+                           return false;
+                         }))
+      << sql << ": " << c->Diagnostic().message;
   return value;
 }
 

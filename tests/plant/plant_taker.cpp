@@ -24,8 +24,8 @@ std::string Now() {
   clock_gettime(CLOCK_REALTIME, &now);
   std::tm t{};
   gmtime_r(&now.tv_sec, &t);
-  return nolpa::app::plant::IsoTime({t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
-                                     t.tm_min, t.tm_sec, static_cast<int>(now.tv_nsec / 1000000)});
+  return nolpa::app::plant::IsoTime({t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
+                                     t.tm_sec, static_cast<int>(now.tv_nsec / 1000000)});
 }
 
 }  // namespace
@@ -43,20 +43,22 @@ int main(int argc, char** argv) {
   PlantDatabase database(databases, argv[1]);
   SqlPlantRecord record(database, &nolpa::app::console::NextCountedCode);
   for (long i = 0; i < count; ++i) {
-    const PrinterIdentity printer{"\\\\?\\usb#" + station + "#" + std::to_string(i), "VX-410 Receipt",
-                                  "", "OLD"};
+    const PrinterIdentity printer{"\\\\?\\usb#" + station + "#" + std::to_string(i),
+                                  "VX-410 Receipt", "", "OLD"};
     Reservation taken;
     PlantStatus s = record.Reserve(pool, station, printer, Now(), &taken);
     if (s == PlantStatus::PoolEmpty) return 3;
     if (s != PlantStatus::Ok) {
-      std::fprintf(stderr, "reserve: %d %s\n", static_cast<int>(s), record.Diagnostic().message.c_str());
+      std::fprintf(stderr, "reserve: %d %s\n", static_cast<int>(s),
+                   record.Diagnostic().message.c_str());
       return 4;
     }
     std::printf("R %lld %s\n", static_cast<long long>(taken.id), taken.code.c_str());
     std::fflush(stdout);
     s = record.RecordOutcome(taken.id, Outcome::Written, "", Now());
     if (s != PlantStatus::Ok) {
-      std::fprintf(stderr, "outcome: %d %s\n", static_cast<int>(s), record.Diagnostic().message.c_str());
+      std::fprintf(stderr, "outcome: %d %s\n", static_cast<int>(s),
+                   record.Diagnostic().message.c_str());
       return 4;
     }
     std::printf("W %lld\n", static_cast<long long>(taken.id));
