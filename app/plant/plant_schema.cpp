@@ -15,7 +15,7 @@ namespace {
 const std::vector<std::vector<const char*>> kMigrations = {
     // 1: pools, their listed codes, the record of every code handed out.
     {
-        "CREATE TABLE nolpa_schema (version INTEGER NOT NULL, last_record INTEGER NOT NULL)",
+        "CREATE TABLE nolpa_schema (version INTEGER NOT NULL)",
         "CREATE TABLE nolpa_pools ("
         " name VARCHAR(100) NOT NULL PRIMARY KEY,"
         " kind VARCHAR(10) NOT NULL,"       // "counter" or "list"
@@ -47,7 +47,7 @@ const std::vector<std::vector<const char*>> kMigrations = {
         " outcome_at VARCHAR(32))",
         "CREATE INDEX nolpa_codes_by_time ON nolpa_codes (reserved_at)",
         "CREATE INDEX nolpa_codes_by_device ON nolpa_codes (station, device)",
-        "INSERT INTO nolpa_schema (version, last_record) VALUES (1, 0)",
+        "INSERT INTO nolpa_schema (version) VALUES (1)",
     },
 };
 

@@ -78,49 +78,18 @@ PlantStatus SqlPlantRecord::Taken(DatabaseConnection& c, const std::string& code
   return PlantStatus::Ok;
 }
 
-// Moves the cursor past every code the plant holds already, and past the
-// free one it gives in `code`.
-PlantStatus SqlPlantRecord::NextFree(DatabaseConnection& c, const std::string& pool, Cursor* cursor,
-                                     std::string* code) {
-  for (;;) {
-    std::optional<std::string> candidate;
-    if (cursor->counter) {
-      candidate = cursor->nextCode;
-      if (candidate) cursor->nextCode = nextCode_(*candidate);
-    } else if (cursor->nextPosition <= cursor->listSize) {
-      if (!c.Execute("SELECT code FROM nolpa_pool_codes WHERE pool_name = ? AND position = ?",
-                     {Of(pool), Of(cursor->nextPosition)}, [&](const DatabaseRow& row) {
-                       candidate = row.at(0);
-                       return false;
-                     }))
-        return db_.Failure();
-      ++cursor->nextPosition;
-    }
-    if (!candidate) return PlantStatus::PoolEmpty;
-    bool taken = false;
-    if (const PlantStatus s = Taken(c, *candidate, &taken); s != PlantStatus::Ok) return s;
-    if (!taken) {
-      *code = *candidate;
-      return PlantStatus::Ok;
-    }
-  }
-}
-
+// Records `code` unless the plant holds its key already (`*inserted` false).
+// The record's number is the greatest so far plus one: one pool's
+// reservations follow one another under its row's lock, and two pools that
+// took one number at once collide on the key, and the later is tried again.
 PlantStatus SqlPlantRecord::Insert(DatabaseConnection& c, const std::string& code,
                                    const std::optional<std::string>& pool,
                                    const std::string& station, const PrinterIdentity& printer,
-                                   const std::string& time, Reservation* reservation) {
-  // The record's number: one counter for the plant, taken under its row's lock.
-  std::int64_t id = 0;
-  if (!c.Execute("UPDATE nolpa_schema SET last_record = last_record + 1", {}) ||
-      !c.Execute("SELECT last_record FROM nolpa_schema", {}, [&](const DatabaseRow& row) {
-        id = Number(row.at(0));
-        return false;
-      }))
-    return db_.Failure();
-  const std::vector<DatabaseValue> values = {Of(id),
-                                             Of(code),
-                                             Of(CodeKey(code)),
+                                   const std::string& time, Reservation* reservation,
+                                   bool* inserted) {
+  const std::string key = CodeKey(code);
+  const std::vector<DatabaseValue> values = {Of(code),
+                                             Of(key),
                                              pool ? Of(*pool) : DatabaseValue::Null(),
                                              Of(station),
                                              Of(printer.device),
@@ -129,13 +98,44 @@ PlantStatus SqlPlantRecord::Insert(DatabaseConnection& c, const std::string& cod
                                              Of(printer.previousCode),
                                              Of(time),
                                              Of(OutcomeName(Outcome::Reserved)),
-                                             Of(std::int64_t{0})};
+                                             Of(key)};
+  std::int64_t added = 0;
   if (!c.Execute("INSERT INTO nolpa_codes (record_id, code, code_key, pool_name, station, device, "
                  "product, location, previous_code, reserved_at, outcome, outcome_stage) "
-                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                 values))
+                 "SELECT (SELECT COALESCE(MAX(record_id), 0) + 1 FROM nolpa_codes), "
+                 "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0 FROM nolpa_schema WHERE NOT EXISTS "
+                 "(SELECT 1 FROM nolpa_codes WHERE code_key = ?)",
+                 values, {}, &added))
+    return db_.Failure();
+  *inserted = added == 1;
+  if (!*inserted) return PlantStatus::Ok;
+  std::int64_t id = 0;
+  if (!c.Execute("SELECT record_id FROM nolpa_codes WHERE code_key = ?", {Of(key)},
+                 [&](const DatabaseRow& row) {
+                   id = Number(row.at(0));
+                   return false;
+                 }))
     return db_.Failure();
   *reservation = {id, code};
+  return PlantStatus::Ok;
+}
+
+PlantStatus SqlPlantRecord::NextCandidate(DatabaseConnection& c, const std::string& pool,
+                                          Cursor* cursor, std::optional<std::string>* code) {
+  code->reset();
+  if (cursor->counter) {
+    *code = cursor->nextCode;
+    if (*code) cursor->nextCode = nextCode_(**code);
+    return PlantStatus::Ok;
+  }
+  if (cursor->nextPosition > cursor->listSize) return PlantStatus::Ok;
+  if (!c.Execute("SELECT code FROM nolpa_pool_codes WHERE pool_name = ? AND position = ?",
+                 {Of(pool), Of(cursor->nextPosition)}, [&](const DatabaseRow& row) {
+                   *code = row.at(0);
+                   return false;
+                 }))
+    return db_.Failure();
+  ++cursor->nextPosition;
   return PlantStatus::Ok;
 }
 
@@ -150,11 +150,16 @@ PlantStatus SqlPlantRecord::Reserve(const std::string& pool, const std::string& 
       return db_.Failure();
     if (locked == 0) return PlantStatus::NoSuchPool;
     Cursor cursor;
-    std::string code;
-    PlantStatus s = ReadCursor(c, pool, &cursor);
-    if (s == PlantStatus::Ok) s = NextFree(c, pool, &cursor, &code);
-    if (s == PlantStatus::Ok) s = Insert(c, code, pool, station, printer, time, reservation);
-    if (s != PlantStatus::Ok) return s;
+    if (const PlantStatus s = ReadCursor(c, pool, &cursor); s != PlantStatus::Ok) return s;
+    // The cursor moves past every code the plant holds already.
+    for (bool inserted = false; !inserted;) {
+      std::optional<std::string> code;
+      if (const PlantStatus s = NextCandidate(c, pool, &cursor, &code); s != PlantStatus::Ok)
+        return s;
+      if (!code) return PlantStatus::PoolEmpty;
+      const PlantStatus s = Insert(c, *code, pool, station, printer, time, reservation, &inserted);
+      if (s != PlantStatus::Ok) return s;
+    }
     const DatabaseValue next = cursor.nextCode ? Of(*cursor.nextCode) : DatabaseValue::Null();
     if (!c.Execute("UPDATE nolpa_pools SET next_code = ?, next_position = ? WHERE name = ?",
                    {next, Of(cursor.nextPosition), Of(pool)}))
@@ -170,7 +175,10 @@ PlantStatus SqlPlantRecord::ReserveCode(const std::string& code, const std::stri
     bool taken = false;
     if (const PlantStatus s = Taken(c, code, &taken); s != PlantStatus::Ok) return s;
     if (taken) return PlantStatus::CodeTaken;
-    return Insert(c, code, std::nullopt, station, printer, time, reservation);
+    bool inserted = false;
+    const PlantStatus s =
+        Insert(c, code, std::nullopt, station, printer, time, reservation, &inserted);
+    return s == PlantStatus::Ok && !inserted ? PlantStatus::CodeTaken : s;
   });
 }
 

@@ -37,13 +37,13 @@ class SqlPlantRecord final : public PlantRecord {
  private:
   struct Cursor;
   PlantStatus ReadCursor(platform::DatabaseConnection& c, const std::string& pool, Cursor* cursor);
-  PlantStatus NextFree(platform::DatabaseConnection& c, const std::string& pool, Cursor* cursor,
-                       std::string* code);
+  PlantStatus NextCandidate(platform::DatabaseConnection& c, const std::string& pool,
+                            Cursor* cursor, std::optional<std::string>* code);
   PlantStatus Taken(platform::DatabaseConnection& c, const std::string& code, bool* taken);
   PlantStatus Insert(platform::DatabaseConnection& c, const std::string& code,
                      const std::optional<std::string>& pool, const std::string& station,
                      const PrinterIdentity& printer, const std::string& time,
-                     Reservation* reservation);
+                     Reservation* reservation, bool* inserted);
   PlantStatus Select(std::string_view where, const std::vector<platform::DatabaseValue>& values,
                      std::vector<CodeRecord>* records);
 

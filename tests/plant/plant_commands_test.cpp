@@ -24,8 +24,8 @@ class PlantCommandsTest : public PlantServerTest {
   std::string Snapshot() {
     return Value(
         "SELECT (SELECT COUNT(*) FROM information_schema.columns WHERE table_schema = "
-        "'public') || '/' || (SELECT MAX(version) || ',' || MAX(last_record) FROM "
-        "nolpa_schema) || '/' || (SELECT COUNT(*) FROM nolpa_pools) || '/' || "
+        "'public') || '/' || (SELECT MAX(version) FROM nolpa_schema)"
+        " || '/' || (SELECT COUNT(*) FROM nolpa_pools) || '/' || "
         "(SELECT SUM(handed_out) FROM nolpa_pools) || '/' || (SELECT COUNT(*) FROM "
         "nolpa_codes)");
   }
