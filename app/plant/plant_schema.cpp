@@ -9,7 +9,8 @@ namespace nolpa::app::plant {
 namespace {
 
 // Each migration: the statements that lead from the version before it to
-// its own. Types and constraints of SQL-92, which most servers take.
+// its own. Types and constraints of SQL-92, which most servers take, and
+// the record's number as an identity column (SQL:2003; PostgreSQL 10 on).
 // Times are UTC text (ISO 8601), so they compare and sort as text on any
 // server; codes are unique by their key (CodeKey) across the plant.
 const std::vector<std::vector<const char*>> kMigrations = {
@@ -31,7 +32,7 @@ const std::vector<std::vector<const char*>> kMigrations = {
         " code_key VARCHAR(80) NOT NULL,"
         " PRIMARY KEY (pool_name, position))",
         "CREATE TABLE nolpa_codes ("
-        " record_id INTEGER NOT NULL PRIMARY KEY,"
+        " record_id INTEGER GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
         " code VARCHAR(80) NOT NULL,"
         " code_key VARCHAR(80) NOT NULL UNIQUE,"
         " pool_name VARCHAR(100),"

@@ -78,10 +78,8 @@ PlantStatus SqlPlantRecord::Taken(DatabaseConnection& c, const std::string& code
   return PlantStatus::Ok;
 }
 
-// Records `code` unless the plant holds its key already (`*inserted` false).
-// The record's number is the greatest so far plus one: one pool's
-// reservations follow one another under its row's lock, and two pools that
-// took one number at once collide on the key, and the later is tried again.
+// Records `code` unless the plant holds its key already (`*inserted` false);
+// the server numbers the record.
 PlantStatus SqlPlantRecord::Insert(DatabaseConnection& c, const std::string& code,
                                    const std::optional<std::string>& pool,
                                    const std::string& station, const PrinterIdentity& printer,
@@ -100,10 +98,9 @@ PlantStatus SqlPlantRecord::Insert(DatabaseConnection& c, const std::string& cod
                                              Of(OutcomeName(Outcome::Reserved)),
                                              Of(key)};
   std::int64_t added = 0;
-  if (!c.Execute("INSERT INTO nolpa_codes (record_id, code, code_key, pool_name, station, device, "
-                 "product, location, previous_code, reserved_at, outcome, outcome_stage) "
-                 "SELECT (SELECT COALESCE(MAX(record_id), 0) + 1 FROM nolpa_codes), "
-                 "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0 FROM nolpa_schema WHERE NOT EXISTS "
+  if (!c.Execute("INSERT INTO nolpa_codes (code, code_key, pool_name, station, device, product, "
+                 "location, previous_code, reserved_at, outcome, outcome_stage) "
+                 "SELECT ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0 FROM nolpa_schema WHERE NOT EXISTS "
                  "(SELECT 1 FROM nolpa_codes WHERE code_key = ?)",
                  values, {}, &added))
     return db_.Failure();
