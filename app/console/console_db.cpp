@@ -159,6 +159,7 @@ int DbRun::CheckWords() {
       {o_.since.has_value(), "--since", what == "report"},
       {o_.json, "--json", what == "pools" || what == "report"},
       {o_.csv, "--csv", what == "pools" || what == "report"},
+      {o_.log.has_value(), "--log", false},  // the database is the record here
   };
   for (const auto& option : options)
     if (option.given && !option.fits)

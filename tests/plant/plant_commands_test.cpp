@@ -128,6 +128,7 @@ TEST_F(PlantCommandsTest, BadInputSaysWhyWithItsExitCodeAndTouchesNothing) {
       {{"pool", "add", "--first", "A-1", "--db", db}, 7, "needs the pool's name"},
       {{"pool", "remove", "x", "--db", db}, 7, "db takes init"},
       {{"init", "--csv", "--db", db}, 7, "does not go with this command"},
+      {{"pools", "--log", "/tmp/x.log", "--db", db}, 7, "--log does not go with this command"},
   };
   const std::string before = Snapshot();
   for (const Case& c : cases) {
