@@ -53,16 +53,17 @@ struct SqlPlantRecord::Cursor {
 PlantStatus SqlPlantRecord::ReadCursor(DatabaseConnection& c, const std::string& pool,
                                        Cursor* cursor) {
   bool found = false;
-  const bool read =
-      c.Execute("SELECT kind, next_code, next_position, list_size FROM nolpa_pools WHERE name = ?",
-                {Of(pool)}, [&](const DatabaseRow& row) {
-                  found = true;
-                  cursor->counter = Text(row, 0) == "counter";
-                  cursor->nextCode = row.at(1);
-                  cursor->nextPosition = Number(row.at(2));
-                  cursor->listSize = Number(row.at(3));
-                  return false;
-                });
+  const bool read = c.Execute(
+      "SELECT kind, next_code, next_position, list_size FROM nolpa_pools WHERE name = ? "
+      "FOR UPDATE",
+      {Of(pool)}, [&](const DatabaseRow& row) {
+        found = true;
+        cursor->counter = Text(row, 0) == "counter";
+        cursor->nextCode = row.at(1);
+        cursor->nextPosition = Number(row.at(2));
+        cursor->listSize = Number(row.at(3));
+        return false;
+      });
   if (!read) return db_.Failure();
   return found ? PlantStatus::Ok : PlantStatus::NoSuchPool;
 }
@@ -78,13 +79,11 @@ PlantStatus SqlPlantRecord::Taken(DatabaseConnection& c, const std::string& code
   return PlantStatus::Ok;
 }
 
-// Records `code` unless the plant holds its key already (`*inserted` false);
-// the server numbers the record.
+// Records `code` unless the plant holds its key already (`*inserted` false).
 PlantStatus SqlPlantRecord::Insert(DatabaseConnection& c, const std::string& code,
                                    const std::optional<std::string>& pool,
                                    const std::string& station, const PrinterIdentity& printer,
-                                   const std::string& time, Reservation* reservation,
-                                   bool* inserted) {
+                                   const std::string& time, bool* inserted) {
   const std::string key = CodeKey(code);
   const std::vector<DatabaseValue> values = {Of(code),
                                              Of(key),
@@ -105,16 +104,23 @@ PlantStatus SqlPlantRecord::Insert(DatabaseConnection& c, const std::string& cod
                  values, {}, &added))
     return db_.Failure();
   *inserted = added == 1;
-  if (!*inserted) return PlantStatus::Ok;
-  std::int64_t id = 0;
-  if (!c.Execute("SELECT record_id FROM nolpa_codes WHERE code_key = ?", {Of(key)},
-                 [&](const DatabaseRow& row) {
-                   id = Number(row.at(0));
-                   return false;
-                 }))
-    return db_.Failure();
-  *reservation = {id, code};
   return PlantStatus::Ok;
+}
+
+// The number the server gave the committed record of `code`; asked after
+// the commit, so the pool's lock is not held for it.
+PlantStatus SqlPlantRecord::Numbered(PlantStatus committed, const std::string& code,
+                                     Reservation* reservation) {
+  if (committed != PlantStatus::Ok) return committed;
+  std::int64_t id = 0;
+  const PlantStatus s = db_.Run("SELECT record_id FROM nolpa_codes WHERE code_key = ?",
+                                {Of(CodeKey(code))}, [&](const DatabaseRow& row) {
+                                  id = Number(row.at(0));
+                                  return false;
+                                });
+  if (s != PlantStatus::Ok) return s;
+  *reservation = {id, code};
+  return id > 0 ? PlantStatus::Ok : PlantStatus::Failed;
 }
 
 PlantStatus SqlPlantRecord::NextCandidate(DatabaseConnection& c, const std::string& pool,
@@ -139,44 +145,44 @@ PlantStatus SqlPlantRecord::NextCandidate(DatabaseConnection& c, const std::stri
 PlantStatus SqlPlantRecord::Reserve(const std::string& pool, const std::string& station,
                                     const PrinterIdentity& printer, const std::string& time,
                                     Reservation* reservation) {
-  return db_.Transaction([&](DatabaseConnection& c) {
-    // The update locks the pool's row: its reservations follow one another.
-    std::int64_t locked = 0;
-    if (!c.Execute("UPDATE nolpa_pools SET handed_out = handed_out + 1 WHERE name = ?", {Of(pool)},
-                   {}, &locked))
-      return db_.Failure();
-    if (locked == 0) return PlantStatus::NoSuchPool;
+  std::string code;
+  const PlantStatus committed = db_.Transaction([&](DatabaseConnection& c) {
+    // The pool's row stays locked to the commit: its reservations follow
+    // one another.
     Cursor cursor;
     if (const PlantStatus s = ReadCursor(c, pool, &cursor); s != PlantStatus::Ok) return s;
     // The cursor moves past every code the plant holds already.
     for (bool inserted = false; !inserted;) {
-      std::optional<std::string> code;
-      if (const PlantStatus s = NextCandidate(c, pool, &cursor, &code); s != PlantStatus::Ok)
+      std::optional<std::string> candidate;
+      if (const PlantStatus s = NextCandidate(c, pool, &cursor, &candidate); s != PlantStatus::Ok)
         return s;
-      if (!code) return PlantStatus::PoolEmpty;
-      const PlantStatus s = Insert(c, *code, pool, station, printer, time, reservation, &inserted);
+      if (!candidate) return PlantStatus::PoolEmpty;
+      code = *candidate;
+      const PlantStatus s = Insert(c, code, pool, station, printer, time, &inserted);
       if (s != PlantStatus::Ok) return s;
     }
     const DatabaseValue next = cursor.nextCode ? Of(*cursor.nextCode) : DatabaseValue::Null();
-    if (!c.Execute("UPDATE nolpa_pools SET next_code = ?, next_position = ? WHERE name = ?",
+    if (!c.Execute("UPDATE nolpa_pools SET next_code = ?, next_position = ?, "
+                   "handed_out = handed_out + 1 WHERE name = ?",
                    {next, Of(cursor.nextPosition), Of(pool)}))
       return db_.Failure();
     return PlantStatus::Ok;
   });
+  return Numbered(committed, code, reservation);
 }
 
 PlantStatus SqlPlantRecord::ReserveCode(const std::string& code, const std::string& station,
                                         const PrinterIdentity& printer, const std::string& time,
                                         Reservation* reservation) {
-  return db_.Transaction([&](DatabaseConnection& c) {
+  const PlantStatus committed = db_.Transaction([&](DatabaseConnection& c) {
     bool taken = false;
     if (const PlantStatus s = Taken(c, code, &taken); s != PlantStatus::Ok) return s;
     if (taken) return PlantStatus::CodeTaken;
     bool inserted = false;
-    const PlantStatus s =
-        Insert(c, code, std::nullopt, station, printer, time, reservation, &inserted);
+    const PlantStatus s = Insert(c, code, std::nullopt, station, printer, time, &inserted);
     return s == PlantStatus::Ok && !inserted ? PlantStatus::CodeTaken : s;
   });
+  return Numbered(committed, code, reservation);
 }
 
 PlantStatus SqlPlantRecord::RecordOutcome(std::int64_t id, Outcome outcome,

@@ -42,8 +42,8 @@ class SqlPlantRecord final : public PlantRecord {
   PlantStatus Taken(platform::DatabaseConnection& c, const std::string& code, bool* taken);
   PlantStatus Insert(platform::DatabaseConnection& c, const std::string& code,
                      const std::optional<std::string>& pool, const std::string& station,
-                     const PrinterIdentity& printer, const std::string& time,
-                     Reservation* reservation, bool* inserted);
+                     const PrinterIdentity& printer, const std::string& time, bool* inserted);
+  PlantStatus Numbered(PlantStatus committed, const std::string& code, Reservation* reservation);
   PlantStatus Select(std::string_view where, const std::vector<platform::DatabaseValue>& values,
                      std::vector<CodeRecord>* records);
 
