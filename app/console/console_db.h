@@ -29,9 +29,11 @@ ResolvedSource ResolvePlantSource(const ConsoleEnvironment& env, const Options& 
                                   ConsoleOutput& output, bool japanese);
 
 // Says what `status` (not Ok) means for the database `shown`, with the
-// server's word where it has one; returns the exit code: kPlantDatabase
-// (not reached, refused, no schema or a newer one, a statement refused),
-// kUsage (no such pool, a pool of that name exists), kRunFailed (no code left).
+// server's word where it has one; returns the exit code: kRunFailed for no
+// code left (PoolEmpty, as the station's codes running out), else
+// kPlantDatabase (not reached, refused, no schema or a newer one, a
+// statement refused). NoSuchPool and PoolExists are the caller's to say
+// (with the pool's name; kUsage).
 int SayPlantFailure(plant::PlantStatus status, plant::PlantDatabase& database,
                     const std::string& shown, ConsoleOutput& output, bool japanese);
 

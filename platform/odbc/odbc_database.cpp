@@ -173,12 +173,13 @@ bool OdbcConnection::Column(SQLHSTMT s, SQLUSMALLINT column, std::optional<std::
       *value = std::nullopt;
       return true;
     }
-    // A piece that did not fit fills the buffer but for its terminator.
-    const bool whole = r == SQL_SUCCESS && indicator != SQL_NO_TOTAL;
-    const std::size_t units =
-        whole ? static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) : kUnits - 1;
-    text.append(buffer, units < kUnits ? units : kUnits - 1);
-    if (whole) break;
+    // The rest fits when the driver knows its length and it is less than the
+    // buffer; a piece that did not fit fills the buffer but for its
+    // terminator, and the next call gives what follows.
+    const bool fits = indicator != SQL_NO_TOTAL && indicator >= 0 &&
+                      static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) < kUnits;
+    text.append(buffer, fits ? static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) : kUnits - 1);
+    if (fits) break;
   }
   *value = Narrow(text.data(), text.size());
   return true;
@@ -249,6 +250,12 @@ std::unique_ptr<DatabaseConnection> OdbcDatabases::Connect(std::string_view conn
                                                            const DatabaseBounds& bounds,
                                                            DatabaseDiagnostic* diagnostic) {
   if (!Ready(diagnostic)) return nullptr;
+  WideText text = Wide(connectionString);
+  // The call takes the length as a 16-bit count.
+  if (text.size() > 4096) {
+    *diagnostic = {"HY090", 0, "The connection string is longer than 4096 characters."};
+    return nullptr;
+  }
   SQLHDBC handle = SQL_NULL_HDBC;
   if (!Succeeded(odbc_->allocHandle(SQL_HANDLE_DBC, environment_, &handle))) {
     *diagnostic = DiagnosticOf(*odbc_, SQL_HANDLE_ENV, environment_, "No connection handle.");
@@ -258,7 +265,6 @@ std::unique_ptr<DatabaseConnection> OdbcDatabases::Connect(std::string_view conn
   odbc_->setConnectAttrW(handle, SQL_ATTR_LOGIN_TIMEOUT, AsPointer(seconds), SQL_IS_UINTEGER);
   odbc_->setConnectAttrW(handle, SQL_ATTR_CONNECTION_TIMEOUT, AsPointer(bounds.querySeconds),
                          SQL_IS_UINTEGER);
-  WideText text = Wide(connectionString);
   SQLWCHAR completed[1024];
   SQLSMALLINT length = 0;
   const SQLRETURN r =
