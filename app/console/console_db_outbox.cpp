@@ -17,7 +17,9 @@ constexpr std::string_view kSent = "plantSent";
 
 std::optional<std::int64_t> RecordId(std::string_view line) {
   const std::optional<std::string> text = JsonMemberText(line, kRecord);
-  if (!text || text->empty() || text->size() > 18 ||
+  // Only the text the station writes: a number from 1, without sign,
+  // spaces or leading zeros.
+  if (!text || text->empty() || text->size() > 18 || text->front() == '0' ||
       text->find_first_not_of("0123456789") != std::string::npos)
     return std::nullopt;
   return std::strtoll(text->c_str(), nullptr, 10);
