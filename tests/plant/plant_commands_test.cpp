@@ -143,6 +143,28 @@ TEST_F(PlantCommandsTest, BadInputSaysWhyWithItsExitCodeAndTouchesNothing) {
   EXPECT_EQ(Snapshot(), before);
 }
 
+TEST_F(PlantCommandsTest, TheIniFileNamesTheDatabaseUnlessDbIsGiven) {
+  ASSERT_EQ(Db({"init", "--db", Connection()}).exitCode, 0);
+  ASSERT_EQ(Db({"pool", "add", "line3", "--first", "L-1", "--db", Connection()}).exitCode, 0);
+  // The window program's INI file beside the native program; no other test
+  // runs a db command without --db.
+  const std::string nolpaidc = NOLPA_NOLPAIDC;
+  const std::string ini = nolpaidc.substr(0, nolpaidc.rfind('/') + 1) + "NOLPAID.ini";
+  const auto write = [&](const std::string& source) {
+    std::ofstream(ini, std::ios::binary) << "[Plant]\r\nDatabase=" << source << "\r\n";
+  };
+  write(Connection());
+  const Ran fromIni = Db({"pools"});
+  EXPECT_EQ(fromIni.exitCode, 0) << fromIni.err;
+  EXPECT_NE(fromIni.out.find("line3"), std::string::npos) << fromIni.out;
+  EXPECT_EQ(Db({"pools", "--db", "plant-nowhere"}).exitCode, 8);  // --db comes first
+  write(Connection() + ";Password=secret");
+  const Ran password = Db({"pools"});
+  EXPECT_EQ(password.exitCode, 7);
+  EXPECT_NE(password.err.find("does not go in the INI file"), std::string::npos) << password.err;
+  std::remove(ini.c_str());
+}
+
 TEST_F(PlantCommandsTest, ASchemaNewerThanTheProgramIsLeftAlone) {
   ASSERT_EQ(Db({"init", "--db", Connection()}).exitCode, 0);
   Sql("UPDATE nolpa_schema SET version = 99");
