@@ -5,14 +5,16 @@
 #   pg-test-server.sh start DIR   makes DIR, a cluster in it (initdb), starts
 #                                 the server on 127.0.0.1 and a free port, and
 #                                 writes DIR/env (sourceable: ODBCINI,
-#                                 PGPASSFILE, NOLPA_PLANT_PORT, ...) and
-#                                 DIR/odbc.ini with the data sources below
+#                                 ODBCSYSINI, PGPASSFILE, NOLPA_PLANT_PORT,
+#                                 ...), DIR/odbc.ini with the data sources
+#                                 below and DIR/odbcinst.ini with the driver
 #   pg-test-server.sh pause DIR   stops the server, keeps its cluster and port
 #   pg-test-server.sh resume DIR  starts it again on the same port
 #   pg-test-server.sh stop DIR    stops the server and removes DIR
 #
 # Data sources (unixODBC's user DSNs through $ODBCINI; the password of role
-# "nolpa" is in the driver's password file, $PGPASSFILE, never in a DSN):
+# "nolpa" is in the driver's password file, $PGPASSFILE, never in a DSN; the
+# driver's communication log, which Debian's driver entry turns on, off):
 #   plant          database "plant" as role "nolpa"
 #   plant-refused  the same server, role "refused", which pg_hba.conf rejects
 #   plant-nowhere  a port on which nothing listens
@@ -86,19 +88,23 @@ start() {
     for dsn in plant:nolpa:"$port" plant-refused:refused:"$port" plant-nowhere:nolpa:"$nowhere"; do
       IFS=: read -r name user at <<<"$dsn"
       printf '[%s]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%s\n' "$name" "$at"
-      printf 'Database=plant\nUsername=%s\nSSLmode=disable\n\n' "$user"
+      printf 'Database=plant\nUsername=%s\nSSLmode=disable\nCommLog=0\nDebug=0\n\n' "$user"
     done
   } >"$dir/odbc.ini"
+  # The driver as Debian registers it (its bare file name: each
+  # architecture's unixODBC loads its own), without its communication log.
+  printf '[PostgreSQL Unicode]\nDriver=psqlodbcw.so\nCommLog=0\nDebug=0\n' >"$dir/odbcinst.ini"
   {
     printf 'export ODBCINI=%q\n' "$dir/odbc.ini"
+    printf 'export ODBCSYSINI=%q\n' "$dir"
     printf 'export PGPASSFILE=%q\n' "$dir/pgpass"
     printf 'export NOLPA_PLANT_SERVER=%q\n' "$dir"
     printf 'export NOLPA_PLANT_PORT=%s\n' "$port"
   } >"$dir/env"
-  chmod 644 "$dir/env" "$dir/odbc.ini"
+  chmod 644 "$dir/env" "$dir/odbc.ini" "$dir/odbcinst.ini"
   # The tests may run as another user than the server's.
   chmod 755 "$dir"
-  [ "$(id -u)" -ne 0 ] || chown root "$dir/pgpass" "$dir/env" "$dir/odbc.ini"
+  [ "$(id -u)" -ne 0 ] || chown root "$dir/pgpass" "$dir/env" "$dir/odbc.ini" "$dir/odbcinst.ini"
 }
 
 case "$command" in

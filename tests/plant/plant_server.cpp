@@ -49,6 +49,7 @@ std::string ServerDir() { return NOLPA_PLANT_SERVER_DIR; }
 platform::Databases& Odbc() {
   static platform::odbc::OdbcDatabases databases = [] {
     setenv("ODBCINI", (ServerDir() + "/odbc.ini").c_str(), 1);
+    setenv("ODBCSYSINI", ServerDir().c_str(), 1);
     setenv("PGPASSFILE", (ServerDir() + "/pgpass").c_str(), 1);
     return platform::odbc::OdbcDatabases(&platform::odbc::LinkedOdbc);
   }();
@@ -105,7 +106,7 @@ OwnServer::~OwnServer() { Script("stop", dir_); }
 std::string OwnServer::Connection() const {
   return "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + Slurp(dir_ + "/port") +
          ";Database=plant;Username=nolpa;Password=" + Slurp(dir_ + "/password") +
-         ";SSLmode=disable";
+         ";SSLmode=disable;CommLog=0;Debug=0";
 }
 
 bool OwnServer::Pause() { return Script("pause", dir_); }
