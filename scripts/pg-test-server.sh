@@ -14,7 +14,9 @@
 #
 # Data sources (unixODBC's user DSNs through $ODBCINI; the password of role
 # "nolpa" is in the driver's password file, $PGPASSFILE, never in a DSN; the
-# driver's communication log, which Debian's driver entry turns on, off):
+# driver's communication log, which Debian's driver entry turns on, off;
+# a failed statement rolls back its transaction (Protocol=7.4-1), which
+# the program does anyway, so the driver sets no savepoint around each one):
 #   plant          database "plant" as role "nolpa"
 #   plant-refused  the same server, role "refused", which pg_hba.conf rejects
 #   plant-nowhere  a port on which nothing listens
@@ -88,7 +90,7 @@ start() {
     for dsn in plant:nolpa:"$port" plant-refused:refused:"$port" plant-nowhere:nolpa:"$nowhere"; do
       IFS=: read -r name user at <<<"$dsn"
       printf '[%s]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%s\n' "$name" "$at"
-      printf 'Database=plant\nUsername=%s\nSSLmode=disable\nCommLog=0\nDebug=0\n\n' "$user"
+      printf 'Database=plant\nUsername=%s\nSSLmode=disable\nCommLog=0\nDebug=0\nProtocol=7.4-1\n\n' "$user"
     done
   } >"$dir/odbc.ini"
   # The driver as Debian registers it (its bare file name: each
