@@ -33,6 +33,13 @@ target_compile_definitions(nolpa_win32 PUBLIC ${NOLPA_WIN32_DEFINES})
 # time from the system folder (platform/win32/system_libraries.h), never
 # imported by name: an import by name is looked for in the program's folder.
 target_link_libraries(nolpa_win32 PUBLIC nolpa_core advapi32)
+# The database adapter; its calls come from the system's odbc32.dll, loaded
+# at run time (platform/win32/system_libraries.h).
+add_library(nolpa_odbc STATIC ${NOLPA_ODBC_SOURCES})
+target_include_directories(nolpa_odbc PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(nolpa_odbc PUBLIC ${NOLPA_WIN32_DEFINES})
+target_link_libraries(nolpa_win32 PUBLIC nolpa_odbc)
+target_compile_options(nolpa_plant PRIVATE -Wno-restrict)
 
 # The window binding: HWNDs mirrored from TMainForm.
 file(GLOB WIN32_UI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/win32/*.cpp)

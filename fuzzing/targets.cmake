@@ -16,4 +16,5 @@ set(FUZZ_TARGETS
   channel_api_answers
   identity_lookup
   hostile_printer
-  station_log)
+  station_log
+  plant_outbox)

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the Wine tests need, and any
+# Installs the Debian packages the build and the Wine tests need (the plant
+# database's tests too: a PostgreSQL server they start themselves, unixODBC and
+# its PostgreSQL driver natively, and the 32-bit unixODBC and driver that
+# Wine's odbc32 hands its calls to), and any
 # package named as an argument (./run --screenshot adds xdotool, ./lint clang-tidy-14); quiet when
 # all are there.
 set -euo pipefail
 
 packages=(cmake g++ googletest libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 xvfb xauth
           fonts-ipafont-gothic fonts-wine nlohmann-json3-dev imagemagick x11-utils
-          clang-14 libclang-rt-14-dev clang-format-14 ccache)
+          clang-14 libclang-rt-14-dev clang-format-14 ccache
+          postgresql-15 unixodbc unixodbc-dev odbc-postgresql libodbc2:i386 odbc-postgresql:i386)
 
 missing=()
 for p in "${packages[@]}" "$@"; do

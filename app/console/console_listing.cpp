@@ -46,18 +46,6 @@ std::vector<std::pair<const char*, std::optional<std::string>>> Fields(
   };
 }
 
-std::string CsvField(const std::string& utf8) {
-  // A spreadsheet runs a field that begins so as a formula; the apostrophe
-  // makes it text there.
-  const bool formula =
-      !utf8.empty() && std::string_view("=+-@\t\r").find(utf8[0]) != std::string_view::npos;
-  std::string field = formula ? "'" + utf8 : utf8;
-  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-  std::string quoted = "\"";
-  for (char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
 std::size_t Columns(const std::string& utf8) {
   return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
     return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -74,6 +62,38 @@ std::string Cell(const std::string& utf8) {
 }
 
 }  // namespace
+
+std::string CsvField(const std::string& utf8) {
+  // A spreadsheet runs a field that begins so as a formula; the apostrophe
+  // makes it text there.
+  const bool formula =
+      !utf8.empty() && std::string_view("=+-@\t\r").find(utf8[0]) != std::string_view::npos;
+  std::string field = formula ? "'" + utf8 : utf8;
+  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+  std::string quoted = "\"";
+  for (char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+std::vector<std::string> AlignedLines(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::size_t> widths;
+  for (const auto& row : rows) {
+    widths.resize(std::max(widths.size(), row.size()));
+    for (std::size_t c = 0; c < row.size(); ++c)
+      widths[c] = std::max(widths[c], Columns(Cell(row[c])));
+  }
+  std::vector<std::string> lines;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      const std::string cell = Cell(row[c]);
+      line += cell;
+      if (c + 1 < row.size()) line += std::string(widths[c] - Columns(cell) + 2, ' ');
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
 
 std::optional<InfoParts> SplitInfoLine(const std::string& line) {
   if (!line.starts_with(kUsbPrefix)) return std::nullopt;
@@ -152,25 +172,17 @@ std::vector<std::string> ListTable(const std::vector<PrinterEntry>& printers,
           ? std::array<const char*, 6>{"番号", "経路", "製品名", "識別コード", "識別名", "情報"}
           : std::array<const char*, 6>{"Index",   "Route",   "Product",
                                        "ID code", "ID name", "Information"};
-  std::vector<std::array<std::string, 6>> rows{
-      {heads[0], heads[1], heads[2], heads[3], heads[4], heads[5]}};
+  std::vector<std::vector<std::string>> rows{{heads.begin(), heads.end()}};
   for (const PrinterEntry& p : printers) {
     const auto fields = Fields(p, encoding);  // index, route, product, idCode, idName, infoLine2
-    std::array<std::string, 6> row;
-    for (std::size_t c = 0; c < row.size(); ++c) row[c] = Cell(fields[c].second.value_or("-"));
+    std::vector<std::string> row;
+    for (std::size_t c = 0; c < heads.size(); ++c) row.push_back(fields[c].second.value_or("-"));
     rows.push_back(row);
   }
-  std::array<std::size_t, 6> widths{};
-  for (const auto& row : rows)
-    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Columns(row[c]));
+  const std::vector<std::string> aligned = AlignedLines(rows);
   std::vector<std::string> lines;
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    std::string line;
-    for (std::size_t c = 0; c < rows[r].size(); ++c) {
-      line += rows[r][c];
-      if (c + 1 < rows[r].size()) line += std::string(widths[c] - Columns(rows[r][c]) + 2, ' ');
-    }
-    lines.push_back(line);
+  for (std::size_t r = 0; r < aligned.size(); ++r) {
+    lines.push_back(aligned[r]);
     if (r == 0 || !IsPrinterClass(printers[r - 1])) continue;
     const PrinterEntry& p = printers[r - 1];
     lines.push_back("    " + Cell(encoding.AnsiToUtf8(p.record.devicePath)) + "  " +

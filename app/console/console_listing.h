@@ -45,6 +45,14 @@ std::string ListJson(const std::vector<PrinterEntry>& printers, platform::TextEn
 // gets a leading apostrophe, so a spreadsheet takes it as text.
 std::vector<std::string> ListCsv(const std::vector<PrinterEntry>& printers,
                                  platform::TextEncoding& encoding);
+// A CSV field: quoted where it holds a comma, quote or line break, and with
+// a leading apostrophe where it begins with "=", "+", "-", "@", a tab or a
+// carriage return, so a spreadsheet takes it as text, not as a formula.
+std::string CsvField(const std::string& utf8);
+// Rows of cells (UTF-8) as lines of aligned columns, two spaces apart;
+// control characters in a cell show as "?".
+std::vector<std::string> AlignedLines(const std::vector<std::vector<std::string>>& rows);
+
 // Aligned columns for people; a printer-class printer's device path and
 // location on a line of their own below it.
 std::vector<std::string> ListTable(const std::vector<PrinterEntry>& printers,

@@ -18,6 +18,7 @@ constexpr CommandWord kCommands[] = {
     {"test-comm", Command::TestComm},
     {"test-print", Command::TestPrint},
     {"station", Command::Station},
+    {"db", Command::Db},
     {"help", Command::Help},
 };
 
@@ -32,8 +33,8 @@ const OptionSpec kOptions[] = {
     {"--json",
      Kind::Flag,
      {Command::List, Command::Check, Command::Set, Command::TestComm, Command::TestPrint,
-      Command::Station}},
-    {"--csv", Kind::Flag, {Command::List}},
+      Command::Station, Command::Db}},
+    {"--csv", Kind::Flag, {Command::List, Command::Db}},
     {"--product",
      Kind::Text,
      {Command::Check, Command::Set, Command::TestComm, Command::TestPrint, Command::Station}},
@@ -41,8 +42,11 @@ const OptionSpec kOptions[] = {
      Kind::Number,
      {Command::Check, Command::Set, Command::TestComm, Command::TestPrint}},
     {"--name", Kind::Text, {Command::Set, Command::Station}},
-    {"--codes", Kind::Text, {Command::Station}},
-    {"--first", Kind::Text, {Command::Station}},
+    {"--codes", Kind::Text, {Command::Station, Command::Db}},
+    {"--first", Kind::Text, {Command::Station, Command::Db}},
+    {"--db", Kind::Text, {Command::Db}},
+    {"--pool", Kind::Text, {Command::Db}},
+    {"--since", Kind::Text, {Command::Db}},
     {"--count", Kind::Number, {Command::Station}},
     {"--dry-run", Kind::Flag, {Command::Station}},
     {"--date", Kind::Flag, {Command::Set}},
@@ -174,6 +178,9 @@ class Parser {
       if (name == "--codes") o.codes = g.value;
       if (name == "--first") o.first = g.value;
       if (name == "--dry-run") o.dryRun = true;
+      if (name == "--db") o.db = g.value;
+      if (name == "--pool") o.pool = g.value;
+      if (name == "--since") o.since = g.value;
       // An empty name (a variable that was not set) must not turn the log off.
       if (name == "--log" && g.value.empty()) return Fail(UsageError::EmptyLog, "--log");
       if (name == "--log") o.log = g.value;
@@ -191,7 +198,9 @@ class Parser {
   bool CheckShape() {
     Options& o = result_.options;
     const bool takesCode = o.command == Command::Check || o.command == Command::Set;
-    const std::size_t codes = takesCode ? 1 : 0;
+    // db's words (its own command and values) are read by the db commands.
+    if (o.command == Command::Db) o.dbWords = positional_;
+    const std::size_t codes = takesCode ? 1 : o.command == Command::Db ? positional_.size() : 0;
     if (positional_.size() > codes) return Fail(UsageError::ExtraArgument, positional_[codes]);
     if (takesCode && !positional_.empty()) o.code = positional_[0];
     if (o.date && o.code) return Fail(UsageError::CodeAndDate, "--date");

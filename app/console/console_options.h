@@ -12,7 +12,7 @@
 
 namespace nolpa::app::console {
 
-enum class Command { List, Check, Set, TestComm, TestPrint, Station, Help, Version };
+enum class Command { List, Check, Set, TestComm, TestPrint, Station, Db, Help, Version };
 
 struct Options {
   Command command = Command::Help;
@@ -25,6 +25,10 @@ struct Options {
   std::optional<std::string> codes;    // station --codes FILE: one code a line
   std::optional<std::string> first;    // station --first CODE: counted up
   std::optional<std::size_t> count;    // station --count N: end after N printers
+  std::vector<std::string> dbWords;    // db: what follows the command word ("pool", "add", NAME)
+  std::optional<std::string> db;       // --db SOURCE: the plant's database
+  std::optional<std::string> pool;     // db report --pool NAME
+  std::optional<std::string> since;    // db report --since DATE
   bool json = false;
   bool csv = false;
   bool date = false;            // set --date: the date-based code

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/audit_log.h"
+#include "app/console/console_db.h"
 #include "app/console/console_run.h"
 #include "app/console/window_settings.h"
 #include "discovery/standard_routes.h"
@@ -190,6 +191,8 @@ int RunConsole(const ConsoleEnvironment& env, const std::vector<std::string>& ar
     output.Result(std::string(kProgramName) + " " + kProductVersion);
     return kMatches;
   }
+  // The plant's database alone: no printer, no spooler, no one-copy rule.
+  if (options.command == Command::Db) return RunDb(env, options, output, japanese);
   if (options.fleet && !env.simulatorBuild)
     return UsageFailure(output, japanese, Text::FleetNotHere, "");
   if (env.anotherCopyRunning()) {

@@ -12,6 +12,7 @@
 #include "app/console/console_options.h"
 #include "platform/console_signals.h"
 #include "platform/console_streams.h"
+#include "platform/database.h"
 #include "platform/device_tree.h"
 #include "platform/log_files.h"
 #include "platform/platform.h"
@@ -51,6 +52,11 @@ struct ConsoleEnvironment {
   // The user's language before the form decides it (usage messages).
   platform::SystemInfo* system;
   bool simulatorBuild = false;  // only a simulator build takes --fleet
+  // The plant's database over ODBC; null in a build without it.
+  platform::Databases* databases = nullptr;
+  // The program's own files (its INI file) without the printers' side:
+  // the db commands read [Plant] Database from it. Null: no INI file.
+  platform::ProgramFiles* settings = nullptr;
   // The one-copy rule: true when another copy of either program runs.
   std::function<bool()> anotherCopyRunning;
   // Opens the printers' side; may throw (a simulator state that cannot be

@@ -21,9 +21,10 @@ inline constexpr int kNotListedAgain = 2;  // set: not found in the three rescan
 inline constexpr int kDiffers = 3;         // another code; a write refused or failed; a test failed
 inline constexpr int kRunFailed = 4;       // an exception, the log, an interruption
 inline constexpr int kPending = 5;         // set: acknowledged, applied at the next restart
-inline constexpr int kDuplicate = 6;     // set: another printer of that vendor and product holds it
-inline constexpr int kUsage = 7;         // the command line was not understood
-inline constexpr int kAnotherCopy = -1;  // another copy of either program runs
+inline constexpr int kDuplicate = 6;  // set: another printer of that vendor and product holds it
+inline constexpr int kUsage = 7;      // the command line was not understood
+inline constexpr int kPlantDatabase = 8;  // db: the plant's database cannot be used
+inline constexpr int kAnotherCopy = -1;   // another copy of either program runs
 // A second Ctrl+C ends the process with the code of an interrupted run.
 static_assert(kRunFailed == platform::kEndedBySecondRequest);
 

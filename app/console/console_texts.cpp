@@ -23,6 +23,9 @@ constexpr std::array<Entry, 66> kTexts = {{
    "  test-print                    テスト印字\n"
    "  station --codes ファイル | --first 識別コード\n"
    "                                接続されたプリンターに次の識別コードを順に書き込む (Ctrl+C で終了)\n"
+   "  db init | pools | pool add 名前 --first 識別コード | --codes ファイル\n"
+   "     | report [--pool 名前] [--since 日付]\n"
+   "                                工場データベース: スキーマの作成・更新、プールの一覧と追加、割り当ての報告\n"
    "オプション:\n"
    "  --product 製品名 | --index N  プリンターの選択 (製品名は大文字小文字を区別しない; N は 0 から)\n"
    "  --name 識別名                 set, station: 識別名も書き込む (省略時は変更なし)\n"
@@ -35,9 +38,13 @@ constexpr std::array<Entry, 66> kTexts = {{
    "  --count N                     station: N 台で終了\n"
    "  --dry-run                     station: 書き込まず、各プリンターに書き込む識別コードを表示\n"
    "  --fleet ファイル              シミュレーター版: 状態ファイル\n"
+   "  --db ソース                   db: 工場データベース: ODBC データソース名 (plant)、接続文字列\n"
+   "                                (DSN=plant;Database=line3)、または接続文字列のファイル (@ファイル)。\n"
+   "                                パスワードはコマンドラインに書かない (省略時: INI の [Plant] Database)\n"
    "  --help, --version\n"
    "終了コード: 0 一致, 1 プリンターなし, 2 再検索で見つからない, 3 不一致・拒否・失敗,\n"
-   "  4 エラー・中断, 5 再起動後に有効, 6 重複, 7 コマンドラインの誤り, -1 別のコピーが実行中\n",
+   "  4 エラー・中断, 5 再起動後に有効, 6 重複, 7 コマンドラインの誤り, 8 工場データベースを使用できない,\n"
+   "  -1 別のコピーが実行中\n",
    "Usage: NOLPAIDC COMMAND [OPTIONS]\n"
    "  list                          list the attached printers in Find's order\n"
    "  check CODE                    compare the chosen printer's ID code with CODE\n"
@@ -47,6 +54,10 @@ constexpr std::array<Entry, 66> kTexts = {{
    "  station --codes FILE | --first CODE\n"
    "                                write the next code into each printer plugged in,\n"
    "                                one after another, until Ctrl+C\n"
+   "  db init | pools | pool add NAME --first CODE | --codes FILE\n"
+   "     | report [--pool NAME] [--since DATE]\n"
+   "                                the plant's database: make or upgrade its schema, list\n"
+   "                                or add pools of codes, report every code handed out\n"
    "Options:\n"
    "  --product TEXT | --index N    choose the printer (whole product text, case ignored;\n"
    "                                N counts from 0); default: the first printer\n"
@@ -62,10 +73,15 @@ constexpr std::array<Entry, 66> kTexts = {{
    "  --count N                     station: end after N printers\n"
    "  --dry-run                     station: list the code each attached printer would get\n"
    "  --fleet FILE                  simulator builds: the simulated printers' state file\n"
+   "  --db SOURCE                   db: the plant's database: an ODBC data source name (plant),\n"
+   "                                a connection string (DSN=plant;Database=line3) or @FILE\n"
+   "                                holding one; never a password on the command line\n"
+   "                                (default: Database in the INI file's [Plant] section)\n"
    "  --help, --version\n"
    "Exit codes: 0 matches, 1 no printer, 2 not listed again, 3 differs, refused or failed,\n"
    "  4 error or interrupted, 5 applied at the printer's next restart, 6 duplicate,\n"
-   "  7 command line not understood, -1 another copy is running\n"},
+   "  7 command line not understood, 8 the plant's database cannot be used,\n"
+   "  -1 another copy is running\n"},
   {Text::SeeHelp, "コマンドの一覧は NOLPAIDC --help で表示されます。", "Run NOLPAIDC --help for the commands."},
   {Text::NoCommand, "コマンドがありません。", "No command given."},
   {Text::UnknownCommand, "不明なコマンドです: {1}", "Unknown command: {1}"},
@@ -185,7 +201,10 @@ static_assert(InEnumOrder());
 
 std::string Say(Text text, bool japanese, const std::vector<std::string>& values) {
   const Entry& entry = kTexts[static_cast<std::size_t>(text)];
-  std::string out = japanese ? entry.japanese : entry.english;
+  return FillIn(japanese ? entry.japanese : entry.english, values);
+}
+
+std::string FillIn(std::string out, const std::vector<std::string>& values) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     const std::string mark = "{" + std::to_string(i + 1) + "}";
     for (std::size_t at = out.find(mark); at != std::string::npos;

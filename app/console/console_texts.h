@@ -78,5 +78,7 @@ enum class Text {
 // The text in Japanese or English, its placeholders filled from `values`
 // (UTF-8) in order.
 std::string Say(Text text, bool japanese, const std::vector<std::string>& values = {});
+// `text` with its placeholders filled from `values` in order (Say's filling).
+std::string FillIn(std::string text, const std::vector<std::string>& values);
 
 }  // namespace nolpa::app::console

@@ -73,4 +73,28 @@ const ConfigManagerCalls& ConfigManager() {
   return calls;
 }
 
+const odbc::OdbcCalls& Odbc() {
+  static const odbc::OdbcCalls calls = [] {
+    odbc::OdbcCalls c;
+    HMODULE module = LoadFromSystemFolder(L"odbc32.dll");
+    Bind(module, "SQLAllocHandle", c.allocHandle);
+    Bind(module, "SQLFreeHandle", c.freeHandle);
+    Bind(module, "SQLSetEnvAttr", c.setEnvAttr);
+    Bind(module, "SQLSetConnectAttrW", c.setConnectAttrW);
+    Bind(module, "SQLDriverConnectW", c.driverConnectW);
+    Bind(module, "SQLDisconnect", c.disconnect);
+    Bind(module, "SQLSetStmtAttrW", c.setStmtAttrW);
+    Bind(module, "SQLBindParameter", c.bindParameter);
+    Bind(module, "SQLExecDirectW", c.execDirectW);
+    Bind(module, "SQLNumResultCols", c.numResultCols);
+    Bind(module, "SQLRowCount", c.rowCount);
+    Bind(module, "SQLFetch", c.fetch);
+    Bind(module, "SQLGetData", c.getData);
+    Bind(module, "SQLEndTran", c.endTran);
+    Bind(module, "SQLGetDiagRecW", c.getDiagRecW);
+    return c;
+  }();
+  return calls;
+}
+
 }  // namespace nolpa::platform::win32

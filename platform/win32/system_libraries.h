@@ -1,5 +1,5 @@
 #pragma once
-// The system's printing, device-setup and configuration-manager libraries,
+// The system's printing, device-setup, configuration-manager and ODBC libraries,
 // loaded at run time from the system folder by their full paths instead of
 // being imported by name: none of them is among the libraries the system
 // always takes from its own folder, so an import by name would be looked
@@ -14,6 +14,8 @@
 #include <setupapi.h>
 #include <winspool.h>
 // clang-format on
+
+#include "platform/odbc/odbc_calls.h"
 
 namespace nolpa::platform::win32 {
 
@@ -44,5 +46,7 @@ struct ConfigManagerCalls {
 const SpoolerCalls& Spooler();
 const SetupCalls& Setup();
 const ConfigManagerCalls& ConfigManager();
+// odbc32.dll of the system folder: the W calls the database adapter makes.
+const odbc::OdbcCalls& Odbc();
 
 }  // namespace nolpa::platform::win32

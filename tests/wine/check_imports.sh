@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fails when one of the given Windows binaries imports the system's printing,
+# Fails when one of the given Windows binaries imports the system's printing, ODBC,
 # setup or configuration-manager library by name: those are loaded at run
 # time from the system folder, since an import by name is looked for in the
 # program's own folder first.
@@ -13,7 +13,7 @@ for binary in "$@"; do
     status=1
     continue
   fi
-  for library in winspool.drv setupapi.dll cfgmgr32.dll; do
+  for library in winspool.drv setupapi.dll cfgmgr32.dll odbc32.dll; do
     if grep -qx "$library" <<<"$names"; then
       echo "$binary imports $library by name" >&2
       status=1

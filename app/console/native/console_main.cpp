@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/console/console_program.h"
+#include "platform/odbc/odbc_database.h"
 #include "platform/posix/posix_console.h"
 #include "serial_library/morvalib.h"
 #include "serial_library/services.h"
@@ -52,6 +53,14 @@ std::string StatePath(const Options& options) {
   if (const char* state = std::getenv("NOLPA_SIM_STATE"); state != nullptr && *state != '\0')
     return state;
   return ProgramFolder() + "NOLPAID-sim.json";
+}
+
+// The simulated host's program path and the INI file beside the native
+// program (NOLPAID.ini), read into it.
+void PlaceProgram(sim::HostSystem& host) {
+  host.SetExecutablePath(kSimulatedProgram);
+  std::ifstream ini(ProgramFolder() + "NOLPAID.ini", std::ios::binary);
+  if (ini) host.SetIniFile(kSimulatedIni, std::string(std::istreambuf_iterator<char>(ini), {}));
 }
 
 // The language a Wine process takes from the same settings.
@@ -127,9 +136,7 @@ class NativeHost final : public ConsoleHost {
     services.system = &around_->Spooler().System();
     services.modules = &around_->ChannelApi().Modules();
     morvalib::InstallServices(services);
-    host_.SetExecutablePath(kSimulatedProgram);
-    std::ifstream ini(ProgramFolder() + "NOLPAID.ini", std::ios::binary);
-    if (ini) host_.SetIniFile(kSimulatedIni, std::string(std::istreambuf_iterator<char>(ini), {}));
+    PlaceProgram(host_);
   }
 
   std::string statePath_;
@@ -162,6 +169,13 @@ int main(int argc, char** argv) {
   app::console::LocaleSystemInfo system;
   app::console::ConsoleEnvironment environment(streams, signals, logs, encoding, system);
   environment.simulatorBuild = true;
+  // The plant's database through the unixODBC linked in; the db commands
+  // read the INI file without opening the simulated printers.
+  platform::odbc::OdbcDatabases databases(&platform::odbc::LinkedOdbc);
+  environment.databases = &databases;
+  sim::HostSystem settings;
+  app::console::PlaceProgram(settings);
+  environment.settings = &settings.Program();
   environment.anotherCopyRunning = &app::console::AnotherCopyRunning;
   environment.openHost =
       [](const app::console::Options& options) -> std::unique_ptr<app::console::ConsoleHost> {

@@ -14,12 +14,15 @@
 #include "app/console/win32/console_flavour.h"
 #include "app/single_instance.h"
 #include "app/win32_platform.h"
+#include "platform/odbc/odbc_database.h"
 #include "platform/win32/kernel_calls.h"
+#include "platform/win32/system_libraries.h"
 #include "platform/win32/text_conversion.h"
 #include "platform/win32/win32_console_signals.h"
 #include "platform/win32/win32_console_streams.h"
 #include "platform/win32/win32_device_tree.h"
 #include "platform/win32/win32_log_files.h"
+#include "platform/win32/win32_program_files.h"
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_encoding.h"
 
@@ -74,6 +77,12 @@ int main() {
   app::console::ConsoleEnvironment environment(streams, signals, logs, encoding, system);
   environment.simulatorBuild = app::console::kSimulatorFlavour;
   environment.anotherCopyRunning = &app::AnotherCopyRunning;
+  // The plant's database through the system's odbc32.dll, loaded at the
+  // first connection; the db commands read the INI file beside the program.
+  platform::odbc::OdbcDatabases databases(&platform::win32::Odbc);
+  environment.databases = &databases;
+  platform::win32::Win32ProgramFiles settings;
+  environment.settings = &settings;
   environment.openHost =
       [](const app::console::Options& options) -> std::unique_ptr<app::console::ConsoleHost> {
     if (options.fleet) app::console::UseStateFile(*options.fleet);
