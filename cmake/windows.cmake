@@ -77,7 +77,7 @@ set(NOLPA_APP_SOURCES
   ${CMAKE_SOURCE_DIR}/app/single_instance.cpp
   ${CMAKE_SOURCE_DIR}/app/program.cpp
   ${CMAKE_SOURCE_DIR}/resources/nolpaid.rc)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/nolpaid.rc PROPERTIES
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/nolpaid.rc APPEND PROPERTY
   OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/nolpaid.manifest)
 
 function(nolpa_program target world_source)
@@ -114,7 +114,7 @@ set(NOLPA_CONSOLE_SOURCES
   ${CMAKE_SOURCE_DIR}/app/console/win32/console_main.cpp
   ${CMAKE_SOURCE_DIR}/app/single_instance.cpp
   ${CMAKE_SOURCE_DIR}/resources/nolpaidc.rc)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/nolpaidc.rc PROPERTIES
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/nolpaidc.rc APPEND PROPERTY
   OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/nolpaidc.manifest)
 function(nolpa_console target world_source flavour_source)
   add_executable(${target} ${NOLPA_CONSOLE_SOURCES} ${world_source}

@@ -111,7 +111,7 @@ expect "msiexec /x" 0
 [ -z "$(installed_entries)" ] || fail "still installed: $(installed_entries)"
 [ "$(files_in "$folder")" = "$user_files" ] || fail "left after removal: $(files_in "$folder")"
 [ -z "$(shortcuts)" ] || fail "Start menu entry left: $(shortcuts)"
-if system_path | grep -qF "$windows_folder"; then fail "PATH after removal: $(system_path)"; fi
+if system_path | grep -F "$windows_folder" >/dev/null; then fail "PATH after removal: $(system_path)"; fi
 
 # The archive unpacked into a folder of its own.
 unpack "$work/dist-a" "$WINEPREFIX/drive_c/NOLPA"

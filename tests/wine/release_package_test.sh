@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The release ./release makes, checked without Windows:
 # - built twice, in two build trees at different paths, the archive, the
-#   installer and SHA256SUMS are the same bytes, the sums are true, and no
-#   program names a folder of the machine that built it;
+#   installer and SHA256SUMS are the same bytes, the sums are true, every
+#   program says the version the files are named after, and none names a
+#   folder of the machine that built it;
 # - the installer holds the archive's files, byte for byte;
 # - unsigned without a certificate; with a throw-away self-signed one, every
 #   program, the library, the library inside each program and the installer
@@ -23,7 +24,10 @@ cmp "$work/dist-a/SHA256SUMS" "$work/dist-b/SHA256SUMS" ||
 (cd "$work/dist-b" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match its files"
 
 unpack "$work/dist-a" "$work/unpacked-a"
+version=$(basename "$work"/dist-a/NOLPAID-*.msi .msi)
+version=${version#NOLPAID-}
 for f in "$work"/unpacked-a/*.exe "$work"/unpacked-a/*.dll; do
+  strings -el "$f" | grep -xF "$version.0" >/dev/null || fail "$(basename "$f") does not say $version.0"
   for folder in "$root" "$work"; do
     if LC_ALL=C grep -qaF "$folder" "$f"; then fail "$(basename "$f") names $folder"; fi
   done

@@ -44,7 +44,7 @@ unpack() {
 carries_library() {
   local stub='This program cannot be run in DOS mode' size own offset
   size=$(stat -c %s "$2")
-  own=$(LC_ALL=C grep -obUaF "$stub" "$2" | head -n 1 | cut -d: -f1)
+  own=$(LC_ALL=C grep -m 1 -obUaF "$stub" "$2" | cut -d: -f1)
   for offset in $(LC_ALL=C grep -obUaF "$stub" "$1" | tail -n +2 | cut -d: -f1); do
     if cmp -s -n "$size" -i "$((offset - own)):0" "$1" "$2"; then return 0; fi
   done
