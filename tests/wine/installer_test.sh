@@ -22,7 +22,7 @@ version=$(basename "$current_msi" .msi)
 version=${version#NOLPAID-}
 IFS=. read -r major minor build <<<"$version"
 next=$major.$minor.$((build + 1))
-release_into tree-next dist-next --version "$next"
+release_into tree dist-next --version "$next"
 next_msi=$work/dist-next/NOLPAID-$next.msi
 
 export WINEPREFIX=$work/wineprefix WINEARCH=win32 WINEDEBUG=-all
