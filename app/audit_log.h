@@ -16,7 +16,10 @@ namespace nolpa::app {
 
 inline constexpr char kAuditSection[] = "Audit";
 inline constexpr char kAuditKey[] = "Log";
-inline constexpr char kProductVersion[] = "5.00";
+// The build's version (the file VERSION, written in by the build):
+// "5.00" as the window's caption shows it, and the release "5.0.1".
+extern const char kProductVersion[];
+extern const char kReleaseVersion[];
 
 // "vendor", "com" or "printer-class": the route a record was found on.
 const char* RouteName(const discovery::DeviceRecord& record);

@@ -11,6 +11,8 @@ add_compile_options(-Wno-restrict)
 target_compile_options(nolpa_core PRIVATE -Wno-restrict)
 target_compile_options(nolpa_sim PRIVATE -Wno-restrict)
 target_compile_options(morvalib_objects PRIVATE -Wno-restrict)
+# A release's programs: the same bytes from the same sources (cmake/release.cmake).
+include(${CMAKE_SOURCE_DIR}/cmake/release.cmake)
 # Keep to the API of the oldest Windows the program supports.
 set(NOLPA_WIN32_DEFINES _WIN32_WINNT=0x0501 WINVER=0x0501)
 
@@ -50,7 +52,8 @@ target_link_libraries(nolpa_ui_win32 PUBLIC nolpa_win32 nolpa_core user32 gdi32)
 # real adapters, Morvalib-sim.dll over the world its program hands it. Each
 # exports by name only what its .def file lists, and needs no MinGW DLL.
 function(morvalib_dll target def)
-  add_library(${target} SHARED $<TARGET_OBJECTS:morvalib_objects> ${def} ${ARGN})
+  add_library(${target} SHARED $<TARGET_OBJECTS:morvalib_objects> ${def} ${ARGN}
+    ${NOLPA_LIBRARY_RC})
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
   # Stripped: the image travels inside each program.
@@ -65,6 +68,9 @@ morvalib_dll(Morvalib-sim ${MORVALIB_WIN32}/morvalib-sim.def ${MORVALIB_WIN32}/a
 # library is built first, and a new library relinks the program.
 function(nolpa_embed_library program library)
   set(MORVALIB_IMAGE ${CMAKE_BINARY_DIR}/${library}.dll)
+  if(library STREQUAL "Morvalib" AND NOLPA_LIBRARY_IMAGE)
+    set(MORVALIB_IMAGE ${NOLPA_LIBRARY_IMAGE})  # a signed copy (./release --sign)
+  endif()
   set(rc ${CMAKE_BINARY_DIR}/${program}-library.rc)
   configure_file(${CMAKE_SOURCE_DIR}/resources/library_image.rc.in ${rc} @ONLY)
   target_sources(${program} PRIVATE ${rc})
@@ -78,7 +84,7 @@ set(NOLPA_APP_SOURCES
   ${CMAKE_SOURCE_DIR}/app/single_instance.cpp
   ${CMAKE_SOURCE_DIR}/app/program.cpp
   ${CMAKE_SOURCE_DIR}/resources/nolpaid.rc)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/nolpaid.rc PROPERTIES
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/nolpaid.rc APPEND PROPERTY
   OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/nolpaid.manifest)
 
 function(nolpa_program target world_source)
@@ -115,7 +121,7 @@ set(NOLPA_CONSOLE_SOURCES
   ${CMAKE_SOURCE_DIR}/app/console/win32/console_main.cpp
   ${CMAKE_SOURCE_DIR}/app/single_instance.cpp
   ${CMAKE_SOURCE_DIR}/resources/nolpaidc.rc)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/nolpaidc.rc PROPERTIES
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/nolpaidc.rc APPEND PROPERTY
   OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/nolpaidc.manifest)
 function(nolpa_console target world_source flavour_source)
   add_executable(${target} ${NOLPA_CONSOLE_SOURCES} ${world_source}

@@ -10,7 +10,8 @@ set -euo pipefail
 packages=(cmake g++ googletest libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 xvfb xauth
           fonts-ipafont-gothic fonts-wine nlohmann-json3-dev imagemagick x11-utils
           clang-14 libclang-rt-14-dev clang-format-14 ccache
-          postgresql-15 unixodbc unixodbc-dev odbc-postgresql libodbc2:i386 odbc-postgresql:i386)
+          postgresql-15 unixodbc unixodbc-dev odbc-postgresql libodbc2:i386 odbc-postgresql:i386
+          msitools wixl osslsigncode zip unzip faketime openssl)
 
 missing=()
 for p in "${packages[@]}" "$@"; do

@@ -35,7 +35,8 @@ inline constexpr int kClientHeight = 259;
 inline constexpr int kFontHeight = 12;
 inline constexpr int kComboItemHeight = 12;
 inline constexpr char kFontFace[] = "ＭＳ Ｐゴシック";
-inline constexpr char kWindowCaption[] = "VARDU NOLPA Identifier Utility Ver.5.00";
+// "VARDU NOLPA Identifier Utility Ver.5.00": the version comes from the build.
+extern const char kWindowCaption[];
 inline constexpr char kApplicationTitle[] = "NOLPA Identifier Utility";
 inline constexpr char kApplicationClass[] = "TApplication";
 

@@ -188,7 +188,7 @@ int RunConsole(const ConsoleEnvironment& env, const std::vector<std::string>& ar
     return kMatches;
   }
   if (options.command == Command::Version) {
-    output.Result(std::string(kProgramName) + " " + kProductVersion);
+    output.Result(std::string(kProgramName) + " " + kProductVersion + " (" + kReleaseVersion + ")");
     return kMatches;
   }
   // The plant's database alone: no printer, no spooler, no one-copy rule.

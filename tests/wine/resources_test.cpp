@@ -1,5 +1,5 @@
-// The resources the program file carries: version information, manifest and
-// the serial-number library it writes out at start.
+// The resources the files carry: version information (every file), the
+// manifest and the serial-number library a program writes out at start.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "nolpa_version.h"
 #include "tests/wine/programs.h"
 
 namespace nolpa::wine_tests {
@@ -37,24 +38,51 @@ std::string StringValue(const std::vector<char>& info, const char* name) {
   return value;
 }
 
-TEST_P(ProgramResources, VersionInformationNamesTheProgram) {
-  const std::string exe = ProgramPath(GetParam());
+// The file's version information block; empty when it has none.
+std::vector<char> VersionInfo(const char* file) {
+  const std::string path = ProgramPath(file);
   DWORD ignored = 0;
-  std::vector<char> info(GetFileVersionInfoSizeA(exe.c_str(), &ignored));
-  ASSERT_FALSE(info.empty()) << exe;
-  ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+  std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+  if (!info.empty() &&
+      !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()))
+    info.clear();
+  return info;
+}
 
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT size = 0;
-  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
-  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 5));  // 5.0
-  EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, 1));  // .1.0
-  EXPECT_EQ(StringValue(info, "ProductVersion"), "5.00");
+TEST_P(ProgramResources, VersionInformationNamesTheProgram) {
+  const std::vector<char> info = VersionInfo(GetParam());
+  ASSERT_FALSE(info.empty()) << GetParam();
+
   EXPECT_EQ(StringValue(info, "FileDescription"), "VARDU NOLPA Identifier Utility");
   EXPECT_EQ(StringValue(info, "ProductName"), "VARDU NOLPA Identifier Utility");
   EXPECT_EQ(StringValue(info, "InternalName"), "NOLPAID");
   EXPECT_EQ(StringValue(info, "OriginalFilename"), "NOLPAID");
 }
+
+// Every file a release ships says the build's version (the file VERSION):
+// 5.0.1 gives 5.0.1.0 in numbers and text, and "5.00" as the product.
+class ReleasedFile : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ReleasedFile, VersionInformationIsTheBuilds) {
+  const std::vector<char> info = VersionInfo(GetParam());
+  ASSERT_FALSE(info.empty()) << GetParam();
+
+  const WORD version[] = {NOLPA_VERSION_BINARY};
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(version[1], version[0]));
+  EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(version[3], version[2]));
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+  EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+  EXPECT_EQ(StringValue(info, "FileVersion"), NOLPA_FILE_VERSION_TEXT);
+  EXPECT_EQ(StringValue(info, "ProductVersion"), NOLPA_PRODUCT_VERSION_TEXT);
+  EXPECT_EQ(StringValue(info, "ProductName"), "VARDU NOLPA Identifier Utility");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFile, ReleasedFile,
+                         ::testing::Values(kRealProgram, kSimProgram, "NOLPAIDC.exe",
+                                           "NOLPAIDC-sim.exe", "Morvalib.dll", "Morvalib-sim.dll"));
 
 TEST_P(ProgramResources, ManifestAsksForAdministratorAndThemedControls) {
   HMODULE module =
