@@ -3,6 +3,7 @@
 // nothing.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "app/console/station_codes.h"
@@ -146,23 +147,32 @@ TEST_F(PlantCommandsTest, BadInputSaysWhyWithItsExitCodeAndTouchesNothing) {
 TEST_F(PlantCommandsTest, TheIniFileNamesTheDatabaseUnlessDbIsGiven) {
   ASSERT_EQ(Db({"init", "--db", Connection()}).exitCode, 0);
   ASSERT_EQ(Db({"pool", "add", "line3", "--first", "L-1", "--db", Connection()}).exitCode, 0);
-  // The window program's INI file beside the native program; no other test
-  // runs a db command without --db.
-  const std::string nolpaidc = NOLPA_NOLPAIDC;
-  const std::string ini = nolpaidc.substr(0, nolpaidc.rfind('/') + 1) + "NOLPAID.ini";
+  // The INI file is read beside the program, so a copy of the program in a
+  // folder of this test's own reads it: tests that run at the same time and
+  // expect no INI file see none.
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path("/tmp") / (DatabaseName() + "-program");
+  fs::create_directories(folder);
+  const fs::path program = folder / "nolpaidc";
+  fs::copy_file(NOLPA_NOLPAIDC, program, fs::copy_options::overwrite_existing);
   const auto write = [&](const std::string& source) {
-    std::ofstream(ini, std::ios::binary) << "[Plant]\r\nDatabase=" << source << "\r\n";
+    std::ofstream(folder / "NOLPAID.ini", std::ios::binary)
+        << "[Plant]\r\nDatabase=" << source << "\r\n";
+  };
+  const auto db = [&](std::vector<std::string> words) {
+    words.insert(words.begin(), "db");
+    return Nolpaidc(words, program.string());
   };
   write(Connection());
-  const Ran fromIni = Db({"pools"});
+  const Ran fromIni = db({"pools"});
   EXPECT_EQ(fromIni.exitCode, 0) << fromIni.err;
   EXPECT_NE(fromIni.out.find("line3"), std::string::npos) << fromIni.out;
-  EXPECT_EQ(Db({"pools", "--db", "plant-nowhere"}).exitCode, 8);  // --db comes first
+  EXPECT_EQ(db({"pools", "--db", "plant-nowhere"}).exitCode, 8);  // --db comes first
   write(Connection() + ";Password=secret");
-  const Ran password = Db({"pools"});
+  const Ran password = db({"pools"});
   EXPECT_EQ(password.exitCode, 7);
   EXPECT_NE(password.err.find("does not go in the INI file"), std::string::npos) << password.err;
-  std::remove(ini.c_str());
+  fs::remove_all(folder);
 }
 
 TEST_F(PlantCommandsTest, ASchemaNewerThanTheProgramIsLeftAlone) {

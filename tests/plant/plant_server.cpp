@@ -112,9 +112,9 @@ std::string OwnServer::Connection() const {
 bool OwnServer::Pause() { return Script("pause", dir_); }
 bool OwnServer::Resume() { return Script("resume", dir_); }
 
-Ran Nolpaidc(const std::vector<std::string>& arguments) {
+Ran Nolpaidc(const std::vector<std::string>& arguments, const std::string& program) {
   Odbc();  // the environment's ODBCINI and PGPASSFILE
-  std::vector<std::string> argv{NOLPA_NOLPAIDC};
+  std::vector<std::string> argv{program.empty() ? std::string(NOLPA_NOLPAIDC) : program};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   const Finished f = RunProgram(argv, 120);
   return {f.exitCode, f.out, f.err};

@@ -55,12 +55,13 @@ class OwnServer {
 };
 
 // Runs the native console companion with `arguments` (its exit code, out
-// and err), the environment pointing at the fixture's server.
+// and err), the environment pointing at the fixture's server; `program` is
+// another copy of it (one that reads an INI file of its own folder).
 struct Ran {
   int exitCode;
   std::string out;
   std::string err;
 };
-Ran Nolpaidc(const std::vector<std::string>& arguments);
+Ran Nolpaidc(const std::vector<std::string>& arguments, const std::string& program = "");
 
 }  // namespace nolpa::tests::plant
